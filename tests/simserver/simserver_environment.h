@@ -1,0 +1,39 @@
+#pragma once
+
+#include "dblib_client.h"
+#include "simserver_fixture.h"
+
+#include <memory>
+
+// sybdb.h defines FAIL and SUCCEED as return codes; the build turns off GoogleTest's macros of
+// the same names (GTEST_DONT_DEFINE_FAIL/SUCCEED), so tests write GTEST_FAIL() instead.
+#include <gtest/gtest.h>
+
+namespace ostrim::test {
+
+// Starts one server for the whole test binary (GoogleTest runs SetUp before the first test and
+// TearDown after the last). Linking simserver_testkit registers it.
+class SimServerEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The running shared server; fails the calling test when it could not be started.
+    static SimServer& server();
+
+private:
+    static std::unique_ptr<SimServer> s_server;
+    static std::string s_startError;
+};
+
+// Base for tests that talk to the shared server: a clean message log for every test.
+class SimServerTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    static SimServer& server() { return SimServerEnvironment::server(); }
+    static std::string host() { return server().host(); }
+    // A TDS 5.0 sa connection to the shared server; the test fails when the login fails.
+    static Connection connectSa(const ConnectOptions& options = {});
+};
+
+} // namespace ostrim::test

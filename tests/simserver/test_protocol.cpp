@@ -1,0 +1,401 @@
+// The server's TDS 5.0 conversation as FreeTDS DB-Library sees it: login, result sets,
+// messages, RPC, attention, kill and many sessions at once.
+
+#include "dblib_client.h"
+#include "simserver_environment.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <latch>
+#include <set>
+#include <thread>
+
+namespace ostrim::test {
+namespace {
+
+std::string trimmed(std::string s) {
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) {
+        s.pop_back();
+    }
+    return s;
+}
+
+int intValue(const Value& v) {
+    if (!v) {
+        throw std::runtime_error("NULL where a number was expected");
+    }
+    return std::stoi(*v);
+}
+
+class Login : public SimServerTest {};
+
+TEST_F(Login, SaGetsASessionWithItsOwnSpid) {
+    Connection a = connectSa();
+    Connection b = connectSa();
+    ASSERT_TRUE(a && b);
+
+    EXPECT_EQ(dbtds(a.get()), DBTDS_5_0);
+    // dbspid comes from the "select @@spid" that FreeTDS sends right after the login.
+    const int spidA = dbspid(a.get());
+    const int spidB = dbspid(b.get());
+    EXPECT_GT(spidA, 0);
+    EXPECT_GT(spidB, 0);
+    EXPECT_NE(spidA, spidB);
+    EXPECT_EQ(intValue(exec(a.get(), "select @@spid").scalar()), spidA);
+    EXPECT_EQ(queryValue(a.get(), "select db_name()"), "master");
+    EXPECT_EQ(queryValue(a.get(), "select suser_name()"), "sa");
+}
+
+TEST_F(Login, WrongPasswordOrUnknownUserIsRefusedWith4002) {
+    for (const auto& [user, password] :
+         {std::pair<std::string, std::string>{"sa", "wrong"}, {"nobody", ""}}) {
+        MessageLog::clear();
+        ConnectOptions options;
+        options.user = user;
+        options.password = password;
+        Connection c = connect(host(), options);
+        EXPECT_FALSE(c) << user;
+        const auto msg = MessageLog::find(4002);
+        ASSERT_TRUE(msg) << user << "\n" << MessageLog::dump();
+        EXPECT_EQ(msg->severity, 14);
+        EXPECT_EQ(trimmed(msg->text), "Login failed.");
+    }
+    // The refused attempts must not disturb the next good login.
+    EXPECT_TRUE(connectSa());
+}
+
+TEST_F(Login, DefaultAutoVersionFallsBackToTds50) {
+    // The variable would override the library's own choice, which is what is tested here.
+    ::unsetenv("TDSVER");
+    ConnectOptions options;
+    options.tds50 = false;
+    Connection c = connectSa(options);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(dbtds(c.get()), DBTDS_5_0);
+    EXPECT_EQ(queryValue(c.get(), "select 1"), "1");
+}
+
+class Batches : public SimServerTest {};
+
+TEST_F(Batches, EveryStatementGivesItsOwnResultWithCounts) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    const BatchResult r = exec(c.get(), "create table batch_t (a int, b varchar(10))\n"
+                                        "insert batch_t values (1, 'one')\n"
+                                        "insert batch_t values (2, 'two')\n"
+                                        "insert batch_t select a + 10, b from batch_t\n"
+                                        "select a, b from batch_t order by a\n"
+                                        "select a from batch_t where a > 100\n"
+                                        "update batch_t set b = 'x' where a > 10\n"
+                                        "select count(*) from batch_t\n");
+    ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
+    ASSERT_EQ(r.results.size(), 8u) << MessageLog::dump();
+    for (const auto& set : r.results) {
+        EXPECT_EQ(set.rc, SUCCEED);
+    }
+
+    // create table: no columns, no count.
+    EXPECT_TRUE(r.results[0].columnNames.empty());
+    EXPECT_FALSE(r.results[0].hasCount);
+    EXPECT_EQ(r.results[0].count, -1);
+    // inserts: counts only.
+    EXPECT_EQ(r.results[1].count, 1);
+    EXPECT_EQ(r.results[2].count, 1);
+    EXPECT_TRUE(r.results[3].columnNames.empty());
+    EXPECT_EQ(r.results[3].count, 2);
+
+    const ResultSet& rows = r.results[4];
+    EXPECT_EQ(rows.columnNames, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(rows.columnTypes, (std::vector<int>{SYBINT4, SYBVARCHAR}));
+    ASSERT_EQ(rows.rows.size(), 4u);
+    EXPECT_EQ(rows.rows[0], (Row{"1", "one"}));
+    EXPECT_EQ(rows.rows[3], (Row{"12", "two"}));
+    EXPECT_EQ(rows.count, 4);
+
+    // An empty result set still has its columns and a count of 0.
+    const ResultSet& empty = r.results[5];
+    EXPECT_EQ(empty.columnNames, (std::vector<std::string>{"a"}));
+    EXPECT_TRUE(empty.rows.empty());
+    EXPECT_TRUE(empty.hasCount);
+    EXPECT_EQ(empty.count, 0);
+
+    EXPECT_EQ(r.results[6].count, 2);
+    ASSERT_EQ(r.results[7].rows.size(), 1u);
+    EXPECT_EQ(r.results[7].rows[0], (Row{"4"}));
+}
+
+TEST_F(Batches, RowcountAndSetRowcountFollowTheLastStatement) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    ASSERT_EQ(exec(c.get(), "create table rc_t (a int)\n"
+                            "insert rc_t values (1) insert rc_t values (2) insert rc_t values (3)")
+                  .sqlRc,
+              SUCCEED);
+    const BatchResult r = exec(c.get(), "update rc_t set a = a where a >= 2 select @@rowcount");
+    ASSERT_EQ(r.rowResults().size(), 1u);
+    EXPECT_EQ(r.rowResults()[0]->rows[0][0], Value("2"));
+
+    const BatchResult limited = exec(c.get(), "set rowcount 2 select a from rc_t set rowcount 0");
+    ASSERT_EQ(limited.rowResults().size(), 1u);
+    EXPECT_EQ(limited.rowResults()[0]->rows.size(), 2u);
+    EXPECT_EQ(queryValue(c.get(), "select count(*) from rc_t"), "3");
+}
+
+class Messages : public SimServerTest {};
+
+TEST_F(Messages, PrintIsAnInformationalMessageZero) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    const BatchResult r = exec(c.get(), "print \"hello\"");
+    EXPECT_EQ(r.sqlRc, SUCCEED);
+    const auto msgs = MessageLog::messagesFor(c.get());
+    ASSERT_EQ(msgs.size(), 1u) << MessageLog::dump();
+    EXPECT_EQ(msgs[0].number, 0);
+    EXPECT_EQ(msgs[0].severity, 10);
+    EXPECT_EQ(trimmed(msgs[0].text), "hello");
+    // Informational messages are not errors for DB-Library.
+    EXPECT_TRUE(MessageLog::errorsFor(c.get()).empty()) << MessageLog::dump();
+}
+
+TEST_F(Messages, RaiserrorFailsItsStatementOnly) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    const BatchResult alone = exec(c.get(), "raiserror 20001 \"boom\"");
+    EXPECT_EQ(alone.sqlRc, FAIL);
+    const auto msg = MessageLog::find(20001);
+    ASSERT_TRUE(msg) << MessageLog::dump();
+    EXPECT_EQ(msg->severity, 16);
+    EXPECT_EQ(trimmed(msg->text), "boom");
+    EXPECT_TRUE(MessageLog::hasError(SYBESMSG));
+
+    // In the middle of a batch: the statements around it still deliver their rows.
+    MessageLog::clear();
+    const BatchResult middle = exec(c.get(), "select 1 raiserror 20001 \"boom\" select 2");
+    EXPECT_EQ(middle.sqlRc, SUCCEED);
+    ASSERT_EQ(middle.results.size(), 3u) << MessageLog::dump();
+    EXPECT_EQ(middle.results[0].rc, SUCCEED);
+    EXPECT_EQ(middle.results[0].rows, (std::vector<Row>{{"1"}}));
+    EXPECT_EQ(middle.results[1].rc, FAIL);
+    EXPECT_EQ(middle.results[2].rc, SUCCEED);
+    EXPECT_EQ(middle.results[2].rows, (std::vector<Row>{{"2"}}));
+    EXPECT_EQ(queryValue(c.get(), "select 3"), "3");
+}
+
+TEST_F(Messages, ServerErrorsCarryTheirSybaseNumbers) {
+    struct Case {
+        const char* sql;
+        int number;
+        int severity;
+    };
+    const Case cases[] = {
+        {"select * from no_such_table", 208, 16},
+        {"select 1 2", 102, 15},
+        {"select 1/0", 3607, 16},
+        {"use no_such_db", 911, 11},
+    };
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    for (const Case& k : cases) {
+        MessageLog::clear();
+        const BatchResult r = exec(c.get(), k.sql);
+        EXPECT_EQ(r.sqlRc, FAIL) << k.sql;
+        const auto msg = MessageLog::find(k.number);
+        ASSERT_TRUE(msg) << k.sql << " gave:\n" << MessageLog::dump();
+        EXPECT_EQ(msg->severity, k.severity) << k.sql;
+        EXPECT_FALSE(r.dead) << k.sql;
+    }
+    // After all that, the session is still in master and usable.
+    EXPECT_EQ(queryValue(c.get(), "select db_name()"), "master");
+    EXPECT_EQ(queryValue(c.get(), "select @@error"), "0");
+}
+
+class Rpc : public SimServerTest {};
+
+TEST_F(Rpc, OutputParameterAndReturnStatus) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    ASSERT_EQ(exec(c.get(), "create procedure rpc_double @a int, @b int output as\n"
+                            "select @b = @a * 2\n"
+                            "return 7")
+                  .sqlRc,
+              SUCCEED)
+        << MessageLog::dump();
+
+    const BatchResult r =
+        rpc(c.get(), "rpc_double", {RpcParam::int4("@a", 21), RpcParam::int4("@b", 0, true)});
+    ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
+    EXPECT_TRUE(r.hasRetStatus);
+    EXPECT_EQ(r.retStatus, 7);
+    ASSERT_EQ(r.outputs.size(), 1u);
+    EXPECT_EQ(r.outputs[0].name, "@b");
+    EXPECT_EQ(r.outputs[0].type, SYBINT4);
+    EXPECT_EQ(r.outputs[0].value, Value("42"));
+    EXPECT_TRUE(r.rowResults().empty());
+
+    // NULL input: NULL * 2 is NULL.
+    const BatchResult n =
+        rpc(c.get(), "rpc_double", {RpcParam::null("@a", SYBINT4), RpcParam::int4("@b", 5, true)});
+    ASSERT_EQ(n.sqlRc, SUCCEED) << MessageLog::dump();
+    ASSERT_EQ(n.outputs.size(), 1u);
+    EXPECT_EQ(n.outputs[0].value, std::nullopt);
+}
+
+TEST_F(Rpc, ProcedureRowsAndVarcharOutput) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    ASSERT_EQ(exec(c.get(), "create procedure rpc_greet @name varchar(20), @greeting varchar(40) "
+                            "output as\n"
+                            "select @greeting = 'hello ' + @name\n"
+                            "select @name as who, char_length(@name) as len\n"
+                            "return 0")
+                  .sqlRc,
+              SUCCEED)
+        << MessageLog::dump();
+
+    const BatchResult r = rpc(
+        c.get(), "rpc_greet",
+        {RpcParam::varchar("@name", "world"), RpcParam::null("@greeting", SYBVARCHAR, true, 40)});
+    ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
+    const auto sets = r.rowResults();
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0]->columnNames, (std::vector<std::string>{"who", "len"}));
+    EXPECT_EQ(sets[0]->rows, (std::vector<Row>{{"world", "5"}}));
+    EXPECT_TRUE(r.hasRetStatus);
+    EXPECT_EQ(r.retStatus, 0);
+    ASSERT_EQ(r.outputs.size(), 1u);
+    EXPECT_EQ(r.outputs[0].name, "@greeting");
+    EXPECT_EQ(r.outputs[0].value, Value("hello world"));
+
+    // The same procedure called from a language batch.
+    const BatchResult b = exec(c.get(), "declare @g varchar(40), @r int\n"
+                                        "exec @r = rpc_greet 'batch', @g output\n"
+                                        "select @g, @r");
+    ASSERT_EQ(b.sqlRc, SUCCEED) << MessageLog::dump();
+    const auto bsets = b.rowResults();
+    ASSERT_EQ(bsets.size(), 2u);
+    EXPECT_EQ(bsets[1]->rows, (std::vector<Row>{{"hello batch", "0"}}));
+}
+
+TEST_F(Rpc, UnknownProcedureIs2812) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    const BatchResult r = rpc(c.get(), "no_such_proc", {RpcParam::int4("@a", 1)});
+    EXPECT_EQ(r.sqlRc, FAIL);
+    const auto msg = MessageLog::find(2812);
+    ASSERT_TRUE(msg) << MessageLog::dump();
+    EXPECT_EQ(msg->severity, 16);
+    EXPECT_EQ(queryValue(c.get(), "select 1"), "1");
+}
+
+class Attention : public SimServerTest {};
+
+TEST_F(Attention, CancelStopsAWaitfor) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    ASSERT_EQ(dbcmd(c.get(), "waitfor delay \"00:00:10\""), SUCCEED);
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_EQ(dbsqlsend(c.get()), SUCCEED);
+    // Part of the scenario, not synchronisation: the server should be inside the waitfor.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(dbcancel(c.get()), SUCCEED) << MessageLog::dump();
+    const auto elapsed = std::chrono::steady_clock::now() - sent;
+    // A correctness bound: the 10 s wait must have been cut short by the attention.
+    EXPECT_LT(elapsed, std::chrono::seconds(3));
+    EXPECT_FALSE(dbdead(c.get()));
+    EXPECT_EQ(queryValue(c.get(), "select 1"), "1");
+}
+
+TEST_F(Attention, CancelAfterTheFirstResultSetDiscardsTheRest) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    ASSERT_EQ(dbcmd(c.get(), "select 1 select 2 select 3"), SUCCEED);
+    ASSERT_EQ(dbsqlexec(c.get()), SUCCEED);
+    ASSERT_EQ(dbresults(c.get()), SUCCEED);
+    EXPECT_EQ(dbcancel(c.get()), SUCCEED);
+    // The reply to the next batch must not be shifted by leftovers of the cancelled one.
+    EXPECT_EQ(queryValue(c.get(), "select 'next'"), "next");
+}
+
+class Kill : public SimServerTest {};
+
+TEST_F(Kill, KilledSessionIsDeadAndGoneFromSysprocesses) {
+    Connection a = connectSa();
+    Connection b = connectSa();
+    ASSERT_TRUE(a && b);
+    const int spidA = intValue(exec(a.get(), "select @@spid").scalar());
+    const int spidB = dbspid(b.get());
+
+    std::set<int> listed;
+    const BatchResult procs = exec(b.get(), "select spid from master..sysprocesses");
+    ASSERT_EQ(procs.rowResults().size(), 1u) << MessageLog::dump();
+    for (const Row& row : procs.rowResults()[0]->rows) {
+        listed.insert(intValue(row[0]));
+    }
+    EXPECT_TRUE(listed.count(spidA));
+    EXPECT_TRUE(listed.count(spidB));
+
+    const BatchResult k = exec(b.get(), "kill " + std::to_string(spidA));
+    EXPECT_EQ(k.sqlRc, SUCCEED) << MessageLog::dump();
+
+    const BatchResult after = exec(a.get(), "select 1");
+    EXPECT_EQ(after.sqlRc, FAIL);
+    EXPECT_TRUE(dbdead(a.get()));
+
+    MessageLog::clear();
+    const BatchResult bad = exec(b.get(), "kill 9999");
+    EXPECT_EQ(bad.sqlRc, FAIL);
+    const auto msgs = MessageLog::messagesFor(b.get());
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_GT(msgs[0].severity, 10);
+
+    // A session must not be able to kill itself.
+    MessageLog::clear();
+    EXPECT_EQ(exec(b.get(), "kill " + std::to_string(spidB)).sqlRc, FAIL);
+    EXPECT_EQ(queryValue(b.get(), "select 1"), "1");
+}
+
+class Concurrency : public SimServerTest {};
+
+TEST_F(Concurrency, FiftySessionsAtOnceEachWithItsOwnSpid) {
+    constexpr int kSessions = 50;
+    std::vector<int> spids(kSessions, -1);
+    std::vector<std::string> failures(kSessions);
+    std::latch allConnected(kSessions);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kSessions; ++i) {
+        threads.emplace_back([&, i] {
+            Connection c = connect(host(), ConnectOptions{});
+            allConnected.count_down();
+            if (!c) {
+                failures[i] = "login failed";
+                return;
+            }
+            // Every session holds its connection until all are open, so they overlap.
+            allConnected.wait();
+            const BatchResult r = exec(c.get(), "select @@spid, " + std::to_string(i));
+            try {
+                const auto sets = r.rowResults();
+                if (sets.size() != 1 || sets[0]->rows.size() != 1) {
+                    failures[i] = "unexpected result";
+                    return;
+                }
+                spids[i] = intValue(sets[0]->rows[0][0]);
+                if (intValue(sets[0]->rows[0][1]) != i || spids[i] != dbspid(c.get())) {
+                    failures[i] = "wrong values";
+                }
+            } catch (const std::exception& e) {
+                failures[i] = e.what();
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    for (int i = 0; i < kSessions; ++i) {
+        EXPECT_EQ(failures[i], "") << "session " << i;
+    }
+    EXPECT_EQ(std::set<int>(spids.begin(), spids.end()).size(), static_cast<size_t>(kSessions));
+}
+
+} // namespace
+} // namespace ostrim::test
