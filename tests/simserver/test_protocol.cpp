@@ -106,7 +106,8 @@ TEST_F(Batches, EveryStatementGivesItsOwnResultWithCounts) {
 
     const ResultSet& rows = r.results[4];
     EXPECT_EQ(rows.columnNames, (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(rows.columnTypes, (std::vector<int>{SYBINT4, SYBVARCHAR}));
+    // DB-Library reports varchar columns as SYBCHAR.
+    EXPECT_EQ(rows.columnTypes, (std::vector<int>{SYBINT4, SYBCHAR}));
     ASSERT_EQ(rows.rows.size(), 4u);
     EXPECT_EQ(rows.rows[0], (Row{"1", "one"}));
     EXPECT_EQ(rows.rows[3], (Row{"12", "two"}));

@@ -1,0 +1,174 @@
+// Data through DB-Library: every basic type on the wire, durability across a crash, packet sizes
+// and batches larger than one TDS message buffer.
+
+#include "dblib_client.h"
+#include "simserver_environment.h"
+
+#include <string>
+
+namespace ostrim::test {
+namespace {
+
+class DataTypes : public SimServerTest {};
+
+TEST_F(DataTypes, EveryBasicTypeAndItsNullRoundTrips) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    // char and binary are NOT NULL so that their fixed width (padding) shows; bit cannot be NULL.
+    const BatchResult setup = exec(c.get(), R"sql(
+create table types_t (
+    c char(5) not null, vc varchar(20) null, ti tinyint null, si smallint null, i int null,
+    bi bigint null, b bit not null, f float null, r real null, n numeric(10,2) null,
+    m money null, sm smallmoney null, dt datetime null, sdt smalldatetime null, tx text null,
+    bn binary(4) not null, vb varbinary(8) null)
+insert types_t values ('ab', 'hello', 255, -32768, 2147483647, -9000000000, 1, 3.25, 1.5,
+    123.45, 12.34, -5.678, 'Apr 1 2023 1:01:01.500PM', 'Apr 1 2023 1:02PM', 'some text',
+    0x01abff, 0x0102)
+insert types_t values ('z', null, null, null, null, null, 0, null, null, null, null, null,
+    null, null, null, 0x00, null)
+)sql");
+    ASSERT_EQ(setup.sqlRc, SUCCEED) << MessageLog::dump();
+
+    const BatchResult r = exec(c.get(), "select * from types_t order by b desc");
+    ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
+    const auto sets = r.rowResults();
+    ASSERT_EQ(sets.size(), 1u);
+    const ResultSet& s = *sets[0];
+    EXPECT_EQ(s.columnNames,
+              (std::vector<std::string>{"c", "vc", "ti", "si", "i", "bi", "b", "f", "r", "n", "m",
+                                        "sm", "dt", "sdt", "tx", "bn", "vb"}));
+    // dbcoltype folds varchar into SYBCHAR and varbinary into SYBBINARY.
+    EXPECT_EQ(s.columnTypes,
+              (std::vector<int>{SYBCHAR, SYBCHAR, SYBINT1, SYBINT2, SYBINT4, SYBINT8, SYBBIT,
+                                SYBFLT8, SYBREAL, SYBNUMERIC, SYBMONEY, SYBMONEY4, SYBDATETIME,
+                                SYBDATETIME4, SYBTEXT, SYBBINARY, SYBBINARY}));
+    ASSERT_EQ(s.rows.size(), 2u);
+    // The texts are FreeTDS's own conversions (dbconvert to SYBCHAR) of the values sent.
+    const Row expected{"ab   ",
+                       "hello",
+                       "255",
+                       "-32768",
+                       "2147483647",
+                       "-9000000000",
+                       "1",
+                       "3.25",
+                       "1.5",
+                       "123.45",
+                       "12.3400",
+                       "-5.6780",
+                       "Apr  1 2023  1:01:01:500PM",
+                       "Apr  1 2023  1:02:00:000PM",
+                       "some text",
+                       "01abff00",
+                       "0102"};
+    ASSERT_EQ(s.rows[0].size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(s.rows[0][i], expected[i]) << "column " << s.columnNames[i];
+    }
+    const Row nulls{"z    ",      std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                    std::nullopt, "0",          std::nullopt, std::nullopt, std::nullopt,
+                    std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                    "00000000",   std::nullopt};
+    ASSERT_EQ(s.rows[1].size(), nulls.size());
+    for (size_t i = 0; i < nulls.size(); ++i) {
+        EXPECT_EQ(s.rows[1][i], nulls[i]) << "column " << s.columnNames[i];
+    }
+}
+
+TEST_F(DataTypes, EmptyStringComesBackAsOneSpace) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    // Sybase has no zero-length non-NULL varchar: '' is stored and returned as a single blank.
+    EXPECT_EQ(exec(c.get(), "select ''").scalar(), Value(" "));
+    EXPECT_EQ(queryValue(c.get(), "select datalength('')"), "1");
+    EXPECT_EQ(exec(c.get(), "select convert(varchar(10), null)").scalar(), std::nullopt);
+}
+
+class PacketSize : public SimServerTest {};
+
+TEST_F(PacketSize, LargePacketsCarryABigResult) {
+    ConnectOptions options;
+    options.packetSize = 8192;
+    Connection c = connectSa(options);
+    ASSERT_TRUE(c);
+    const int negotiated = dbgetpacket(c.get());
+    EXPECT_GE(negotiated, 512);
+    EXPECT_LE(negotiated, 8192);
+
+    // 2^11 rows of ~200 bytes: many packets of any size.
+    const BatchResult fill = exec(c.get(), "create table big_t (id int, pad varchar(200))\n"
+                                           "insert big_t values (1, replicate('x', 200))\n");
+    ASSERT_EQ(fill.sqlRc, SUCCEED) << MessageLog::dump();
+    for (int i = 0; i < 11; ++i) {
+        ASSERT_EQ(exec(c.get(), "insert big_t select id + (select count(*) from big_t), pad "
+                                "from big_t")
+                      .sqlRc,
+                  SUCCEED)
+            << MessageLog::dump();
+    }
+    const BatchResult r = exec(c.get(), "select id, pad from big_t order by id");
+    ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
+    const auto sets = r.rowResults();
+    ASSERT_EQ(sets.size(), 1u);
+    ASSERT_EQ(sets[0]->rows.size(), 2048u);
+    EXPECT_EQ(sets[0]->count, 2048);
+    for (size_t i = 0; i < sets[0]->rows.size(); ++i) {
+        const Row& row = sets[0]->rows[i];
+        ASSERT_EQ(row[0], Value(std::to_string(i + 1)));
+        ASSERT_EQ(row[1], Value(std::string(200, 'x')));
+    }
+}
+
+TEST_F(PacketSize, BatchTextOver64KB) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    std::string sql = "create table wide_batch_t (id int, note varchar(40))\n";
+    constexpr int kRows = 2000;
+    for (int i = 0; i < kRows; ++i) {
+        sql += "insert wide_batch_t values (" + std::to_string(i) +
+               ", 'a line that makes the batch long')\n";
+    }
+    sql += "select count(*), sum(id) from wide_batch_t\n";
+    ASSERT_GT(sql.size(), 64u * 1024u);
+    const BatchResult r = exec(c.get(), sql);
+    ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
+    const auto sets = r.rowResults();
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0]->rows, (std::vector<Row>{{"2000", std::to_string(kRows * (kRows - 1) / 2)}}));
+    // One result per insert plus the create table and the select.
+    EXPECT_EQ(r.results.size(), static_cast<size_t>(kRows + 2));
+}
+
+// Uses its own server: it is killed and restarted.
+TEST(Durability, CommittedDataSurvivesKill9AndRestart) {
+    SimServer server;
+    ASSERT_NO_THROW(server.start());
+    {
+        Connection c = connect(server.host());
+        ASSERT_TRUE(c) << MessageLog::dump();
+        ASSERT_EQ(exec(c.get(), "create table durable_t (id int, name varchar(20))\n"
+                                "insert durable_t values (1, 'one')\n"
+                                "begin tran\n"
+                                "insert durable_t values (2, 'two')\n"
+                                "commit tran\n")
+                      .sqlRc,
+                  SUCCEED)
+            << MessageLog::dump();
+        // Left open and uncommitted when the server dies: must not survive.
+        ASSERT_EQ(exec(c.get(), "begin tran insert durable_t values (3, 'three')").sqlRc, SUCCEED);
+        server.kill9();
+    }
+    EXPECT_FALSE(server.running());
+    ASSERT_NO_THROW(server.start());
+    Connection c = connect(server.host());
+    ASSERT_TRUE(c) << MessageLog::dump();
+    const BatchResult r = exec(c.get(), "select id, name from durable_t order by id");
+    ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
+    ASSERT_EQ(r.rowResults().size(), 1u);
+    EXPECT_EQ(r.rowResults()[0]->rows, (std::vector<Row>{{"1", "one"}, {"2", "two"}}));
+    c.close();
+    EXPECT_EQ(server.stop(), 0);
+}
+
+} // namespace
+} // namespace ostrim::test
