@@ -1,0 +1,92 @@
+#pragma once
+// Databases on disk and the Sybase system tables kept beside the user's tables.
+
+#include "value.h"
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace sim {
+
+struct ColumnInfo {
+    std::string name;
+    SqlType type;
+    bool identity = false;
+};
+
+struct TableInfo {
+    int id = 0;
+    std::string db; // attached schema name: a database, or "temp" for #tables
+    std::string name;
+    std::string type; // sysobjects.type: "U", "S", "V"
+    std::vector<ColumnInfo> columns;
+};
+
+struct DatabaseEntry {
+    std::string name;
+    int dbid = 0;
+};
+
+// Column of a table to create, as the catalog records it.
+struct NewColumn {
+    std::string name;
+    SqlType type;
+    bool identity = false;
+    std::string defaultSql; // SQLite expression text, empty for none
+    bool primaryKey = false;
+};
+
+// syscolumns.type as Sybase records it: nullable fixed types as their "n" forms.
+int syscolumnsType(const SqlType& t);
+SqlType typeFromSyscolumns(int type, int usertype, int length, int prec, int scale);
+
+class Catalog {
+public:
+    explicit Catalog(std::string dataDir);
+
+    // Creates master, model and tempdb (tempdb afresh) and the login "sa".
+    void bootstrap(const std::string& saPassword);
+    // Creates a database from nothing when missing (its file and system tables).
+    void ensureDatabase(const std::string& name);
+
+    std::vector<DatabaseEntry> databases() const;
+    std::optional<DatabaseEntry> database(const std::string& name) const;
+    std::optional<DatabaseEntry> databaseById(int dbid) const;
+
+    // A connection with every database attached under its own name.
+    sqlite3* openConnection() const;
+
+    // Bumped by every change of any table's shape; sessions drop cached table shapes on it.
+    std::atomic<uint64_t> schemaVersion{1};
+
+    const std::string& dataDir() const { return m_dataDir; }
+
+private:
+    void loadDatabases(sqlite3* master);
+    std::string m_dataDir;
+    mutable std::mutex m_mutex;
+    std::vector<DatabaseEntry> m_databases;
+};
+
+// Work on one connection (a session's). db is an attached schema name.
+std::optional<TableInfo> lookupTable(sqlite3* db, const std::string& schema,
+                                     const std::string& name);
+// Creates the SQLite table and its sysobjects/syscolumns rows; returns the object id.
+int createTable(sqlite3* db, const std::string& schema, const std::string& name,
+                const std::vector<NewColumn>& columns, const std::string& objType = "U",
+                int fixedId = 0);
+void dropTable(sqlite3* db, const std::string& schema, const std::string& name, int id);
+// Creates the system tables of a database in schema (all of them for master).
+void createSystemTables(sqlite3* db, const std::string& schema, bool master);
+// Quotes an identifier or a string literal for SQLite.
+std::string quoteId(const std::string& name);
+std::string quoteLiteral(const std::string& text);
+// Runs SQL that returns no rows; throws std::runtime_error with SQLite's message.
+void execSql(sqlite3* db, const std::string& sql);
+
+} // namespace sim

@@ -1,0 +1,173 @@
+#include "server.h"
+
+#include "session.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace sim {
+
+bool WriteGate::acquire(int spid, const std::function<bool()>& abort) {
+    std::unique_lock lock(m_mutex);
+    while (m_owner != 0 && m_owner != spid) {
+        m_cv.wait_for(lock, std::chrono::milliseconds(100));
+        if (m_owner != 0 && m_owner != spid) {
+            lock.unlock();
+            bool stop = abort();
+            lock.lock();
+            if (stop)
+                return false;
+        }
+    }
+    m_owner = spid;
+    return true;
+}
+
+void WriteGate::release(int spid) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_owner != spid)
+            return;
+        m_owner = 0;
+    }
+    m_cv.notify_all();
+}
+
+bool WriteGate::heldBy(int spid) {
+    std::lock_guard lock(m_mutex);
+    return m_owner == spid;
+}
+
+Server::Server(ServerOptions options)
+    : m_options(std::move(options)), m_catalog(m_options.dataDir) {
+    m_catalog.bootstrap(m_options.saPassword);
+}
+
+Server::~Server() {
+    if (m_listenFd >= 0)
+        ::close(m_listenFd);
+    for (int fd : m_wakeFds)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+std::string Server::version() const {
+    return "Adaptive Server Enterprise/15.7/ostrim-simserver " OSTRIM_VERSION
+           "/P/x86_64/Linux/simserver/1/64-bit/FBO/" __DATE__;
+}
+
+int Server::listen() {
+    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listenFd < 0)
+        throw std::runtime_error(std::strerror(errno));
+    int one = 1;
+    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(uint16_t(m_options.port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
+        ::listen(m_listenFd, 128) < 0)
+        throw std::runtime_error(std::string("cannot listen: ") + std::strerror(errno));
+    socklen_t len = sizeof addr;
+    ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len);
+    if (::pipe2(m_wakeFds, O_CLOEXEC) < 0)
+        throw std::runtime_error(std::strerror(errno));
+    return ntohs(addr.sin_port);
+}
+
+void Server::stop() {
+    m_stopping = true;
+    if (m_wakeFds[1] >= 0) {
+        char c = 0;
+        [[maybe_unused]] auto n = ::write(m_wakeFds[1], &c, 1);
+    }
+}
+
+void Server::serve() {
+    while (!m_stopping) {
+        pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_wakeFds[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[1].revents)
+            break;
+        int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
+        int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        std::shared_ptr<Session> session;
+        {
+            std::lock_guard lock(m_mutex);
+            if (int(m_sessions.size()) >= m_options.maxConnections) {
+                ::close(fd);
+                continue;
+            }
+            int spid = 1;
+            while (m_sessions.count(spid))
+                ++spid;
+            session = std::make_shared<Session>(*this, fd, spid);
+            m_sessions[spid] = session;
+        }
+        std::thread([this, session] {
+            session->run();
+            finished(session->spid());
+        }).detach();
+    }
+    // Stop every session and wait for their threads to let go of the server.
+    std::unique_lock lock(m_mutex);
+    for (auto& [spid, s] : m_sessions)
+        s->requestKill();
+    m_allDone.wait(lock, [this] { return m_sessions.empty(); });
+}
+
+void Server::finished(int spid) {
+    std::shared_ptr<Session> last;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_sessions.find(spid);
+        if (it != m_sessions.end()) {
+            last = std::move(it->second);
+            m_sessions.erase(it);
+        }
+    }
+    last.reset(); // closes the connection outside the lock
+    m_allDone.notify_all();
+}
+
+std::vector<ProcessInfo> Server::processes() {
+    std::vector<std::shared_ptr<Session>> list;
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto& [spid, s] : m_sessions)
+            list.push_back(s);
+    }
+    std::vector<ProcessInfo> out;
+    for (auto& s : list)
+        out.push_back(s->processInfo());
+    return out;
+}
+
+int Server::kill(int spid, int bySpid) {
+    if (spid == bySpid)
+        return 6104;
+    std::lock_guard lock(m_mutex);
+    auto it = m_sessions.find(spid);
+    if (it == m_sessions.end())
+        return 6106;
+    it->second->requestKill();
+    return 0;
+}
+
+} // namespace sim

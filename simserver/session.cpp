@@ -1,0 +1,1652 @@
+#include "session.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <sys/socket.h>
+
+namespace sim {
+
+namespace {
+
+constexpr size_t kMaxRequest = 64 * 1024 * 1024;
+constexpr int kMaxNesting = 16;
+
+std::string lower(std::string s) {
+    for (auto& c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Fixed-size, NUL-padded login field followed by its length byte.
+std::string loginField(const std::vector<uint8_t>& p, size_t at, size_t size) {
+    size_t len = std::min<size_t>(p[at + size], size);
+    return std::string(reinterpret_cast<const char*>(&p[at]), len);
+}
+
+std::string nowText() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S.000", &tm);
+    return buf;
+}
+
+// Brings a value to the variable's declared type, as an assignment does.
+Value coerce(const Value& v, const SqlType& t) {
+    if (v.isNull())
+        return v;
+    if (t.isInteger()) {
+        if (v.kind == Value::Integer)
+            return v;
+        if (t.code == SqlType::Bit)
+            return Value::integer(v.asReal() != 0);
+        return Value::integer(v.kind == Value::Real ? int64_t(v.r) : v.asInteger());
+    }
+    if (t.isNumeric())
+        return v.kind == Value::Text ? Value::real(v.asReal()) : v;
+    if (t.isDateTime()) {
+        std::string s = toStoredDateTime(v.asText());
+        return s.empty() ? Value::null() : Value::text(s);
+    }
+    if (t.isCharacter()) {
+        std::string s = v.asText();
+        if (t.code != SqlType::Text && s.size() > size_t(t.length))
+            s.resize(size_t(t.length));
+        return Value::text(s);
+    }
+    if (t.isBinary())
+        return Value::blob(v.asText());
+    return v;
+}
+
+Value columnValue(sqlite3_stmt* st, int i) {
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER:
+        return Value::integer(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT:
+        return Value::real(sqlite3_column_double(st, i));
+    case SQLITE_TEXT:
+        return Value::text(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                       size_t(sqlite3_column_bytes(st, i))));
+    case SQLITE_BLOB: {
+        auto* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+        return Value::blob(std::string(p ? p : "", size_t(sqlite3_column_bytes(st, i))));
+    }
+    default:
+        return Value::null();
+    }
+}
+
+void bindValue(sqlite3_stmt* st, int i, const Value& v) {
+    switch (v.kind) {
+    case Value::Integer:
+        sqlite3_bind_int64(st, i, v.i);
+        break;
+    case Value::Real:
+        sqlite3_bind_double(st, i, v.r);
+        break;
+    case Value::Text:
+        sqlite3_bind_text(st, i, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT);
+        break;
+    case Value::Blob:
+        sqlite3_bind_blob(st, i, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT);
+        break;
+    default:
+        sqlite3_bind_null(st, i);
+    }
+}
+
+// SQLite's own errors, as the nearest Sybase message.
+SqlError fromSqlite(const std::string& msg, int line) {
+    Message m;
+    if (parseSybError(msg, m))
+        return SqlError::make(m.number, m.severity, m.text, line);
+    if (msg.rfind("NOT NULL constraint failed: ", 0) == 0) {
+        std::string what = msg.substr(28);
+        auto dot = what.rfind('.');
+        std::string table = dot == std::string::npos ? what : what.substr(0, dot);
+        std::string column = dot == std::string::npos ? what : what.substr(dot + 1);
+        return SqlError::make(
+            233, 16, "The column " + column + " in table " + table + " does not allow null values.",
+            line);
+    }
+    if (msg.rfind("UNIQUE constraint failed", 0) == 0 ||
+        msg.rfind("PRIMARY KEY constraint failed", 0) == 0)
+        return SqlError::make(2601, 14, "Attempt to insert duplicate key row in object.", line);
+    if (msg.rfind("no such table", 0) == 0)
+        return SqlError::make(208, 16, msg.substr(15) + " not found.", line);
+    if (msg.rfind("no such column", 0) == 0)
+        return SqlError::make(207, 16, "Invalid column name '" + msg.substr(16) + "'.", line);
+    return SqlError::make(7200, 16, msg, line);
+}
+
+// The row a result set shows for a value whose type the translator could not know.
+SqlType typeOfValue(sqlite3_stmt* st, int i) {
+    if (const char* decl = sqlite3_column_decltype(st, i)) {
+        std::string d = decl;
+        int a1 = -1, a2 = -1;
+        auto p = d.find('(');
+        if (p != std::string::npos)
+            std::sscanf(d.c_str() + p, "(%d,%d)", &a1, &a2);
+        if (auto t = SqlType::fromName(d.substr(0, p), a1, a2))
+            return *t;
+    }
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER: {
+        int64_t v = sqlite3_column_int64(st, i);
+        return SqlType::of(v > INT32_MAX || v < INT32_MIN ? SqlType::BigInt : SqlType::Int);
+    }
+    case SQLITE_FLOAT:
+        return SqlType::of(SqlType::Float);
+    case SQLITE_BLOB:
+        return SqlType::of(SqlType::VarBinary, 255);
+    case SQLITE_TEXT:
+        return SqlType::varchar(std::clamp(sqlite3_column_bytes(st, i), 255, 16384));
+    default:
+        return SqlType::varchar(255);
+    }
+}
+
+class StmtGuard {
+public:
+    explicit StmtGuard(sqlite3_stmt* st) : m_st(st) {}
+    ~StmtGuard() { sqlite3_finalize(m_st); }
+    StmtGuard(const StmtGuard&) = delete;
+    StmtGuard& operator=(const StmtGuard&) = delete;
+    sqlite3_stmt* get() const { return m_st; }
+
+private:
+    sqlite3_stmt* m_st;
+};
+
+} // namespace
+
+struct Session::Proc {
+    int id = 0;
+    std::string name;
+    std::vector<ast::StmtPtr> stmts; // keeps the tree alive
+    const ast::Stmt* create = nullptr;
+};
+
+Session::Session(Server& server, int fd, int spid) : m_server(server), m_sock(fd), m_spid(spid) {
+    m_sock.abortCheck = [this] {
+        return m_killed.load();
+    };
+    m_loggedIn = nowText();
+}
+
+Session::~Session() {
+    if (m_sqlite) {
+        if (m_trancount > 0)
+            sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(m_sqlite);
+    }
+    if (m_server.writeGate().heldBy(m_spid))
+        m_server.writeGate().release(m_spid);
+}
+
+void Session::requestKill() {
+    m_killed = true;
+    ::shutdown(m_sock.fd(), SHUT_RDWR);
+}
+
+ProcessInfo Session::processInfo() const {
+    std::lock_guard lock(m_infoMutex);
+    ProcessInfo p;
+    p.spid = m_spid;
+    p.status = m_command == "AWAITING COMMAND" ? "recv sleep" : "running";
+    p.hostname = m_host;
+    p.program = m_program;
+    p.hostprocess = m_hostProcess;
+    p.command = m_command;
+    p.loginName = m_user;
+    p.loggedIn = m_loggedIn;
+    p.dbid = databaseId(m_db);
+    p.packetSize = int(m_sock.packetSize());
+    return p;
+}
+
+bool Session::databaseExists(const std::string& name) const {
+    return m_server.catalog().database(name).has_value();
+}
+
+int Session::databaseId(const std::string& name) const {
+    auto d = m_server.catalog().database(name);
+    return d ? d->dbid : 0;
+}
+
+std::string Session::databaseName(int dbid) const {
+    auto d = m_server.catalog().databaseById(dbid);
+    return d ? d->name : std::string();
+}
+
+std::optional<TableInfo> Session::table(const std::string& schema, const std::string& name) {
+    uint64_t v = m_server.catalog().schemaVersion.load();
+    if (v != m_cacheVersion) {
+        m_tableCache.clear();
+        m_cacheVersion = v;
+    }
+    std::string key = schema + "\x01" + name;
+    if (auto it = m_tableCache.find(key); it != m_tableCache.end())
+        return it->second;
+    auto t = lookupTable(m_sqlite, schema, name);
+    if (t && schema != "temp")
+        m_tableCache[key] = *t;
+    return t;
+}
+
+const Variable* Session::variable(const std::string& name) const {
+    if (!m_frame)
+        return nullptr;
+    auto it = m_frame->vars.find(name);
+    return it == m_frame->vars.end() ? nullptr : &it->second;
+}
+
+std::optional<Variable> Session::global(const std::string& name) const {
+    auto intVar = [](int64_t v) {
+        return Variable{SqlType::of(SqlType::Int), Value::integer(v)};
+    };
+    auto text = [](const std::string& s, int len = 30) {
+        return Variable{SqlType::varchar(len), Value::text(s)};
+    };
+    if (name == "rowcount")
+        return intVar(m_rowcount);
+    if (name == "error")
+        return intVar(m_error);
+    if (name == "spid")
+        return Variable{SqlType::of(SqlType::SmallInt), Value::integer(m_spid)};
+    if (name == "trancount")
+        return intVar(m_trancount);
+    if (name == "servername")
+        return text(m_server.options().name);
+    if (name == "version")
+        return text(m_server.version(), 255);
+    if (name == "nestlevel")
+        return intVar(m_frame ? m_frame->depth : 0);
+    if (name == "identity")
+        return intVar(m_identity);
+    if (name == "textsize")
+        return intVar(32768);
+    if (name == "language")
+        return text("us_english");
+    if (name == "client_csname" || name == "client_csexpansion")
+        return text("utf8");
+    if (name == "isolation")
+        return intVar(1);
+    if (name == "maxcharlen")
+        return intVar(3);
+    if (name == "max_connections")
+        return intVar(m_server.options().maxConnections);
+    if (name == "procid")
+        return intVar(0);
+    if (name == "sqlstatus")
+        return intVar(0);
+    if (name == "transtate")
+        return intVar(m_trancount > 0 ? 1 : 0);
+    if (name == "pagesize" || name == "maxpagesize")
+        return intVar(2048);
+    return std::nullopt;
+}
+
+// ---- connection life ----
+
+void Session::run() {
+    try {
+        std::vector<uint8_t> payload;
+        uint8_t type = m_sock.readMessage(payload, 64 * 1024);
+        // A TDS 7 client probes first; closing makes FreeTDS fall back to TDS 5.0.
+        if (type != kPacketLogin)
+            return;
+        if (!login(payload))
+            return;
+        serve();
+    } catch (const ConnectionClosed&) {
+    } catch (const Cancelled&) {
+    } catch (const std::exception&) {
+    }
+}
+
+bool Session::login(const std::vector<uint8_t>& p) {
+    if (p.size() < 568)
+        throw ConnectionClosed("short login record");
+    m_host = loginField(p, 0, 30);
+    m_user = loginField(p, 31, 30);
+    std::string password = loginField(p, 62, 30);
+    m_hostProcess = loginField(p, 93, 30);
+    m_program = loginField(p, 140, 30);
+    // The remote-password area holds the whole password, not cut to 30 bytes.
+    size_t rempwLen = p[457];
+    if (rempwLen >= 2 && rempwLen <= 255) {
+        size_t serverLen = p[202];
+        if (serverLen + 2 <= rempwLen) {
+            size_t pwLen = p[203 + serverLen];
+            if (204 + serverLen + pwLen <= 457 && serverLen + 2 + pwLen <= rempwLen)
+                password.assign(reinterpret_cast<const char*>(&p[204 + serverLen]), pwLen);
+        }
+    }
+    std::string packetText = loginField(p, 557, 6);
+    int requested = std::atoi(packetText.c_str());
+    size_t packetSize = requested <= 0 ? 2048 : size_t(std::clamp(requested, 512, 16384));
+
+    m_sqlite = m_server.catalog().openConnection();
+    registerFunctions(m_sqlite, this);
+    sqlite3_progress_handler(
+        m_sqlite, 20000,
+        [](void* self) -> int {
+            auto* s = static_cast<Session*>(self);
+            if (s->m_killed)
+                return 1;
+            try {
+                s->m_sock.pollAttention();
+            } catch (...) {
+                s->m_killed = true;
+                return 1;
+            }
+            if (s->m_sock.attentionSeen()) {
+                s->m_interrupted = true;
+                return 1;
+            }
+            return 0;
+        },
+        this);
+
+    bool ok = false;
+    std::string defaultDb = "master";
+    {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(m_sqlite, "select password, dbname from master.syslogins where name = ?",
+                           -1, &st, nullptr);
+        StmtGuard guard(st);
+        sqlite3_bind_text(st, 1, m_user.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st) == SQLITE_ROW) {
+            auto* pw = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            ok = password == (pw ? pw : "");
+            if (auto* db = sqlite3_column_text(st, 1))
+                defaultDb = reinterpret_cast<const char*>(db);
+        }
+    }
+    Bytes& b = m_sock.out();
+    auto loginAck = [&](uint8_t status) {
+        const std::string program = "SQL Server";
+        b.u8(kTokLoginAck);
+        b.u16(uint16_t(10 + program.size()));
+        b.u8(status);
+        b.raw("\x05\x00\x00\x00", 4);
+        b.u8(uint8_t(program.size()));
+        b.raw(program);
+        b.raw("\x0f\x07\x00\x00", 4); // 15.7.0.0
+    };
+    if (!ok) {
+        Message m;
+        m.number = 4002;
+        m.severity = 14;
+        m.text = "Login failed.";
+        m.server = m_server.options().name;
+        putEed(b, m, 0);
+        loginAck(6);
+        putDone(b, kTokDone, kDoneError, 0, 0);
+        m_sock.finishReply();
+        return false;
+    }
+    if (!databaseExists(defaultDb))
+        defaultDb = "master";
+    m_db = defaultDb;
+    putEnvChange(b, 1, m_db, "");
+    putEnvChange(b, 2, "us_english", "");
+    putEnvChange(b, 3, "utf8", "");
+    putEnvChange(b, 4, std::to_string(packetSize), "512");
+    loginAck(5);
+    // Answer the client's capabilities with its own bitmaps.
+    if (p.size() >= 571 && p[568] == kTokCapability) {
+        size_t len = size_t(p[569]) | (size_t(p[570]) << 8);
+        if (571 + len <= p.size())
+            b.raw(&p[568], 3 + len);
+    }
+    putDone(b, kTokDone, kDoneFinal, 0, 0);
+    m_sock.finishReply();
+    m_sock.setPacketSize(packetSize);
+    return true;
+}
+
+void Session::serve() {
+    std::vector<uint8_t> payload;
+    for (;;) {
+        {
+            std::lock_guard lock(m_infoMutex);
+            m_command = "AWAITING COMMAND";
+        }
+        uint8_t type = m_sock.readMessage(payload, kMaxRequest);
+        if (m_killed)
+            return;
+        if (type == kPacketAttention) {
+            // The reply was complete before the cancel arrived: still acknowledge it.
+            putDone(m_sock.out(), kTokDone, kDoneAttn, 0, 0);
+            m_sock.finishReply();
+            continue;
+        }
+        if (type != kPacketNormal)
+            throw ConnectionClosed("unexpected packet type");
+        Reader r(payload.data(), payload.size());
+        uint8_t tok = r.u8();
+        m_pending.reset();
+        m_sock.clearAttention();
+        m_interrupted = false;
+        try {
+            if (tok == kTokLanguage) {
+                uint32_t len = r.u32();
+                if (len < 1 || len - 1 > r.left())
+                    throw ConnectionClosed("bad language token");
+                r.u8(); // status
+                std::string sql = r.str(len - 1);
+                languageRequest(sql);
+            } else if (tok == kTokDbRpc) {
+                rpcRequest(r);
+            } else if (tok == kTokLogout) {
+                putDone(m_sock.out(), kTokDone, kDoneFinal, 0, 0);
+                m_sock.finishReply();
+                return;
+            } else {
+                throw ConnectionClosed("unknown request token");
+            }
+            endReply();
+        } catch (const Cancelled&) {
+            if (m_killed)
+                return;
+            // Whole tokens only are in the buffer: send them, then the acknowledgement.
+            if (m_pending)
+                tokens();
+            putDone(m_sock.out(), kTokDone, kDoneAttn, 0, 0);
+            m_sock.finishReply();
+        }
+    }
+}
+
+void Session::endReply() {
+    if (m_pending) {
+        putDone(m_sock.out(), m_pending->token, m_pending->status, m_trancount > 0 ? 1 : 0,
+                m_pending->count);
+        m_pending.reset();
+    } else {
+        putDone(m_sock.out(), kTokDone, kDoneFinal, 0, 0);
+    }
+    if (m_sock.attentionSeen())
+        throw Cancelled{};
+    m_sock.finishReply();
+}
+
+Bytes& Session::tokens() {
+    if (m_pending) {
+        putDone(m_sock.out(), m_pending->token, uint16_t(m_pending->status | kDoneMore),
+                m_trancount > 0 ? 1 : 0, m_pending->count);
+        m_pending.reset();
+    }
+    return m_sock.out();
+}
+
+void Session::statementDone(const Frame& f, uint16_t status, int32_t count) {
+    tokens();
+    if (m_statementFailed)
+        status |= kDoneError;
+    if (m_nocount)
+        status &= uint16_t(~kDoneCount);
+    if (m_trancount > 0)
+        status |= kDoneInXact;
+    m_pending = PendingDone{f.inProc ? kTokDoneInProc : kTokDone, status, count};
+    m_statementFailed = false;
+    m_sock.flushFull();
+}
+
+void Session::sendMessage(Message m, const Frame& f, int line) {
+    m.server = m_server.options().name;
+    if (f.inProc)
+        m.proc = f.procName;
+    if (line > 0)
+        m.line = uint16_t(std::min(line, 65535));
+    putEed(tokens(), m, m_trancount > 0 ? 1 : 0);
+}
+
+void Session::sendError(const SqlError& e, const Frame& f, int line) {
+    sendMessage(e.message, f, e.message.line > 1 ? e.message.line : line);
+    m_error = e.message.number;
+    m_statementFailed = true;
+}
+
+void Session::languageRequest(const std::string& sql) {
+    {
+        std::lock_guard lock(m_infoMutex);
+        m_command = "LANGUAGE";
+    }
+    Frame batch;
+    m_frame = &batch;
+    ast::ParseResult parsed = ast::parseBatch(sql);
+    if (!parsed.ok) {
+        SqlError e =
+            SqlError::make(parsed.error.number, 15, parsed.error.message, parsed.error.line);
+        sendError(e, batch, parsed.error.line);
+        statementDone(batch, 0, 0);
+        m_frame = nullptr;
+        return;
+    }
+    if (m_parseonly) {
+        // Only "set parseonly off" itself still runs.
+        for (const auto& s : parsed.stmts)
+            if (s->kind == ast::Stmt::Kind::SetOption)
+                exec(*s, batch);
+        m_frame = nullptr;
+        return;
+    }
+    execList(parsed.stmts, batch);
+    m_frame = nullptr;
+}
+
+// ---- statements ----
+
+Session::Flow Session::execList(const std::vector<ast::StmtPtr>& list, Frame& f) {
+    for (const auto& s : list) {
+        Flow flow = exec(*s, f);
+        if (flow != Flow::Next)
+            return flow;
+    }
+    return Flow::Next;
+}
+
+Session::Flow Session::exec(const ast::Stmt& s, Frame& f) {
+    using K = ast::Stmt::Kind;
+    m_sock.pollAttention();
+    if (m_sock.attentionSeen())
+        throw Cancelled{};
+    {
+        std::lock_guard lock(m_infoMutex);
+        m_command = s.kind == K::Select   ? "SELECT"
+                    : s.kind == K::Insert ? "INSERT"
+                    : s.kind == K::Update ? "UPDATE"
+                    : s.kind == K::Delete ? "DELETE"
+                    : s.kind == K::Exec   ? "EXECUTE"
+                                          : "LANGUAGE";
+    }
+    if (m_noexec && s.kind != K::SetOption) {
+        return Flow::Next;
+    }
+    try {
+        switch (s.kind) {
+        case K::Select:
+            if (s.select->hasInto)
+                execSelectInto(s, f);
+            else
+                execSelect(s, f);
+            return Flow::Next;
+        case K::Insert:
+        case K::Update:
+        case K::Delete:
+        case K::Truncate:
+            execDml(s, f);
+            return Flow::Next;
+        case K::CreateTable:
+            execCreateTable(s, f);
+            return Flow::Next;
+        case K::CreateProcedure:
+            execCreateProcedure(s, f);
+            return Flow::Next;
+        case K::Drop:
+            execDrop(s, f);
+            return Flow::Next;
+        case K::Use:
+            execUse(s, f);
+            return Flow::Next;
+        case K::SetOption:
+        case K::SetValue:
+            execSet(s, f);
+            return Flow::Next;
+        case K::Print:
+            execPrint(s, f, false);
+            return Flow::Next;
+        case K::Raiserror:
+            execPrint(s, f, true);
+            return Flow::Next;
+        case K::Waitfor:
+            execWaitfor(s, f);
+            return Flow::Next;
+        case K::Declare:
+            for (const auto& d : s.decls) {
+                if (f.vars.count(d.name))
+                    throw SqlError::make(134, 15,
+                                         "The variable name '" + d.name +
+                                             "' has already been declared. Variable names must "
+                                             "be unique within a query batch or stored "
+                                             "procedure.",
+                                         s.line);
+                f.vars[d.name] = Variable{typeFromAst(d.type), Value::null()};
+            }
+            return Flow::Next;
+        case K::If: {
+            bool c = condition(*s.args[0], f);
+            if (c)
+                return exec(*s.body[0], f);
+            if (s.body.size() > 1 && s.body[1])
+                return exec(*s.body[1], f);
+            return Flow::Next;
+        }
+        case K::While:
+            while (condition(*s.args[0], f)) {
+                Flow flow = exec(*s.body[0], f);
+                if (flow == Flow::Break)
+                    break;
+                if (flow == Flow::Return)
+                    return flow;
+                m_sock.pollAttention();
+                if (m_sock.attentionSeen())
+                    throw Cancelled{};
+            }
+            return Flow::Next;
+        case K::Block:
+            return execList(s.body, f);
+        case K::Return:
+            if (!s.args.empty() && s.args[0])
+                f.returnStatus = int(evaluate(*s.args[0], f).asInteger());
+            return Flow::Return;
+        case K::Break:
+            return Flow::Break;
+        case K::Continue:
+            return Flow::Continue;
+        case K::BeginTran:
+        case K::CommitTran:
+        case K::RollbackTran:
+        case K::SaveTran:
+            execTransaction(s, f);
+            return Flow::Next;
+        case K::Exec: {
+            std::vector<Argument> args;
+            for (const auto& a : s.execArgs) {
+                Argument arg;
+                arg.name = a.name;
+                arg.output = a.output;
+                if (!a.value) {
+                    arg.hasValue = false;
+                } else {
+                    arg.value = evaluate(*a.value, f, &arg.wireType);
+                    if (a.output && a.value->kind == ast::Expr::Kind::Variable)
+                        arg.callerVar = a.value->text;
+                }
+                args.push_back(std::move(arg));
+            }
+            callProcedure(s.table, args, f, s.line, s.returnVar);
+            return Flow::Next;
+        }
+        case K::Kill:
+            execKill(s, f);
+            return Flow::Next;
+        }
+    } catch (const SqlError& e) {
+        sendError(e, f, s.line);
+        statementDone(f, 0, 0);
+    }
+    return Flow::Next;
+}
+
+sqlite3_stmt* Session::prepare(const Translation& t) {
+    if (t.readsProcesses)
+        refreshProcesses();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(m_sqlite, t.sql.c_str(), int(t.sql.size()), &st, nullptr) != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(m_sqlite);
+        sqlite3_finalize(st);
+        throw fromSqlite(msg, 1);
+    }
+    for (size_t i = 0; i < t.params.size(); ++i)
+        bindValue(st, int(i + 1), t.params[i]);
+    return st;
+}
+
+int Session::stepChecked(sqlite3_stmt* st) {
+    int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE)
+        return rc;
+    if (rc == SQLITE_INTERRUPT || m_killed || m_interrupted) {
+        if (m_killed)
+            throw ConnectionClosed("killed");
+        throw Cancelled{};
+    }
+    throw fromSqlite(sqlite3_errmsg(m_sqlite), 1);
+}
+
+Value Session::evaluate(const ast::Expr& e, Frame& f, SqlType* type) {
+    Frame* saved = m_frame;
+    m_frame = &f;
+    Translation t = translateScalar(e, *this);
+    m_frame = saved;
+    StmtGuard st(prepare(t));
+    Value v;
+    if (stepChecked(st.get()) == SQLITE_ROW)
+        v = columnValue(st.get(), 0);
+    if (type)
+        *type = t.columns[0].known ? t.columns[0].type : typeOfValue(st.get(), 0);
+    return v;
+}
+
+bool Session::condition(const ast::Expr& e, Frame& f) {
+    Value v = evaluate(e, f);
+    return !v.isNull() && v.asReal() != 0;
+}
+
+void Session::execSelect(const ast::Stmt& s, Frame& f) {
+    const ast::Select& sel = *s.select;
+    bool assigns = false, retrieves = false;
+    for (const auto& it : sel.items)
+        (it.assignVar.empty() ? retrieves : assigns) = true;
+    if (assigns && retrieves)
+        throw SqlError::make(141, 15,
+                             "A SELECT statement that assigns a value to a variable must not be "
+                             "combined with data-retrieval operations.",
+                             s.line);
+    m_frame = &f;
+    Translation t = translateSelect(sel, *this);
+    auto started = std::chrono::steady_clock::now();
+    if (m_showplan) {
+        Message m;
+        m.number = 6201;
+        m.text = "QUERY PLAN FOR STATEMENT 1 (at line " + std::to_string(s.line) + ").";
+        sendMessage(m, f, s.line);
+        m.number = 6202;
+        m.text = "\n    STEP 1";
+        sendMessage(m, f, s.line);
+        m.number = 6203;
+        m.text = "        The type of query is SELECT.";
+        sendMessage(m, f, s.line);
+    }
+    StmtGuard st(prepare(t));
+    int rc = stepChecked(st.get());
+    int64_t rows = 0;
+    if (assigns) {
+        std::vector<Variable*> targets;
+        for (const auto& it : sel.items) {
+            auto v = f.vars.find(it.assignVar);
+            if (v == f.vars.end())
+                throw SqlError::make(137, 15, "Must declare variable '" + it.assignVar + "'.",
+                                     s.line);
+            targets.push_back(&v->second);
+        }
+        for (; rc == SQLITE_ROW; rc = stepChecked(st.get())) {
+            for (size_t i = 0; i < targets.size(); ++i)
+                targets[i]->value = coerce(columnValue(st.get(), int(i)), targets[i]->type);
+            ++rows;
+        }
+        m_rowcount = rows;
+        m_error = 0;
+        statementDone(f, kDoneCount, int32_t(rows));
+        return;
+    }
+    // Column formats, with types of the first row where the query did not tell.
+    std::vector<SqlType> types;
+    Bytes& b = tokens();
+    b.u8(kTokRowFmt);
+    size_t lenAt = b.size();
+    b.u16(0);
+    b.u16(uint16_t(t.columns.size()));
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        SqlType type = t.columns[i].known ? t.columns[i].type : typeOfValue(st.get(), int(i));
+        if (type.code == SqlType::Unknown)
+            type = SqlType::varchar(255);
+        types.push_back(type);
+        b.bvarchar(t.columns[i].name);
+        b.u8(type.nullable ? 0x20 : 0x00);
+        putTypeInfo(b, type);
+        b.u8(0); // locale
+    }
+    b.patchU16(lenAt, uint16_t(b.size() - lenAt - 2));
+    Value v;
+    int ncols = int(types.size());
+    for (; rc == SQLITE_ROW; rc = stepChecked(st.get())) {
+        if (m_rowLimit > 0 && rows >= m_rowLimit)
+            break;
+        b.u8(kTokRow);
+        for (int i = 0; i < ncols; ++i) {
+            switch (sqlite3_column_type(st.get(), i)) {
+            case SQLITE_INTEGER:
+                v.kind = Value::Integer;
+                v.i = sqlite3_column_int64(st.get(), i);
+                break;
+            case SQLITE_FLOAT:
+                v.kind = Value::Real;
+                v.r = sqlite3_column_double(st.get(), i);
+                break;
+            case SQLITE_TEXT:
+            case SQLITE_BLOB: {
+                v.kind =
+                    sqlite3_column_type(st.get(), i) == SQLITE_TEXT ? Value::Text : Value::Blob;
+                auto* p = static_cast<const char*>(sqlite3_column_blob(st.get(), i));
+                v.s.assign(p ? p : "", size_t(sqlite3_column_bytes(st.get(), i)));
+                break;
+            }
+            default:
+                v.kind = Value::Null;
+            }
+            putValue(b, types[size_t(i)], v);
+        }
+        ++rows;
+        m_sock.flushFull();
+    }
+    m_rowcount = rows;
+    m_error = 0;
+    statementDone(f, kDoneCount, int32_t(std::min<int64_t>(rows, INT32_MAX)));
+    if (m_statIo || m_statTime) {
+        auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - started)
+                          .count();
+        std::string table = sel.from.empty() ? "" : sel.from[0].table.name;
+        sendStatistics(f, s.line, micros, table);
+    }
+}
+
+void Session::sendStatistics(const Frame& f, int line, long long micros, const std::string& table) {
+    Message m;
+    if (m_statIo) {
+        if (!table.empty()) {
+            m.number = 3615;
+            m.text = "Table: " + table +
+                     " scan count 1, logical reads: (regular=1 apf=0 total=1), physical reads: "
+                     "(regular=0 apf=0 total=0), apf IOs used=0";
+            sendMessage(m, f, line);
+        }
+        m.number = 3614;
+        m.text = "Total writes for this command: 0";
+        sendMessage(m, f, line);
+    }
+    if (m_statTime) {
+        m.number = 3612;
+        m.text = "Execution Time 0.\nSQL Server cpu time: 0 ms.  SQL Server elapsed time: " +
+                 std::to_string(micros / 1000) + " ms.";
+        sendMessage(m, f, line);
+    }
+}
+
+void Session::requireWrite() {
+    if (m_server.writeGate().heldBy(m_spid))
+        return;
+    bool got = m_server.writeGate().acquire(m_spid, [this] {
+        if (m_killed)
+            return true;
+        try {
+            m_sock.pollAttention();
+        } catch (...) {
+            m_killed = true;
+        }
+        return m_killed || m_sock.attentionSeen();
+    });
+    if (!got) {
+        if (m_killed)
+            throw ConnectionClosed("killed");
+        throw Cancelled{};
+    }
+}
+
+void Session::releaseWriteIfIdle() {
+    if (m_trancount == 0 && m_server.writeGate().heldBy(m_spid))
+        m_server.writeGate().release(m_spid);
+}
+
+// Runs catalog-changing work atomically; inside a user transaction it joins that one.
+void Session::inTransaction(const std::function<void()>& work) {
+    requireWrite();
+    bool own = m_trancount == 0;
+    try {
+        if (own)
+            execSql(m_sqlite, "BEGIN");
+        work();
+        if (own)
+            execSql(m_sqlite, "COMMIT");
+    } catch (const std::runtime_error& e) {
+        if (own)
+            sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr);
+        releaseWriteIfIdle();
+        throw fromSqlite(e.what(), 1);
+    } catch (...) {
+        if (own)
+            sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr);
+        releaseWriteIfIdle();
+        throw;
+    }
+    m_server.catalog().schemaVersion++;
+    releaseWriteIfIdle();
+}
+
+void Session::execDml(const ast::Stmt& s, Frame& f) {
+    using K = ast::Stmt::Kind;
+    m_frame = &f;
+    Translation t;
+    if (s.kind == K::Insert) {
+        t = translateInsert(s, *this);
+    } else if (s.kind == K::Update) {
+        t = translateUpdate(s, *this);
+    } else if (s.kind == K::Delete) {
+        t = translateDelete(s, *this);
+    } else {
+        auto [schema, name] = resolveObject(s.table, *this);
+        auto info = table(schema, name);
+        if (!info)
+            throw SqlError::make(208, 16, name + " not found.", s.line);
+        t.sql = "DELETE FROM " + quoteId(schema) + "." + quoteId(name);
+    }
+    auto started = std::chrono::steady_clock::now();
+    requireWrite();
+    int64_t changes = 0;
+    try {
+        StmtGuard st(prepare(t));
+        while (stepChecked(st.get()) == SQLITE_ROW) {
+        }
+        changes = sqlite3_changes64(m_sqlite);
+        if (s.kind == K::Insert)
+            m_identity = sqlite3_last_insert_rowid(m_sqlite);
+    } catch (...) {
+        releaseWriteIfIdle();
+        throw;
+    }
+    releaseWriteIfIdle();
+    m_rowcount = s.kind == K::Truncate ? 0 : changes;
+    m_error = 0;
+    statementDone(f, s.kind == K::Truncate ? 0 : kDoneCount, int32_t(m_rowcount));
+    if (m_statIo || m_statTime) {
+        auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - started)
+                          .count();
+        sendStatistics(f, s.line, micros, s.table.name);
+    }
+}
+
+void Session::execSelectInto(const ast::Stmt& s, Frame& f) {
+    m_frame = &f;
+    auto [schema, name] = resolveObject(s.select->into, *this);
+    if (table(schema, name))
+        throw SqlError::make(
+            2714, 16, "There is already an object named '" + name + "' in the database.", s.line);
+    Translation t = translateSelect(*s.select, *this);
+    std::vector<NewColumn> cols;
+    {
+        StmtGuard probe(prepare(t));
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            const auto& c = t.columns[i];
+            if (c.name.empty())
+                throw SqlError::make(1038, 15,
+                                     "Cannot create a table with a column that has no name. Use "
+                                     "a column heading in the select list.",
+                                     s.line);
+            SqlType type = c.known ? c.type : typeOfValue(probe.get(), int(i));
+            if (type.code == SqlType::Unknown)
+                type = SqlType::varchar(255);
+            type.nullable = true;
+            cols.push_back({c.name, type, false, "", false});
+        }
+    }
+    int64_t rows = 0;
+    inTransaction([&] {
+        createTable(m_sqlite, schema, name, cols);
+        std::string colList;
+        for (const auto& c : cols)
+            colList += (colList.empty() ? "" : ", ") + quoteId(c.name);
+        Translation ins = t;
+        ins.sql =
+            "INSERT INTO " + quoteId(schema) + "." + quoteId(name) + " (" + colList + ") " + t.sql;
+        StmtGuard st(prepare(ins));
+        while (stepChecked(st.get()) == SQLITE_ROW) {
+        }
+        rows = sqlite3_changes64(m_sqlite);
+    });
+    m_rowcount = rows;
+    m_error = 0;
+    statementDone(f, kDoneCount, int32_t(rows));
+}
+
+void Session::execCreateTable(const ast::Stmt& s, Frame& f) {
+    auto [schema, name] = resolveObject(s.table, *this);
+    if (name.size() > 255)
+        throw SqlError::make(103, 15,
+                             "The identifier that starts with '" + name.substr(0, 30) +
+                                 "' is too long. Maximum length is 255.");
+    if (table(schema, name))
+        throw SqlError::make(
+            2714, 16, "There is already an object named '" + name + "' in the database.", s.line);
+    std::vector<NewColumn> cols;
+    for (const auto& d : s.columnDefs) {
+        for (const auto& c : cols)
+            if (lower(c.name) == lower(d.name))
+                throw SqlError::make(2705, 16,
+                                     "Column names in each table must be unique. Column name '" +
+                                         d.name + "' in table '" + name +
+                                         "' is specified more than once.",
+                                     s.line);
+        NewColumn c;
+        c.name = d.name;
+        c.type = typeFromAst(d.type);
+        // Sybase columns refuse NULL unless declared to take it; bit never takes it.
+        c.type.nullable = d.nullability > 0 && c.type.code != SqlType::Bit;
+        if (c.type.code == SqlType::Text || c.type.code == SqlType::Image)
+            c.type.nullable = d.nullability >= 0;
+        c.identity = d.identity;
+        c.primaryKey = d.primaryKey;
+        if (d.defaultValue) {
+            m_frame = &f;
+            Translation dt = translateScalar(*d.defaultValue, *this);
+            if (!dt.params.empty())
+                throw SqlError::make(102, 15, "Incorrect syntax near '@'.", s.line);
+            c.defaultSql = dt.sql.substr(7); // drop "SELECT "
+        }
+        cols.push_back(std::move(c));
+    }
+    inTransaction([&] { createTable(m_sqlite, schema, name, cols); });
+    m_error = 0;
+    m_rowcount = 0;
+    statementDone(f, 0, 0);
+}
+
+void Session::execDrop(const ast::Stmt& s, Frame& f) {
+    for (const auto& n : s.names) {
+        auto [schema, name] = resolveObject(n, *this);
+        std::string kind = s.name;
+        std::string wanted = kind == "table"       ? "U"
+                             : kind == "procedure" ? "P"
+                             : kind == "view"      ? "V"
+                                                   : "";
+        int id = 0;
+        {
+            sqlite3_stmt* st = nullptr;
+            std::string q =
+                "select id, type from " + quoteId(schema) + ".sysobjects where name = ?";
+            sqlite3_prepare_v2(m_sqlite, q.c_str(), -1, &st, nullptr);
+            StmtGuard g(st);
+            sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(st) == SQLITE_ROW) {
+                std::string type = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+                while (!type.empty() && type.back() == ' ')
+                    type.pop_back();
+                if (wanted.empty() || type == wanted)
+                    id = sqlite3_column_int(st, 0);
+                if (type == "S")
+                    throw SqlError::make(3701, 11,
+                                         "Cannot drop the " + kind + " '" + name +
+                                             "', because it doesn't exist in the system catalogs.",
+                                         s.line);
+            }
+        }
+        if (!id)
+            throw SqlError::make(3701, 11,
+                                 "Cannot drop the " + kind + " '" + name +
+                                     "', because it doesn't exist in the system catalogs.",
+                                 s.line);
+        inTransaction([&] {
+            if (wanted == "U") {
+                dropTable(m_sqlite, schema, name, id);
+            } else {
+                std::string q = quoteId(schema), ids = std::to_string(id);
+                execSql(m_sqlite, "delete from " + q + ".sysobjects where id = " + ids);
+                execSql(m_sqlite, "delete from " + q + ".syscomments where id = " + ids);
+                execSql(m_sqlite, "delete from " + q + ".syscolumns where id = " + ids);
+            }
+        });
+    }
+    m_error = 0;
+    statementDone(f, 0, 0);
+}
+
+void Session::execCreateProcedure(const ast::Stmt& s, Frame& f) {
+    auto [schema, name] = resolveObject(s.table, *this);
+    {
+        sqlite3_stmt* st = nullptr;
+        std::string q = "select 1 from " + quoteId(schema) + ".sysobjects where name = ?";
+        sqlite3_prepare_v2(m_sqlite, q.c_str(), -1, &st, nullptr);
+        StmtGuard g(st);
+        sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st) == SQLITE_ROW)
+            throw SqlError::make(2714, 16,
+                                 "There is already an object named '" + name + "' in the database.",
+                                 s.line);
+    }
+    std::vector<NewColumn> params;
+    for (const auto& p : s.params) {
+        NewColumn c;
+        c.name = p.name;
+        c.type = typeFromAst(p.type);
+        c.type.nullable = true;
+        params.push_back(std::move(c));
+    }
+    inTransaction([&] {
+        // The procedure object: a catalog row, parameters in syscolumns, text in syscomments.
+        std::string q = quoteId(schema);
+        sqlite3_stmt* st = nullptr;
+        std::string next =
+            "select max(coalesce(max(id), 0) + 1, 1000000) from " + q + ".sysobjects";
+        sqlite3_prepare_v2(m_sqlite, next.c_str(), -1, &st, nullptr);
+        int id = 0;
+        {
+            StmtGuard g(st);
+            sqlite3_step(st);
+            id = sqlite3_column_int(st, 0);
+        }
+        std::string now = nowText();
+        execSql(m_sqlite, "insert into " + q +
+                              ".sysobjects (name, id, uid, type, userstat, sysstat, indexdel, "
+                              "schemacnt, sysstat2, crdate, expdate, deltrig, instrig, updtrig, "
+                              "seltrig, ckfirst, cache, objspare, loginame) values (" +
+                              quoteLiteral(name) + ", " + std::to_string(id) +
+                              ", 1, 'P ', 0, 4, 0, 0, 0, " + quoteLiteral(now) + ", " +
+                              quoteLiteral(now) + ", 0, 0, 0, 0, 0, 0, 0, 'sa')");
+        for (size_t i = 0; i < params.size(); ++i) {
+            const auto& c = params[i];
+            execSql(m_sqlite, "insert into " + q +
+                                  ".syscolumns (id, number, colid, status, type, length, offset, "
+                                  "usertype, cdefault, domain, name, prec, scale) values (" +
+                                  std::to_string(id) + ", 1, " + std::to_string(i + 1) + ", " +
+                                  (s.params[i].output ? "72" : "8") + ", " +
+                                  std::to_string(syscolumnsType(c.type)) + ", " +
+                                  std::to_string(c.type.length) + ", 0, " +
+                                  std::to_string(c.type.userType()) + ", 0, 0, " +
+                                  quoteLiteral(c.name) + ", " + std::to_string(c.type.precision) +
+                                  ", " + std::to_string(c.type.scale) + ")");
+        }
+        const std::string& text = s.sourceText;
+        for (size_t at = 0, colid = 1; at < text.size(); at += 255, ++colid)
+            execSql(m_sqlite, "insert into " + q +
+                                  ".syscomments (id, number, colid, texttype, language, text, "
+                                  "colid2, status) values (" +
+                                  std::to_string(id) + ", 1, " + std::to_string(colid) +
+                                  ", 0, 0, " + quoteLiteral(text.substr(at, 255)) + ", 0, 0)");
+    });
+    m_error = 0;
+    statementDone(f, 0, 0);
+}
+
+std::shared_ptr<Session::Proc> Session::loadProcedure(const ast::ObjectName& n, int line) {
+    auto [schema, name] = resolveObject(n, *this);
+    auto find = [&](const std::string& db) {
+        std::string text;
+        int id = 0;
+        sqlite3_stmt* st = nullptr;
+        std::string q = "select o.id, c.text from " + quoteId(db) + ".sysobjects o join " +
+                        quoteId(db) +
+                        ".syscomments c on c.id = o.id where o.name = ? and o.type = 'P ' "
+                        "order by c.colid";
+        if (sqlite3_prepare_v2(m_sqlite, q.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            return std::make_pair(0, text);
+        }
+        StmtGuard g(st);
+        sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            id = sqlite3_column_int(st, 0);
+            if (auto* p = sqlite3_column_text(st, 1))
+                text += reinterpret_cast<const char*>(p);
+        }
+        return std::make_pair(id, text);
+    };
+    auto [id, text] = find(schema);
+    // System procedures are found from every database.
+    if (!id && name.rfind("sp_", 0) == 0 && schema != "master")
+        std::tie(id, text) = find("master");
+    if (!id)
+        throw SqlError::make(2812, 16,
+                             "Stored procedure '" + name +
+                                 "' not found. Specify owner.objectname "
+                                 "or use sp_help to check whether the "
+                                 "object exists (sp_help may produce "
+                                 "lots of output).",
+                             line);
+    auto proc = std::make_shared<Proc>();
+    proc->id = id;
+    proc->name = name;
+    ast::ParseResult parsed = ast::parseBatch(text);
+    if (!parsed.ok || parsed.stmts.empty() ||
+        parsed.stmts[0]->kind != ast::Stmt::Kind::CreateProcedure)
+        throw SqlError::make(2812, 16, "Stored procedure '" + name + "' cannot be read.", line);
+    proc->stmts = std::move(parsed.stmts);
+    proc->create = proc->stmts[0].get();
+    return proc;
+}
+
+void Session::callProcedure(const ast::ObjectName& name, std::vector<Argument>& args, Frame& caller,
+                            int line, const std::string& returnVar) {
+    if (caller.depth >= kMaxNesting)
+        throw SqlError::make(217, 16, "Maximum stored procedure nesting level exceeded (limit 16).",
+                             line);
+    auto proc = loadProcedure(name, line);
+    const ast::Stmt& def = *proc->create;
+    Frame frame;
+    frame.inProc = true;
+    frame.procName = proc->name;
+    frame.depth = caller.depth + 1;
+    std::vector<int> paramOfArg(args.size(), -1);
+    size_t positional = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        int idx = -1;
+        if (args[i].name.empty()) {
+            idx = positional < def.params.size() ? int(positional) : -1;
+            ++positional;
+        } else {
+            for (size_t k = 0; k < def.params.size(); ++k)
+                if (def.params[k].name == args[i].name)
+                    idx = int(k);
+        }
+        if (idx < 0)
+            throw SqlError::make(
+                8144, 16, "Procedure " + proc->name + " has too many arguments specified.", line);
+        paramOfArg[i] = idx;
+    }
+    for (size_t k = 0; k < def.params.size(); ++k) {
+        const auto& p = def.params[k];
+        Variable v{typeFromAst(p.type), Value::null()};
+        v.type.nullable = true;
+        int argIndex = -1;
+        for (size_t i = 0; i < args.size(); ++i)
+            if (paramOfArg[i] == int(k))
+                argIndex = int(i);
+        if (argIndex >= 0 && args[size_t(argIndex)].hasValue) {
+            v.value = coerce(args[size_t(argIndex)].value, v.type);
+        } else if (p.defaultValue) {
+            v.value = coerce(evaluate(*p.defaultValue, frame), v.type);
+        } else {
+            throw SqlError::make(201, 16,
+                                 "Procedure " + proc->name + " expects parameter " + p.name +
+                                     ", which was not supplied.",
+                                 line);
+        }
+        frame.vars[p.name] = v;
+    }
+    Frame* saved = m_frame;
+    m_frame = &frame;
+    try {
+        execList(def.body, frame);
+    } catch (...) {
+        m_frame = saved;
+        throw;
+    }
+    m_frame = saved;
+    Bytes& b = tokens();
+    b.u8(kTokReturnStatus);
+    b.u32(uint32_t(frame.returnStatus));
+    // Output parameters go back to the caller: as tokens, and into its variables.
+    std::vector<std::pair<size_t, int>> outs;
+    for (size_t i = 0; i < args.size(); ++i)
+        if (args[i].output && def.params[size_t(paramOfArg[i])].output)
+            outs.push_back({i, paramOfArg[i]});
+    if (!outs.empty()) {
+        b.u8(kTokParamFmt);
+        size_t lenAt = b.size();
+        b.u16(0);
+        b.u16(uint16_t(outs.size()));
+        for (auto [argIndex, p] : outs) {
+            const Variable& v = frame.vars[def.params[size_t(p)].name];
+            SqlType t = v.type;
+            t.nullable = true;
+            b.bvarchar(def.params[size_t(p)].name);
+            b.u8(0x01);
+            putTypeInfo(b, t);
+            b.u8(0);
+            (void)argIndex;
+        }
+        b.patchU16(lenAt, uint16_t(b.size() - lenAt - 2));
+        b.u8(kTokParams);
+        for (auto [argIndex, p] : outs) {
+            const Variable& v = frame.vars[def.params[size_t(p)].name];
+            SqlType t = v.type;
+            t.nullable = true;
+            putValue(b, t, v.value);
+            const std::string& target = args[argIndex].callerVar;
+            if (!target.empty()) {
+                auto it = caller.vars.find(target);
+                if (it != caller.vars.end())
+                    it->second.value = coerce(v.value, it->second.type);
+            }
+        }
+    }
+    if (!returnVar.empty()) {
+        auto it = caller.vars.find(returnVar);
+        if (it == caller.vars.end())
+            throw SqlError::make(137, 15, "Must declare variable '" + returnVar + "'.", line);
+        it->second.value = Value::integer(frame.returnStatus);
+    }
+    m_pending = PendingDone{caller.inProc ? kTokDoneInProc : kTokDoneProc,
+                            uint16_t(caller.inProc ? 0 : kDoneProc), 0};
+    if (caller.inProc)
+        m_pending->token = kTokDoneInProc;
+    m_error = 0;
+}
+
+void Session::rpcRequest(Reader& r) {
+    r.u16(); // token length
+    std::string name = r.bvarchar();
+    uint16_t options = r.u16();
+    std::vector<Argument> args;
+    if (options & 0x02 || !r.atEnd()) {
+        std::vector<WireParam> formats;
+        std::vector<std::string> names;
+        std::vector<bool> outputs;
+        if (!r.atEnd()) {
+            if (r.u8() != kTokParamFmt)
+                throw ConnectionClosed("expected parameter formats");
+            r.u16();
+            uint16_t count = r.u16();
+            for (uint16_t i = 0; i < count; ++i) {
+                names.push_back(r.bvarchar());
+                outputs.push_back((r.u8() & 0x01) != 0);
+                r.u32(); // usertype
+                formats.push_back(readTypeInfo(r));
+                r.skip(r.u8()); // locale
+            }
+            if (count > 0 && r.u8() != kTokParams)
+                throw ConnectionClosed("expected parameters");
+            for (uint16_t i = 0; i < count; ++i) {
+                Argument a;
+                a.name = names[i];
+                a.output = outputs[i];
+                a.wireType = formats[i].type;
+                a.value = readValue(r, formats[i]);
+                args.push_back(std::move(a));
+            }
+        }
+    }
+    Frame top;
+    m_frame = &top;
+    {
+        std::lock_guard lock(m_infoMutex);
+        m_command = "EXECUTE";
+    }
+    ast::ObjectName n;
+    // "db.owner.proc" / "db..proc" / "proc"
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t dot = name.find('.', start);
+        parts.push_back(name.substr(start, dot - start));
+        if (dot == std::string::npos)
+            break;
+        start = dot + 1;
+    }
+    n.name = parts.back();
+    if (parts.size() >= 2)
+        n.owner = parts[parts.size() - 2];
+    if (parts.size() >= 3)
+        n.db = parts[parts.size() - 3];
+    try {
+        callProcedure(n, args, top, 1, "");
+    } catch (const SqlError& e) {
+        sendError(e, top, 1);
+        tokens().u8(kTokReturnStatus);
+        m_sock.out().u32(uint32_t(-6));
+        m_pending = PendingDone{kTokDoneProc, uint16_t(kDoneProc | kDoneError), 0};
+    }
+    m_frame = nullptr;
+}
+
+void Session::execUse(const ast::Stmt& s, Frame& f) {
+    std::string name = s.name;
+    if (!databaseExists(name))
+        throw SqlError::make(911, 11,
+                             "Attempt to locate entry in sysdatabases for database '" + name +
+                                 "' by name failed - no entry found under that name. Make sure "
+                                 "that name is entered properly.",
+                             s.line);
+    std::string old = m_db;
+    {
+        std::lock_guard lock(m_infoMutex);
+        m_db = name;
+    }
+    putEnvChange(tokens(), 1, name, old);
+    Message m;
+    m.number = 5701;
+    m.severity = 10;
+    m.state = 1;
+    m.text = "Changed database context to '" + name + "'.";
+    sendMessage(m, f, s.line);
+    statementDone(f, 0, 0);
+}
+
+void Session::execSet(const ast::Stmt& s, Frame& f) {
+    if (s.kind == ast::Stmt::Kind::SetValue) {
+        if (s.name == "rowcount") {
+            int64_t n = evaluate(*s.args[0], f).asInteger();
+            m_rowLimit = std::max<int64_t>(0, n);
+        }
+        statementDone(f, 0, 0);
+        return;
+    }
+    static const char* const known[] = {"showplan",
+                                        "noexec",
+                                        "parseonly",
+                                        "statistics io",
+                                        "statistics time",
+                                        "arithabort arith_overflow",
+                                        "arithabort numeric_truncation",
+                                        "arithabort",
+                                        "arithignore arith_overflow",
+                                        "arithignore",
+                                        "fipsflagger",
+                                        "nocount",
+                                        "quoted_identifier",
+                                        "chained",
+                                        "ansinull",
+                                        "ansi_permissions",
+                                        "close on endtran",
+                                        "forceplan",
+                                        "flushmessage",
+                                        "procid",
+                                        "self_recursion",
+                                        "string_rtruncation",
+                                        "textsize",
+                                        "dup_in_subquery",
+                                        "or_strategy",
+                                        "sort_resources",
+                                        "statistics subquerycache",
+                                        "statistics simulate",
+                                        "identity_insert",
+                                        "transaction isolation level",
+                                        "cis_rpc_handling",
+                                        "triggers",
+                                        "replication",
+                                        "proc_return_status",
+                                        "proc_output_params"};
+    bool ok = std::any_of(std::begin(known), std::end(known),
+                          [&](const char* k) { return s.name.rfind(k, 0) == 0; });
+    if (!ok)
+        throw SqlError::make(195, 15, "'" + s.name + "' is not a recognized SET option.", s.line);
+    if (s.name == "showplan")
+        m_showplan = s.on;
+    else if (s.name == "noexec")
+        m_noexec = s.on;
+    else if (s.name == "parseonly")
+        m_parseonly = s.on;
+    else if (s.name == "statistics io")
+        m_statIo = s.on;
+    else if (s.name == "statistics time")
+        m_statTime = s.on;
+    else if (s.name == "nocount")
+        m_nocount = s.on;
+    statementDone(f, 0, 0);
+}
+
+namespace {
+
+// Sybase's "%1!"-style placeholders in print and raiserror.
+std::string formatMessage(const std::string& fmt, const std::vector<std::string>& args) {
+    std::string out;
+    for (size_t i = 0; i < fmt.size(); ++i) {
+        if (fmt[i] == '%' && i + 2 < fmt.size() && std::isdigit(uint8_t(fmt[i + 1]))) {
+            size_t j = i + 1;
+            int n = 0;
+            while (j < fmt.size() && std::isdigit(uint8_t(fmt[j])))
+                n = n * 10 + (fmt[j++] - '0');
+            if (j < fmt.size() && fmt[j] == '!' && n >= 1 && size_t(n) <= args.size()) {
+                out += args[size_t(n - 1)];
+                i = j;
+                continue;
+            }
+        }
+        out += fmt[i];
+    }
+    return out;
+}
+
+} // namespace
+
+void Session::execPrint(const ast::Stmt& s, Frame& f, bool raise) {
+    size_t first = raise ? 1 : 0;
+    Message m;
+    if (raise) {
+        int64_t n = evaluate(*s.args[0], f).asInteger();
+        if (n < 17000 && n != 0)
+            throw SqlError::make(2732, 16,
+                                 "Error number " + std::to_string(n) +
+                                     " is invalid. The number must be from 17000 to 2147483647.",
+                                 s.line);
+        m.number = int32_t(n);
+        m.severity = 16;
+    } else {
+        m.number = 0;
+        m.severity = 10;
+    }
+    std::string fmt;
+    if (s.args.size() > first && s.args[first])
+        fmt = evaluate(*s.args[first], f).asText();
+    std::vector<std::string> values;
+    for (size_t i = first + 1; i < s.args.size(); ++i)
+        values.push_back(evaluate(*s.args[i], f).asText());
+    m.text = formatMessage(fmt, values);
+    m.state = 1;
+    sendMessage(m, f, s.line);
+    if (raise) {
+        m_error = m.number;
+        m_statementFailed = true;
+    } else {
+        m_error = 0;
+    }
+    statementDone(f, 0, 0);
+}
+
+void Session::execWaitfor(const ast::Stmt& s, Frame& f) {
+    std::string text = evaluate(*s.args[0], f).asText();
+    int h = 0, m = 0, sec = 0, ms = 0;
+    int n = std::sscanf(text.c_str(), "%d:%d:%d.%d", &h, &m, &sec, &ms);
+    if (n < 2)
+        throw SqlError::make(8038, 16,
+                             "Invalid time format specified in WAITFOR statement: '" + text + "'.",
+                             s.line);
+    using namespace std::chrono;
+    auto deadline = steady_clock::now();
+    if (s.name == "time") {
+        std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        long target = h * 3600L + m * 60 + sec,
+             current = tm.tm_hour * 3600L + tm.tm_min * 60 + tm.tm_sec;
+        long wait = target - current;
+        if (wait < 0)
+            wait += 86400;
+        deadline += seconds(wait);
+    } else {
+        deadline += hours(h) + minutes(m) + seconds(sec) + milliseconds(ms);
+    }
+    {
+        std::lock_guard lock(m_infoMutex);
+        m_command = "WAITFOR";
+    }
+    // The socket is watched while waiting, so a cancel ends the wait at once.
+    for (;;) {
+        auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0)
+            break;
+        m_sock.pollAttention(int(std::min<long long>(left, 200)));
+        if (m_sock.attentionSeen())
+            throw Cancelled{};
+    }
+    statementDone(f, 0, 0);
+}
+
+void Session::execKill(const ast::Stmt& s, Frame& f) {
+    int64_t spid = evaluate(*s.args[0], f).asInteger();
+    int err = m_server.kill(int(spid), m_spid);
+    if (err == 6104)
+        throw SqlError::make(6104, 16, "You cannot use KILL to kill your own process.", s.line);
+    if (err)
+        throw SqlError::make(
+            6106, 16, "Process " + std::to_string(spid) + " is not an active process number.",
+            s.line);
+    statementDone(f, 0, 0);
+}
+
+void Session::execTransaction(const ast::Stmt& s, Frame& f) {
+    using K = ast::Stmt::Kind;
+    if (s.kind == K::BeginTran) {
+        if (m_trancount == 0) {
+            requireWrite();
+            execSql(m_sqlite, "BEGIN");
+        }
+        ++m_trancount;
+    } else if (s.kind == K::CommitTran) {
+        if (m_trancount == 0)
+            throw SqlError::make(3902, 16,
+                                 "The commit transaction request has no corresponding BEGIN "
+                                 "TRANSACTION.",
+                                 s.line);
+        if (--m_trancount == 0) {
+            try {
+                execSql(m_sqlite, "COMMIT");
+            } catch (const std::runtime_error& e) {
+                releaseWriteIfIdle();
+                throw fromSqlite(e.what(), s.line);
+            }
+            releaseWriteIfIdle();
+        }
+    } else if (s.kind == K::RollbackTran) {
+        if (m_trancount == 0)
+            throw SqlError::make(3903, 16,
+                                 "The rollback transaction request has no corresponding BEGIN "
+                                 "TRANSACTION.",
+                                 s.line);
+        sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_trancount = 0;
+        m_server.catalog().schemaVersion++;
+        releaseWriteIfIdle();
+    }
+    m_error = 0;
+    statementDone(f, 0, 0);
+}
+
+void Session::refreshProcesses() {
+    execSql(m_sqlite, "CREATE TEMP TABLE IF NOT EXISTS sysprocesses AS SELECT * FROM "
+                      "master.sysprocesses WHERE 0");
+    execSql(m_sqlite, "DELETE FROM temp.sysprocesses");
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(m_sqlite,
+                       "insert into temp.sysprocesses (spid, kpid, enginenum, status, suid, "
+                       "hostname, program_name, hostprocess, cmd, cpu, physical_io, memusage, "
+                       "blocked, dbid, uid, gid, tran_name, time_blocked, network_pktsz, fid, "
+                       "loggedindatetime, ipaddr, clientname, clienthostname, clientapplname) "
+                       "values (?, ?, 0, ?, ?, ?, ?, ?, ?, 0, 0, 0, 0, ?, 1, 0, '', 0, ?, 0, ?, "
+                       "'127.0.0.1', null, null, null)",
+                       -1, &st, nullptr);
+    StmtGuard g(st);
+    for (const auto& p : m_server.processes()) {
+        ProcessInfo info = p.spid == m_spid ? processInfo() : p;
+        if (p.spid == m_spid)
+            info.status = "running";
+        sqlite3_reset(st);
+        auto text = [&](int i, const std::string& v) {
+            sqlite3_bind_text(st, i, v.c_str(), -1, SQLITE_TRANSIENT);
+        };
+        sqlite3_bind_int(st, 1, info.spid);
+        sqlite3_bind_int(st, 2, info.spid * 65536 + 1);
+        text(3, info.status);
+        sqlite3_bind_int(st, 4, info.suid);
+        text(5, info.hostname);
+        text(6, info.program);
+        text(7, info.hostprocess);
+        text(8, info.command);
+        sqlite3_bind_int(st, 9, info.dbid);
+        sqlite3_bind_int(st, 10, info.packetSize);
+        text(11, info.loggedIn);
+        sqlite3_step(st);
+    }
+}
+
+} // namespace sim

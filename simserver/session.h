@@ -1,0 +1,139 @@
+#pragma once
+// One client connection: login, then batches and remote procedure calls until it ends.
+
+#include "functions.h"
+#include "server.h"
+#include "sql_ast.h"
+#include "tds.h"
+#include "translate.h"
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace sim {
+
+class Session : public TranslateContext, public FunctionHost {
+public:
+    Session(Server& server, int fd, int spid);
+    ~Session() override;
+
+    void run();
+    // From another session's "kill": ends this connection at its next chance.
+    void requestKill();
+    ProcessInfo processInfo() const;
+    int spid() const { return m_spid; }
+
+    // TranslateContext
+    std::string currentDb() const override { return m_db; }
+    bool databaseExists(const std::string& name) const override;
+    std::optional<TableInfo> table(const std::string& schema, const std::string& name) override;
+    const Variable* variable(const std::string& name) const override;
+    std::optional<Variable> global(const std::string& name) const override;
+
+    // FunctionHost
+    int databaseId(const std::string& name) const override;
+    std::string databaseName(int dbid) const override;
+    std::string loginName() const override { return m_user; }
+    std::string clientHost() const override { return m_host; }
+
+private:
+    struct Frame {
+        std::map<std::string, Variable> vars;
+        bool inProc = false;
+        std::string procName;
+        int depth = 0;
+        int returnStatus = 0;
+    };
+    enum class Flow { Next, Break, Continue, Return };
+    struct Proc;
+
+    bool login(const std::vector<uint8_t>& payload);
+    void serve();
+    void languageRequest(const std::string& sql);
+    void rpcRequest(Reader& r);
+    void endReply();
+
+    Flow execList(const std::vector<ast::StmtPtr>& list, Frame& f);
+    Flow exec(const ast::Stmt& s, Frame& f);
+    void execSelect(const ast::Stmt& s, Frame& f);
+    void execSelectInto(const ast::Stmt& s, Frame& f);
+    void execDml(const ast::Stmt& s, Frame& f);
+    void execCreateTable(const ast::Stmt& s, Frame& f);
+    void execCreateProcedure(const ast::Stmt& s, Frame& f);
+    void execDrop(const ast::Stmt& s, Frame& f);
+    void execUse(const ast::Stmt& s, Frame& f);
+    void execTransaction(const ast::Stmt& s, Frame& f);
+    void execWaitfor(const ast::Stmt& s, Frame& f);
+    void execPrint(const ast::Stmt& s, Frame& f, bool raise);
+    void execKill(const ast::Stmt& s, Frame& f);
+    void execSet(const ast::Stmt& s, Frame& f);
+    // Runs a procedure; byRpc: the caller's parameters come with their output flags.
+    struct Argument {
+        std::string name;
+        Value value;
+        bool hasValue = true;
+        bool output = false;
+        std::string callerVar; // caller's variable that receives an output value
+        SqlType wireType;
+    };
+    void callProcedure(const ast::ObjectName& name, std::vector<Argument>& args, Frame& caller,
+                       int line, const std::string& returnVar);
+    std::shared_ptr<Proc> loadProcedure(const ast::ObjectName& name, int line);
+
+    Value evaluate(const ast::Expr& e, Frame& f, SqlType* type = nullptr);
+    bool condition(const ast::Expr& e, Frame& f);
+    sqlite3_stmt* prepare(const Translation& t);
+    int stepChecked(sqlite3_stmt* st);
+    void refreshProcesses();
+    void requireWrite();
+    void releaseWriteIfIdle();
+    void inTransaction(const std::function<void()>& work);
+
+    // Output.
+    Bytes& tokens();
+    void sendMessage(Message m, const Frame& f, int line);
+    void statementDone(const Frame& f, uint16_t status, int32_t count);
+    void sendError(const SqlError& e, const Frame& f, int line);
+    void sendStatistics(const Frame& f, int line, long long micros, const std::string& table);
+
+    Server& m_server;
+    TdsSocket m_sock;
+    int m_spid;
+    sqlite3* m_sqlite = nullptr;
+    std::string m_db = "master";
+    std::string m_user, m_host, m_program, m_hostProcess, m_loggedIn;
+    Frame* m_frame = nullptr;
+    std::atomic<bool> m_killed{false};
+    std::atomic<bool> m_interrupted{false};
+    std::string m_command = "AWAITING COMMAND";
+
+    // Reply state: the DONE of the last statement waits to learn whether more follows.
+    struct PendingDone {
+        uint8_t token;
+        uint16_t status;
+        int32_t count;
+    };
+    std::optional<PendingDone> m_pending;
+    bool m_statementFailed = false;
+
+    // Session settings and globals.
+    int64_t m_rowcount = 0;
+    int m_error = 0;
+    int m_trancount = 0;
+    int64_t m_rowLimit = 0;
+    int64_t m_identity = 0;
+    bool m_noexec = false, m_parseonly = false, m_showplan = false, m_statIo = false,
+         m_statTime = false, m_nocount = false;
+
+    std::map<std::string, TableInfo> m_tableCache;
+    uint64_t m_cacheVersion = 0;
+    mutable std::mutex m_infoMutex;
+};
+
+} // namespace sim

@@ -1,0 +1,1075 @@
+#include "translate.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <map>
+
+namespace sim {
+
+using ast::Expr;
+using Kind = ast::Expr::Kind;
+
+SqlError SqlError::make(int number, int severity, std::string text, int line, uint8_t state) {
+    SqlError e;
+    e.message.number = number;
+    e.message.severity = uint8_t(severity);
+    e.message.state = state;
+    e.message.text = std::move(text);
+    e.message.line = uint16_t(std::clamp(line, 0, 65535));
+    return e;
+}
+
+namespace {
+
+std::string lower(std::string s) {
+    for (auto& c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && lower(a) == lower(b);
+}
+
+SqlError objectNotFound(const std::string& name, int line) {
+    return SqlError::make(208, 16,
+                          name + " not found. Specify owner.objectname or use sp_help to check "
+                                 "whether the object exists (sp_help may produce lots of output).",
+                          line);
+}
+
+// A typed piece of SQLite SQL.
+struct Sql {
+    std::string text;
+    SqlType type;
+    bool known = false;
+};
+
+Sql typed(std::string text, SqlType t) {
+    return {std::move(text), t, true};
+}
+Sql untyped(std::string text) {
+    return {std::move(text), SqlType::varchar(255), false};
+}
+
+struct Source {
+    std::string alias;  // what qualifiers match
+    std::string sqlRef; // how the translated SQL names it
+    std::vector<ColumnInfo> columns;
+};
+
+struct Scope {
+    std::vector<Source> sources;
+    const Scope* parent = nullptr;
+};
+
+class Translator {
+public:
+    Translator(TranslateContext& ctx, Translation& out) : m_ctx(ctx), m_out(out) {}
+
+    Sql expr(const Expr& e, const Scope& scope);
+    std::string select(const ast::Select& s, const Scope* parent,
+                       std::vector<ResultColumn>* columns);
+    Source tableSource(const ast::ObjectName& n, const std::string& alias, int line);
+    std::string fromClause(const std::vector<ast::TableRef>& refs, Scope& scope, const Expr* where,
+                           std::string* whereOut, int line);
+    std::string param(Value v) {
+        m_out.params.push_back(std::move(v));
+        return "?" + std::to_string(m_out.params.size());
+    }
+
+private:
+    Sql column(const Expr& e, const Scope& scope);
+    Sql function(const Expr& e, const Scope& scope);
+    Sql binary(const Expr& e, const Scope& scope);
+    std::string list(const std::vector<ast::ExprPtr>& args, size_t from, const Scope& scope);
+
+    TranslateContext& m_ctx;
+    Translation& m_out;
+};
+
+SqlType widerNumeric(const SqlType& a, const SqlType& b) {
+    auto rank = [](const SqlType& t) {
+        switch (t.code) {
+        case SqlType::Bit:
+        case SqlType::TinyInt:
+            return 1;
+        case SqlType::SmallInt:
+            return 2;
+        case SqlType::Int:
+            return 3;
+        case SqlType::BigInt:
+            return 4;
+        case SqlType::SmallMoney:
+            return 5;
+        case SqlType::Money:
+            return 6;
+        case SqlType::Numeric:
+        case SqlType::Decimal:
+            return 7;
+        case SqlType::Real:
+            return 8;
+        case SqlType::Float:
+            return 9;
+        default:
+            return 0;
+        }
+    };
+    SqlType r = rank(a) >= rank(b) ? a : b;
+    if (r.code == SqlType::Bit || r.code == SqlType::TinyInt || r.code == SqlType::SmallInt)
+        r = SqlType::of(SqlType::Int);
+    r.nullable = true;
+    return r;
+}
+
+Sql Translator::column(const Expr& e, const Scope& scope) {
+    const std::string& name = e.text;
+    std::string qual = e.qualifiers.empty() ? std::string() : e.qualifiers.back();
+    for (const Scope* s = &scope; s; s = s->parent) {
+        // Exact case first, as the server's binary sort order compares names.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const auto& src : s->sources) {
+                if (!qual.empty() && !(pass ? sameName(qual, src.alias) : qual == src.alias))
+                    continue;
+                for (const auto& c : src.columns) {
+                    if (pass ? sameName(c.name, name) : c.name == name) {
+                        SqlType t = c.type;
+                        return typed(src.sqlRef + "." + quoteId(c.name), t);
+                    }
+                }
+            }
+        }
+    }
+    throw SqlError::make(207, 16, "Invalid column name '" + name + "'.", e.line);
+}
+
+std::string Translator::list(const std::vector<ast::ExprPtr>& args, size_t from,
+                             const Scope& scope) {
+    std::string r;
+    for (size_t i = from; i < args.size(); ++i)
+        r += (i > from ? ", " : "") + expr(*args[i], scope).text;
+    return r;
+}
+
+// Datetime columns hold canonical text: a literal compared with one is brought to that form.
+std::string asDatetimeIfNeeded(const Sql& other, const Expr& e, const std::string& text) {
+    if (other.known && other.type.isDateTime() && e.kind == Kind::String)
+        return "syb_to_datetime(" + text + ")";
+    return text;
+}
+
+Sql Translator::binary(const Expr& e, const Scope& scope) {
+    const std::string& op = e.text;
+    if (op == "and" || op == "or") {
+        Sql a = expr(*e.args[0], scope), b = expr(*e.args[1], scope);
+        return typed("(" + a.text + (op == "and" ? " AND " : " OR ") + b.text + ")",
+                     SqlType::of(SqlType::Int));
+    }
+    Sql a = expr(*e.args[0], scope), b = expr(*e.args[1], scope);
+    static const std::map<std::string, std::string> comparisons = {
+        {"=", "="},   {"<>", "<>"}, {"!=", "<>"}, {"<", "<"},  {">", ">"}, {"<=", "<="},
+        {">=", ">="}, {"!<", ">="}, {"!>", "<="}, {"*=", "="}, {"=*", "="}};
+    if (auto it = comparisons.find(op); it != comparisons.end()) {
+        std::string at = asDatetimeIfNeeded(b, *e.args[0], a.text);
+        std::string bt = asDatetimeIfNeeded(a, *e.args[1], b.text);
+        return typed("(" + at + " " + it->second + " " + bt + ")", SqlType::of(SqlType::Int));
+    }
+    bool numeric = a.known && b.known && a.type.isNumeric() && b.type.isNumeric();
+    if (op == "+") {
+        if (numeric)
+            return typed("(" + a.text + " + " + b.text + ")", widerNumeric(a.type, b.type));
+        bool stringy = (a.known && (a.type.isCharacter() || a.type.code == SqlType::Unknown)) ||
+                       (b.known && (b.type.isCharacter() || b.type.code == SqlType::Unknown));
+        if (stringy) {
+            int len =
+                std::min(16384, (a.known ? a.type.length : 255) + (b.known ? b.type.length : 255));
+            if ((a.known && a.type.code == SqlType::Text) ||
+                (b.known && b.type.code == SqlType::Text))
+                return typed("syb_concat(" + a.text + ", " + b.text + ")",
+                             SqlType::of(SqlType::Text));
+            return typed("syb_concat(" + a.text + ", " + b.text + ")", SqlType::varchar(len));
+        }
+        if (a.known && a.type.isDateTime())
+            return typed("syb_dateadd('day', " + b.text + ", " + a.text + ")", a.type);
+        Sql r = untyped("syb_plus(" + a.text + ", " + b.text + ")");
+        if (a.known && a.type.isNumeric())
+            r = typed(r.text, widerNumeric(a.type, a.type));
+        return r;
+    }
+    if (op == "-" || op == "*") {
+        Sql r{"(" + a.text + " " + op + " " + b.text + ")", SqlType::of(SqlType::Float), false};
+        if (numeric || (a.known && a.type.isNumeric())) {
+            r.type = numeric ? widerNumeric(a.type, b.type) : widerNumeric(a.type, a.type);
+            r.known = true;
+        }
+        return r;
+    }
+    if (op == "/" || op == "%") {
+        Sql r{std::string(op == "/" ? "syb_div(" : "syb_mod(") + a.text + ", " + b.text + ")",
+              SqlType::of(SqlType::Int), false};
+        if (numeric) {
+            r.type = widerNumeric(a.type, b.type);
+            r.known = true;
+        }
+        return r;
+    }
+    if (op == "&" || op == "|")
+        return typed("(" + a.text + " " + op + " " + b.text + ")", SqlType::of(SqlType::Int));
+    if (op == "^")
+        return typed("((" + a.text + " | " + b.text + ") - (" + a.text + " & " + b.text + "))",
+                     SqlType::of(SqlType::Int));
+    throw SqlError::make(102, 15, "Incorrect syntax near '" + op + "'.", e.line);
+}
+
+// Fixed storage size of a type for datalength(); 0 for variable-length data.
+int fixedLength(const Sql& s) {
+    if (!s.known)
+        return 0;
+    if (s.type.isCharacter() || s.type.isBinary() || s.type.code == SqlType::Unknown)
+        return 0;
+    return s.type.length;
+}
+
+Sql Translator::function(const Expr& e, const Scope& scope) {
+    const std::string& f = e.text;
+    auto arg = [&](size_t i) {
+        return expr(*e.args.at(i), scope);
+    };
+    auto argc = e.args.size();
+    auto need = [&](size_t lo, size_t hi) {
+        if (argc < lo || argc > hi)
+            throw SqlError::make(
+                174, 15, "The function '" + f + "' requires " + std::to_string(lo) + " arguments.",
+                e.line);
+    };
+    // A date part is written as a bare word: dateadd(day, 1, d).
+    auto datePart = [&](size_t i) {
+        const Expr& p = *e.args.at(i);
+        if (p.kind == Kind::Column || p.kind == Kind::String)
+            return quoteLiteral(lower(p.text));
+        throw SqlError::make(155, 15, "'" + p.text + "' is not a recognized datepart option.",
+                             e.line);
+    };
+    auto intType = SqlType::of(SqlType::Int);
+    auto name30 = SqlType::varchar(30);
+
+    if (f == "count") {
+        if (argc == 1 && e.args[0]->kind == Kind::Star)
+            return typed("count(*)", intType);
+        need(1, 1);
+        return typed(std::string("count(") + (e.negated ? "DISTINCT " : "") + arg(0).text + ")",
+                     intType);
+    }
+    if (f == "sum" || f == "avg" || f == "min" || f == "max") {
+        need(1, 1);
+        Sql a = arg(0);
+        std::string inner = (e.negated ? "DISTINCT " : "") + a.text;
+        SqlType t = a.known ? a.type : SqlType::of(SqlType::Float);
+        t.nullable = true;
+        if (f == "min" || f == "max")
+            return {f + "(" + inner + ")", t, a.known};
+        if (t.code == SqlType::Bit || t.code == SqlType::TinyInt || t.code == SqlType::SmallInt)
+            t = SqlType::of(SqlType::Int);
+        if (t.code == SqlType::Numeric || t.code == SqlType::Decimal)
+            t.precision = 38;
+        if (f == "avg" && t.isInteger())
+            return {"CAST(avg(" + inner + ") AS INTEGER)", t, a.known};
+        return {f + "(" + inner + ")", t, a.known};
+    }
+    if (f == "convert") {
+        need(1, 2);
+        Sql v = arg(0);
+        SqlType target = typeFromAst(e.type);
+        if ((target.isCharacter() || target.isBinary()) && e.type.arg1 < 0 &&
+            target.code != SqlType::Text)
+            target.length = 30;
+        std::string style = argc > 1 ? arg(1).text : "NULL";
+        return typed("syb_convert(" + quoteLiteral(target.name()) + ", " + v.text + ", " + style +
+                         ", " + quoteLiteral(v.known ? v.type.name() : "") + ")",
+                     target);
+    }
+    if (f == "isnull") {
+        need(2, 2);
+        Sql a = arg(0), b = arg(1);
+        return {"ifnull(" + a.text + ", " + b.text + ")", a.known ? a.type : b.type,
+                a.known || b.known};
+    }
+    if (f == "coalesce") {
+        Sql a = arg(0);
+        return {"coalesce(" + list(e.args, 0, scope) + ")", a.type, a.known};
+    }
+    if (f == "nullif") {
+        need(2, 2);
+        Sql a = arg(0);
+        return {"nullif(" + a.text + ", " + arg(1).text + ")", a.type, a.known};
+    }
+    if (f == "char_length") {
+        need(1, 1);
+        return typed("length(" + arg(0).text + ")", intType);
+    }
+    if (f == "datalength") {
+        need(1, 1);
+        Sql a = arg(0);
+        return typed("syb_datalength(" + a.text + ", " + std::to_string(fixedLength(a)) + ")",
+                     intType);
+    }
+    if (f == "substring") {
+        need(3, 3);
+        Sql s = arg(0);
+        return typed("substr(" + s.text + ", " + arg(1).text + ", " + arg(2).text + ")",
+                     SqlType::varchar(s.known && s.type.isCharacter() ? s.type.length : 255));
+    }
+    if (f == "upper" || f == "lower" || f == "ltrim" || f == "rtrim" || f == "reverse") {
+        need(1, 1);
+        Sql s = arg(0);
+        SqlType t = SqlType::varchar(s.known && s.type.isCharacter() ? s.type.length : 255);
+        if (f == "ltrim" || f == "rtrim") // an all-blank value trims to NULL
+            return typed("nullif(" + f + "(" + s.text + ", ' '), '')", t);
+        if (f == "reverse")
+            return typed("syb_reverse(" + s.text + ")", t);
+        return typed(f + "(" + s.text + ")", t);
+    }
+    if (f == "str") {
+        need(1, 3);
+        std::string len = argc > 1 ? arg(1).text : "10";
+        std::string dec = argc > 2 ? arg(2).text : "0";
+        int width = argc > 1 && e.args[1]->kind == Kind::Integer ? std::stoi(e.args[1]->text) : 10;
+        return typed("syb_str(" + arg(0).text + ", " + len + ", " + dec + ")",
+                     SqlType::of(SqlType::Char, std::clamp(width, 1, 255)));
+    }
+    if (f == "getdate") {
+        need(0, 0);
+        return typed("syb_getdate()", SqlType::of(SqlType::DateTime));
+    }
+    if (f == "dateadd") {
+        need(3, 3);
+        return typed("syb_dateadd(" + datePart(0) + ", " + arg(1).text + ", syb_to_datetime(" +
+                         arg(2).text + "))",
+                     SqlType::of(SqlType::DateTime));
+    }
+    if (f == "datediff") {
+        need(3, 3);
+        return typed("syb_datediff(" + datePart(0) + ", syb_to_datetime(" + arg(1).text +
+                         "), syb_to_datetime(" + arg(2).text + "))",
+                     intType);
+    }
+    if (f == "datepart" || f == "datename") {
+        need(2, 2);
+        return typed("syb_" + f + "(" + datePart(0) + ", syb_to_datetime(" + arg(1).text + "))",
+                     f == "datepart" ? intType : name30);
+    }
+    if (f == "object_id") {
+        need(1, 1);
+        return typed("syb_object_id(" + arg(0).text + ")", intType);
+    }
+    if (f == "object_name") {
+        need(1, 2);
+        return typed("syb_object_name(" + list(e.args, 0, scope) + ")", name30);
+    }
+    if (f == "db_name" || f == "user_name" || f == "suser_name") {
+        need(0, 1);
+        return typed("syb_" + f + "(" + list(e.args, 0, scope) + ")", name30);
+    }
+    if (f == "db_id" || f == "user_id" || f == "suser_id") {
+        need(0, 1);
+        return typed("syb_" + f + "(" + list(e.args, 0, scope) + ")", intType);
+    }
+    if (f == "col_name") {
+        need(2, 3);
+        return typed("syb_col_name(" + list(e.args, 0, scope) + ")", name30);
+    }
+    if (f == "col_length") {
+        need(2, 2);
+        return typed("syb_col_length(" + list(e.args, 0, scope) + ")", intType);
+    }
+    if (f == "host_name" || f == "host_id") {
+        need(0, 0);
+        return typed("syb_" + f + "()", name30);
+    }
+    if (f == "abs" || f == "sign") {
+        need(1, 1);
+        Sql a = arg(0);
+        return {f + "(" + a.text + ")", a.type, a.known};
+    }
+    if (f == "round") {
+        need(1, 2);
+        Sql a = arg(0);
+        return {"syb_round(" + a.text + ", " + (argc > 1 ? arg(1).text : "0") + ")", a.type,
+                a.known};
+    }
+    if (f == "ceiling" || f == "floor") {
+        need(1, 1);
+        Sql a = arg(0);
+        return {"syb_" + f + "(" + a.text + ")", a.type, a.known};
+    }
+    if (f == "power" || f == "sqrt" || f == "exp" || f == "log" || f == "log10" || f == "sin" ||
+        f == "cos" || f == "tan" || f == "pi" || f == "rand") {
+        return typed("syb_math(" + quoteLiteral(f) + (argc ? ", " : "") + list(e.args, 0, scope) +
+                         ")",
+                     SqlType::of(SqlType::Float));
+    }
+    if (f == "charindex") {
+        need(2, 2);
+        return typed("instr(" + arg(1).text + ", " + arg(0).text + ")", intType);
+    }
+    if (f == "replicate") {
+        need(2, 2);
+        return typed("syb_replicate(" + arg(0).text + ", " + arg(1).text + ")",
+                     SqlType::varchar(255));
+    }
+    if (f == "space") {
+        need(1, 1);
+        return typed("syb_replicate(' ', " + arg(0).text + ")", SqlType::varchar(255));
+    }
+    if (f == "right" || f == "left") {
+        need(2, 2);
+        Sql s = arg(0);
+        std::string n = arg(1).text;
+        return typed(f == "left" ? "substr(" + s.text + ", 1, " + n + ")"
+                                 : "substr(" + s.text + ", -(" + n + "))",
+                     SqlType::varchar(s.known && s.type.isCharacter() ? s.type.length : 255));
+    }
+    if (f == "ascii") {
+        need(1, 1);
+        return typed("unicode(" + arg(0).text + ")", intType);
+    }
+    if (f == "char") {
+        need(1, 1);
+        return typed("char(" + arg(0).text + ")", SqlType::of(SqlType::Char, 1));
+    }
+    throw SqlError::make(14216, 16,
+                         "Function '" + f +
+                             "' not found. If this is a SQLJ function or SQL function, use "
+                             "sp_help to check whether the object exists (sp_help may produce "
+                             "lots of output).",
+                         e.line);
+}
+
+Sql Translator::expr(const Expr& e, const Scope& scope) {
+    switch (e.kind) {
+    case Kind::Null:
+        return {"NULL", SqlType::of(SqlType::Int), false};
+    case Kind::Integer: {
+        errno = 0;
+        long long v = std::strtoll(e.text.c_str(), nullptr, 10);
+        if (errno == ERANGE) {
+            SqlType t = SqlType::of(SqlType::Numeric, std::min<int>(int(e.text.size()), 38));
+            return typed("'" + e.text + "'", t);
+        }
+        if (v > INT32_MAX || v < INT32_MIN) {
+            SqlType t = SqlType::of(SqlType::Numeric, std::min<int>(int(e.text.size()), 38));
+            return typed(e.text, t);
+        }
+        return typed(e.text, SqlType::of(SqlType::Int));
+    }
+    case Kind::Decimal: {
+        auto dot = e.text.find('.');
+        int scale = dot == std::string::npos ? 0 : int(e.text.size() - dot - 1);
+        int digits = int(std::count_if(e.text.begin(), e.text.end(),
+                                       [](char c) { return std::isdigit(uint8_t(c)); }));
+        SqlType t = SqlType::of(SqlType::Numeric, std::clamp(std::max(digits, scale + 1), 1, 38));
+        t.scale = std::min(scale, t.precision);
+        std::string text = e.text;
+        if (!text.empty() && text[0] == '.')
+            text = "0" + text;
+        if (!text.empty() && text.back() == '.')
+            text += "0";
+        return typed(text, t);
+    }
+    case Kind::Float:
+        return typed(e.text, SqlType::of(SqlType::Float));
+    case Kind::Money:
+        return typed(e.text.empty() ? "0" : e.text, SqlType::of(SqlType::Money));
+    case Kind::String: {
+        SqlType t = SqlType::varchar(std::max<int>(1, int(e.text.size())));
+        return typed(quoteLiteral(e.text), t);
+    }
+    case Kind::Hex: {
+        std::string hex = e.text.size() > 2 ? e.text.substr(2) : "";
+        if (hex.size() % 2)
+            hex = "0" + hex;
+        return typed("X'" + hex + "'",
+                     SqlType::of(SqlType::VarBinary, std::max<int>(1, int(hex.size() / 2))));
+    }
+    case Kind::Column:
+        return column(e, scope);
+    case Kind::Variable: {
+        const Variable* v = m_ctx.variable(e.text);
+        if (!v)
+            throw SqlError::make(137, 15, "Must declare variable '" + e.text + "'.", e.line);
+        return typed(param(v->value), v->type);
+    }
+    case Kind::Global: {
+        std::string name = e.text.size() > 2 ? lower(e.text.substr(2)) : e.text;
+        auto v = m_ctx.global(name);
+        if (!v)
+            throw SqlError::make(137, 15, "Must declare variable '" + e.text + "'.", e.line);
+        return typed(param(v->value), v->type);
+    }
+    case Kind::Unary: {
+        Sql a = expr(*e.args[0], scope);
+        if (e.text == "not")
+            return typed("(NOT " + a.text + ")", SqlType::of(SqlType::Int));
+        if (e.text == "+")
+            return a;
+        return {"(" + e.text + a.text + ")", a.type, a.known};
+    }
+    case Kind::Binary:
+        return binary(e, scope);
+    case Kind::Function:
+        return function(e, scope);
+    case Kind::Case: {
+        std::string s = "CASE";
+        if (e.operand)
+            s += " " + expr(*e.operand, scope).text;
+        Sql first;
+        for (size_t i = 0; i + 1 < e.args.size(); i += 2) {
+            Sql then = expr(*e.args[i + 1], scope);
+            if (!first.known && then.known)
+                first = then;
+            s += " WHEN " + expr(*e.args[i], scope).text + " THEN " + then.text;
+        }
+        if (e.elseExpr) {
+            Sql other = expr(*e.elseExpr, scope);
+            if (!first.known && other.known)
+                first = other;
+            s += " ELSE " + other.text;
+        }
+        return {s + " END", first.known ? first.type : SqlType::varchar(255), first.known};
+    }
+    case Kind::Subquery: {
+        std::vector<ResultColumn> cols;
+        std::string sub = select(*e.select, &scope, &cols);
+        Sql r = untyped("(" + sub + ")");
+        if (!cols.empty() && cols[0].known) {
+            r.type = cols[0].type;
+            r.known = true;
+        }
+        return r;
+    }
+    case Kind::Exists:
+        return typed(std::string(e.negated ? "(NOT EXISTS (" : "(EXISTS (") +
+                         select(*e.select, &scope, nullptr) + "))",
+                     SqlType::of(SqlType::Int));
+    case Kind::InList: {
+        Sql v = expr(*e.args[0], scope);
+        std::string items;
+        for (size_t i = 1; i < e.args.size(); ++i) {
+            Sql it = expr(*e.args[i], scope);
+            items += (i > 1 ? ", " : "") + asDatetimeIfNeeded(v, *e.args[i], it.text);
+        }
+        return typed("(" + v.text + (e.negated ? " NOT IN (" : " IN (") + items + "))",
+                     SqlType::of(SqlType::Int));
+    }
+    case Kind::InSelect: {
+        Sql v = expr(*e.args[0], scope);
+        return typed("(" + v.text + (e.negated ? " NOT IN (" : " IN (") +
+                         select(*e.select, &scope, nullptr) + "))",
+                     SqlType::of(SqlType::Int));
+    }
+    case Kind::Between: {
+        Sql v = expr(*e.args[0], scope);
+        std::string lo = asDatetimeIfNeeded(v, *e.args[1], expr(*e.args[1], scope).text);
+        std::string hi = asDatetimeIfNeeded(v, *e.args[2], expr(*e.args[2], scope).text);
+        return typed("(" + v.text + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + lo + " AND " +
+                         hi + ")",
+                     SqlType::of(SqlType::Int));
+    }
+    case Kind::Like: {
+        Sql v = expr(*e.args[0], scope);
+        std::string s =
+            "(" + v.text + (e.negated ? " NOT LIKE " : " LIKE ") + expr(*e.args[1], scope).text;
+        if (e.args.size() > 2)
+            s += " ESCAPE " + expr(*e.args[2], scope).text;
+        return typed(s + ")", SqlType::of(SqlType::Int));
+    }
+    case Kind::IsNull:
+        return typed("(" + expr(*e.args[0], scope).text +
+                         (e.negated ? " IS NOT NULL)" : " IS NULL)"),
+                     SqlType::of(SqlType::Int));
+    case Kind::Star:
+        throw SqlError::make(102, 15, "Incorrect syntax near '*'.", e.line);
+    }
+    throw SqlError::make(102, 15, "Incorrect syntax near '" + e.text + "'.", e.line);
+}
+
+// Conjuncts of a WHERE clause joined by AND at the top.
+void conjuncts(const Expr* e, std::vector<const Expr*>& out) {
+    if (!e)
+        return;
+    if (e->kind == Kind::Binary && e->text == "and") {
+        conjuncts(e->args[0].get(), out);
+        conjuncts(e->args[1].get(), out);
+        return;
+    }
+    out.push_back(e);
+}
+
+bool isOuterJoin(const Expr* e) {
+    return e->kind == Kind::Binary && (e->text == "*=" || e->text == "=*");
+}
+
+// Which source of the scope a column expression belongs to (-1 when not a plain column).
+int sourceOf(const Expr& e, const Scope& scope) {
+    if (e.kind != Kind::Column)
+        return -1;
+    std::string qual = e.qualifiers.empty() ? std::string() : e.qualifiers.back();
+    for (size_t i = 0; i < scope.sources.size(); ++i) {
+        const auto& src = scope.sources[i];
+        if (!qual.empty() && !sameName(qual, src.alias))
+            continue;
+        for (const auto& c : src.columns)
+            if (sameName(c.name, e.text))
+                return int(i);
+    }
+    return -1;
+}
+
+} // namespace
+
+std::pair<std::string, std::string> resolveObject(const ast::ObjectName& n,
+                                                  const TranslateContext& ctx) {
+    if (!n.name.empty() && n.name[0] == '#')
+        return {"temp", n.name};
+    if (n.db.empty() || n.db == ctx.currentDb())
+        return {ctx.currentDb(), n.name};
+    if (sameName(n.db, "tempdb") && !n.name.empty() && n.name[0] == '#')
+        return {"temp", n.name};
+    if (!ctx.databaseExists(n.db))
+        throw SqlError::make(911, 11,
+                             "Attempt to locate entry in sysdatabases for database '" + n.db +
+                                 "' by name failed - no entry found under that name. Make sure "
+                                 "that name is entered properly.");
+    return {n.db, n.name};
+}
+
+Source Translator::tableSource(const ast::ObjectName& n, const std::string& alias, int line) {
+    auto [schema, name] = resolveObject(n, m_ctx);
+    auto info = m_ctx.table(schema, name);
+    if (!info) {
+        std::string shown = n.db.empty() ? name : n.db + "." + n.owner + "." + name;
+        throw objectNotFound(shown, line);
+    }
+    Source s;
+    s.alias = alias.empty() ? info->name : alias;
+    s.columns = info->columns;
+    // The process list is a live snapshot kept in the session's temporary schema.
+    if (schema == "master" && info->name == "sysprocesses")
+        m_out.readsProcesses = true;
+    s.sqlRef = quoteId(s.alias);
+    return s;
+}
+
+SqlType typeFromAst(const ast::TypeName& t) {
+    auto st = SqlType::fromName(t.name, t.arg1, t.arg2);
+    if (!st)
+        throw SqlError::make(2715, 16, "Can't find type '" + t.name + "'.");
+    return *st;
+}
+
+std::string Translator::fromClause(const std::vector<ast::TableRef>& refs, Scope& scope,
+                                   const Expr* where, std::string* whereOut, int line) {
+    struct Item {
+        std::string sql; // table with alias, or derived table
+        ast::TableRef::Join join;
+        const ast::TableRef* ref;
+    };
+    std::vector<Item> items;
+    for (const auto& r : refs) {
+        Source src;
+        std::string tableSql;
+        if (r.derived) {
+            std::vector<ResultColumn> cols;
+            std::string sub = select(*r.derived, scope.parent, &cols);
+            src.alias = r.alias;
+            src.sqlRef = quoteId(r.alias);
+            for (const auto& c : cols)
+                src.columns.push_back({c.name, c.type, false});
+            tableSql = "(" + sub + ") AS " + quoteId(r.alias);
+        } else {
+            src = tableSource(r.table, r.alias, line);
+            auto [schema, name] = resolveObject(r.table, m_ctx);
+            if (schema == "master" && name == "sysprocesses")
+                tableSql = "temp.\"sysprocesses\" AS " + src.sqlRef;
+            else
+                tableSql = quoteId(schema) + "." + quoteId(name) + " AS " + src.sqlRef;
+        }
+        scope.sources.push_back(std::move(src));
+        items.push_back({tableSql, r.join, &r});
+    }
+    // Old-style outer joins: the inner table of "a *= b" becomes a LEFT JOIN after the rest.
+    std::vector<const Expr*> conds;
+    conjuncts(where, conds);
+    std::map<int, std::vector<const Expr*>> joinConds;
+    std::vector<const Expr*> rest;
+    for (const Expr* c : conds) {
+        if (!isOuterJoin(c)) {
+            rest.push_back(c);
+            continue;
+        }
+        bool left = c->text == "*=";
+        int inner = sourceOf(*c->args[left ? 1 : 0], scope);
+        if (inner < 0)
+            throw SqlError::make(301, 16, "Query contains an illegal outer-join request.", c->line);
+        joinConds[inner].push_back(c);
+    }
+    std::string sql;
+    bool firstItem = true;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (joinConds.count(int(i)))
+            continue;
+        const auto& it = items[i];
+        if (firstItem) {
+            sql += it.sql;
+            firstItem = false;
+            continue;
+        }
+        switch (it.join) {
+        case ast::TableRef::Join::Inner:
+            sql += " JOIN " + it.sql + " ON " + expr(*it.ref->on, scope).text;
+            break;
+        case ast::TableRef::Join::Left:
+            sql += " LEFT JOIN " + it.sql + " ON " + expr(*it.ref->on, scope).text;
+            break;
+        case ast::TableRef::Join::Right:
+            // SQLite 3.39+ knows RIGHT JOIN.
+            sql += " RIGHT JOIN " + it.sql + " ON " + expr(*it.ref->on, scope).text;
+            break;
+        case ast::TableRef::Join::Cross:
+            sql += " CROSS JOIN " + it.sql;
+            break;
+        default:
+            sql += ", " + it.sql;
+            break;
+        }
+    }
+    for (auto& [inner, list] : joinConds) {
+        std::string on;
+        for (const Expr* c : list) {
+            on += (on.empty() ? "" : " AND ") + std::string("(") + expr(*c->args[0], scope).text +
+                  " = " + expr(*c->args[1], scope).text + ")";
+        }
+        sql += (firstItem ? "" : " LEFT JOIN ") + items[size_t(inner)].sql + " ON " + on;
+        firstItem = false;
+    }
+    if (whereOut) {
+        std::string w;
+        for (const Expr* c : rest)
+            w += (w.empty() ? "" : " AND ") + expr(*c, scope).text;
+        *whereOut = w;
+    }
+    return sql;
+}
+
+std::string Translator::select(const ast::Select& s, const Scope* parent,
+                               std::vector<ResultColumn>* columns) {
+    Scope scope;
+    scope.parent = parent;
+    std::string where;
+    std::string from;
+    if (!s.from.empty())
+        from = fromClause(s.from, scope, s.where.get(), &where, s.line);
+    else if (s.where)
+        where = expr(*s.where, scope).text;
+
+    std::vector<ResultColumn> cols;
+    std::string list;
+    auto add = [&](const std::string& sql, const std::string& name, const Sql& t) {
+        list += (list.empty() ? "" : ", ") + sql;
+        if (!name.empty())
+            list += " AS " + quoteId(name);
+        cols.push_back({name, t.type, t.known});
+    };
+    for (const auto& item : s.items) {
+        const Expr& e = *item.expr;
+        if (e.kind == Kind::Star) {
+            std::string qual = e.qualifiers.empty() ? std::string() : e.qualifiers.back();
+            bool any = false;
+            for (const auto& src : scope.sources) {
+                if (!qual.empty() && !sameName(qual, src.alias))
+                    continue;
+                any = true;
+                for (const auto& c : src.columns)
+                    add(src.sqlRef + "." + quoteId(c.name), c.name, typed("", c.type));
+            }
+            if (!any)
+                throw objectNotFound(qual.empty() ? "*" : qual, e.line);
+            continue;
+        }
+        Sql v = expr(e, scope);
+        std::string name = item.alias;
+        if (name.empty() && e.kind == Kind::Column)
+            name = e.text;
+        if (!item.assignVar.empty())
+            name.clear();
+        add(v.text, name, v);
+    }
+    std::string sql = std::string("SELECT ") + (s.distinct ? "DISTINCT " : "") + list;
+    if (!from.empty())
+        sql += " FROM " + from;
+    if (!where.empty())
+        sql += " WHERE " + where;
+    if (!s.groupBy.empty()) {
+        std::string g;
+        for (const auto& e : s.groupBy)
+            g += (g.empty() ? "" : ", ") + expr(*e, scope).text;
+        sql += " GROUP BY " + g;
+    }
+    if (s.having)
+        sql += " HAVING " + expr(*s.having, scope).text;
+    for (const auto& u : s.unions) {
+        std::vector<ResultColumn> other;
+        sql += (u.all ? " UNION ALL " : " UNION ") + select(*u.select, parent, &other);
+        for (size_t i = 0; i < cols.size() && i < other.size(); ++i)
+            if (!cols[i].known && other[i].known) {
+                cols[i].type = other[i].type;
+                cols[i].known = true;
+            }
+    }
+    if (!s.orderBy.empty()) {
+        std::string o;
+        for (const auto& item : s.orderBy) {
+            const Expr& e = *item.expr;
+            std::string text;
+            if (e.kind == Kind::Integer) {
+                text = e.text;
+            } else if (e.kind == Kind::Column && e.qualifiers.empty()) {
+                for (const auto& c : cols)
+                    if (!c.name.empty() && sameName(c.name, e.text))
+                        text = quoteId(c.name);
+                if (text.empty())
+                    text = expr(e, scope).text;
+            } else {
+                text = expr(e, scope).text;
+            }
+            o += (o.empty() ? "" : ", ") + text + (item.desc ? " DESC" : "");
+        }
+        sql += " ORDER BY " + o;
+    }
+    if (columns)
+        *columns = std::move(cols);
+    return sql;
+}
+
+Translation translateSelect(const ast::Select& s, TranslateContext& ctx) {
+    Translation t;
+    Translator tr(ctx, t);
+    t.sql = tr.select(s, nullptr, &t.columns);
+    return t;
+}
+
+Translation translateScalar(const ast::Expr& e, TranslateContext& ctx) {
+    Translation t;
+    Translator tr(ctx, t);
+    Scope empty;
+    Sql v = tr.expr(e, empty);
+    t.sql = "SELECT " + v.text;
+    t.columns.push_back({"", v.type, v.known});
+    return t;
+}
+
+namespace {
+
+// Values going into datetime columns are brought to the stored form first.
+std::string coerceTo(const ColumnInfo& c, const std::string& sql) {
+    if (c.type.isDateTime())
+        return "syb_to_datetime(" + sql + ")";
+    return sql;
+}
+
+const ColumnInfo& findColumn(const TableInfo& t, const std::string& name, int line) {
+    for (const auto& c : t.columns)
+        if (c.name == name)
+            return c;
+    for (const auto& c : t.columns)
+        if (sameName(c.name, name))
+            return c;
+    throw SqlError::make(207, 16, "Invalid column name '" + name + "'.", line);
+}
+
+TableInfo targetTable(const ast::ObjectName& n, TranslateContext& ctx, int line) {
+    auto [schema, name] = resolveObject(n, ctx);
+    auto info = ctx.table(schema, name);
+    if (!info)
+        throw objectNotFound(name, line);
+    if (info->type == "V")
+        throw SqlError::make(4405, 16,
+                             "View '" + name +
+                                 "' is not updatable because the FROM clause "
+                                 "names multiple tables.",
+                             line);
+    return *info;
+}
+
+} // namespace
+
+Translation translateInsert(const ast::Stmt& s, TranslateContext& ctx) {
+    Translation t;
+    Translator tr(ctx, t);
+    TableInfo table = targetTable(s.table, ctx, s.line);
+    std::vector<const ColumnInfo*> cols;
+    if (s.columns.empty()) {
+        for (const auto& c : table.columns)
+            if (!c.identity)
+                cols.push_back(&c);
+    } else {
+        for (const auto& name : s.columns)
+            cols.push_back(&findColumn(table, name, s.line));
+    }
+    std::string colList;
+    for (const auto* c : cols)
+        colList += (colList.empty() ? "" : ", ") + quoteId(c->name);
+    t.sql = "INSERT INTO " + quoteId(table.db) + "." + quoteId(table.name) + " (" + colList + ") ";
+    auto countError = [&] {
+        return SqlError::make(213, 16,
+                              "Insert error: column name or number of supplied values does not "
+                              "match table definition.",
+                              s.line);
+    };
+    if (s.select) {
+        std::vector<ResultColumn> rc;
+        std::string sub = tr.select(*s.select, nullptr, &rc);
+        if (rc.size() != cols.size())
+            throw countError();
+        bool coerce = std::any_of(cols.begin(), cols.end(),
+                                  [](const ColumnInfo* c) { return c->type.isDateTime(); });
+        if (!coerce) {
+            t.sql += sub;
+            return t;
+        }
+        // Name the inner columns by position so the outer select can convert them.
+        std::string names;
+        for (size_t i = 0; i < cols.size(); ++i)
+            names += (i ? ", " : "") + std::string("c") + std::to_string(i + 1);
+        std::string conv;
+        for (size_t i = 0; i < cols.size(); ++i)
+            conv += (i ? ", " : "") + coerceTo(*cols[i], "c" + std::to_string(i + 1));
+        t.sql = "INSERT INTO " + quoteId(table.db) + "." + quoteId(table.name) + " (" + colList +
+                ") WITH src(" + names + ") AS (" + sub + ") SELECT " + conv + " FROM src";
+        return t;
+    }
+    std::string rows;
+    Scope none;
+    for (const auto& row : s.values) {
+        if (row.size() != cols.size())
+            throw countError();
+        std::string r;
+        for (size_t i = 0; i < row.size(); ++i)
+            r += (i ? ", " : "") + coerceTo(*cols[i], tr.expr(*row[i], none).text);
+        rows += (rows.empty() ? "(" : ", (") + r + ")";
+    }
+    t.sql += "VALUES " + rows;
+    return t;
+}
+
+Translation translateUpdate(const ast::Stmt& s, TranslateContext& ctx) {
+    Translation t;
+    Translator tr(ctx, t);
+    TableInfo table = targetTable(s.table, ctx, s.line);
+    Scope scope;
+    Source self{table.name, quoteId(table.db) + "." + quoteId(table.name), table.columns};
+    std::string from, where;
+    std::string alias;
+    // "update t set ... from t, u": t in the FROM list is the target itself.
+    for (const auto& r : s.from)
+        if (!r.derived && r.table.name == s.table.name)
+            alias = r.alias;
+    if (!alias.empty()) {
+        self.alias = alias;
+        self.sqlRef = quoteId(alias);
+    }
+    scope.sources.push_back(self);
+    if (!s.from.empty()) {
+        Scope fromScope;
+        fromScope.sources.push_back(self);
+        // Re-translate the FROM list without the target.
+        std::vector<const ast::TableRef*> kept;
+        for (const auto& r : s.from)
+            if (r.derived || r.table.name != s.table.name)
+                kept.push_back(&r);
+        if (!kept.empty()) {
+            std::vector<ast::TableRef> copy;
+            for (const auto* r : kept) {
+                ast::TableRef c;
+                c.join = ast::TableRef::Join::Comma;
+                c.table = r->table;
+                c.alias = r->alias;
+                if (r->derived)
+                    throw SqlError::make(102, 15, "Incorrect syntax near '('.", s.line);
+                copy.push_back(std::move(c));
+            }
+            copy[0].join = ast::TableRef::Join::First;
+            from = tr.fromClause(copy, fromScope, s.where.get(), &where, s.line);
+            scope = fromScope;
+        } else if (s.where) {
+            where = tr.expr(*s.where, scope).text;
+        }
+    } else if (s.where) {
+        where = tr.expr(*s.where, scope).text;
+    }
+    std::string sets;
+    for (const auto& [name, value] : s.sets) {
+        if (!name.empty() && name[0] == '@')
+            throw SqlError::make(102, 15, "Incorrect syntax near '" + name + "'.", s.line);
+        const ColumnInfo& c = findColumn(table, name, s.line);
+        sets += (sets.empty() ? "" : ", ") + quoteId(c.name) + " = " +
+                coerceTo(c, tr.expr(*value, scope).text);
+    }
+    // SQLite names the target by its table name only: an alias must not be used in SET/WHERE.
+    std::string target = quoteId(table.db) + "." + quoteId(table.name);
+    if (!alias.empty())
+        target += " AS " + quoteId(alias);
+    t.sql = "UPDATE " + target + " SET " + sets;
+    if (!from.empty())
+        t.sql += " FROM " + from;
+    if (!where.empty())
+        t.sql += " WHERE " + where;
+    return t;
+}
+
+Translation translateDelete(const ast::Stmt& s, TranslateContext& ctx) {
+    Translation t;
+    Translator tr(ctx, t);
+    TableInfo table = targetTable(s.table, ctx, s.line);
+    std::string target = quoteId(table.db) + "." + quoteId(table.name);
+    if (s.from.empty()) {
+        Scope scope;
+        scope.sources.push_back({table.name, target, table.columns});
+        t.sql = "DELETE FROM " + target;
+        if (s.where)
+            t.sql += " WHERE " + tr.expr(*s.where, scope).text;
+        return t;
+    }
+    // "delete t from t, u where ...": pick the rows by rowid through a join.
+    Scope scope;
+    std::string where;
+    std::string from = tr.fromClause(s.from, scope, s.where.get(), &where, s.line);
+    std::string ref;
+    for (const auto& src : scope.sources)
+        if (sameName(src.alias, table.name))
+            ref = src.sqlRef;
+    if (ref.empty()) {
+        ast::TableRef self;
+        self.join = ast::TableRef::Join::Comma;
+        self.table = s.table;
+        Scope again;
+        std::vector<ast::TableRef> refs;
+        refs.push_back(std::move(self));
+        for (const auto& r : s.from) {
+            ast::TableRef c;
+            c.join = ast::TableRef::Join::Comma;
+            c.table = r.table;
+            c.alias = r.alias;
+            refs.push_back(std::move(c));
+        }
+        refs[0].join = ast::TableRef::Join::First;
+        from = tr.fromClause(refs, again, s.where.get(), &where, s.line);
+        ref = again.sources[0].sqlRef;
+    }
+    t.sql = "DELETE FROM " + target + " WHERE rowid IN (SELECT " + ref + ".rowid FROM " + from +
+            (where.empty() ? "" : " WHERE " + where) + ")";
+    return t;
+}
+
+} // namespace sim

@@ -1,0 +1,66 @@
+#pragma once
+// Turns the syntax tree of a query into SQLite SQL with bound parameters, and works out
+// the Sybase type of every result column on the way.
+
+#include "catalog.h"
+#include "sql_ast.h"
+#include "tds.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// An error to report to the client as a server message.
+struct SqlError {
+    Message message;
+    static SqlError make(int number, int severity, std::string text, int line = 1,
+                         uint8_t state = 1);
+};
+
+struct ResultColumn {
+    std::string name;
+    SqlType type;
+    bool known = false; // false: take the type from the first value
+};
+
+struct Translation {
+    std::string sql;
+    std::vector<Value> params; // bound to ?1, ?2, ...
+    std::vector<ResultColumn> columns;
+    bool readsProcesses = false; // master..sysprocesses must be refreshed first
+};
+
+struct Variable {
+    SqlType type;
+    Value value;
+};
+
+// What the translator needs from the session that runs the query.
+class TranslateContext {
+public:
+    virtual ~TranslateContext() = default;
+    virtual std::string currentDb() const = 0;
+    virtual bool databaseExists(const std::string& name) const = 0;
+    virtual std::optional<TableInfo> table(const std::string& schema, const std::string& name) = 0;
+    virtual const Variable* variable(const std::string& name) const = 0;
+    // @@name without the @@, lower case; nullopt when the server has no such global.
+    virtual std::optional<Variable> global(const std::string& name) const = 0;
+};
+
+// Resolves [db.][owner.]name to the attached schema and the table's name;
+// throws SqlError 911/208.
+std::pair<std::string, std::string> resolveObject(const ast::ObjectName& n,
+                                                  const TranslateContext& ctx);
+
+Translation translateSelect(const ast::Select& s, TranslateContext& ctx);
+// A single expression as "SELECT expr", for conditions, print and assignments.
+Translation translateScalar(const ast::Expr& e, TranslateContext& ctx);
+Translation translateInsert(const ast::Stmt& s, TranslateContext& ctx);
+Translation translateUpdate(const ast::Stmt& s, TranslateContext& ctx);
+Translation translateDelete(const ast::Stmt& s, TranslateContext& ctx);
+// Declared type of a column or variable as written in DDL.
+SqlType typeFromAst(const ast::TypeName& t);
+
+} // namespace sim
