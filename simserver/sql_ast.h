@@ -46,13 +46,15 @@ struct Expr {
         Unary,     // text = "-", "+", "~", "not"; args[0]
         Binary,    // text = operator in lower case: + - * / % = <> != < > <= >= !< !> *= =* & | ^ and or
         Function,  // text = function name in lower case; args; type set for convert()
+                   // (cast(x as t) arrives as convert); negated = DISTINCT inside an
+                   // aggregate: count(distinct x) is text "count", negated, args = x
         Case,      // operand (may be null); args = when1, then1, when2, then2, ...; elseExpr (may be null)
         Subquery,  // select (scalar subquery)
         Exists,    // select; negated for NOT EXISTS
         InList,    // args[0] = tested value, args[1..] = list; negated for NOT IN
         InSelect,  // args[0] = tested value, select; negated for NOT IN
         Between,   // args = value, low, high; negated for NOT BETWEEN
-        Like,      // args = value, pattern; negated for NOT LIKE
+        Like,      // args = value, pattern[, escape]; negated for NOT LIKE
         IsNull,    // args[0]; negated for IS NOT NULL
         Star,      // "*" or "t.*" (qualifiers = ["t"]) in a select list or count(*)
     };
@@ -144,11 +146,14 @@ struct Stmt {
         Truncate,     // table
         CreateTable,  // table, columnDefs
         Drop,         // name = "table", "procedure", "view", ... in lower case; names
+                      // ("drop index t.i" gives owner = "t", name = "i"; with
+                      // "owner.t.i" db = table owner, owner = table, name = index)
         CreateProcedure, // table = procedure name; params; body = statements after "as";
                       // sourceText = the statement's text from "create" to its end, as typed
         Use,          // name = database
         SetOption,    // name = option words in lower case joined by one blank ("statistics io"); on
         SetValue,     // name = "rowcount" / "textsize" / ...; args[0] = value expr
+                      // ("set dateformat mdy": name "dateformat", String "mdy")
         Print,        // args = format expr, then arguments
         Raiserror,    // args[0] = number, args[1] = message (optional), then arguments
         Waitfor,      // name = "delay" or "time"; args[0]
