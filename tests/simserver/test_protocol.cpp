@@ -319,7 +319,7 @@ TEST_F(Attention, CancelAfterTheFirstResultSetDiscardsTheRest) {
 
 class Kill : public SimServerTest {};
 
-TEST_F(Kill, KilledSessionIsDeadAndGoneFromSysprocesses) {
+TEST_F(Kill, KilledSessionIsDeadAndBadKillsFail) {
     Connection a = connectSa();
     Connection b = connectSa();
     ASSERT_TRUE(a && b);

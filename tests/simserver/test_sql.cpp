@@ -84,6 +84,62 @@ TEST_F(DataTypes, EmptyStringComesBackAsOneSpace) {
     EXPECT_EQ(exec(c.get(), "select convert(varchar(10), null)").scalar(), std::nullopt);
 }
 
+TEST_F(DataTypes, ColumnLengthsFollowTheDeclaredTypes) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    ASSERT_EQ(exec(c.get(), "create table lengths_t (vc varchar(20) null, c char(5) not null, "
+                            "i int null, m money null, d datetime null)\n"
+                            "insert lengths_t values ('a', 'b', 1, 2, 'Jan 1 2020')")
+                  .sqlRc,
+              SUCCEED)
+        << MessageLog::dump();
+    // Result grids size their columns from dbcollen, so the declared lengths must arrive.
+    const BatchResult r = exec(c.get(), "select vc, c, i, m, d, convert(varchar(10), i), 'abc' "
+                                        "from lengths_t");
+    ASSERT_EQ(r.rowResults().size(), 1u) << MessageLog::dump();
+    EXPECT_EQ(r.rowResults()[0]->columnLengths, (std::vector<int>{20, 5, 4, 8, 8, 10, 3}));
+}
+
+class SetOptions : public SimServerTest {};
+
+TEST_F(SetOptions, EachOptionTurnsOnAndOffWithoutError) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    for (const char* option :
+         {"showplan", "statistics io", "statistics time", "fipsflagger",
+          "arithabort arith_overflow", "arithignore arith_overflow", "nocount"}) {
+        MessageLog::clear();
+        EXPECT_EQ(exec(c.get(), std::string("set ") + option + " on").sqlRc, SUCCEED) << option;
+        // Queries still run and return their rows while the option is on; a real server may
+        // add informational output (plans, I/O and time statistics), never errors.
+        EXPECT_EQ(exec(c.get(), "select 6 * 7").scalar(), Value("42")) << option;
+        EXPECT_EQ(exec(c.get(), std::string("set ") + option + " off").sqlRc, SUCCEED) << option;
+        for (const auto& m : MessageLog::messages()) {
+            EXPECT_LE(m.severity, 10) << option << ": " << m.number << " " << m.text;
+        }
+    }
+}
+
+TEST_F(SetOptions, NoexecAndParseonlyStopExecutionUntilTurnedOff) {
+    Connection c = connectSa();
+    ASSERT_TRUE(c);
+    ASSERT_EQ(exec(c.get(), "create table noexec_t (a int)").sqlRc, SUCCEED);
+    for (const char* option : {"noexec", "parseonly"}) {
+        ASSERT_EQ(exec(c.get(), std::string("set ") + option + " on").sqlRc, SUCCEED) << option;
+        const BatchResult skipped = exec(c.get(), "insert noexec_t values (1) select 1");
+        EXPECT_EQ(skipped.sqlRc, SUCCEED) << option;
+        EXPECT_TRUE(skipped.rowResults().empty()) << option;
+        ASSERT_EQ(exec(c.get(), std::string("set ") + option + " off").sqlRc, SUCCEED) << option;
+        EXPECT_EQ(queryValue(c.get(), "select count(*) from noexec_t"), "0") << option;
+    }
+    // Syntax is still checked under parseonly.
+    ASSERT_EQ(exec(c.get(), "set parseonly on").sqlRc, SUCCEED);
+    MessageLog::clear();
+    EXPECT_EQ(exec(c.get(), "select 1 2").sqlRc, FAIL);
+    EXPECT_TRUE(MessageLog::find(102)) << MessageLog::dump();
+    ASSERT_EQ(exec(c.get(), "set parseonly off").sqlRc, SUCCEED);
+}
+
 class PacketSize : public SimServerTest {};
 
 TEST_F(PacketSize, LargePacketsCarryABigResult) {
