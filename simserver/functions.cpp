@@ -115,6 +115,10 @@ void sybDivMod(sqlite3_context* c, sqlite3_value** a, bool mod) {
         return;
     }
     if ((bi && y == 0) || (!bi && dy == 0)) {
+        if (host(c)->arithIgnore()) {
+            sqlite3_result_null(c);
+            return;
+        }
         error(c, 3607, 16, "Divide by zero occurred.");
         return;
     }

@@ -19,6 +19,8 @@ public:
     virtual std::string databaseName(int dbid) const = 0;      // empty when unknown
     virtual std::string loginName() const = 0;
     virtual std::string clientHost() const = 0;
+    // "set arithignore arith_overflow on": arithmetic errors give NULL without a message.
+    virtual bool arithIgnore() const = 0;
 };
 
 void registerFunctions(sqlite3* db, FunctionHost* host);

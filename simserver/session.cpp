@@ -13,6 +13,9 @@ namespace sim {
 namespace {
 
 constexpr size_t kMaxRequest = 64 * 1024 * 1024;
+
+// An error that ends the whole batch (and any procedure running in it), not just a statement.
+struct BatchAborted {};
 constexpr int kMaxNesting = 16;
 
 std::string lower(std::string s) {
@@ -385,7 +388,7 @@ bool Session::login(const std::vector<uint8_t>& p) {
         Message m;
         m.number = 4002;
         m.severity = 14;
-        m.text = "Login failed.";
+        m.text = "Login failed.\n";
         m.server = m_server.options().name;
         putEed(b, m, 0);
         loginAck(6);
@@ -540,7 +543,10 @@ void Session::languageRequest(const std::string& sql) {
         m_frame = nullptr;
         return;
     }
-    execList(parsed.stmts, batch);
+    try {
+        execList(parsed.stmts, batch);
+    } catch (const BatchAborted&) {
+    }
     m_frame = nullptr;
 }
 
@@ -684,6 +690,10 @@ Session::Flow Session::exec(const ast::Stmt& s, Frame& f) {
     } catch (const SqlError& e) {
         sendError(e, f, s.line);
         statementDone(f, 0, 0);
+        // Arithmetic errors end the batch unless "arithabort arith_overflow" is off.
+        int n = e.message.number;
+        if (m_arithAbort && (n == 3606 || n == 3607))
+            throw BatchAborted{};
     }
     return Flow::Next;
 }
@@ -749,13 +759,13 @@ void Session::execSelect(const ast::Stmt& s, Frame& f) {
     if (m_showplan) {
         Message m;
         m.number = 6201;
-        m.text = "QUERY PLAN FOR STATEMENT 1 (at line " + std::to_string(s.line) + ").";
+        m.text = "QUERY PLAN FOR STATEMENT 1 (at line " + std::to_string(s.line) + ").\n";
         sendMessage(m, f, s.line);
         m.number = 6202;
-        m.text = "\n    STEP 1";
+        m.text = "\n    STEP 1\n";
         sendMessage(m, f, s.line);
         m.number = 6203;
-        m.text = "        The type of query is SELECT.";
+        m.text = "        The type of query is SELECT.\n";
         sendMessage(m, f, s.line);
     }
     StmtGuard st(prepare(t));
@@ -849,17 +859,17 @@ void Session::sendStatistics(const Frame& f, int line, long long micros, const s
             m.number = 3615;
             m.text = "Table: " + table +
                      " scan count 1, logical reads: (regular=1 apf=0 total=1), physical reads: "
-                     "(regular=0 apf=0 total=0), apf IOs used=0";
+                     "(regular=0 apf=0 total=0), apf IOs used=0\n";
             sendMessage(m, f, line);
         }
         m.number = 3614;
-        m.text = "Total writes for this command: 0";
+        m.text = "Total writes for this command: 0\n";
         sendMessage(m, f, line);
     }
     if (m_statTime) {
         m.number = 3612;
         m.text = "Execution Time 0.\nSQL Server cpu time: 0 ms.  SQL Server elapsed time: " +
-                 std::to_string(micros / 1000) + " ms.";
+                 std::to_string(micros / 1000) + " ms.\n";
         sendMessage(m, f, line);
     }
 }
@@ -1370,6 +1380,10 @@ void Session::rpcRequest(Reader& r) {
         n.db = parts[parts.size() - 3];
     try {
         callProcedure(n, args, top, 1, "");
+    } catch (const BatchAborted&) {
+        tokens().u8(kTokReturnStatus);
+        m_sock.out().u32(uint32_t(-6));
+        m_pending = PendingDone{kTokDoneProc, uint16_t(kDoneProc | kDoneError), 0};
     } catch (const SqlError& e) {
         sendError(e, top, 1);
         tokens().u8(kTokReturnStatus);
@@ -1397,7 +1411,7 @@ void Session::execUse(const ast::Stmt& s, Frame& f) {
     m.number = 5701;
     m.severity = 10;
     m.state = 1;
-    m.text = "Changed database context to '" + name + "'.";
+    m.text = "Changed database context to '" + name + "'.\n";
     sendMessage(m, f, s.line);
     statementDone(f, 0, 0);
 }
@@ -1462,6 +1476,10 @@ void Session::execSet(const ast::Stmt& s, Frame& f) {
         m_statTime = s.on;
     else if (s.name == "nocount")
         m_nocount = s.on;
+    else if (s.name == "arithabort arith_overflow" || s.name == "arithabort")
+        m_arithAbort = s.on;
+    else if (s.name == "arithignore arith_overflow" || s.name == "arithignore")
+        m_arithIgnore = s.on;
     statementDone(f, 0, 0);
 }
 

@@ -41,6 +41,7 @@ public:
     std::string databaseName(int dbid) const override;
     std::string loginName() const override { return m_user; }
     std::string clientHost() const override { return m_host; }
+    bool arithIgnore() const override { return m_arithIgnore; }
 
 private:
     struct Frame {
@@ -129,7 +130,7 @@ private:
     int64_t m_rowLimit = 0;
     int64_t m_identity = 0;
     bool m_noexec = false, m_parseonly = false, m_showplan = false, m_statIo = false,
-         m_statTime = false, m_nocount = false;
+         m_statTime = false, m_nocount = false, m_arithAbort = true, m_arithIgnore = false;
 
     std::map<std::string, TableInfo> m_tableCache;
     uint64_t m_cacheVersion = 0;

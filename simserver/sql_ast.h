@@ -33,30 +33,32 @@ struct ObjectName {
 
 struct Expr {
     enum class Kind {
-        Null,      // null
-        Integer,   // text = digits as written (may exceed 64 bits)
-        Decimal,   // text = "12.50" (fixed point literal)
-        Float,     // text = "1e5"
-        Money,     // text = "$12.34" without the '$'
-        String,    // text = value with doubled quotes undone
-        Hex,       // text = "0x0102" as written
-        Column,    // text = column name; qualifiers = preceding parts (table, owner.table, ...)
-        Variable,  // text = "@name" (lower case kept as written)
-        Global,    // text = "@@name" in lower case
-        Unary,     // text = "-", "+", "~", "not"; args[0]
-        Binary,    // text = operator in lower case: + - * / % = <> != < > <= >= !< !> *= =* & | ^ and or
-        Function,  // text = function name in lower case; args; type set for convert()
-                   // (cast(x as t) arrives as convert); negated = DISTINCT inside an
-                   // aggregate: count(distinct x) is text "count", negated, args = x
-        Case,      // operand (may be null); args = when1, then1, when2, then2, ...; elseExpr (may be null)
-        Subquery,  // select (scalar subquery)
-        Exists,    // select; negated for NOT EXISTS
-        InList,    // args[0] = tested value, args[1..] = list; negated for NOT IN
-        InSelect,  // args[0] = tested value, select; negated for NOT IN
-        Between,   // args = value, low, high; negated for NOT BETWEEN
-        Like,      // args = value, pattern[, escape]; negated for NOT LIKE
-        IsNull,    // args[0]; negated for IS NOT NULL
-        Star,      // "*" or "t.*" (qualifiers = ["t"]) in a select list or count(*)
+        Null,     // null
+        Integer,  // text = digits as written (may exceed 64 bits)
+        Decimal,  // text = "12.50" (fixed point literal)
+        Float,    // text = "1e5"
+        Money,    // text = "$12.34" without the '$'
+        String,   // text = value with doubled quotes undone
+        Hex,      // text = "0x0102" as written
+        Column,   // text = column name; qualifiers = preceding parts (table, owner.table, ...)
+        Variable, // text = "@name" (lower case kept as written)
+        Global,   // text = "@@name" in lower case
+        Unary,    // text = "-", "+", "~", "not"; args[0]
+        Binary, // text = operator in lower case: + - * / % = <> != < > <= >= !< !> *= =* & | ^ and
+                // or
+        Function, // text = function name in lower case; args; type set for convert()
+                  // (cast(x as t) arrives as convert); negated = DISTINCT inside an
+                  // aggregate: count(distinct x) is text "count", negated, args = x
+        Case,     // operand (may be null); args = when1, then1, when2, then2, ...; elseExpr (may be
+                  // null)
+        Subquery, // select (scalar subquery)
+        Exists,   // select; negated for NOT EXISTS
+        InList,   // args[0] = tested value, args[1..] = list; negated for NOT IN
+        InSelect, // args[0] = tested value, select; negated for NOT IN
+        Between,  // args = value, low, high; negated for NOT BETWEEN
+        Like,     // args = value, pattern[, escape]; negated for NOT LIKE
+        IsNull,   // args[0]; negated for IS NOT NULL
+        Star,     // "*" or "t.*" (qualifiers = ["t"]) in a select list or count(*)
     };
     Kind kind = Kind::Null;
     std::string text;
@@ -79,10 +81,10 @@ struct SelectItem {
 struct TableRef {
     enum class Join { First, Comma, Inner, Left, Right, Cross };
     Join join = Join::First;
-    ObjectName table;   // empty name when derived is set
-    SelectPtr derived;  // (select ...) alias
+    ObjectName table;  // empty name when derived is set
+    SelectPtr derived; // (select ...) alias
     std::string alias;
-    ExprPtr on;         // for Inner/Left/Right
+    ExprPtr on; // for Inner/Left/Right
 };
 
 struct OrderItem {
@@ -139,37 +141,37 @@ struct ExecArg {
 
 struct Stmt {
     enum class Kind {
-        Select,       // select
-        Insert,       // table, columns, values rows or select
-        Update,       // table, sets, from, where
-        Delete,       // table, from, where
-        Truncate,     // table
-        CreateTable,  // table, columnDefs
-        Drop,         // name = "table", "procedure", "view", ... in lower case; names
-                      // ("drop index t.i" gives owner = "t", name = "i"; with
-                      // "owner.t.i" db = table owner, owner = table, name = index)
+        Select,          // select
+        Insert,          // table, columns, values rows or select
+        Update,          // table, sets, from, where
+        Delete,          // table, from, where
+        Truncate,        // table
+        CreateTable,     // table, columnDefs
+        Drop,            // name = "table", "procedure", "view", ... in lower case; names
+                         // ("drop index t.i" gives owner = "t", name = "i"; with
+                         // "owner.t.i" db = table owner, owner = table, name = index)
         CreateProcedure, // table = procedure name; params; body = statements after "as";
-                      // sourceText = the statement's text from "create" to its end, as typed
-        Use,          // name = database
-        SetOption,    // name = option words in lower case joined by one blank ("statistics io"); on
-        SetValue,     // name = "rowcount" / "textsize" / ...; args[0] = value expr
-                      // ("set dateformat mdy": name "dateformat", String "mdy")
-        Print,        // args = format expr, then arguments
-        Raiserror,    // args[0] = number, args[1] = message (optional), then arguments
-        Waitfor,      // name = "delay" or "time"; args[0]
-        Declare,      // decls
-        If,           // args[0] = condition; body[0] = then, body[1] = else (optional)
-        While,        // args[0] = condition; body[0]
-        Block,        // begin ... end: body
-        Return,       // args[0] optional
+                         // sourceText = the statement's text from "create" to its end, as typed
+        Use,             // name = database
+        SetOption, // name = option words in lower case joined by one blank ("statistics io"); on
+        SetValue,  // name = "rowcount" / "textsize" / ...; args[0] = value expr
+                   // ("set dateformat mdy": name "dateformat", String "mdy")
+        Print,     // args = format expr, then arguments
+        Raiserror, // args[0] = number, args[1] = message (optional), then arguments
+        Waitfor,   // name = "delay" or "time"; args[0]
+        Declare,   // decls
+        If,        // args[0] = condition; body[0] = then, body[1] = else (optional)
+        While,     // args[0] = condition; body[0]
+        Block,     // begin ... end: body
+        Return,    // args[0] optional
         Break,
         Continue,
-        BeginTran,    // name optional
+        BeginTran, // name optional
         CommitTran,
         RollbackTran,
         SaveTran,
-        Exec,         // procedure in table (db/owner/name); execArgs; returnVar = "@rc" in "exec @rc = p"
-        Kill,         // args[0]
+        Exec, // procedure in table (db/owner/name); execArgs; returnVar = "@rc" in "exec @rc = p"
+        Kill, // args[0]
     };
     Kind kind = Kind::Select;
     int line = 1;

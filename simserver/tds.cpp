@@ -8,19 +8,20 @@
 
 namespace sim {
 
+// Rows are encoded value by value: appending whole little-endian words keeps that cheap.
 void Bytes::u16(uint16_t v) {
-    m_buf.push_back(uint8_t(v));
-    m_buf.push_back(uint8_t(v >> 8));
+    uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
+    raw(b, 2);
 }
 
 void Bytes::u32(uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        m_buf.push_back(uint8_t(v >> (8 * i)));
+    uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    raw(b, 4);
 }
 
 void Bytes::u64(uint64_t v) {
-    for (int i = 0; i < 8; ++i)
-        m_buf.push_back(uint8_t(v >> (8 * i)));
+    u32(uint32_t(v));
+    u32(uint32_t(v >> 32));
 }
 
 void Bytes::raw(const void* p, size_t n) {
@@ -237,7 +238,7 @@ void putDone(Bytes& b, uint8_t token, uint16_t status, uint16_t transtate, int32
 }
 
 void putEed(Bytes& b, const Message& m, uint16_t transtate) {
-    std::string text = m.text.substr(0, 4000) + "\n";
+    std::string text = m.text.substr(0, 4000);
     std::string server = m.server.substr(0, 255), proc = m.proc.substr(0, 255);
     const std::string sqlstate = "ZZZZZ";
     b.u8(kTokEed);

@@ -15,7 +15,8 @@ SqlError SqlError::make(int number, int severity, std::string text, int line, ui
     e.message.number = number;
     e.message.severity = uint8_t(severity);
     e.message.state = state;
-    e.message.text = std::move(text);
+    // The server's own messages end in a newline; print and raiserror texts do not.
+    e.message.text = std::move(text) + "\n";
     e.message.line = uint16_t(std::clamp(line, 0, 65535));
     return e;
 }
@@ -482,8 +483,9 @@ Sql Translator::expr(const Expr& e, const Scope& scope) {
     case Kind::Money:
         return typed(e.text.empty() ? "0" : e.text, SqlType::of(SqlType::Money));
     case Kind::String: {
-        SqlType t = SqlType::varchar(std::max<int>(1, int(e.text.size())));
-        return typed(quoteLiteral(e.text), t);
+        // Sybase has no empty string: '' is a single blank wherever it is used.
+        std::string v = e.text.empty() ? std::string(" ") : e.text;
+        return typed(quoteLiteral(v), SqlType::varchar(int(v.size())));
     }
     case Kind::Hex: {
         std::string hex = e.text.size() > 2 ? e.text.substr(2) : "";

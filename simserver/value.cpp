@@ -85,6 +85,9 @@ Int128 scaledFrom(const Value& v, int scale, bool& ok) {
         return out;
     }
     case Value::Real: {
+        // Money and most numerics fit a double's exact range once scaled: skip the text form.
+        if (scale <= 9 && std::fabs(v.r) < 1e15 / std::pow(10.0, scale))
+            return Int128(std::llround(v.r * std::pow(10.0, scale)));
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.*f", std::min(scale, 30), v.r);
         if (parseScaled(buf, scale, out))
@@ -378,6 +381,27 @@ DateTimeParts civilFromDays(int64_t z) {
 std::optional<DateTimeParts> parseDateTime(std::string_view s) {
     // Stored form "YYYY-MM-DD[ HH:MM[:SS[.mmm]]]"; other input forms are the translator's job.
     DateTimeParts d;
+    // Fast path for the exact stored form, which every row of a datetime column has.
+    auto digit = [&](size_t i) {
+        return unsigned(s[i] - '0') <= 9;
+    };
+    if (s.size() == 23 && s[4] == '-' && s[7] == '-' && s[10] == ' ' && s[13] == ':' &&
+        s[16] == ':' && s[19] == '.') {
+        static const int positions[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18, 20, 21, 22};
+        if (std::all_of(std::begin(positions), std::end(positions), digit)) {
+            auto n = [&](size_t i, size_t len) {
+                int v = 0;
+                for (size_t k = i; k < i + len; ++k)
+                    v = v * 10 + (s[k] - '0');
+                return v;
+            };
+            d = {n(0, 4), n(5, 2), n(8, 2), n(11, 2), n(14, 2), n(17, 2), n(20, 3)};
+            if (d.month >= 1 && d.month <= 12 && d.day >= 1 && d.day <= 31 && d.hour <= 23 &&
+                d.minute <= 59 && d.second <= 59)
+                return d;
+            return std::nullopt;
+        }
+    }
     auto num = [&](size_t& i, int maxDigits, int& out) {
         int n = 0, v = 0;
         while (i < s.size() && n < maxDigits && std::isdigit(static_cast<unsigned char>(s[i]))) {
@@ -632,14 +656,23 @@ void putValue(Bytes& b, const SqlType& t, const Value& v) {
             b.u8(0);
             return;
         }
-        int len = t.code == SqlType::Unknown ? 255 : std::max(t.length, 1);
+        size_t len = t.code == SqlType::Unknown ? 255 : size_t(std::max(t.length, 1));
+        std::string converted;
+        if (v.kind != Value::Text && v.kind != Value::Blob)
+            converted = v.asText();
+        std::string_view data = converted.empty() ? std::string_view(v.s) : converted;
+        data = data.substr(0, len);
+        // Fixed-length columns that take no NULL are padded, as Sybase stores them; and zero
+        // length means NULL on the wire, so an empty value goes out as one blank.
+        bool fixed = !t.nullable && (t.code == SqlType::Char || t.code == SqlType::Binary);
+        size_t want = fixed ? len : std::max<size_t>(data.size(), 1);
+        if (data.size() < want) {
+            std::string padded(data);
+            padded.append(want - data.size(), t.isBinary() ? '\0' : ' ');
+            converted = std::move(padded);
+            data = converted;
+        }
         bool longForm = len > 255;
-        std::string data = v.asText();
-        if (data.size() > size_t(len))
-            data.resize(size_t(len));
-        // Zero length means NULL on the wire: an empty value goes out as one blank.
-        if (data.empty())
-            data = t.isBinary() ? std::string(1, '\0') : std::string(" ");
         putSized(b, longForm, data);
         return;
     }
