@@ -95,11 +95,12 @@ void Server::stop() {
 void Server::serve() {
     while (!m_stopping) {
         pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_wakeFds[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+        int ready = ::poll(fds, 2, 1000);
+        joinFinished();
+        if (ready < 0 && errno != EINTR)
             break;
-        }
+        if (ready <= 0)
+            continue;
         if (fds[1].revents)
             break;
         int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
@@ -107,29 +108,41 @@ void Server::serve() {
             continue;
         int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        std::shared_ptr<Session> session;
-        {
-            std::lock_guard lock(m_mutex);
-            if (int(m_sessions.size()) >= m_options.maxConnections) {
-                ::close(fd);
-                continue;
-            }
-            int spid = 1;
-            while (m_sessions.count(spid))
-                ++spid;
-            session = std::make_shared<Session>(*this, fd, spid);
-            m_sessions[spid] = session;
+        // The thread starts under the lock, so its finished() finds its entry complete.
+        std::lock_guard lock(m_mutex);
+        if (int(m_sessions.size()) >= m_options.maxConnections) {
+            ::close(fd);
+            continue;
         }
-        std::thread([this, session] {
-            session->run();
-            finished(session->spid());
-        }).detach();
+        int spid = 1;
+        while (m_sessions.count(spid))
+            ++spid;
+        Entry& e = m_sessions[spid];
+        e.session = std::make_shared<Session>(*this, fd, spid);
+        e.thread = std::thread([this, spid, s = e.session]() mutable {
+            s->run();
+            s.reset();
+            finished(spid);
+        });
     }
-    // Stop every session and wait for their threads to let go of the server.
-    std::unique_lock lock(m_mutex);
-    for (auto& [spid, s] : m_sessions)
-        s->requestKill();
-    m_allDone.wait(lock, [this] { return m_sessions.empty(); });
+    // Stop every session, wait for all of them, then for their threads.
+    {
+        std::unique_lock lock(m_mutex);
+        for (auto& [spid, e] : m_sessions)
+            e.session->requestKill();
+        m_allDone.wait(lock, [this] { return m_sessions.empty(); });
+    }
+    joinFinished();
+}
+
+void Server::joinFinished() {
+    std::vector<std::thread> done;
+    {
+        std::lock_guard lock(m_mutex);
+        done.swap(m_finished);
+    }
+    for (auto& t : done)
+        t.join();
 }
 
 void Server::finished(int spid) {
@@ -138,11 +151,13 @@ void Server::finished(int spid) {
         std::lock_guard lock(m_mutex);
         auto it = m_sessions.find(spid);
         if (it != m_sessions.end()) {
-            last = std::move(it->second);
+            last = std::move(it->second.session);
+            m_finished.push_back(std::move(it->second.thread));
             m_sessions.erase(it);
         }
     }
     last.reset(); // closes the connection outside the lock
+    std::lock_guard lock(m_mutex);
     m_allDone.notify_all();
 }
 
@@ -150,8 +165,8 @@ std::vector<ProcessInfo> Server::processes() {
     std::vector<std::shared_ptr<Session>> list;
     {
         std::lock_guard lock(m_mutex);
-        for (auto& [spid, s] : m_sessions)
-            list.push_back(s);
+        for (auto& [spid, e] : m_sessions)
+            list.push_back(e.session);
     }
     std::vector<ProcessInfo> out;
     for (auto& s : list)
@@ -166,7 +181,7 @@ int Server::kill(int spid, int bySpid) {
     auto it = m_sessions.find(spid);
     if (it == m_sessions.end())
         return 6106;
-    it->second->requestKill();
+    it->second.session->requestKill();
     return 0;
 }
 

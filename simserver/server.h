@@ -73,6 +73,7 @@ public:
 
 private:
     void finished(int spid);
+    void joinFinished();
 
     ServerOptions m_options;
     Catalog m_catalog;
@@ -82,7 +83,13 @@ private:
     std::atomic<bool> m_stopping{false};
     std::mutex m_mutex;
     std::condition_variable m_allDone;
-    std::map<int, std::shared_ptr<Session>> m_sessions;
+    struct Entry {
+        std::shared_ptr<Session> session;
+        std::thread thread;
+    };
+    std::map<int, Entry> m_sessions;
+    // Threads of ended sessions, joined by the accepting thread.
+    std::vector<std::thread> m_finished;
 };
 
 } // namespace sim
