@@ -1,5 +1,7 @@
 #include "catalog.h"
 
+#include "sqlite_util.h"
+
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -294,42 +296,6 @@ const SysType kSysTypes[] = {
     {"timestamp", 80, 37, 8, 1, 1, 0, 0},
 };
 
-class Stmt {
-public:
-    Stmt(sqlite3* db, const std::string& sql) {
-        if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(db));
-    }
-    ~Stmt() { sqlite3_finalize(m_stmt); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
-    sqlite3_stmt* get() { return m_stmt; }
-    Stmt& bind(int i, const std::string& s) {
-        sqlite3_bind_text(m_stmt, i, s.c_str(), int(s.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    Stmt& bind(int i, int64_t v) {
-        sqlite3_bind_int64(m_stmt, i, v);
-        return *this;
-    }
-    bool step() {
-        int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            throw std::runtime_error(sqlite3_errmsg(sqlite3_db_handle(m_stmt)));
-        return false;
-    }
-    int64_t i(int col) { return sqlite3_column_int64(m_stmt, col); }
-    std::string s(int col) {
-        auto* p = sqlite3_column_text(m_stmt, col);
-        return p ? std::string(reinterpret_cast<const char*>(p)) : std::string();
-    }
-
-private:
-    sqlite3_stmt* m_stmt = nullptr;
-};
-
 std::string currentStamp(sqlite3* db) {
     Stmt st(db, "select strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime')");
     st.step();
@@ -357,6 +323,9 @@ std::string sqliteColumnSql(const NewColumn& c) {
     if (c.identity)
         return s + "INTEGER PRIMARY KEY AUTOINCREMENT";
     s += c.type.name();
+    // Sybase compares strings as if their trailing blanks were not there.
+    if (c.type.isCharacter())
+        s += " COLLATE RTRIM";
     if (!c.type.nullable)
         s += " NOT NULL";
     if (!c.defaultSql.empty())
@@ -547,6 +516,9 @@ void createSystemTables(sqlite3* db, const std::string& schema, bool master) {
     have.step();
     if (have.i(0) > 0)
         return;
+    // Key columns of indexes, in order; Sybase keeps them encoded in sysindexes.keys1.
+    execSql(db, "CREATE TABLE IF NOT EXISTS " + q +
+                    ".sim_indexkeys (id int, indid int, keyno int, colid int)");
     execSql(db, "CREATE INDEX IF NOT EXISTS " + q + ".sysobjects_name ON sysobjects(name)");
     execSql(db, "CREATE INDEX IF NOT EXISTS " + q + ".syscolumns_id ON syscolumns(id, colid)");
     execSql(db, "CREATE INDEX IF NOT EXISTS " + q + ".syscomments_id ON syscomments(id)");
@@ -571,55 +543,96 @@ void createSystemTables(sqlite3* db, const std::string& schema, bool master) {
                     "(2, 'logsegment', 0)");
 }
 
-int createTable(sqlite3* db, const std::string& schema, const std::string& name,
-                const std::vector<NewColumn>& columns, const std::string& objType, int fixedId) {
-    std::string q = quoteId(schema);
-    if (!fixedId) {
-        std::string ddl = "CREATE TABLE " + q + "." + quoteId(name) + " (";
-        for (size_t i = 0; i < columns.size(); ++i)
-            ddl += (i ? ", " : "") + sqliteColumnSql(columns[i]);
-        execSql(db, ddl + ")");
-    }
-    int id = fixedId;
-    if (!id) {
-        Stmt next(db, "select max(coalesce(max(id), 0) + 1, 1000000) from " + q + ".sysobjects");
-        next.step();
-        id = int(next.i(0));
-    }
+int nextObjectId(sqlite3* db, const std::string& schema) {
+    Stmt next(db, "select max(coalesce(max(id), 0) + 1, 1000000) from " + quoteId(schema) +
+                      ".sysobjects");
+    next.step();
+    return int(next.i(0));
+}
+
+int addObject(sqlite3* db, const std::string& schema, const std::string& name,
+              const std::string& objType, int fixedId) {
+    int id = fixedId ? fixedId : nextObjectId(db, schema);
     std::string now = currentStamp(db);
-    int sysstat = objType == "S" ? 1 : objType == "V" ? 2 : 3;
-    Stmt obj(db, "insert into " + q +
+    static const std::pair<const char*, int> sysstats[] = {{"S", 1}, {"V", 2}, {"U", 3}, {"P", 4},
+                                                           {"D", 6}, {"R", 7}, {"TR", 8}};
+    int sysstat = 0;
+    for (auto [type, stat] : sysstats)
+        if (objType == type)
+            sysstat = stat;
+    // sysobjects.type is char(2): one-letter codes are stored with their blank.
+    std::string type = objType.size() < 2 ? objType + " " : objType;
+    Stmt obj(db, "insert into " + quoteId(schema) +
                      ".sysobjects (name, id, uid, type, userstat, sysstat, indexdel, schemacnt, "
                      "sysstat2, crdate, expdate, deltrig, instrig, updtrig, seltrig, ckfirst, "
                      "cache, objspare, loginame) values (?, ?, 1, ?, 0, ?, 0, 0, 0, ?, ?, 0, 0, "
                      "0, 0, 0, 0, 0, 'sa')");
-    obj.bind(1, name).bind(2, id).bind(3, objType).bind(4, sysstat).bind(5, now).bind(6, now);
+    obj.bind(1, name).bind(2, id).bind(3, type).bind(4, sysstat).bind(5, now).bind(6, now);
     obj.step();
+    return id;
+}
+
+void addColumns(sqlite3* db, const std::string& schema, int id, int number,
+                const std::vector<NewColumn>& columns) {
     for (size_t i = 0; i < columns.size(); ++i) {
         const auto& c = columns[i];
-        int status = (c.type.nullable ? 0x08 : 0) | (c.identity ? 0x80 : 0);
-        Stmt col(db, "insert into " + q +
+        int status = (c.type.nullable ? 0x08 : 0) | (c.identity ? 0x80 : 0) | (c.output ? 0x40 : 0);
+        Stmt col(db, "insert into " + quoteId(schema) +
                          ".syscolumns (id, number, colid, status, type, length, offset, "
-                         "usertype, cdefault, domain, name, prec, scale) values (?, 0, ?, ?, ?, "
+                         "usertype, cdefault, domain, name, prec, scale) values (?, ?, ?, ?, ?, "
                          "?, 0, ?, 0, 0, ?, ?, ?)");
-        col.bind(1, id).bind(2, int64_t(i + 1)).bind(3, status).bind(4, syscolumnsType(c.type));
-        col.bind(5, c.type.length).bind(6, c.type.userType()).bind(7, c.name);
+        col.bind(1, id).bind(2, number).bind(3, int64_t(i + 1)).bind(4, status);
+        col.bind(5, syscolumnsType(c.type)).bind(6, c.type.length);
+        col.bind(7, c.userType ? c.userType : c.type.userType()).bind(8, c.name);
         if (c.type.code == SqlType::Numeric || c.type.code == SqlType::Decimal)
-            col.bind(8, c.type.precision).bind(9, c.type.scale);
+            col.bind(9, c.type.precision).bind(10, c.type.scale);
         col.step();
     }
+}
+
+void addComments(sqlite3* db, const std::string& schema, int id, const std::string& text) {
+    // Source text in rows of at most 255 bytes that join back to exactly what was typed.
+    for (size_t at = 0, colid = 1; at < text.size(); at += 255, ++colid) {
+        Stmt row(db, "insert into " + quoteId(schema) +
+                         ".syscomments (id, number, colid, texttype, language, text, colid2, "
+                         "status) values (?, 1, ?, 0, 0, ?, 0, 0)");
+        row.bind(1, id).bind(2, int64_t(colid)).bind(3, text.substr(at, 255));
+        row.step();
+    }
+}
+
+void dropObject(sqlite3* db, const std::string& schema, int id) {
+    std::string q = quoteId(schema), ids = std::to_string(id);
+    for (const char* table :
+         {"syscolumns", "syscomments", "sysindexes", "sysprotects", "sim_indexkeys"})
+        execSql(db, "delete from " + q + "." + table + " where id = " + ids);
+    execSql(db, "delete from " + q + ".sysobjects where id = " + ids);
+}
+
+int createTable(sqlite3* db, const std::string& schema, const std::string& name,
+                const std::vector<NewColumn>& columns, const std::string& objType, int fixedId) {
+    if (!fixedId) {
+        std::string ddl = "CREATE TABLE " + quoteId(schema) + "." + quoteId(name) + " (";
+        for (size_t i = 0; i < columns.size(); ++i)
+            ddl += (i ? ", " : "") + sqliteColumnSql(columns[i]);
+        execSql(db, ddl + ")");
+    }
+    int id = addObject(db, schema, name, objType, fixedId);
+    addColumns(db, schema, id, 0, columns);
+    // Every table has its data row in sysindexes: indid 0 until a clustered index makes it 1.
+    Stmt row(db, "insert into " + quoteId(schema) +
+                     ".sysindexes (name, id, indid, doampg, ioampg, oampgtrips, status2, "
+                     "ipgtrips, first, root, distribution, usagecnt, segment, status, "
+                     "maxrowsperpage, minlen, maxlen, maxirow, keycnt, soid, csid, crdate) "
+                     "values (?, ?, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, ?)");
+    row.bind(1, name).bind(2, id).bind(3, currentStamp(db));
+    row.step();
     return id;
 }
 
 void dropTable(sqlite3* db, const std::string& schema, const std::string& name, int id) {
-    std::string q = quoteId(schema);
-    execSql(db, "DROP TABLE " + q + "." + quoteId(name));
-    std::string ids = std::to_string(id);
-    execSql(db, "delete from " + q + ".syscolumns where id = " + ids);
-    execSql(db, "delete from " + q + ".sysobjects where id = " + ids);
-    execSql(db, "delete from " + q + ".syscomments where id = " + ids);
-    execSql(db, "delete from " + q + ".sysindexes where id = " + ids);
-    execSql(db, "delete from " + q + ".sysprotects where id = " + ids);
+    execSql(db, "DROP TABLE " + quoteId(schema) + "." + quoteId(name));
+    dropObject(db, schema, id);
 }
 
 std::optional<TableInfo> lookupTable(sqlite3* db, const std::string& schema,
@@ -634,6 +647,8 @@ std::optional<TableInfo> lookupTable(sqlite3* db, const std::string& schema,
             return std::nullopt;
         t.id = int(obj.i(0));
         t.type = obj.s(1);
+        while (!t.type.empty() && t.type.back() == ' ')
+            t.type.pop_back();
     }
     t.db = schema;
     t.name = name;
@@ -686,6 +701,33 @@ void Catalog::ensureDatabase(const std::string& name) {
         throw;
     }
     sqlite3_close(db);
+}
+
+bool Catalog::createDatabase(const std::string& name) {
+    if (database(name))
+        return false;
+    ensureDatabase(name);
+    sqlite3* db = openFile(dbPath(m_dataDir, "master"));
+    try {
+        Stmt next(db, "select max(dbid) + 1 from sysdatabases");
+        next.step();
+        int dbid = std::max<int>(4, int(next.i(0)));
+        std::string now = currentStamp(db);
+        Stmt ins(db, "insert into sysdatabases values (?, ?, 1, 0, 0, 1, 0, ?, ?, 0, 0, 0, 0, "
+                     "0, null, null, 0, 0)");
+        ins.bind(1, name).bind(2, dbid).bind(3, now).bind(4, now);
+        ins.step();
+        loadDatabases(db);
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    sqlite3_close(db);
+    return true;
+}
+
+std::string Catalog::databasePath(const std::string& name) const {
+    return dbPath(m_dataDir, name);
 }
 
 void Catalog::bootstrap(const std::string& saPassword) {
@@ -771,7 +813,7 @@ sqlite3* Catalog::openConnection() const {
     sqlite3_busy_timeout(db, 60000);
     try {
         for (const auto& d : databases())
-            execSql(db, "ATTACH DATABASE " + quoteLiteral(dbPath(m_dataDir, d.name)) + " AS " +
+            execSql(db, "ATTACH DATABASE " + quoteLiteral(databasePath(d.name)) + " AS " +
                             quoteId(d.name));
         execSql(db, "PRAGMA temp_store=MEMORY");
         createSystemTables(db, "temp", false);

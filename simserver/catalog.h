@@ -39,6 +39,8 @@ struct NewColumn {
     bool identity = false;
     std::string defaultSql; // SQLite expression text, empty for none
     bool primaryKey = false;
+    bool output = false; // procedure parameter declared "output"
+    int userType = 0;    // systypes.usertype when not the base type's
 };
 
 // syscolumns.type as Sybase records it: nullable fixed types as their "n" forms.
@@ -53,6 +55,9 @@ public:
     void bootstrap(const std::string& saPassword);
     // Creates a database from nothing when missing (its file and system tables).
     void ensureDatabase(const std::string& name);
+    // Creates and registers a new database; false when the name is taken.
+    bool createDatabase(const std::string& name);
+    std::string databasePath(const std::string& name) const;
 
     std::vector<DatabaseEntry> databases() const;
     std::optional<DatabaseEntry> database(const std::string& name) const;
@@ -81,6 +86,15 @@ int createTable(sqlite3* db, const std::string& schema, const std::string& name,
                 const std::vector<NewColumn>& columns, const std::string& objType = "U",
                 int fixedId = 0);
 void dropTable(sqlite3* db, const std::string& schema, const std::string& name, int id);
+// Catalog rows of any object: sysobjects (type "U", "V", "P", "TR", "R", "D"), its columns or
+// parameters (syscolumns, number 0 for tables and views, 1 for procedures) and its source text.
+int addObject(sqlite3* db, const std::string& schema, const std::string& name,
+              const std::string& objType, int fixedId = 0);
+void addColumns(sqlite3* db, const std::string& schema, int id, int number,
+                const std::vector<NewColumn>& columns);
+void addComments(sqlite3* db, const std::string& schema, int id, const std::string& text);
+// Removes an object's rows from every catalog table (not the SQLite table itself).
+void dropObject(sqlite3* db, const std::string& schema, int id);
 // Creates the system tables of a database in schema (all of them for master).
 void createSystemTables(sqlite3* db, const std::string& schema, bool master);
 // Quotes an identifier or a string literal for SQLite.

@@ -172,6 +172,7 @@ private:
 struct Session::Proc {
     int id = 0;
     std::string name;
+    std::string db; // where it was found; empty for a system procedure run from elsewhere
     std::vector<ast::StmtPtr> stmts; // keeps the tree alive
     const ast::Stmt* create = nullptr;
 };
@@ -215,7 +216,20 @@ ProcessInfo Session::processInfo() const {
 }
 
 bool Session::databaseExists(const std::string& name) const {
-    return m_server.catalog().database(name).has_value();
+    if (!m_server.catalog().database(name))
+        return false;
+    // Databases created after this connection opened are attached when first named.
+    if (!m_attached.count(name) && m_sqlite) {
+        try {
+            execSql(m_sqlite, "ATTACH DATABASE " +
+                                  quoteLiteral(m_server.catalog().databasePath(name)) + " AS " +
+                                  quoteId(name));
+        } catch (const std::exception&) {
+            return false;
+        }
+        m_attached.insert(name);
+    }
+    return true;
 }
 
 int Session::databaseId(const std::string& name) const {
@@ -228,12 +242,23 @@ std::string Session::databaseName(int dbid) const {
     return d ? d->name : std::string();
 }
 
-std::optional<TableInfo> Session::table(const std::string& schema, const std::string& name) {
+std::string Session::currentDb() const {
+    if (m_frame && !m_frame->db.empty())
+        return m_frame->db;
+    return m_db;
+}
+
+void Session::dropStaleCaches() {
     uint64_t v = m_server.catalog().schemaVersion.load();
     if (v != m_cacheVersion) {
         m_tableCache.clear();
+        m_viewCache.clear();
         m_cacheVersion = v;
     }
+}
+
+std::optional<TableInfo> Session::table(const std::string& schema, const std::string& name) {
+    dropStaleCaches();
     std::string key = schema + "\x01" + name;
     if (auto it = m_tableCache.find(key); it != m_tableCache.end())
         return it->second;
@@ -337,6 +362,8 @@ bool Session::login(const std::vector<uint8_t>& p) {
     size_t packetSize = requested <= 0 ? 2048 : size_t(std::clamp(requested, 512, 16384));
 
     m_sqlite = m_server.catalog().openConnection();
+    for (const auto& d : m_server.catalog().databases())
+        m_attached.insert(d.name);
     registerFunctions(m_sqlite, this);
     sqlite3_progress_handler(
         m_sqlite, 20000,
@@ -685,6 +712,26 @@ Session::Flow Session::exec(const ast::Stmt& s, Frame& f) {
         }
         case K::Kill:
             execKill(s, f);
+            return Flow::Next;
+        case K::CreateView:
+            execCreateView(s, f);
+            return Flow::Next;
+        case K::CreateTrigger:
+            execCreateTrigger(s, f);
+            return Flow::Next;
+        case K::CreateIndex:
+            execCreateIndex(s, f);
+            return Flow::Next;
+        case K::CreateRule:
+        case K::CreateDefault:
+            execCreateRuleOrDefault(s, f);
+            return Flow::Next;
+        case K::CreateDatabase:
+            execCreateDatabase(s, f);
+            return Flow::Next;
+        case K::Grant:
+        case K::Revoke:
+            execGrant(s, f);
             return Flow::Next;
         }
     } catch (const SqlError& e) {
@@ -1053,48 +1100,36 @@ void Session::execCreateTable(const ast::Stmt& s, Frame& f) {
 }
 
 void Session::execDrop(const ast::Stmt& s, Frame& f) {
+    static const std::pair<const char*, const char*> codes[] = {{"table", "U"}, {"procedure", "P"},
+                                                                {"view", "V"},  {"trigger", "TR"},
+                                                                {"rule", "R"},  {"default", "D"}};
+    std::string wanted;
+    for (auto [kind, code] : codes)
+        if (s.name == kind)
+            wanted = code;
     for (const auto& n : s.names) {
-        auto [schema, name] = resolveObject(n, *this);
-        std::string kind = s.name;
-        std::string wanted = kind == "table"       ? "U"
-                             : kind == "procedure" ? "P"
-                             : kind == "view"      ? "V"
-                                                   : "";
-        int id = 0;
-        {
-            sqlite3_stmt* st = nullptr;
-            std::string q =
-                "select id, type from " + quoteId(schema) + ".sysobjects where name = ?";
-            sqlite3_prepare_v2(m_sqlite, q.c_str(), -1, &st, nullptr);
-            StmtGuard g(st);
-            sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-            if (sqlite3_step(st) == SQLITE_ROW) {
-                std::string type = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
-                while (!type.empty() && type.back() == ' ')
-                    type.pop_back();
-                if (wanted.empty() || type == wanted)
-                    id = sqlite3_column_int(st, 0);
-                if (type == "S")
-                    throw SqlError::make(3701, 11,
-                                         "Cannot drop the " + kind + " '" + name +
-                                             "', because it doesn't exist in the system catalogs.",
-                                         s.line);
-            }
+        if (s.name == "index") {
+            dropIndex(n, s.line);
+            continue;
         }
-        if (!id)
+        auto [schema, name] = resolveObject(n, *this);
+        std::string type;
+        int id = objectId(schema, name, &type);
+        if (!id || type != wanted)
             throw SqlError::make(3701, 11,
-                                 "Cannot drop the " + kind + " '" + name +
+                                 "Cannot drop the " + s.name + " '" + name +
                                      "', because it doesn't exist in the system catalogs.",
                                  s.line);
         inTransaction([&] {
             if (wanted == "U") {
                 dropTable(m_sqlite, schema, name, id);
-            } else {
-                std::string q = quoteId(schema), ids = std::to_string(id);
-                execSql(m_sqlite, "delete from " + q + ".sysobjects where id = " + ids);
-                execSql(m_sqlite, "delete from " + q + ".syscomments where id = " + ids);
-                execSql(m_sqlite, "delete from " + q + ".syscolumns where id = " + ids);
+                return;
             }
+            dropObject(m_sqlite, schema, id);
+            if (wanted == "TR") // the table no longer names it
+                for (const char* column : {"instrig", "updtrig", "deltrig"})
+                    execSql(m_sqlite, "update " + quoteId(schema) + ".sysobjects set " + column +
+                                          " = 0 where " + column + " = " + std::to_string(id));
         });
     }
     m_error = 0;
@@ -1120,49 +1155,13 @@ void Session::execCreateProcedure(const ast::Stmt& s, Frame& f) {
         c.name = p.name;
         c.type = typeFromAst(p.type);
         c.type.nullable = true;
+        c.output = p.output;
         params.push_back(std::move(c));
     }
     inTransaction([&] {
-        // The procedure object: a catalog row, parameters in syscolumns, text in syscomments.
-        std::string q = quoteId(schema);
-        sqlite3_stmt* st = nullptr;
-        std::string next =
-            "select max(coalesce(max(id), 0) + 1, 1000000) from " + q + ".sysobjects";
-        sqlite3_prepare_v2(m_sqlite, next.c_str(), -1, &st, nullptr);
-        int id = 0;
-        {
-            StmtGuard g(st);
-            sqlite3_step(st);
-            id = sqlite3_column_int(st, 0);
-        }
-        std::string now = nowText();
-        execSql(m_sqlite, "insert into " + q +
-                              ".sysobjects (name, id, uid, type, userstat, sysstat, indexdel, "
-                              "schemacnt, sysstat2, crdate, expdate, deltrig, instrig, updtrig, "
-                              "seltrig, ckfirst, cache, objspare, loginame) values (" +
-                              quoteLiteral(name) + ", " + std::to_string(id) +
-                              ", 1, 'P ', 0, 4, 0, 0, 0, " + quoteLiteral(now) + ", " +
-                              quoteLiteral(now) + ", 0, 0, 0, 0, 0, 0, 0, 'sa')");
-        for (size_t i = 0; i < params.size(); ++i) {
-            const auto& c = params[i];
-            execSql(m_sqlite, "insert into " + q +
-                                  ".syscolumns (id, number, colid, status, type, length, offset, "
-                                  "usertype, cdefault, domain, name, prec, scale) values (" +
-                                  std::to_string(id) + ", 1, " + std::to_string(i + 1) + ", " +
-                                  (s.params[i].output ? "72" : "8") + ", " +
-                                  std::to_string(syscolumnsType(c.type)) + ", " +
-                                  std::to_string(c.type.length) + ", 0, " +
-                                  std::to_string(c.type.userType()) + ", 0, 0, " +
-                                  quoteLiteral(c.name) + ", " + std::to_string(c.type.precision) +
-                                  ", " + std::to_string(c.type.scale) + ")");
-        }
-        const std::string& text = s.sourceText;
-        for (size_t at = 0, colid = 1; at < text.size(); at += 255, ++colid)
-            execSql(m_sqlite, "insert into " + q +
-                                  ".syscomments (id, number, colid, texttype, language, text, "
-                                  "colid2, status) values (" +
-                                  std::to_string(id) + ", 1, " + std::to_string(colid) +
-                                  ", 0, 0, " + quoteLiteral(text.substr(at, 255)) + ", 0, 0)");
+        int id = addObject(m_sqlite, schema, name, "P");
+        addColumns(m_sqlite, schema, id, 1, params);
+        addComments(m_sqlite, schema, id, s.sourceText);
     });
     m_error = 0;
     statementDone(f, 0, 0);
@@ -1192,9 +1191,12 @@ std::shared_ptr<Session::Proc> Session::loadProcedure(const ast::ObjectName& n, 
         return std::make_pair(id, text);
     };
     auto [id, text] = find(schema);
-    // System procedures are found from every database.
-    if (!id && name.rfind("sp_", 0) == 0 && schema != "master")
+    std::string foundIn = schema;
+    // System procedures are found from every database and run in the caller's.
+    if (!id && name.rfind("sp_", 0) == 0 && schema != "master") {
         std::tie(id, text) = find("master");
+        foundIn.clear();
+    }
     if (!id)
         throw SqlError::make(2812, 16,
                              "Stored procedure '" + name +
@@ -1206,6 +1208,7 @@ std::shared_ptr<Session::Proc> Session::loadProcedure(const ast::ObjectName& n, 
     auto proc = std::make_shared<Proc>();
     proc->id = id;
     proc->name = name;
+    proc->db = foundIn;
     ast::ParseResult parsed = ast::parseBatch(text);
     if (!parsed.ok || parsed.stmts.empty() ||
         parsed.stmts[0]->kind != ast::Stmt::Kind::CreateProcedure)
@@ -1225,6 +1228,7 @@ void Session::callProcedure(const ast::ObjectName& name, std::vector<Argument>& 
     Frame frame;
     frame.inProc = true;
     frame.procName = proc->name;
+    frame.db = proc->db;
     frame.depth = caller.depth + 1;
     std::vector<int> paramOfArg(args.size(), -1);
     size_t positional = 0;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -30,11 +31,12 @@ public:
     int spid() const { return m_spid; }
 
     // TranslateContext
-    std::string currentDb() const override { return m_db; }
+    std::string currentDb() const override;
     bool databaseExists(const std::string& name) const override;
     std::optional<TableInfo> table(const std::string& schema, const std::string& name) override;
     const Variable* variable(const std::string& name) const override;
     std::optional<Variable> global(const std::string& name) const override;
+    std::shared_ptr<const ast::Stmt> viewDefinition(const std::string& schema, int id) override;
 
     // FunctionHost
     int databaseId(const std::string& name) const override;
@@ -48,6 +50,7 @@ private:
         std::map<std::string, Variable> vars;
         bool inProc = false;
         std::string procName;
+        std::string db; // a procedure runs in its own database
         int depth = 0;
         int returnStatus = 0;
     };
@@ -74,6 +77,16 @@ private:
     void execPrint(const ast::Stmt& s, Frame& f, bool raise);
     void execKill(const ast::Stmt& s, Frame& f);
     void execSet(const ast::Stmt& s, Frame& f);
+    void execCreateView(const ast::Stmt& s, Frame& f);
+    void execCreateTrigger(const ast::Stmt& s, Frame& f);
+    void execCreateIndex(const ast::Stmt& s, Frame& f);
+    void execCreateRuleOrDefault(const ast::Stmt& s, Frame& f);
+    void execCreateDatabase(const ast::Stmt& s, Frame& f);
+    void execGrant(const ast::Stmt& s, Frame& f);
+    void dropIndex(const ast::ObjectName& n, int line);
+    // The id of an object of the current database (0 when missing), with its type code.
+    int objectId(const std::string& schema, const std::string& name, std::string* type = nullptr);
+    void requireNewName(const std::string& schema, const std::string& name, int line);
     // Runs a procedure; byRpc: the caller's parameters come with their output flags.
     struct Argument {
         std::string name;
@@ -92,6 +105,8 @@ private:
     sqlite3_stmt* prepare(const Translation& t);
     int stepChecked(sqlite3_stmt* st);
     void refreshProcesses();
+    // Cached table shapes and views are forgotten once any session changed a schema.
+    void dropStaleCaches();
     void requireWrite();
     void releaseWriteIfIdle();
     void inTransaction(const std::function<void()>& work);
@@ -133,6 +148,8 @@ private:
          m_statTime = false, m_nocount = false, m_arithAbort = true, m_arithIgnore = false;
 
     std::map<std::string, TableInfo> m_tableCache;
+    mutable std::set<std::string> m_attached;
+    std::map<std::string, std::shared_ptr<const ast::Stmt>> m_viewCache;
     uint64_t m_cacheVersion = 0;
     mutable std::mutex m_infoMutex;
 };

@@ -67,12 +67,16 @@ struct Scope {
 
 class Translator {
 public:
-    Translator(TranslateContext& ctx, Translation& out) : m_ctx(ctx), m_out(out) {}
+    Translator(TranslateContext& ctx, Translation& out)
+        : m_ctx(ctx), m_out(out), m_db(ctx.currentDb()) {}
 
     Sql expr(const Expr& e, const Scope& scope);
+    // renames: output names for the columns in order (a view's column list).
     std::string select(const ast::Select& s, const Scope* parent,
-                       std::vector<ResultColumn>* columns);
-    Source tableSource(const ast::ObjectName& n, const std::string& alias, int line);
+                       std::vector<ResultColumn>* columns,
+                       const std::vector<std::string>* renames = nullptr);
+    Source tableSource(const ast::ObjectName& n, const std::string& alias, int line,
+                       std::string& tableSql);
     std::string fromClause(const std::vector<ast::TableRef>& refs, Scope& scope, const Expr* where,
                            std::string* whereOut, int line);
     std::string param(Value v) {
@@ -88,6 +92,8 @@ private:
 
     TranslateContext& m_ctx;
     Translation& m_out;
+    std::string m_db; // names without a database resolve here
+    int m_viewDepth = 0;
 };
 
 SqlType widerNumeric(const SqlType& a, const SqlType& b) {
@@ -632,12 +638,15 @@ int sourceOf(const Expr& e, const Scope& scope) {
 
 std::pair<std::string, std::string> resolveObject(const ast::ObjectName& n,
                                                   const TranslateContext& ctx) {
+    return resolveObject(n, ctx, ctx.currentDb());
+}
+
+std::pair<std::string, std::string>
+resolveObject(const ast::ObjectName& n, const TranslateContext& ctx, const std::string& currentDb) {
     if (!n.name.empty() && n.name[0] == '#')
         return {"temp", n.name};
-    if (n.db.empty() || n.db == ctx.currentDb())
-        return {ctx.currentDb(), n.name};
-    if (sameName(n.db, "tempdb") && !n.name.empty() && n.name[0] == '#')
-        return {"temp", n.name};
+    if (n.db.empty() || n.db == currentDb)
+        return {currentDb, n.name};
     if (!ctx.databaseExists(n.db))
         throw SqlError::make(911, 11,
                              "Attempt to locate entry in sysdatabases for database '" + n.db +
@@ -646,8 +655,9 @@ std::pair<std::string, std::string> resolveObject(const ast::ObjectName& n,
     return {n.db, n.name};
 }
 
-Source Translator::tableSource(const ast::ObjectName& n, const std::string& alias, int line) {
-    auto [schema, name] = resolveObject(n, m_ctx);
+Source Translator::tableSource(const ast::ObjectName& n, const std::string& alias, int line,
+                               std::string& tableSql) {
+    auto [schema, name] = resolveObject(n, m_ctx, m_db);
     auto info = m_ctx.table(schema, name);
     if (!info) {
         std::string shown = n.db.empty() ? name : n.db + "." + n.owner + "." + name;
@@ -656,10 +666,28 @@ Source Translator::tableSource(const ast::ObjectName& n, const std::string& alia
     Source s;
     s.alias = alias.empty() ? info->name : alias;
     s.columns = info->columns;
-    // The process list is a live snapshot kept in the session's temporary schema.
-    if (schema == "master" && info->name == "sysprocesses")
-        m_out.readsProcesses = true;
     s.sqlRef = quoteId(s.alias);
+    if (schema == "master" && info->name == "sysprocesses") {
+        // The process list is a live snapshot kept in the session's temporary schema.
+        m_out.readsProcesses = true;
+        tableSql = "temp.\"sysprocesses\" AS " + s.sqlRef;
+    } else if (info->type == "V") {
+        // A view is its stored select, read in the view's own database, under its column names.
+        auto def = m_ctx.viewDefinition(schema, info->id);
+        if (!def || !def->select || ++m_viewDepth > 16)
+            throw objectNotFound(name, line);
+        std::vector<std::string> names;
+        for (const auto& c : info->columns)
+            names.push_back(c.name);
+        std::string saved = m_db;
+        m_db = schema;
+        std::string sub = select(*def->select, nullptr, nullptr, &names);
+        m_db = saved;
+        --m_viewDepth;
+        tableSql = "(" + sub + ") AS " + s.sqlRef;
+    } else {
+        tableSql = quoteId(schema) + "." + quoteId(name) + " AS " + s.sqlRef;
+    }
     return s;
 }
 
@@ -690,12 +718,7 @@ std::string Translator::fromClause(const std::vector<ast::TableRef>& refs, Scope
                 src.columns.push_back({c.name, c.type, false});
             tableSql = "(" + sub + ") AS " + quoteId(r.alias);
         } else {
-            src = tableSource(r.table, r.alias, line);
-            auto [schema, name] = resolveObject(r.table, m_ctx);
-            if (schema == "master" && name == "sysprocesses")
-                tableSql = "temp.\"sysprocesses\" AS " + src.sqlRef;
-            else
-                tableSql = quoteId(schema) + "." + quoteId(name) + " AS " + src.sqlRef;
+            src = tableSource(r.table, r.alias, line, tableSql);
         }
         scope.sources.push_back(std::move(src));
         items.push_back({tableSql, r.join, &r});
@@ -765,7 +788,8 @@ std::string Translator::fromClause(const std::vector<ast::TableRef>& refs, Scope
 }
 
 std::string Translator::select(const ast::Select& s, const Scope* parent,
-                               std::vector<ResultColumn>* columns) {
+                               std::vector<ResultColumn>* columns,
+                               const std::vector<std::string>* renames) {
     Scope scope;
     scope.parent = parent;
     std::string where;
@@ -777,7 +801,9 @@ std::string Translator::select(const ast::Select& s, const Scope* parent,
 
     std::vector<ResultColumn> cols;
     std::string list;
-    auto add = [&](const std::string& sql, const std::string& name, const Sql& t) {
+    auto add = [&](const std::string& sql, std::string name, const Sql& t) {
+        if (renames && cols.size() < renames->size())
+            name = (*renames)[cols.size()];
         list += (list.empty() ? "" : ", ") + sql;
         if (!name.empty())
             list += " AS " + quoteId(name);

@@ -6,6 +6,7 @@
 #include "sql_ast.h"
 #include "tds.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,12 +48,16 @@ public:
     virtual const Variable* variable(const std::string& name) const = 0;
     // @@name without the @@, lower case; nullopt when the server has no such global.
     virtual std::optional<Variable> global(const std::string& name) const = 0;
+    // The parsed "create view" statement of a view; null when its text cannot be read.
+    virtual std::shared_ptr<const ast::Stmt> viewDefinition(const std::string& schema, int id) = 0;
 };
 
 // Resolves [db.][owner.]name to the attached schema and the table's name;
 // throws SqlError 911/208.
 std::pair<std::string, std::string> resolveObject(const ast::ObjectName& n,
                                                   const TranslateContext& ctx);
+std::pair<std::string, std::string>
+resolveObject(const ast::ObjectName& n, const TranslateContext& ctx, const std::string& currentDb);
 
 Translation translateSelect(const ast::Select& s, TranslateContext& ctx);
 // A single expression as "SELECT expr", for conditions, print and assignments.

@@ -1,0 +1,353 @@
+// Data definition: views, triggers, indexes, rules, defaults, databases and permissions.
+
+#include "session.h"
+#include "sqlite_util.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+std::string trimmed(std::string s) {
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    return s;
+}
+
+} // namespace
+
+int Session::objectId(const std::string& schema, const std::string& name, std::string* type) {
+    Stmt st(m_sqlite, "select id, type from " + quoteId(schema) + ".sysobjects where name = ?");
+    st.bind(1, name);
+    if (!st.step())
+        return 0;
+    if (type)
+        *type = trimmed(st.s(1));
+    return int(st.i(0));
+}
+
+void Session::requireNewName(const std::string& schema, const std::string& name, int line) {
+    if (objectId(schema, name))
+        throw SqlError::make(
+            2714, 16, "There is already an object named '" + name + "' in the database.", line);
+}
+
+std::shared_ptr<const ast::Stmt> Session::viewDefinition(const std::string& schema, int id) {
+    dropStaleCaches();
+    std::string key = schema + "\x01" + std::to_string(id);
+    if (auto it = m_viewCache.find(key); it != m_viewCache.end())
+        return it->second;
+    std::string text;
+    Stmt st(m_sqlite, "select text from " + quoteId(schema) +
+                          ".syscomments where id = ? order by number, colid");
+    st.bind(1, id);
+    while (st.step())
+        text += st.s(0);
+    auto parsed = std::make_shared<ast::ParseResult>(ast::parseBatch(text));
+    if (!parsed->ok || parsed->stmts.empty() ||
+        parsed->stmts[0]->kind != ast::Stmt::Kind::CreateView)
+        return nullptr;
+    std::shared_ptr<const ast::Stmt> view(parsed, parsed->stmts[0].get());
+    m_viewCache[key] = view;
+    return view;
+}
+
+void Session::execCreateView(const ast::Stmt& s, Frame& f) {
+    auto [schema, name] = resolveObject(s.table, *this);
+    requireNewName(schema, name, s.line);
+    m_frame = &f;
+    Translation t = translateSelect(*s.select, *this);
+    if (!s.columns.empty() && s.columns.size() != t.columns.size())
+        throw SqlError::make(8158, 16,
+                             "'" + name +
+                                 "' has more columns than were specified in the column "
+                                 "list.",
+                             s.line);
+    std::vector<NewColumn> cols;
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        NewColumn c;
+        c.name = s.columns.empty() ? t.columns[i].name : s.columns[i];
+        if (c.name.empty())
+            throw SqlError::make(4506, 16,
+                                 "Column names in each view must be unique. Column name '' in "
+                                 "view '" +
+                                     name + "' is specified more than once.",
+                                 s.line);
+        c.type = t.columns[i].known ? t.columns[i].type : SqlType::varchar(255);
+        c.type.nullable = true;
+        cols.push_back(std::move(c));
+    }
+    inTransaction([&] {
+        int id = addObject(m_sqlite, schema, name, "V");
+        addColumns(m_sqlite, schema, id, 0, cols);
+        addComments(m_sqlite, schema, id, s.sourceText);
+    });
+    m_error = 0;
+    statementDone(f, 0, 0);
+}
+
+void Session::execCreateTrigger(const ast::Stmt& s, Frame& f) {
+    auto [schema, name] = resolveObject(s.table, *this);
+    auto [tableSchema, tableName] = resolveObject(s.names.at(0), *this);
+    std::string type;
+    int tableId = objectId(tableSchema, tableName, &type);
+    if (!tableId || type != "U")
+        throw SqlError::make(208, 16, tableName + " not found.", s.line);
+    requireNewName(schema, name, s.line);
+    inTransaction([&] {
+        int id = addObject(m_sqlite, schema, name, "TR");
+        addComments(m_sqlite, schema, id, s.sourceText);
+        // The table names its triggers, one per event.
+        for (const auto& event : s.columns) {
+            std::string column = event == "insert"   ? "instrig"
+                                 : event == "update" ? "updtrig"
+                                                     : "deltrig";
+            execSql(m_sqlite, "update " + quoteId(tableSchema) + ".sysobjects set " + column +
+                                  " = " + std::to_string(id) +
+                                  " where id = " + std::to_string(tableId));
+        }
+    });
+    m_error = 0;
+    statementDone(f, 0, 0);
+}
+
+void Session::execCreateRuleOrDefault(const ast::Stmt& s, Frame& f) {
+    auto [schema, name] = resolveObject(s.table, *this);
+    requireNewName(schema, name, s.line);
+    inTransaction([&] {
+        int id =
+            addObject(m_sqlite, schema, name, s.kind == ast::Stmt::Kind::CreateRule ? "R" : "D");
+        addComments(m_sqlite, schema, id, s.sourceText);
+    });
+    m_error = 0;
+    statementDone(f, 0, 0);
+}
+
+void Session::execCreateIndex(const ast::Stmt& s, Frame& f) {
+    auto [schema, table] = resolveObject(s.table, *this);
+    auto info = this->table(schema, table);
+    if (!info || info->type != "U")
+        throw SqlError::make(208, 16, table + " not found.", s.line);
+    const std::string q = quoteId(schema), id = std::to_string(info->id);
+    {
+        Stmt dup(m_sqlite, "select 1 from " + q + ".sysindexes where id = ? and name = ?");
+        dup.bind(1, info->id).bind(2, s.name);
+        if (dup.step())
+            throw SqlError::make(1913, 16,
+                                 "There is already an index on table '" + table + "' named '" +
+                                     s.name + "'.",
+                                 s.line);
+    }
+    std::vector<int> colids;
+    for (const auto& c : s.columns) {
+        auto it = std::find_if(info->columns.begin(), info->columns.end(),
+                               [&](const ColumnInfo& ci) { return ci.name == c; });
+        if (it == info->columns.end())
+            throw SqlError::make(1911, 16,
+                                 "Column name '" + c + "' does not exist in target table.", s.line);
+        colids.push_back(int(it - info->columns.begin()) + 1);
+    }
+    int segment = 1;
+    if (!s.segment.empty()) {
+        Stmt seg(m_sqlite, "select segment from " + q + ".syssegments where name = ?");
+        seg.bind(1, s.segment);
+        if (!seg.step())
+            throw SqlError::make(
+                1521, 16, "Segment '" + s.segment + "' does not exist in this database.", s.line);
+        segment = int(seg.i(0));
+    }
+    bool clustered = s.clustered > 0;
+    int indid = 1;
+    if (clustered) {
+        Stmt has(m_sqlite, "select 1 from " + q + ".sysindexes where id = ? and indid = 1");
+        has.bind(1, info->id);
+        if (has.step())
+            throw SqlError::make(1902, 16,
+                                 "Cannot create more than one clustered index on table '" + table +
+                                     "'. Drop the existing clustered index '" + table +
+                                     "' before creating another.",
+                                 s.line);
+    } else {
+        Stmt next(m_sqlite, "select max(max(indid) + 1, 2) from " + q +
+                                ".sysindexes where id = ? and indid < 255");
+        next.bind(1, info->id);
+        next.step();
+        indid = int(next.i(0));
+    }
+    // Sybase's status bits: 2 unique; 16 clustered.
+    int status = (s.unique ? 2 : 0) | (clustered ? 16 : 0);
+    inTransaction([&] {
+        std::string cols;
+        for (const auto& c : s.columns)
+            cols += (cols.empty() ? "" : ", ") + quoteId(c);
+        execSql(m_sqlite, std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " + q +
+                              "." + quoteId(table + "." + s.name) + " ON " + quoteId(table) + " (" +
+                              cols + ")");
+        if (clustered) // the table's own row becomes the clustered index
+            execSql(m_sqlite,
+                    "delete from " + q + ".sysindexes where id = " + id + " and indid = 0");
+        Stmt row(m_sqlite, "insert into " + q +
+                               ".sysindexes (name, id, indid, doampg, ioampg, oampgtrips, "
+                               "status2, ipgtrips, first, root, distribution, usagecnt, segment, "
+                               "status, maxrowsperpage, minlen, maxlen, maxirow, keycnt, soid, "
+                               "csid, crdate) values (?, ?, ?, 0, 0, 0, 0, 0, 0, 0, 0, 0, ?, ?, "
+                               "0, 0, 0, 0, ?, 0, 0, syb_getdate())");
+        row.bind(1, s.name).bind(2, info->id).bind(3, indid).bind(4, segment).bind(5, status);
+        row.bind(6, int64_t(colids.size()));
+        row.step();
+        for (size_t k = 0; k < colids.size(); ++k)
+            execSql(m_sqlite, "insert into " + q + ".sim_indexkeys values (" + id + ", " +
+                                  std::to_string(indid) + ", " + std::to_string(k + 1) + ", " +
+                                  std::to_string(colids[k]) + ")");
+    });
+    m_error = 0;
+    statementDone(f, 0, 0);
+}
+
+void Session::dropIndex(const ast::ObjectName& n, int line) {
+    // "drop index t.i" arrives as owner = table, name = index.
+    if (n.owner.empty())
+        throw SqlError::make(159, 16,
+                             "Must specify the table name and index name for the DROP INDEX "
+                             "statement.",
+                             line);
+    ast::ObjectName tableName{"", "", n.owner};
+    auto [schema, table] = resolveObject(tableName, *this);
+    auto info = this->table(schema, table);
+    const std::string q = quoteId(schema);
+    int indid = 0;
+    if (info) {
+        Stmt st(m_sqlite,
+                "select indid from " + q + ".sysindexes where id = ? and name = ? and indid > 0");
+        st.bind(1, info->id).bind(2, n.name);
+        if (st.step())
+            indid = int(st.i(0));
+    }
+    if (!indid)
+        throw SqlError::make(3701, 11,
+                             "Cannot drop the index '" + table + "." + n.name +
+                                 "', because it doesn't exist in the system catalogs.",
+                             line);
+    inTransaction([&] {
+        std::string id = std::to_string(info->id), ind = std::to_string(indid);
+        execSql(m_sqlite, "DROP INDEX " + q + "." + quoteId(table + "." + n.name));
+        execSql(m_sqlite,
+                "delete from " + q + ".sysindexes where id = " + id + " and indid = " + ind);
+        execSql(m_sqlite,
+                "delete from " + q + ".sim_indexkeys where id = " + id + " and indid = " + ind);
+        if (indid == 1) // back to a heap: the table's own row returns as indid 0
+            execSql(m_sqlite, "insert into " + q +
+                                  ".sysindexes (name, id, indid, doampg, ioampg, oampgtrips, "
+                                  "status2, ipgtrips, first, root, distribution, usagecnt, "
+                                  "segment, status, maxrowsperpage, minlen, maxlen, maxirow, "
+                                  "keycnt, soid, csid, crdate) values (" +
+                                  quoteLiteral(table) + ", " + id +
+                                  ", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, "
+                                  "syb_getdate())");
+    });
+}
+
+void Session::execCreateDatabase(const ast::Stmt& s, Frame& f) {
+    requireWrite();
+    bool created = false;
+    try {
+        created = m_server.catalog().createDatabase(s.name);
+    } catch (const std::exception& e) {
+        releaseWriteIfIdle();
+        throw SqlError::make(1802, 16, "CREATE DATABASE failed: " + std::string(e.what()), s.line);
+    }
+    releaseWriteIfIdle();
+    if (!created)
+        throw SqlError::make(1801, 16, "Database '" + s.name + "' already exists.", s.line);
+    m_error = 0;
+    statementDone(f, 0, 0);
+}
+
+namespace {
+
+// sysprotects.action codes.
+int actionCode(const std::string& privilege) {
+    static const std::pair<const char*, int> codes[] = {
+        {"references", 151},      {"select", 193},         {"insert", 195},
+        {"delete", 196},          {"update", 197},         {"create table", 198},
+        {"create database", 203}, {"create view", 207},    {"create procedure", 222},
+        {"execute", 224},         {"create default", 233}, {"create rule", 236}};
+    for (auto [name, code] : codes)
+        if (privilege == name)
+            return code;
+    return 0;
+}
+
+} // namespace
+
+void Session::execGrant(const ast::Stmt& s, Frame& f) {
+    bool grant = s.kind == ast::Stmt::Kind::Grant;
+    const std::string schema = currentDb(), q = quoteId(schema);
+    std::vector<int> uids;
+    for (const auto& g : s.grantees) {
+        Stmt st(m_sqlite, "select uid from " + q + ".sysusers where name = ?");
+        st.bind(1, g);
+        if (!st.step())
+            throw SqlError::make(11110, 16,
+                                 "User or group '" + g +
+                                     "' does not exist in the current "
+                                     "database.",
+                                 s.line);
+        uids.push_back(int(st.i(0)));
+    }
+    struct Target {
+        int id;
+        std::string type;
+    };
+    std::vector<Target> targets;
+    for (const auto& n : s.names) {
+        auto [objSchema, name] = resolveObject(n, *this);
+        Target t{objectId(objSchema, name, nullptr), ""};
+        objectId(objSchema, name, &t.type);
+        if (!t.id)
+            throw SqlError::make(208, 16, name + " not found.", s.line);
+        targets.push_back(t);
+    }
+    if (s.names.empty())
+        targets.push_back({0, ""});                     // command permissions
+    std::vector<std::pair<int, std::vector<int>>> rows; // object id, action codes
+    for (const auto& t : targets) {
+        std::vector<int> actions;
+        for (const auto& p : s.privileges) {
+            if (p == "all") {
+                if (t.id == 0)
+                    actions.insert(actions.end(), {198, 207, 222, 233, 236});
+                else if (t.type == "P")
+                    actions.push_back(224);
+                else
+                    actions.insert(actions.end(), {151, 193, 195, 196, 197});
+            } else if (int code = actionCode(p)) {
+                actions.push_back(code);
+            } else {
+                throw SqlError::make(102, 15, "Incorrect syntax near '" + p + "'.", s.line);
+            }
+        }
+        rows.push_back({t.id, actions});
+    }
+    inTransaction([&] {
+        for (const auto& [id, actions] : rows)
+            for (int uid : uids)
+                for (int action : actions) {
+                    std::string where = " where id = " + std::to_string(id) +
+                                        " and uid = " + std::to_string(uid) +
+                                        " and action = " + std::to_string(action);
+                    execSql(m_sqlite, "delete from " + q + ".sysprotects" + where);
+                    if (grant)
+                        execSql(m_sqlite, "insert into " + q +
+                                              ".sysprotects (id, uid, action, protecttype, "
+                                              "columns, grantor) values (" +
+                                              std::to_string(id) + ", " + std::to_string(uid) +
+                                              ", " + std::to_string(action) + ", 1, null, 1)");
+                }
+    });
+    m_error = 0;
+    statementDone(f, 0, 0);
+}
+
+} // namespace sim
