@@ -29,9 +29,11 @@ bool contains(std::initializer_list<std::string_view> words, std::string_view w)
     return std::find(words.begin(), words.end(), w) != words.end();
 }
 
-// Reserved words that still name functions when a '(' follows.
+// Reserved words that still name functions when a '(' follows ("update(col)" tests, inside a
+// trigger, whether the statement changed a column).
 bool isFunctionKeyword(std::string_view lower) {
-    return contains({"count", "sum", "avg", "min", "max", "convert", "coalesce", "nullif"}, lower);
+    return contains(
+        {"count", "sum", "avg", "min", "max", "convert", "coalesce", "nullif", "update"}, lower);
 }
 
 // Not reserved in Sybase, yet a name in these places would swallow join syntax.
@@ -243,6 +245,17 @@ private:
             parts.push_back(advance().text);
         }
         return parts;
+    }
+
+    // [owner.]name, for objects that cannot be created in another database.
+    ObjectName parseOwnerName() {
+        const std::vector<std::string> parts = parseDottedName(2);
+        ObjectName name;
+        name.name = parts.back();
+        if (parts.size() == 2) {
+            name.owner = parts[0];
+        }
+        return name;
     }
 
     // [db.][owner.]name
@@ -747,7 +760,8 @@ private:
         return s;
     }
 
-    SelectPtr parseSelect() {
+    // A view's select takes no order by; the word is then left for the caller to reject.
+    SelectPtr parseSelect(bool allowOrderBy = true) {
         SelectPtr s = parseSelectCore();
         while (acceptWord("union")) {
             Select::UnionPart part;
@@ -755,7 +769,7 @@ private:
             part.select = parseSelectCore();
             s->unions.push_back(std::move(part));
         }
-        if (acceptWord("order")) {
+        if (allowOrderBy && acceptWord("order")) {
             expectWord("by");
             do {
                 OrderItem item;
@@ -827,6 +841,9 @@ private:
             }
             if (w == "drop") {
                 return parseDrop();
+            }
+            if (w == "grant" || w == "revoke") {
+                return parseGrantOrRevoke(w == "grant");
             }
             if (w == "use") {
                 StmtPtr s = newStmt(Stmt::Kind::Use);
@@ -1042,8 +1059,274 @@ private:
             parseCreateProcedureBody(*s, createIndex);
             return s;
         }
+        if (atWord("view", 1)) {
+            return parseCreateView(createIndex);
+        }
+        if (atWord("trigger", 1)) {
+            return parseCreateTrigger(createIndex);
+        }
+        if (atWord("unique", 1) || atWord("clustered", 1) || atWord("nonclustered", 1) ||
+            atWord("index", 1)) {
+            return parseCreateIndex();
+        }
+        if (atWord("rule", 1) || atWord("default", 1)) {
+            const bool rule = atWord("rule", 1);
+            StmtPtr s = newStmt(rule ? Stmt::Kind::CreateRule : Stmt::Kind::CreateDefault);
+            advance();
+            advance();
+            s->table = parseOwnerName();
+            expectWord("as");
+            // A rule is a condition on its @variable; a default is a plain value.
+            s->args.push_back(rule ? parseExpr() : parseAdditive());
+            s->sourceText = textFrom(createIndex);
+            return s;
+        }
+        if (atWord("database", 1)) {
+            return parseCreateDatabase();
+        }
         advance();
         fail();
+    }
+
+    // The batch's text from the token at firstToken to the end of the last token consumed.
+    std::string textFrom(std::size_t firstToken) const {
+        const std::size_t begin = m_tokens[firstToken].begin;
+        return m_sql.substr(begin, m_tokens[m_pos - 1].end - begin);
+    }
+
+    // The statements of a procedure or trigger: the rest of the batch, at least one.
+    // sourceText runs from "create" to the end of the batch, trailing blanks dropped.
+    void parseBodyToEndOfBatch(Stmt& s, std::size_t createIndex) {
+        while (true) {
+            while (acceptOp(";")) {
+            }
+            if (peek().kind == TokenKind::End) {
+                break;
+            }
+            s.body.push_back(parseStatement(false));
+        }
+        if (s.body.empty()) {
+            fail();
+        }
+        std::string text = m_sql.substr(m_tokens[createIndex].begin);
+        const std::size_t last = text.find_last_not_of(" \t\r\n\f\v");
+        text.erase(last == std::string::npos ? 0 : last + 1);
+        s.sourceText = std::move(text);
+    }
+
+    StmtPtr parseCreateView(std::size_t createIndex) {
+        StmtPtr s = newStmt(Stmt::Kind::CreateView);
+        advance();
+        advance();
+        s->table = parseOwnerName();
+        if (atOp("(")) {
+            s->columns = parseNameList();
+        }
+        expectWord("as");
+        s->select = parseSelect(false);
+        if (atWord("with") && atWord("check", 1) && atWord("option", 2)) {
+            advance();
+            advance();
+            advance();
+        }
+        s->sourceText = textFrom(createIndex);
+        return s;
+    }
+
+    StmtPtr parseCreateTrigger(std::size_t createIndex) {
+        StmtPtr s = newStmt(Stmt::Kind::CreateTrigger);
+        advance();
+        advance();
+        s->table = parseOwnerName();
+        expectWord("on");
+        s->names.push_back(parseOwnerName());
+        expectWord("for");
+        do {
+            if (!atWord("insert") && !atWord("update") && !atWord("delete")) {
+                fail();
+            }
+            s->columns.push_back(advance().lower);
+        } while (acceptOp(","));
+        expectWord("as");
+        parseBodyToEndOfBatch(*s, createIndex);
+        return s;
+    }
+
+    StmtPtr parseCreateIndex() {
+        StmtPtr s = newStmt(Stmt::Kind::CreateIndex);
+        advance();
+        s->unique = acceptWord("unique");
+        if (acceptWord("clustered")) {
+            s->clustered = 1;
+        } else if (acceptWord("nonclustered")) {
+            s->clustered = -1;
+        }
+        expectWord("index");
+        s->name = expectName();
+        expectWord("on");
+        s->table = parseObjectName();
+        expectOp("(");
+        do {
+            s->columns.push_back(expectName());
+            if (!acceptWord("asc")) {
+                acceptWord("desc");
+            }
+        } while (acceptOp(","));
+        expectOp(")");
+        if (acceptWord("with")) {
+            do {
+                skipIndexOption();
+            } while (acceptOp(","));
+        }
+        if (acceptWord("on")) {
+            // "default" is reserved yet names the default segment.
+            if (atWord("default") || peek().kind == TokenKind::String) {
+                s->segment = advance().text;
+            } else {
+                s->segment = expectName();
+            }
+        }
+        return s;
+    }
+
+    // One "with" option of create index; the simulator keeps none of them.
+    void skipIndexOption() {
+        if (acceptWord("statistics")) {
+            expectWord("using");
+            expectSmallInt();
+            expectWord("values");
+            return;
+        }
+        const Token& t = peek();
+        const bool numeric =
+            t.kind == TokenKind::Word &&
+            contains({"fillfactor", "max_rows_per_page", "reservepagegap", "consumers"}, t.lower);
+        if (!numeric && !isName(t)) {
+            fail();
+        }
+        advance();
+        if (numeric) {
+            expectOp("=");
+            expectSmallInt();
+        } else if (acceptOp("=")) {
+            const Token& v = peek();
+            if (v.kind != TokenKind::Integer && v.kind != TokenKind::String && !isName(v)) {
+                fail();
+            }
+            advance();
+        }
+    }
+
+    // "on dev [= size], ..." and "log on ..." device lists of create database.
+    void skipDeviceList() {
+        do {
+            if (!acceptWord("default")) {
+                expectName();
+            }
+            if (acceptOp("=")) {
+                const TokenKind k = peek().kind;
+                if (k != TokenKind::Integer && k != TokenKind::Decimal && k != TokenKind::String) {
+                    fail();
+                }
+                advance();
+            }
+        } while (acceptOp(","));
+    }
+
+    StmtPtr parseCreateDatabase() {
+        StmtPtr s = newStmt(Stmt::Kind::CreateDatabase);
+        advance();
+        advance();
+        s->name = expectName();
+        if (acceptWord("on")) {
+            skipDeviceList();
+        }
+        if (acceptWord("log")) {
+            expectWord("on");
+            skipDeviceList();
+        }
+        if (acceptWord("with")) {
+            expectWord("override");
+        }
+        if (acceptWord("for")) {
+            if (!acceptWord("load")) {
+                expectWord("proxy_update");
+            }
+        }
+        return s;
+    }
+
+    // grant/revoke, object form ("grant select, update (a) on t to u") or command form
+    // ("grant create table to u").
+    StmtPtr parseGrantOrRevoke(bool grant) {
+        StmtPtr s = newStmt(grant ? Stmt::Kind::Grant : Stmt::Kind::Revoke);
+        advance();
+        if (!grant && atWord("grant") && atWord("option", 1) && atWord("for", 2)) {
+            advance();
+            advance();
+            advance();
+        }
+        bool command = false; // a "create ..." permission was named
+        bool object = false;  // a permission that needs "on object"
+        do {
+            const Token& t = peek();
+            if (t.isWord("all")) {
+                advance();
+                acceptWord("privileges");
+                s->privileges.emplace_back("all");
+            } else if (t.isWord("create")) {
+                advance();
+                const Token& what = peek();
+                if (what.kind != TokenKind::Word ||
+                    !contains({"table", "view", "procedure", "default", "rule", "database"},
+                              what.lower)) {
+                    fail();
+                }
+                s->privileges.push_back("create " + what.lower);
+                advance();
+                command = true;
+            } else if (t.kind == TokenKind::Word &&
+                       contains({"select", "insert", "update", "delete", "references", "execute"},
+                                t.lower)) {
+                s->privileges.push_back(t.lower);
+                advance();
+                object = true;
+            } else {
+                fail();
+            }
+        } while (acceptOp(","));
+        if (!command && atOp("(")) {
+            s->columns = parseNameList();
+        }
+        if (atWord("on") && !command) {
+            advance();
+            s->names.push_back(parseObjectName());
+            if (atOp("(")) {
+                if (!s->columns.empty()) {
+                    fail();
+                }
+                s->columns = parseNameList();
+            }
+        } else if (object || !s->columns.empty()) {
+            fail();
+        }
+        expectWord(grant ? "to" : "from");
+        do {
+            if (atWord("public")) {
+                advance();
+                s->grantees.emplace_back("public");
+            } else {
+                s->grantees.push_back(expectName());
+            }
+        } while (acceptOp(","));
+        if (grant && !s->names.empty() && atWord("with") && atWord("grant", 1)) {
+            advance();
+            advance();
+            expectWord("option");
+        } else if (!grant) {
+            acceptWord("cascade");
+        }
+        return s;
     }
 
     void skipClustered() {
@@ -1198,22 +1481,7 @@ private:
             expectWord("recompile");
         }
         expectWord("as");
-        // The body is the rest of the batch.
-        while (true) {
-            while (acceptOp(";")) {
-            }
-            if (peek().kind == TokenKind::End) {
-                break;
-            }
-            s.body.push_back(parseStatement(false));
-        }
-        if (s.body.empty()) {
-            fail();
-        }
-        std::string text = m_sql.substr(m_tokens[createIndex].begin);
-        const std::size_t last = text.find_last_not_of(" \t\r\n\f\v");
-        text.erase(last == std::string::npos ? 0 : last + 1);
-        s.sourceText = std::move(text);
+        parseBodyToEndOfBatch(s, createIndex);
     }
 
     StmtPtr parseDrop() {

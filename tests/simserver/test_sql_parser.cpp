@@ -496,6 +496,330 @@ TEST(SqlParser, CreateProcedure) {
     EXPECT_FALSE(parseBatch("create proc p as").ok);
 }
 
+TEST(SqlParser, CreateView) {
+    const std::string view = "create view dbo.v_sales (id, total) as\n"
+                             "  select s.id, sum(s.amount) -- per id\n"
+                             "  from sales s group by s.id\n"
+                             "  union all select 0, 0";
+    // The view ends with its select; the next statement is separate.
+    ParseResult r = parseOk("\n" + view + "  \n  select 1");
+    ASSERT_EQ(r.stmts.size(), 2u);
+    const Stmt& v = *r.stmts[0];
+    EXPECT_EQ(v.kind, Stmt::Kind::CreateView);
+    EXPECT_EQ(v.line, 2);
+    EXPECT_EQ(v.table.owner, "dbo");
+    EXPECT_EQ(v.table.name, "v_sales");
+    EXPECT_EQ(v.columns, (std::vector<std::string>{"id", "total"}));
+    ASSERT_TRUE(v.select);
+    EXPECT_EQ(v.select->from[0].table.name, "sales");
+    ASSERT_EQ(v.select->unions.size(), 1u);
+    EXPECT_TRUE(v.select->unions[0].all);
+    EXPECT_EQ(v.sourceText, view);
+    EXPECT_EQ(r.stmts[1]->kind, Stmt::Kind::Select);
+    EXPECT_EQ(r.stmts[1]->line, 6);
+
+    // No column list; "with check option" belongs to the view's text.
+    ParseResult r2 = parseOk("create view v as select a from t where a > 0 with check option;"
+                             "insert t values (1)");
+    ASSERT_EQ(r2.stmts.size(), 2u);
+    EXPECT_TRUE(r2.stmts[0]->columns.empty());
+    EXPECT_EQ(r2.stmts[0]->table.owner, "");
+    EXPECT_EQ(show(r2.stmts[0]->select->where.get()), "(a > 0)");
+    EXPECT_EQ(r2.stmts[0]->sourceText,
+              "create view v as select a from t where a > 0 with check option");
+    EXPECT_EQ(r2.stmts[1]->kind, Stmt::Kind::Insert);
+
+    // A view's select takes no order by; views live in the current database.
+    expectError("create view v as select a from t\norder by a", 156, 2,
+                "Incorrect syntax near the keyword 'order'.");
+    expectError("create view db.o.v as select 1", 102, 1, "Incorrect syntax near 'v'.");
+    expectError("create view v select 1", 156, 1, "Incorrect syntax near the keyword 'select'.");
+    expectError("create view v as", 102, 1, "Incorrect syntax near 'as'.");
+}
+
+TEST(SqlParser, CreateTrigger) {
+    const std::string text = "create trigger dbo.trg_t on dbo.t for insert, UPDATE as\n"
+                             "if update(a) or update(b)\n"
+                             "begin rollback tran return end\n"
+                             "select * from inserted -- last line";
+    ParseResult r = parseOk(" " + text + "\n \n");
+    const Stmt* sp = only(r);
+    ASSERT_NE(sp, nullptr);
+    const Stmt& t = *sp;
+    EXPECT_EQ(t.kind, Stmt::Kind::CreateTrigger);
+    EXPECT_EQ(t.table.owner, "dbo");
+    EXPECT_EQ(t.table.name, "trg_t");
+    ASSERT_EQ(t.names.size(), 1u);
+    EXPECT_EQ(t.names[0].owner, "dbo");
+    EXPECT_EQ(t.names[0].name, "t");
+    EXPECT_EQ(t.columns, (std::vector<std::string>{"insert", "update"}));
+    // The body is the rest of the batch.
+    ASSERT_EQ(t.body.size(), 2u);
+    EXPECT_EQ(t.body[0]->kind, Stmt::Kind::If);
+    EXPECT_EQ(show(t.body[0]->args[0].get()), "(update(a) or update(b))");
+    EXPECT_EQ(t.body[0]->body[0]->body.size(), 2u);
+    EXPECT_EQ(t.body[1]->kind, Stmt::Kind::Select);
+    EXPECT_EQ(t.body[1]->line, 4);
+    EXPECT_EQ(t.sourceText, text);
+
+    ParseResult r2 = parseOk("create trigger tr on t for delete as delete u from u, deleted d "
+                             "where u.id = d.id");
+    ASSERT_EQ(r2.stmts.size(), 1u);
+    EXPECT_EQ(r2.stmts[0]->columns, (std::vector<std::string>{"delete"}));
+    EXPECT_EQ(r2.stmts[0]->names[0].owner, "");
+    EXPECT_EQ(r2.stmts[0]->body.size(), 1u);
+
+    expectError("create trigger tr on t for select as print 'x'", 156, 1,
+                "Incorrect syntax near the keyword 'select'.");
+    expectError("create trigger tr on t for insert as", 102, 1, "Incorrect syntax near 'as'.");
+    expectError("create trigger tr for insert as print 'x'", 156, 1,
+                "Incorrect syntax near the keyword 'for'.");
+    expectError("create trigger tr on t for insert update as print 'x'", 156, 1,
+                "Incorrect syntax near the keyword 'update'.");
+}
+
+TEST(SqlParser, CreateIndex) {
+    ParseResult r =
+        parseOk("create unique clustered index ix1 on db.dbo.t (a desc, b asc, c)\n"
+                "  with fillfactor = 80, ignore_dup_key, max_rows_per_page = 10, consumers = 2,\n"
+                "  statistics using 20 values on seg1\n"
+                "create nonclustered index ix2 on t (x)\n"
+                "create index ix3 on db..t (y) with allow_dup_row, sorted_data on default\n"
+                "create unique index ix4 on #t (z)\n"
+                "select 1");
+    ASSERT_EQ(r.stmts.size(), 5u);
+    struct Want {
+        std::string name, db, owner, table;
+        std::vector<std::string> columns;
+        bool unique;
+        int clustered;
+        std::string segment;
+        int line;
+    };
+    const std::vector<Want> want = {
+        {"ix1", "db", "dbo", "t", {"a", "b", "c"}, true, 1, "seg1", 1},
+        {"ix2", "", "", "t", {"x"}, false, -1, "", 4},
+        {"ix3", "db", "", "t", {"y"}, false, 0, "default", 5},
+        {"ix4", "", "", "#t", {"z"}, true, 0, "", 6},
+    };
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const Stmt& s = *r.stmts[i];
+        EXPECT_EQ(s.kind, Stmt::Kind::CreateIndex) << i;
+        EXPECT_EQ(s.name, want[i].name) << i;
+        EXPECT_EQ(s.table.db, want[i].db) << i;
+        EXPECT_EQ(s.table.owner, want[i].owner) << i;
+        EXPECT_EQ(s.table.name, want[i].table) << i;
+        EXPECT_EQ(s.columns, want[i].columns) << i;
+        EXPECT_EQ(s.unique, want[i].unique) << i;
+        EXPECT_EQ(s.clustered, want[i].clustered) << i;
+        EXPECT_EQ(s.segment, want[i].segment) << i;
+        EXPECT_EQ(s.line, want[i].line) << i;
+    }
+    EXPECT_EQ(r.stmts[4]->kind, Stmt::Kind::Select);
+
+    expectError("create index ix on t (a) with fillfactor 80", 102, 1,
+                "Incorrect syntax near '80'.");
+    expectError("create index ix on t", 102, 1, "Incorrect syntax near 't'.");
+    expectError("create index ix on t ()", 102, 1, "Incorrect syntax near ')'.");
+    expectError("create unique view v as select 1", 156, 1,
+                "Incorrect syntax near the keyword 'view'.");
+    expectError("create clustered nonclustered index ix on t (a)", 156, 1,
+                "Incorrect syntax near the keyword 'nonclustered'.");
+    expectError("create index o.ix on t (a)", 102, 1, "Incorrect syntax near '.'.");
+}
+
+TEST(SqlParser, CreateRuleAndDefault) {
+    const std::vector<std::string> texts = {
+        "create rule dbo.r_range as @v between 1 and 10",
+        "create rule r_list as @c in ('a', 'b')",
+        "create rule r_pat as @p like 'A%' or @p is null",
+        "create default d_zero as 0",
+        "create default dbo.d_text as 'N/A'",
+        "create default d_now as getdate()",
+        "create default d_neg as -1 * 5",
+    };
+    std::string batch;
+    for (const std::string& t : texts) {
+        batch += t + "  -- note\n";
+    }
+    ParseResult r = parseOk(batch + "select 1");
+    ASSERT_EQ(r.stmts.size(), texts.size() + 1);
+    struct Want {
+        Stmt::Kind kind;
+        std::string owner, name, value;
+    };
+    using K = Stmt::Kind;
+    const std::vector<Want> want = {
+        {K::CreateRule, "dbo", "r_range", "(@v between 1 and 10)"},
+        {K::CreateRule, "", "r_list", "(@c in ['a', 'b'])"},
+        {K::CreateRule, "", "r_pat", "((@p like 'A%') or (@p is null))"},
+        {K::CreateDefault, "", "d_zero", "0"},
+        {K::CreateDefault, "dbo", "d_text", "'N/A'"},
+        {K::CreateDefault, "", "d_now", "getdate()"},
+        {K::CreateDefault, "", "d_neg", "((- 1) * 5)"},
+    };
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const Stmt& s = *r.stmts[i];
+        EXPECT_EQ(s.kind, want[i].kind) << i;
+        EXPECT_EQ(s.table.owner, want[i].owner) << i;
+        EXPECT_EQ(s.table.name, want[i].name) << i;
+        ASSERT_EQ(s.args.size(), 1u) << i;
+        EXPECT_EQ(show(s.args[0].get()), want[i].value) << i;
+        EXPECT_EQ(s.sourceText, texts[i]) << i;
+        EXPECT_EQ(s.line, static_cast<int>(i) + 1) << i;
+    }
+    EXPECT_EQ(r.stmts.back()->kind, Stmt::Kind::Select);
+
+    expectError("create rule r @v > 1", 102, 1, "Incorrect syntax near '@v'.");
+    expectError("create rule r as", 102, 1, "Incorrect syntax near 'as'.");
+    // A default is a value, not a condition.
+    expectError("create default d as 1 = 1", 102, 1, "Incorrect syntax near '='.");
+    expectError("create default as 1", 156, 1, "Incorrect syntax near the keyword 'as'.");
+}
+
+TEST(SqlParser, CreateDatabase) {
+    ParseResult r = parseOk("create database sales\n"
+                            "create database big on dev1 = 100, default = '50M'\n"
+                            "  log on logdev = 20 with override for load\n"
+                            "create database d2 log on l1\n"
+                            "create database d3 on default\n"
+                            "use big");
+    ASSERT_EQ(r.stmts.size(), 5u);
+    const std::vector<std::string> names = {"sales", "big", "d2", "d3"};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(r.stmts[i]->kind, Stmt::Kind::CreateDatabase) << i;
+        EXPECT_EQ(r.stmts[i]->name, names[i]) << i;
+    }
+    EXPECT_EQ(r.stmts[4]->kind, Stmt::Kind::Use);
+    EXPECT_EQ(r.stmts[4]->name, "big");
+
+    expectError("create database d on dev = x", 102, 1, "Incorrect syntax near 'x'.");
+    expectError("create database d log dev", 102, 1, "Incorrect syntax near 'dev'.");
+    expectError("create database d with", 102, 1, "Incorrect syntax near 'with'.");
+    expectError("create database db1.d", 102, 1, "Incorrect syntax near '.'.");
+}
+
+TEST(SqlParser, GrantAndRevoke) {
+    ParseResult r =
+        parseOk("grant select, insert, UPDATE, delete, references on dbo.t to u1, grp, public\n"
+                "grant update (a, b) on t to u1\n"
+                "grant select on db..t (c) to PUBLIC with grant option\n"
+                "grant all privileges on t to u2\n"
+                "grant execute on p to u3\n"
+                "grant all to u4\n"
+                "grant create table, create view, create procedure, create default, create rule,\n"
+                "  create database to dbo_user\n"
+                "revoke grant option for select on t from u1 cascade\n"
+                "revoke all on t from public\n"
+                "revoke update (a) on t from u1\n"
+                "revoke create table from u2, u3\n"
+                "select 1");
+    using K = Stmt::Kind;
+    using V = std::vector<std::string>;
+    struct Want {
+        K kind;
+        V privileges;
+        std::string db, owner, object; // object empty for a command grant
+        V columns, grantees;
+    };
+    const std::vector<Want> want = {
+        {K::Grant,
+         {"select", "insert", "update", "delete", "references"},
+         "",
+         "dbo",
+         "t",
+         {},
+         {"u1", "grp", "public"}},
+        {K::Grant, {"update"}, "", "", "t", {"a", "b"}, {"u1"}},
+        {K::Grant, {"select"}, "db", "", "t", {"c"}, {"public"}},
+        {K::Grant, {"all"}, "", "", "t", {}, {"u2"}},
+        {K::Grant, {"execute"}, "", "", "p", {}, {"u3"}},
+        {K::Grant, {"all"}, "", "", "", {}, {"u4"}},
+        {K::Grant,
+         {"create table", "create view", "create procedure", "create default", "create rule",
+          "create database"},
+         "",
+         "",
+         "",
+         {},
+         {"dbo_user"}},
+        {K::Revoke, {"select"}, "", "", "t", {}, {"u1"}},
+        {K::Revoke, {"all"}, "", "", "t", {}, {"public"}},
+        {K::Revoke, {"update"}, "", "", "t", {"a"}, {"u1"}},
+        {K::Revoke, {"create table"}, "", "", "", {}, {"u2", "u3"}},
+    };
+    ASSERT_EQ(r.stmts.size(), want.size() + 1);
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const Stmt& s = *r.stmts[i];
+        EXPECT_EQ(s.kind, want[i].kind) << i;
+        EXPECT_EQ(s.privileges, want[i].privileges) << i;
+        if (want[i].object.empty()) {
+            EXPECT_TRUE(s.names.empty()) << i;
+        } else if (s.names.size() != 1) {
+            ADD_FAILURE() << i << ": " << s.names.size() << " objects";
+        } else {
+            EXPECT_EQ(s.names[0].db, want[i].db) << i;
+            EXPECT_EQ(s.names[0].owner, want[i].owner) << i;
+            EXPECT_EQ(s.names[0].name, want[i].object) << i;
+        }
+        EXPECT_EQ(s.columns, want[i].columns) << i;
+        EXPECT_EQ(s.grantees, want[i].grantees) << i;
+    }
+    EXPECT_EQ(r.stmts[7]->line, 9);
+    EXPECT_EQ(r.stmts.back()->kind, K::Select);
+
+    // Object permissions need an object, command permissions must not have one.
+    expectError("grant select to u", 156, 1, "Incorrect syntax near the keyword 'to'.");
+    expectError("grant create table on t to u", 156, 1, "Incorrect syntax near the keyword 'on'.");
+    expectError("grant select (a) on t (b) to u", 102, 1, "Incorrect syntax near '('.");
+    expectError("grant all (a) to u", 156, 1, "Incorrect syntax near the keyword 'to'.");
+    expectError("grant create index to u", 156, 1, "Incorrect syntax near the keyword 'index'.");
+    expectError("grant drop on t to u", 156, 1, "Incorrect syntax near the keyword 'drop'.");
+    expectError("revoke select on t to u", 156, 1, "Incorrect syntax near the keyword 'to'.");
+    expectError("grant select on t to", 102, 1, "Incorrect syntax near 'to'.");
+    // "with grant option" is for object permissions only.
+    expectError("grant create table to u with grant option", 156, 1,
+                "Incorrect syntax near the keyword 'with'.");
+}
+
+TEST(SqlParser, DropOtherObjects) {
+    ParseResult r = parseOk("drop trigger trg1, dbo.trg2\n"
+                            "drop rule r1\n"
+                            "drop default dbo.d1, d2\n"
+                            "drop view v1, o.v2, v3\n"
+                            "drop index t.ix1, o.t.ix2\n"
+                            "drop database db1");
+    ASSERT_EQ(r.stmts.size(), 6u);
+    using V = std::vector<std::string>;
+    const std::vector<std::pair<std::string, V>> want = {
+        {"trigger", {"..trg1", ".dbo.trg2"}}, {"rule", {"..r1"}},
+        {"default", {".dbo.d1", "..d2"}},     {"view", {"..v1", ".o.v2", "..v3"}},
+        {"index", {".t.ix1", "o.t.ix2"}},     {"database", {"..db1"}},
+    };
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const Stmt& s = *r.stmts[i];
+        EXPECT_EQ(s.kind, Stmt::Kind::Drop) << i;
+        EXPECT_EQ(s.name, want[i].first) << i;
+        V got;
+        for (const ObjectName& n : s.names) {
+            got.push_back(n.db + "." + n.owner + "." + n.name);
+        }
+        EXPECT_EQ(got, want[i].second) << i;
+    }
+    expectError("drop view v1,", 102, 1, "Incorrect syntax near ','.");
+    expectError("drop trigger", 102, 1, "Incorrect syntax near 'trigger'.");
+}
+
+// Statements simserver has no use for stay syntax errors.
+TEST(SqlParser, UnsupportedStatementsAreRejected) {
+    expectError("checkpoint", 156, 1, "Incorrect syntax near the keyword 'checkpoint'.");
+    expectError("dbcc checkdb(master)", 156, 1, "Incorrect syntax near the keyword 'dbcc'.");
+    expectError("dump database d to '/tmp/d.dmp'", 156, 1,
+                "Incorrect syntax near the keyword 'dump'.");
+    expectError("select 1\nload database d from '/tmp/d.dmp'", 156, 2,
+                "Incorrect syntax near the keyword 'load'.");
+}
+
 TEST(SqlParser, DropUseAndSet) {
     ParseResult r = parseOk("drop table t1, db..t2\n"
                             "drop proc p\n"
@@ -680,7 +1004,8 @@ TEST(SqlParser, ErrorMessages) {
     expectError("insert t values (1,)", 102, 1, "Incorrect syntax near ')'.");
     expectError("select 'abc' 'def' 'x'", 102, 1, "Incorrect syntax near 'x'.");
     expectError("select 1 ?", 102, 1, "Incorrect syntax near '?'.");
-    expectError("create view v as select 1", 156, 1, "Incorrect syntax near the keyword 'view'.");
+    expectError("create schema authorization dbo", 156, 1,
+                "Incorrect syntax near the keyword 'schema'.");
     expectError("select 1\nselect 'abc", 105, 2,
                 "Unclosed quote before the character string 'abc'.");
     expectError("select 1 /* open /* nested */", 113, 1, "Missing end comment mark '*/'.");
@@ -744,6 +1069,10 @@ TEST(SqlParser, SurvivesRandomAndMutatedInput) {
         "update t set a = case when b is null then 0 else b end from t, u where t.x *= u.x",
         "exec @rc = p 1, @x = @y output, word declare @v int set rowcount @v",
         "insert t (a) values (convert(numeric(10,2), '1.5')) /* c */ -- d\n select \"q\"\"\"",
+        "create trigger tr on o.t for insert, update as if update(a) rollback tran "
+        "grant select (a) on t to public",
+        "create unique clustered index i on db..t (a desc) with fillfactor = 5 on seg "
+        "create view v (x) as select 1 union select 2 revoke all on t from u cascade",
     };
     const std::string alphabet = "abcdeselctfromwhere()@#$[]'\"*=<>!-+/%~&|^,.;:0123456789 \n"
                                  "\t\x01\xff";
