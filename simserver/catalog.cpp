@@ -726,6 +726,22 @@ bool Catalog::createDatabase(const std::string& name) {
     return true;
 }
 
+void Catalog::dropDatabase(const std::string& name) {
+    sqlite3* db = openFile(dbPath(m_dataDir, "master"));
+    try {
+        Stmt del(db, "delete from sysdatabases where name = ?");
+        del.bind(1, name);
+        del.step();
+        loadDatabases(db);
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    sqlite3_close(db);
+    for (const char* suffix : {"", "-wal", "-shm"})
+        std::filesystem::remove(dbPath(m_dataDir, name) + suffix);
+}
+
 std::string Catalog::databasePath(const std::string& name) const {
     return dbPath(m_dataDir, name);
 }

@@ -57,6 +57,8 @@ public:
     void ensureDatabase(const std::string& name);
     // Creates and registers a new database; false when the name is taken.
     bool createDatabase(const std::string& name);
+    // Forgets a database and deletes its file; no session may have it attached.
+    void dropDatabase(const std::string& name);
     std::string databasePath(const std::string& name) const;
 
     std::vector<DatabaseEntry> databases() const;

@@ -763,6 +763,22 @@ void sybColLength(sqlite3_context* c, int, sqlite3_value** a) {
         sqlite3_result_null(c);
 }
 
+void sybIndexCol(sqlite3_context* c, int, sqlite3_value** a) {
+    auto [schema, table] = splitObjectName(host(c), text(a[0]));
+    std::string name;
+    std::string q = quoteId(schema);
+    if ((schema == "temp" || host(c)->databaseExists(schema)) &&
+        lookup(c,
+               "select c.name from " + q + ".sim_indexkeys k join " + q +
+                   ".sysobjects o on o.id = k.id join " + q +
+                   ".syscolumns c on c.id = k.id and c.colid = k.colid and c.number = 0 "
+                   "where o.name = ? and k.indid = ? and k.keyno = ?",
+               {table, text(a[1]), text(a[2])}, name))
+        resultText(c, name);
+    else
+        sqlite3_result_null(c);
+}
+
 void sybHostName(sqlite3_context* c, int, sqlite3_value**) {
     resultText(c, host(c)->clientHost());
 }
@@ -1115,6 +1131,7 @@ void registerFunctions(sqlite3* db, FunctionHost* h) {
         {"syb_col_length", 2, sybColLength, false},
         {"syb_host_name", 0, sybHostName, false},
         {"syb_host_id", 0, sybHostName, false},
+        {"syb_index_col", -1, sybIndexCol, false},
         {"like", 2, sybLike, true},
         {"like", 3, sybLike, true},
     };

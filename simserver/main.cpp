@@ -15,7 +15,7 @@ namespace {
 
 void usage() {
     std::fprintf(stderr, "usage: ostrim-simserver [--port N] [--data DIR] [--name NAME] "
-                         "[--sa-password PW] [--demo]\n");
+                         "[--sa-password PW] [--demo] [--bench-table]\n");
 }
 
 } // namespace
@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
             opt.saPassword = value();
         else if (a == "--demo")
             opt.demo = true;
+        else if (a == "--bench-table")
+            opt.benchTable = true;
         else {
             usage();
             return 2;

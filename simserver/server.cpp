@@ -1,5 +1,6 @@
 #include "server.h"
 
+#include "scripts.h"
 #include "session.h"
 
 #include <arpa/inet.h>
@@ -49,6 +50,53 @@ bool WriteGate::heldBy(int spid) {
 Server::Server(ServerOptions options)
     : m_options(std::move(options)), m_catalog(m_options.dataDir) {
     m_catalog.bootstrap(m_options.saPassword);
+    // System procedures are replaced at every start, so a data directory always has the
+    // ones of this server's version.
+    for (const char* name : {"system_procedures.sql", "sp_ostrim_get_index.sql",
+                             "sp_ostrim_get_user_type.sql", "sp_ostrim_who.sql"})
+        runScript(name, "master");
+    if (m_options.demo || m_options.benchTable)
+        createDemo();
+}
+
+void Server::createDemo() {
+    // Each database is built whole or not at all, so a failed start leaves nothing half made.
+    std::vector<std::string> fresh;
+    for (const char* db : {"ostrimdemo", "ostrimdemo2"})
+        if (m_catalog.createDatabase(db))
+            fresh.push_back(db);
+    try {
+        if (!fresh.empty())
+            runScript("demo_logins.sql", "master"); // their default databases exist now
+        for (const auto& db : fresh) {
+            runScript("demo.sql", db);
+            if (db == "ostrimdemo2")
+                runScript("demo2.sql", db);
+        }
+    } catch (...) {
+        for (const auto& db : fresh)
+            m_catalog.dropDatabase(db);
+        throw;
+    }
+    if (m_options.benchTable) {
+        Session probe(*this, -1, kScriptSpid);
+        auto errors = probe.runScript("select 1 from bench_rows where 1 = 0", "ostrimdemo");
+        if (!errors.empty())
+            runScript("bench_table.sql", "ostrimdemo");
+    }
+}
+
+void Server::runScript(const std::string& name, const std::string& db) {
+    const auto& scripts = embeddedScripts();
+    auto it = scripts.find(name);
+    if (it == scripts.end())
+        throw std::runtime_error("no built-in script " + name);
+    Session session(*this, -1, kScriptSpid);
+    auto errors = session.runScript(it->second, db);
+    if (!errors.empty())
+        throw std::runtime_error(name + ": error " + std::to_string(errors[0].number) +
+                                 " at line " + std::to_string(errors[0].line) + ": " +
+                                 errors[0].text);
 }
 
 Server::~Server() {

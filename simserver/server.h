@@ -21,7 +21,8 @@ struct ServerOptions {
     std::string dataDir;
     std::string name = "SIMSERVER";
     std::string saPassword;
-    bool demo = false;
+    bool demo = false;       // the demo databases ostrimdemo and ostrimdemo2
+    bool benchTable = false; // ostrimdemo..bench_rows, a million rows for benchmarks
     int maxConnections = 500;
 };
 
@@ -63,6 +64,10 @@ public:
     void stop();
 
     const ServerOptions& options() const { return m_options; }
+    // Runs one of the built-in scripts as sa in db; throws with the first error it meets.
+    void runScript(const std::string& name, const std::string& db);
+    // The spid of the server's own script sessions, which no client can see or kill.
+    static constexpr int kScriptSpid = -1;
     Catalog& catalog() { return m_catalog; }
     WriteGate& writeGate() { return m_gate; }
     std::string version() const;
@@ -73,6 +78,7 @@ public:
 
 private:
     void finished(int spid);
+    void createDemo();
     void joinFinished();
 
     ServerOptions m_options;

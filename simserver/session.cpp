@@ -1,4 +1,5 @@
 #include "session.h"
+#include "sqlite_util.h"
 
 #include <sqlite3.h>
 
@@ -242,6 +243,24 @@ std::string Session::databaseName(int dbid) const {
     return d ? d->name : std::string();
 }
 
+SqlType Session::declaredType(const ast::TypeName& t, int* userType, bool* allowsNull) {
+    if (auto st = SqlType::fromName(t.name, t.arg1, t.arg2))
+        return *st;
+    // A user-defined type of the current database.
+    Stmt st(m_sqlite, "select type, usertype, length, prec, scale, allownulls from " +
+                          quoteId(currentDb()) + ".systypes where name = ? and usertype >= 100");
+    st.bind(1, t.name);
+    if (!st.step())
+        throw SqlError::make(2715, 16, "Can't find type '" + t.name + "'.");
+    SqlType type =
+        typeFromSyscolumns(int(st.i(0)), int(st.i(1)), int(st.i(2)), int(st.i(3)), int(st.i(4)));
+    if (userType)
+        *userType = int(st.i(1));
+    if (allowsNull)
+        *allowsNull = st.i(5) != 0;
+    return type;
+}
+
 std::string Session::currentDb() const {
     if (m_frame && !m_frame->db.empty())
         return m_frame->db;
@@ -339,6 +358,71 @@ void Session::run() {
     }
 }
 
+void Session::openDatabase() {
+    m_sqlite = m_server.catalog().openConnection();
+    for (const auto& d : m_server.catalog().databases())
+        m_attached.insert(d.name);
+    registerFunctions(m_sqlite, this);
+    // Long statements look at the socket now and then, so a cancel or kill stops them.
+    sqlite3_progress_handler(
+        m_sqlite, 20000,
+        [](void* self) -> int {
+            auto* s = static_cast<Session*>(self);
+            if (s->m_killed)
+                return 1;
+            try {
+                s->m_sock.pollAttention();
+            } catch (...) {
+                s->m_killed = true;
+                return 1;
+            }
+            if (s->m_sock.attentionSeen()) {
+                s->m_interrupted = true;
+                return 1;
+            }
+            return 0;
+        },
+        this);
+}
+
+std::vector<Message> Session::runScript(const std::string& script, const std::string& db) {
+    if (!m_sqlite) {
+        m_user = "sa";
+        m_program = "ostrim-simserver";
+        openDatabase();
+    }
+    m_db = db;
+    m_scriptErrors.clear();
+    // Batches are separated by lines that hold only "go", as isql takes them.
+    std::string batch;
+    auto run = [&] {
+        if (batch.find_first_not_of(" \t\r\n") != std::string::npos) {
+            m_pending.reset();
+            languageRequest(batch);
+            m_pending.reset();
+            m_sock.discardPending();
+        }
+        batch.clear();
+    };
+    size_t at = 0;
+    while (at < script.size()) {
+        size_t end = script.find('\n', at);
+        std::string line =
+            script.substr(at, end == std::string::npos ? std::string::npos : end - at + 1);
+        at = end == std::string::npos ? script.size() : end + 1;
+        std::string word;
+        for (char c : line)
+            if (!std::isspace(static_cast<unsigned char>(c)))
+                word += char(std::tolower(static_cast<unsigned char>(c)));
+        if (word == "go")
+            run();
+        else
+            batch += line;
+    }
+    run();
+    return m_scriptErrors;
+}
+
 bool Session::login(const std::vector<uint8_t>& p) {
     if (p.size() < 568)
         throw ConnectionClosed("short login record");
@@ -361,29 +445,7 @@ bool Session::login(const std::vector<uint8_t>& p) {
     int requested = std::atoi(packetText.c_str());
     size_t packetSize = requested <= 0 ? 2048 : size_t(std::clamp(requested, 512, 16384));
 
-    m_sqlite = m_server.catalog().openConnection();
-    for (const auto& d : m_server.catalog().databases())
-        m_attached.insert(d.name);
-    registerFunctions(m_sqlite, this);
-    sqlite3_progress_handler(
-        m_sqlite, 20000,
-        [](void* self) -> int {
-            auto* s = static_cast<Session*>(self);
-            if (s->m_killed)
-                return 1;
-            try {
-                s->m_sock.pollAttention();
-            } catch (...) {
-                s->m_killed = true;
-                return 1;
-            }
-            if (s->m_sock.attentionSeen()) {
-                s->m_interrupted = true;
-                return 1;
-            }
-            return 0;
-        },
-        this);
+    openDatabase();
 
     bool ok = false;
     std::string defaultDb = "master";
@@ -537,6 +599,8 @@ void Session::sendMessage(Message m, const Frame& f, int line) {
         m.proc = f.procName;
     if (line > 0)
         m.line = uint16_t(std::min(line, 65535));
+    if (m_sock.fd() < 0 && m.severity > 10)
+        m_scriptErrors.push_back(m);
     putEed(tokens(), m, m_trancount > 0 ? 1 : 0);
 }
 
@@ -653,7 +717,7 @@ Session::Flow Session::exec(const ast::Stmt& s, Frame& f) {
                                              "be unique within a query batch or stored "
                                              "procedure.",
                                          s.line);
-                f.vars[d.name] = Variable{typeFromAst(d.type), Value::null()};
+                f.vars[d.name] = Variable{declaredType(d.type), Value::null()};
             }
             return Flow::Next;
         case K::If: {
@@ -1077,9 +1141,11 @@ void Session::execCreateTable(const ast::Stmt& s, Frame& f) {
                                      s.line);
         NewColumn c;
         c.name = d.name;
-        c.type = typeFromAst(d.type);
-        // Sybase columns refuse NULL unless declared to take it; bit never takes it.
-        c.type.nullable = d.nullability > 0 && c.type.code != SqlType::Bit;
+        bool typeAllowsNull = false;
+        c.type = declaredType(d.type, &c.userType, &typeAllowsNull);
+        // Sybase columns refuse NULL unless declared (or their user type) takes it; bit never.
+        c.type.nullable = (d.nullability > 0 || (d.nullability == 0 && typeAllowsNull)) &&
+                          c.type.code != SqlType::Bit;
         if (c.type.code == SqlType::Text || c.type.code == SqlType::Image)
             c.type.nullable = d.nullability >= 0;
         c.identity = d.identity;
@@ -1153,7 +1219,7 @@ void Session::execCreateProcedure(const ast::Stmt& s, Frame& f) {
     for (const auto& p : s.params) {
         NewColumn c;
         c.name = p.name;
-        c.type = typeFromAst(p.type);
+        c.type = declaredType(p.type, &c.userType);
         c.type.nullable = true;
         c.output = p.output;
         params.push_back(std::move(c));
@@ -1249,7 +1315,7 @@ void Session::callProcedure(const ast::ObjectName& name, std::vector<Argument>& 
     }
     for (size_t k = 0; k < def.params.size(); ++k) {
         const auto& p = def.params[k];
-        Variable v{typeFromAst(p.type), Value::null()};
+        Variable v{declaredType(p.type), Value::null()};
         v.type.nullable = true;
         int argIndex = -1;
         for (size_t i = 0; i < args.size(); ++i)

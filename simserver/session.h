@@ -25,6 +25,9 @@ public:
     ~Session() override;
 
     void run();
+    // Runs a script of "go"-separated batches with no client (fd -1), as sa in db;
+    // returns the errors it met. Used for the server's own set-up scripts.
+    std::vector<Message> runScript(const std::string& script, const std::string& db);
     // From another session's "kill": ends this connection at its next chance.
     void requestKill();
     ProcessInfo processInfo() const;
@@ -58,6 +61,7 @@ private:
     struct Proc;
 
     bool login(const std::vector<uint8_t>& payload);
+    void openDatabase();
     void serve();
     void languageRequest(const std::string& sql);
     void rpcRequest(Reader& r);
@@ -84,6 +88,9 @@ private:
     void execCreateDatabase(const ast::Stmt& s, Frame& f);
     void execGrant(const ast::Stmt& s, Frame& f);
     void dropIndex(const ast::ObjectName& n, int line);
+    // A type as declared: a system type or a user type of the current database.
+    SqlType declaredType(const ast::TypeName& t, int* userType = nullptr,
+                         bool* allowsNull = nullptr);
     // The id of an object of the current database (0 when missing), with its type code.
     int objectId(const std::string& schema, const std::string& name, std::string* type = nullptr);
     void requireNewName(const std::string& schema, const std::string& name, int line);
@@ -137,6 +144,7 @@ private:
     };
     std::optional<PendingDone> m_pending;
     bool m_statementFailed = false;
+    std::vector<Message> m_scriptErrors;
 
     // Session settings and globals.
     int64_t m_rowcount = 0;

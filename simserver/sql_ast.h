@@ -172,19 +172,19 @@ struct Stmt {
         SaveTran,
         Exec, // procedure in table (db/owner/name); execArgs; returnVar = "@rc" in "exec @rc = p"
         Kill, // args[0]
-        CreateView,    // table = view; columns = optional column list; select; sourceText
-        CreateTrigger, // table = trigger; names[0] = table it is on; columns = events in lower
-                       // case ("insert", "update", "delete"); body; sourceText
-        CreateIndex,   // name = index; table = table; columns = key columns in order;
-                       // unique; clustered (1 clustered, -1 nonclustered, 0 not said);
-                       // segment = "on <segment>" name, empty when not given
-        CreateRule,    // table = rule; args[0] = condition (with its @variable); sourceText
-        CreateDefault, // table = default; args[0] = value; sourceText
+        CreateView,     // table = view; columns = optional column list; select; sourceText
+        CreateTrigger,  // table = trigger; names[0] = table it is on; columns = events in lower
+                        // case ("insert", "update", "delete"); body; sourceText
+        CreateIndex,    // name = index; table = table; columns = key columns in order;
+                        // unique; clustered (1 clustered, -1 nonclustered, 0 not said);
+                        // segment = "on <segment>" name, empty when not given
+        CreateRule,     // table = rule; args[0] = condition (with its @variable); sourceText
+        CreateDefault,  // table = default; args[0] = value; sourceText
         CreateDatabase, // name = database
-        Grant,         // privileges (lower case, "all" for all); names = objects (empty for
-                       // command grants such as "grant create table to u"); columns = optional
-                       // column list; grantees = users and groups ("public" included)
-        Revoke,        // as Grant
+        Grant,          // privileges (lower case, "all" for all); names = objects (empty for
+                        // command grants such as "grant create table to u"); columns = optional
+                        // column list; grantees = users and groups ("public" included)
+        Revoke,         // as Grant
     };
     Kind kind = Kind::Select;
     int line = 1;

@@ -138,6 +138,8 @@ uint8_t TdsSocket::readMessage(std::vector<uint8_t>& payload, size_t maxSize) {
 void TdsSocket::pollAttention(int timeoutMs) {
     if (abortCheck && abortCheck())
         throw ConnectionClosed("killed");
+    if (m_fd < 0)
+        return;
     pollfd p{m_fd, POLLIN, 0};
     int r = ::poll(&p, 1, timeoutMs);
     if (r <= 0)
@@ -161,6 +163,8 @@ void TdsSocket::pollAttention(int timeoutMs) {
 }
 
 void TdsSocket::sendPacket(const uint8_t* p, size_t n, bool last) {
+    if (m_fd < 0) // a script run by the server itself: the reply goes nowhere
+        return;
     uint8_t h[8] = {
         kPacketReply, uint8_t(last ? 1 : 0), uint8_t((n + 8) >> 8), uint8_t(n + 8), 0, 0, 0, 0};
     iovec iov[2] = {{h, 8}, {const_cast<uint8_t*>(p), n}};

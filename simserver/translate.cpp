@@ -386,6 +386,10 @@ Sql Translator::function(const Expr& e, const Scope& scope) {
         need(2, 3);
         return typed("syb_col_name(" + list(e.args, 0, scope) + ")", name30);
     }
+    if (f == "index_col") {
+        need(3, 4);
+        return typed("syb_index_col(" + list(e.args, 0, scope) + ")", name30);
+    }
     if (f == "col_length") {
         need(2, 2);
         return typed("syb_col_length(" + list(e.args, 0, scope) + ")", intType);

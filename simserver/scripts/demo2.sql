@@ -1,0 +1,32 @@
+-- The second demo database: the first one with a few differences, for object comparison.
+drop view store_totals
+go
+drop procedure byroyalty
+go
+create procedure byroyalty @percentage int = 100
+as
+-- Ordered by royalty share since release 2.
+select au_id, royaltyper from titleauthor where royaltyper >= @percentage order by royaltyper desc
+go
+create table reviews (
+    review_id int not null,
+    title_id varchar(6) not null,
+    reviewer varchar(40) null,
+    stars tinyint not null,
+    reviewed datetime null
+)
+go
+create unique clustered index reviewind on reviews (review_id)
+go
+insert reviews values (1, "BU1032", "Library Journal", 4, "Jul 1 1986")
+insert reviews values (2, "PC8888", "Byte", 5, "Aug 15 1987")
+go
+create trigger reviewtrig on reviews for insert
+as
+if exists (select 1 from inserted where stars > 5)
+    rollback transaction
+go
+execute sp_dropuser bob
+go
+execute sp_adduser carol
+go
