@@ -773,10 +773,47 @@ void Catalog::bootstrap(const std::string& saPassword) {
                            "?, 'us_english', ?)");
             login.bind(1, now).bind(2, saPassword).bind(3, now);
             login.step();
-            Stmt dev(db, "insert into sysdevices (low, high, status, cntrltype, name, phyname) "
-                         "values (0, 51199, 3, 0, 'master', ?)");
-            dev.bind(1, dbPath(m_dataDir, "master"));
-            dev.step();
+            // Devices as a pre-15 server numbers them: low = vdevno * 2^24 + first page.
+            struct Device {
+                const char* name;
+                int vdevno, pages, status, cntrltype;
+                const char* file;
+                const char* mirror;
+            };
+            const Device devices[] = {
+                {"master", 0, 51200, 3, 0, "master.dat", nullptr},
+                {"sysprocsdev", 1, 25600, 2, 0, "sysprocs.dat", nullptr},
+                {"datadev", 2, 102400, 2, 0, "data.dat", "data_mirror.dat"},
+                {"logdev", 3, 25600, 2, 0, "log.dat", nullptr},
+                {"tapedump1", 0, 0, 16, 2, "/dev/nst0", nullptr},
+            };
+            for (const auto& d : devices) {
+                int64_t low = int64_t(d.vdevno) << 24;
+                Stmt dev(db, "insert into sysdevices (low, high, status, cntrltype, name, "
+                             "phyname, mirrorname, vdevno, crdate) values (?, ?, ?, ?, ?, ?, ?, "
+                             "?, ?)");
+                std::string phy = d.file[0] == '/' ? d.file : m_dataDir + "/" + d.file;
+                dev.bind(1, low).bind(2, d.pages ? low + d.pages - 1 : 0).bind(3, d.status);
+                dev.bind(4, d.cntrltype).bind(5, std::string(d.name)).bind(6, phy);
+                if (d.mirror)
+                    dev.bind(7, m_dataDir + "/" + d.mirror);
+                dev.bind(8, d.vdevno).bind(9, now);
+                dev.step();
+            }
+            // spt_values: "E" rows describe the server (1: page size, 3: byte of the device
+            // number within binary(4) of sysdevices.low), as the device queries read them.
+            execSql(db, "insert into spt_values (name, number, type, low, high, msgnum) values "
+                        "('PAGESIZE', 1, 'E', 2048, null, null), "
+                        "('DEVICENUMBER', 3, 'E', 1, null, null), "
+                        "('SERVER', 2, 'E', 1, null, null), "
+                        "('YES OR NO', -1, 'B', null, null, null), "
+                        "('NO', 0, 'B', null, null, null), ('YES', 1, 'B', null, null, null), "
+                        "('select', 193, 'T', null, null, null), "
+                        "('insert', 195, 'T', null, null, null), "
+                        "('delete', 196, 'T', null, null, null), "
+                        "('update', 197, 'T', null, null, null), "
+                        "('execute', 224, 'T', null, null, null), "
+                        "('references', 151, 'T', null, null, null)");
         }
         execSql(db, "COMMIT");
         loadDatabases(db);

@@ -428,8 +428,31 @@ void sybConvert(sqlite3_context* c, int argc, sqlite3_value** a) {
         return;
     }
     if (t->isBinary()) {
-        std::string s = text(v);
+        std::string s;
+        if (sqlite3_value_type(v) == SQLITE_INTEGER) {
+            // An integer's bytes, most significant first, in the width of its type.
+            int64_t x = sqlite3_value_int64(v);
+            int width = src && src->isInteger() ? src->length : 4;
+            for (int k = width - 1; k >= 0; --k)
+                s += char(uint8_t(uint64_t(x) >> (8 * k)));
+        } else {
+            s = text(v);
+        }
+        if (t->code == SqlType::Binary && s.size() < size_t(t->length))
+            s.append(size_t(t->length) - s.size(), '\0');
+        if (s.size() > size_t(t->length))
+            s.resize(size_t(t->length));
         sqlite3_result_blob(c, s.data(), int(s.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    if (sqlite3_value_type(v) == SQLITE_BLOB && t->isNumeric()) {
+        // Binary to a number: the bytes read most significant first.
+        const auto* p = static_cast<const uint8_t*>(sqlite3_value_blob(v));
+        int n = std::min(sqlite3_value_bytes(v), 8);
+        uint64_t x = 0;
+        for (int k = 0; k < n; ++k)
+            x = (x << 8) | p[k];
+        sqlite3_result_int64(c, int64_t(x));
         return;
     }
     bool isInt = false;
