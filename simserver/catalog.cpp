@@ -511,14 +511,14 @@ void createSystemTables(sqlite3* db, const std::string& schema, bool master) {
             ddl += (i ? ", " : "") + sqliteColumnSql(cols[i]);
         execSql(db, ddl + ")");
     }
+    // Key columns of indexes, in order; Sybase keeps them encoded in sysindexes.keys1.
+    execSql(db, "CREATE TABLE IF NOT EXISTS " + q +
+                    ".sim_indexkeys (id int, indid int, keyno int, colid int)");
     // Record them in the catalog once.
     Stmt have(db, "select count(*) from " + q + ".sysobjects");
     have.step();
     if (have.i(0) > 0)
         return;
-    // Key columns of indexes, in order; Sybase keeps them encoded in sysindexes.keys1.
-    execSql(db, "CREATE TABLE IF NOT EXISTS " + q +
-                    ".sim_indexkeys (id int, indid int, keyno int, colid int)");
     execSql(db, "CREATE INDEX IF NOT EXISTS " + q + ".sysobjects_name ON sysobjects(name)");
     execSql(db, "CREATE INDEX IF NOT EXISTS " + q + ".syscolumns_id ON syscolumns(id, colid)");
     execSql(db, "CREATE INDEX IF NOT EXISTS " + q + ".syscomments_id ON syscomments(id)");

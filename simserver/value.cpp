@@ -86,8 +86,9 @@ Int128 scaledFrom(const Value& v, int scale, bool& ok) {
     }
     case Value::Real: {
         // Money and most numerics fit a double's exact range once scaled: skip the text form.
-        if (scale <= 9 && std::fabs(v.r) < 1e15 / std::pow(10.0, scale))
-            return Int128(std::llround(v.r * std::pow(10.0, scale)));
+        static const double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+        if (scale <= 9 && std::fabs(v.r) < 1e15 / powers[scale])
+            return Int128(std::llround(v.r * powers[scale]));
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.*f", std::min(scale, 30), v.r);
         if (parseScaled(buf, scale, out))
