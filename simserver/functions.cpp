@@ -923,75 +923,46 @@ std::string formatDateTime(const std::string& stored, int style) {
     const char* ampm = d->hour < 12 ? "AM" : "PM";
     int yy = d->year % 100;
     const char* mon = kMonths[d->month - 1];
-    switch (style) {
-    case 1:
-        std::snprintf(buf, sizeof buf, "%02d/%02d/%02d", d->month, d->day, yy);
-        break;
-    case 101:
-        std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", d->month, d->day, d->year);
-        break;
-    case 2:
-        std::snprintf(buf, sizeof buf, "%02d.%02d.%02d", yy, d->month, d->day);
-        break;
-    case 102:
-        std::snprintf(buf, sizeof buf, "%04d.%02d.%02d", d->year, d->month, d->day);
-        break;
-    case 3:
-        std::snprintf(buf, sizeof buf, "%02d/%02d/%02d", d->day, d->month, yy);
-        break;
-    case 103:
-        std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", d->day, d->month, d->year);
-        break;
-    case 4:
-        std::snprintf(buf, sizeof buf, "%02d.%02d.%02d", d->day, d->month, yy);
-        break;
-    case 104:
-        std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", d->day, d->month, d->year);
-        break;
-    case 5:
-        std::snprintf(buf, sizeof buf, "%02d-%02d-%02d", d->day, d->month, yy);
-        break;
-    case 105:
-        std::snprintf(buf, sizeof buf, "%02d-%02d-%04d", d->day, d->month, d->year);
-        break;
+    // Styles 1-12 give two-digit years, 101-112 the same layouts with four.
+    int base = style > 100 ? style - 100 : style;
+    bool fullYear = style > 100;
+    char year[8];
+    std::snprintf(year, sizeof year, fullYear ? "%04d" : "%02d", fullYear ? d->year : yy);
+    struct Numeric {
+        int style;
+        char order[4]; // m, d, y
+        const char* sep;
+    };
+    static const Numeric numeric[] = {{1, "mdy", "/"},  {2, "ymd", "."}, {3, "dmy", "/"},
+                                      {4, "dmy", "."},  {5, "dmy", "-"}, {10, "mdy", "-"},
+                                      {11, "ymd", "/"}, {12, "ymd", ""}};
+    for (const auto& n : numeric) {
+        if (n.style != base)
+            continue;
+        std::string out;
+        for (int k = 0; k < 3; ++k) {
+            char part[8];
+            if (n.order[k] == 'y')
+                std::snprintf(part, sizeof part, "%s", year);
+            else
+                std::snprintf(part, sizeof part, "%02d", n.order[k] == 'm' ? d->month : d->day);
+            out += (k ? n.sep : "") + std::string(part);
+        }
+        return out;
+    }
+    switch (base) {
     case 6:
-        std::snprintf(buf, sizeof buf, "%02d %s %02d", d->day, mon, yy);
-        break;
-    case 106:
-        std::snprintf(buf, sizeof buf, "%02d %s %04d", d->day, mon, d->year);
+        std::snprintf(buf, sizeof buf, "%02d %s %s", d->day, mon, year);
         break;
     case 7:
-        std::snprintf(buf, sizeof buf, "%s %02d, %02d", mon, d->day, yy);
-        break;
-    case 107:
-        std::snprintf(buf, sizeof buf, "%s %02d, %04d", mon, d->day, d->year);
+        std::snprintf(buf, sizeof buf, "%s %02d, %s", mon, d->day, year);
         break;
     case 8:
-    case 108:
         std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", d->hour, d->minute, d->second);
         break;
     case 9:
-    case 109:
         std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d:%02d:%03d%s", mon, d->day, d->year,
                       h12, d->minute, d->second, d->millis, ampm);
-        break;
-    case 10:
-        std::snprintf(buf, sizeof buf, "%02d-%02d-%02d", d->month, d->day, yy);
-        break;
-    case 110:
-        std::snprintf(buf, sizeof buf, "%02d-%02d-%04d", d->month, d->day, d->year);
-        break;
-    case 11:
-        std::snprintf(buf, sizeof buf, "%02d/%02d/%02d", yy, d->month, d->day);
-        break;
-    case 111:
-        std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", d->year, d->month, d->day);
-        break;
-    case 12:
-        std::snprintf(buf, sizeof buf, "%02d%02d%02d", yy, d->month, d->day);
-        break;
-    case 112:
-        std::snprintf(buf, sizeof buf, "%04d%02d%02d", d->year, d->month, d->day);
         break;
     default:
         std::snprintf(buf, sizeof buf, "%s %2d %04d %2d:%02d%s", mon, d->day, d->year, h12,
