@@ -1,15 +1,22 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# ostrim_add_test(NAME SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s])
-# One GoogleTest executable; each test case becomes a CTest test.
+# ostrim_add_test(NAME SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [QT])
+# One GoogleTest executable; each test case becomes a CTest test. QT: the test runs with a
+# QApplication on the offscreen platform and the scripted dialog service available.
 function(ostrim_add_test name)
-    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "QT" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
     add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+    if(T_QT)
+        target_link_libraries(${name} PRIVATE ${T_LIBS} ostrim_test_support ostrim_qt_test_main
+                                              GTest::gtest Threads::Threads)
+    else()
+        target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main
+                                              Threads::Threads)
+    endif()
     gtest_discover_tests(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
                          DISCOVERY_TIMEOUT 60)
 endfunction()

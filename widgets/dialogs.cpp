@@ -1,0 +1,106 @@
+#include "dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QThread>
+
+namespace ostrim {
+
+namespace {
+
+// The real dialogs, parented to the active window.
+class QtDialogs final : public DialogService {
+public:
+    QMessageBox::StandardButton message(const QString& text, const QString& caption,
+                                        QMessageBox::Icon icon,
+                                        QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton) override {
+        QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
+        if (defaultButton != QMessageBox::NoButton)
+            box.setDefaultButton(defaultButton);
+        return QMessageBox::StandardButton(box.exec());
+    }
+    int exec(QDialog& dialog) override { return dialog.exec(); }
+    QString openFileName(const QString& caption, const QString& dir,
+                         const QString& filter) override {
+        return QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, dir, filter);
+    }
+    QString saveFileName(const QString& caption, const QString& dir,
+                         const QString& filter) override {
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, dir, filter);
+    }
+    bool chooseFont(QFont& font, const QString& caption) override {
+        bool ok = false;
+        QFont chosen = QFontDialog::getFont(&ok, font, QApplication::activeWindow(), caption);
+        if (ok)
+            font = chosen;
+        return ok;
+    }
+    bool choosePrinter(QPrinter& printer, const QString& caption) override {
+        QPrintDialog dialog(&printer, QApplication::activeWindow());
+        dialog.setWindowTitle(caption);
+        return dialog.exec() == QDialog::Accepted;
+    }
+};
+
+QtDialogs s_real;
+DialogService* s_service = &s_real;
+
+} // namespace
+
+namespace Dialogs {
+
+DialogService& current() {
+    return *s_service;
+}
+
+void install(DialogService* service) {
+    s_service = service ? service : &s_real;
+}
+
+QMessageBox::StandardButton message(const QString& text, const QString& caption,
+                                    QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton) {
+    return s_service->message(text, caption, icon, buttons, defaultButton);
+}
+
+int exec(QDialog& dialog) {
+    return s_service->exec(dialog);
+}
+
+QString openFileName(const QString& caption, const QString& dir, const QString& filter) {
+    return s_service->openFileName(caption, dir, filter);
+}
+
+QString saveFileName(const QString& caption, const QString& dir, const QString& filter) {
+    return s_service->saveFileName(caption, dir, filter);
+}
+
+bool chooseFont(QFont& font, const QString& caption) {
+    return s_service->chooseFont(font, caption);
+}
+
+bool choosePrinter(QPrinter& printer, const QString& caption) {
+    return s_service->choosePrinter(printer, caption);
+}
+
+void postMessage(const QString& text, const QString& caption, QMessageBox::Icon icon) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    if (QThread::currentThread() == app->thread()) {
+        message(text, caption, icon);
+        return;
+    }
+    // Queued: runs on the GUI thread in posting order.
+    QMetaObject::invokeMethod(
+        app, [text, caption, icon] { message(text, caption, icon); }, Qt::QueuedConnection);
+}
+
+} // namespace Dialogs
+
+} // namespace ostrim
