@@ -16,7 +16,7 @@ namespace {
 void SimServerEnvironment::SetUp() {
     initDbLib();
     try {
-        auto server = std::make_unique<SimServer>();
+        auto server = std::make_unique<SimServer>(serverArguments());
         server->start();
         s_server = std::move(server);
     } catch (const std::exception& e) {
@@ -31,6 +31,13 @@ void SimServerEnvironment::TearDown() {
         // A server that crashes or hangs on SIGTERM is a fault worth a failure of its own.
         EXPECT_EQ(code, 0) << "ostrim-simserver did not stop cleanly on SIGTERM";
     }
+}
+
+std::vector<std::string>& SimServerEnvironment::serverArguments() {
+    // A function-local static is constructed on first use, whatever the order in which the
+    // translation units are initialised.
+    static std::vector<std::string> arguments;
+    return arguments;
 }
 
 SimServer& SimServerEnvironment::server() {

@@ -4,6 +4,8 @@
 #include "simserver_fixture.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 // sybdb.h defines FAIL and SUCCEED as return codes; the build turns off GoogleTest's macros of
 // the same names (GTEST_DONT_DEFINE_FAIL/SUCCEED), so tests write GTEST_FAIL() instead.
@@ -20,6 +22,10 @@ public:
 
     // The running shared server; fails the calling test when it could not be started.
     static SimServer& server();
+
+    // Extra command-line arguments for the shared server (e.g. "--demo"). A test binary sets
+    // them from a namespace-scope initialiser, before GoogleTest runs SetUp; the default is none.
+    static std::vector<std::string>& serverArguments();
 
 private:
     static std::unique_ptr<SimServer> s_server;

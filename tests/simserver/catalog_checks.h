@@ -1,0 +1,130 @@
+#pragma once
+
+// Small helpers shared by the catalogue tests: run a batch that must succeed, read column 1 of
+// every row the way the workbench fills its lists, and take object texts from the demo scripts.
+
+#include "dblib_client.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace ostrim::test {
+
+using Names = std::vector<std::string>;
+
+// NULL and an empty string both read as the empty text, as in the workbench.
+inline std::string text(const Value& v) {
+    return v ? *v : std::string();
+}
+
+inline std::string rtrim(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\n' || s.back() == '\r')) {
+        s.pop_back();
+    }
+    return s;
+}
+
+inline std::string trim(std::string s) {
+    s = rtrim(std::move(s));
+    const size_t start = s.find_first_not_of(' ');
+    return start == std::string::npos ? std::string() : s.substr(start);
+}
+
+// Errors (severity above 10) that the server sent to this connection, one per line.
+inline std::string errorsOf(DBPROCESS* dbproc) {
+    std::string out;
+    for (const auto& m : MessageLog::messagesFor(dbproc)) {
+        if (m.severity > 10) {
+            out += "Msg " + std::to_string(m.number) + ": " + m.text + "\n";
+        }
+    }
+    return out;
+}
+
+// A batch that must run without any error message.
+inline BatchResult run(DBPROCESS* dbproc, const std::string& sql) {
+    MessageLog::clear();
+    BatchResult r = exec(dbproc, sql);
+    EXPECT_EQ(r.sqlRc, SUCCEED) << sql << "\n" << MessageLog::dump();
+    EXPECT_EQ(errorsOf(dbproc), "") << sql;
+    EXPECT_FALSE(r.dead) << sql;
+    return r;
+}
+
+// Column 1 of every row of every result set (a list fill).
+inline Names column1(const BatchResult& r) {
+    Names out;
+    for (const ResultSet* set : r.rowResults()) {
+        for (const Row& row : set->rows) {
+            out.push_back(row.empty() ? std::string() : text(row[0]));
+        }
+    }
+    return out;
+}
+
+inline Names list(DBPROCESS* dbproc, const std::string& sql) {
+    return column1(run(dbproc, sql));
+}
+
+inline Names sorted(Names n) {
+    std::sort(n.begin(), n.end());
+    return n;
+}
+
+// Column 1 of every row joined with nothing between, as object text is read back.
+inline std::string joined(const BatchResult& r) {
+    std::string out;
+    for (const std::string& piece : column1(r)) {
+        out += piece;
+    }
+    return out;
+}
+
+inline std::string readTextFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The batch of a script (batches end at a line "go") that creates the named object, from its
+// "create" keyword to its last character: the text the catalogue must keep.
+inline std::string createTextInScript(const std::string& path, const std::string& kind,
+                                      const std::string& name) {
+    const std::string script = readTextFile(path);
+    std::istringstream lines(script);
+    std::string line, batch;
+    std::vector<std::string> batches;
+    while (std::getline(lines, line)) {
+        if (rtrim(line) == "go") {
+            batches.push_back(batch);
+            batch.clear();
+        } else {
+            batch += line + "\n";
+        }
+    }
+    batches.push_back(batch);
+    const std::string head = "create " + kind + " " + name;
+    for (const std::string& b : batches) {
+        const size_t at = b.find(head);
+        if (at == std::string::npos) {
+            continue;
+        }
+        const char after = at + head.size() < b.size() ? b[at + head.size()] : '\n';
+        if (after == ' ' || after == '\n') {
+            return rtrim(b.substr(at));
+        }
+    }
+    throw std::runtime_error("no '" + head + "' in " + path);
+}
+
+} // namespace ostrim::test
