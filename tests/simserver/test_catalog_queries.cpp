@@ -9,10 +9,16 @@
 #include "simserver_environment.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <regex>
 #include <thread>
+#include <tuple>
 
+#ifndef OSTRIM_SQL_DIR
+#error "OSTRIM_SQL_DIR must name sql/"
+#endif
 #ifndef OSTRIM_DEMO_SCRIPT_DIR
 #error "OSTRIM_DEMO_SCRIPT_DIR must name simserver/scripts"
 #endif
@@ -715,6 +721,101 @@ TEST_F(Devices, PagesPerMegabyteAndDeviceNumberComeFromSptValues) {
                   Names{vdevno})
             << device;
     }
+}
+
+// --- The program's server-side procedures, installed from sql/ with FreeTDS's bsqldb --------
+
+class ServerProcedureScripts : public DemoTest {};
+
+struct ToolOutput {
+    int status = -1;
+    std::string text;
+};
+
+// bsqldb on one script file, stdout and stderr together.
+ToolOutput bsqldb(const std::string& host, const std::string& db, const std::string& file) {
+    ::setenv("TDSVER", "5.0", 1);
+    ::setenv("LC_ALL", "C", 1);
+    const std::string cmd =
+        "bsqldb -S " + host + " -U sa -P '' -D " + db + " -i '" + file + "' 2>&1";
+    ToolOutput out;
+    FILE* pipe = ::popen(cmd.c_str(), "r");
+    if (!pipe) {
+        return out;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) {
+        out.text.append(buf, n);
+    }
+    out.status = ::pclose(pipe);
+    return out;
+}
+
+TEST_F(ServerProcedureScripts, InstallThroughBsqldbThenCallInTheWorkbenchShape) {
+    const std::string dir = OSTRIM_SQL_DIR;
+    for (const std::string name :
+         {"sp_ostrim_get_index", "sp_ostrim_get_user_type", "sp_ostrim_who"}) {
+        SCOPED_TRACE(name);
+        // Each script drops the procedure the server installed at start and creates it again.
+        const ToolOutput run1 = bsqldb(host(), "master", dir + "/" + name + ".sql");
+        EXPECT_EQ(run1.status, 0) << run1.text;
+        EXPECT_EQ(run1.text.find("Msg "), std::string::npos) << run1.text;
+        Connection c = open("master");
+        ASSERT_TRUE(c);
+        EXPECT_EQ(list(c.get(), "select type from sysobjects where name = \"" + name + "\""),
+                  Names{"P "});
+        EXPECT_EQ(joined(run(c.get(), "select text from syscomments where id = object_id(\"" +
+                                          name + "\")")),
+                  createTextInScript(dir + "/" + name + ".sql", "procedure", name));
+    }
+
+    Connection c = open("ostrimdemo");
+    ASSERT_TRUE(c);
+    DBPROCESS* p = c.get();
+    // Index: one result set, one row, at least four columns.
+    for (const auto& [call, head, keys, segment] :
+         std::vector<std::tuple<std::string, std::string, std::string, std::string>>{
+             {"sp_ostrim_get_index titles,titleidind",
+              "create unique clustered index titleidind on titles", "title_id", "on default"},
+             {"sp_ostrim_get_index titles,titleind", "create nonclustered index titleind on titles",
+              "title", "on fastseg"},
+             {"sp_ostrim_get_index titleauthor,taind",
+              "create unique clustered index taind on titleauthor", "au_id, title_id",
+              "on default"}}) {
+        SCOPED_TRACE(call);
+        const BatchResult r = run(p, call);
+        ASSERT_EQ(r.rowResults().size(), 1u);
+        const ResultSet& set = *r.rowResults()[0];
+        ASSERT_EQ(set.rows.size(), 1u);
+        ASSERT_GE(set.rows[0].size(), 4u);
+        EXPECT_EQ(rtrim(text(set.rows[0][0])), head);
+        EXPECT_EQ(trim(text(set.rows[0][1])), keys);
+        EXPECT_EQ(trim(text(set.rows[0][2])), "");
+        EXPECT_EQ(trim(text(set.rows[0][3])), segment);
+    }
+    // User type: rows in column 1, one result set.
+    const BatchResult type = run(p, "sp_ostrim_get_user_type phone_t");
+    EXPECT_EQ(type.rowResults().size(), 1u);
+    EXPECT_EQ(column1(type),
+              (Names{"Type: varchar(20)", "Nulls: null", "Default: none", "Rule: none"}));
+    // Processes: one result set, seven columns in the classic sp_who order.
+    const BatchResult who = run(p, "execute sp_ostrim_who");
+    ASSERT_EQ(who.rowResults().size(), 1u);
+    Names columns;
+    for (const std::string& n : who.rowResults()[0]->columnNames) {
+        columns.push_back(trim(n));
+    }
+    EXPECT_EQ(columns, (Names{"spid", "status", "loginame", "hostname", "blk", "dbname", "cmd"}));
+    bool mine = false;
+    for (const Row& row : who.rowResults()[0]->rows) {
+        if (trim(text(row[0])) == std::to_string(dbspid(p))) {
+            mine = true;
+            EXPECT_EQ(trim(text(row[2])), "sa");
+            EXPECT_EQ(trim(text(row[5])), "ostrimdemo");
+        }
+    }
+    EXPECT_TRUE(mine);
 }
 
 } // namespace
