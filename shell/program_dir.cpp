@@ -1,0 +1,51 @@
+#include "program_dir.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace ostrim {
+
+QString resolveProgramDirectory(const ProgramDirInputs& inputs) {
+    if (!inputs.ostrimHome.isEmpty())
+        return QDir::cleanPath(inputs.ostrimHome);
+    if (!inputs.executableDir.isEmpty() &&
+        QFileInfo::exists(QDir(inputs.executableDir).filePath(QString::fromLatin1(ConfigFileName))))
+        return QDir::cleanPath(inputs.executableDir);
+    // The XDG base directory rules ignore a relative value.
+    const QString configHome = QDir::isAbsolutePath(inputs.xdgConfigHome)
+                                   ? inputs.xdgConfigHome
+                                   : QDir(inputs.home).filePath(QStringLiteral(".config"));
+    return QDir::cleanPath(QDir(configHome).filePath(QStringLiteral("ostrim")));
+}
+
+ProgramDirInputs currentProgramDirInputs() {
+    ProgramDirInputs inputs;
+    inputs.ostrimHome = qEnvironmentVariable("OSTRIM_HOME");
+    inputs.xdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    inputs.home = QDir::homePath();
+    // Without an application object (plain unit tests) the kernel still knows the executable.
+    inputs.executableDir =
+        QCoreApplication::instance()
+            ? QCoreApplication::applicationDirPath()
+            : QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    return inputs;
+}
+
+QString programDirectory() {
+    const QString directory = resolveProgramDirectory(currentProgramDirInputs());
+    QDir().mkpath(directory);
+    return directory;
+}
+
+QString resolveInDirectory(const QString& directory, const QString& name) {
+    if (name.isEmpty() || QDir::isAbsolutePath(name))
+        return name;
+    return QDir(directory).filePath(name);
+}
+
+QString programFilePath(const QString& name) {
+    return resolveInDirectory(programDirectory(), name);
+}
+
+} // namespace ostrim

@@ -1,0 +1,50 @@
+#pragma once
+// Whole-file reading and crash-safe rewriting for the program's own files, and the line form
+// they share.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QIODevice;
+
+namespace ostrim {
+
+// The outcome of a file operation: success, or the file layer's error message for the window
+// to show. This layer never shows anything itself.
+class [[nodiscard]] IoResult {
+public:
+    static IoResult success() { return IoResult(); }
+    static IoResult failure(const QString& message, const QString& fileName);
+
+    bool ok() const { return m_ok; }
+    explicit operator bool() const { return m_ok; }
+    // The file layer's text, e.g. "Permission denied".
+    const QString& message() const { return m_message; }
+    const QString& fileName() const { return m_fileName; }
+
+private:
+    bool m_ok = true;
+    QString m_message;
+    QString m_fileName;
+};
+
+// Writes through a temporary file in the target's directory that replaces the target only when
+// everything was written, so a crash, a full disk or a failing writer leaves the old file as it
+// was. The writer returns false to abandon the write.
+IoResult writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& writer);
+IoResult writeFileSafely(const QString& path, const QByteArray& contents);
+
+// Reads the whole file; a missing file is first created empty.
+IoResult readFileCreatingIfMissing(const QString& path, QByteArray& contents);
+
+// The files hold single-byte text; Latin-1 maps every byte to one character and back, so any
+// old file reads and rewrites unchanged. Characters outside Latin-1 are written as "?".
+// Lines may end with LF or CRLF when read; a final line break adds no empty line.
+QStringList splitLines(const QByteArray& bytes);
+// Every line is ended by CRLF.
+QByteArray joinLines(const QStringList& lines);
+
+} // namespace ostrim

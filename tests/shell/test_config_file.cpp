@@ -1,0 +1,211 @@
+#include "config_file.h"
+#include "recent_files.h"
+
+#include "file_helpers.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace ostrim {
+namespace {
+
+class ConfigFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    QString path() const { return m_dir.filePath("Ostrim.Ini"); }
+
+    QTemporaryDir m_dir;
+};
+
+// Every value different from its default.
+OstrimConfig changedConfig() {
+    OstrimConfig config;
+    config.DefaultDir = "/home/u/sql/";
+    config.LastUser = "sa";
+    config.LastDbName = "pubs2";
+    config.LastServerName = "SYBASE";
+    config.HistoryFile = "/tmp/other.his";
+    config.ShowPlan = true;
+    config.NoExec = true;
+    config.CheckSyntax = true;
+    config.ShowIo = true;
+    config.ShowTime = true;
+    config.ArithAbort = true;
+    config.ArithIgnore = true;
+    config.ShowNonAnsi = true;
+    config.ExecSelected = false;
+    config.BackgroundProcess = false;
+    config.SeperateDBProc = false;
+    config.AppendGo = true;
+    config.AppendPaste = false;
+    config.OpenNewWindow = true;
+    config.PasteCREATE = true;
+    config.PasteDROP = true;
+    config.RichText = true;
+    config.TextForeGroundColor = 255;
+    config.TextBackGroundColor = 8421504;
+    config.ProcessesDelay = 12;
+    config.ProcessesSProc = "sp_who2";
+    return config;
+}
+
+TEST_F(ConfigFileTest, MissingFileGivesTheDefaults) {
+    OstrimConfig config = changedConfig();
+    RecentFiles recent;
+    recent.add("/a.sql");
+    read_ini(path(), config, recent);
+
+    EXPECT_EQ(config, OstrimConfig());
+    EXPECT_EQ(recent.count(), 0);
+    // The defaults as the file's users expect them.
+    EXPECT_EQ(config.HistoryFile, QString("Ostrim.his"));
+    EXPECT_TRUE(config.ExecSelected && config.BackgroundProcess && config.SeperateDBProc &&
+                config.AppendPaste);
+    EXPECT_EQ(config.TextForeGroundColor, 0);
+    EXPECT_EQ(config.TextBackGroundColor, 16777215);
+    EXPECT_EQ(config.ProcessesDelay, 5);
+    EXPECT_EQ(config.ProcessesSProc, QString("sp_who"));
+    EXPECT_FALSE(QFile::exists(path()));
+}
+
+TEST_F(ConfigFileTest, FreshFileHoldsEveryKeyInOrder) {
+    RecentFiles recent;
+    recent.add("/sql/a.sql");
+    recent.add("/sql/b.sql");
+    ASSERT_TRUE(write_ini(path(), changedConfig(), recent));
+    EXPECT_EQ(test::readBytes(path()), QByteArray("[Run]\r\n"
+                                                  "LastUser=sa\r\n"
+                                                  "LastDbName=pubs2\r\n"
+                                                  "LastServerName=SYBASE\r\n"
+                                                  "DefaultDir=/home/u/sql/\r\n"
+                                                  "HistoryFile=/tmp/other.his\r\n"
+                                                  "History1=/sql/a.sql\r\n"
+                                                  "History2=/sql/b.sql\r\n"
+                                                  "\r\n"
+                                                  "[Config]\r\n"
+                                                  "ShowPlan=1\r\n"
+                                                  "NoExec=1\r\n"
+                                                  "CheckSyntax=1\r\n"
+                                                  "ShowIo=1\r\n"
+                                                  "ShowTime=1\r\n"
+                                                  "ArithAbort=1\r\n"
+                                                  "ArithIgnore=1\r\n"
+                                                  "ShowNonAnsi=1\r\n"
+                                                  "ExecSelected=0\r\n"
+                                                  "BackgroundProcess=0\r\n"
+                                                  "Appendgo=1\r\n"
+                                                  "AppendPaste=0\r\n"
+                                                  "OpenNewWindow=1\r\n"
+                                                  "PasteCREATE=1\r\n"
+                                                  "PasteDROP=1\r\n"
+                                                  "ProcessesDelay=12\r\n"
+                                                  "ProcessesSProc=sp_who2\r\n"
+                                                  "SeperateDBProc=0\r\n"
+                                                  "RichText=1\r\n"
+                                                  "TextForeGroundColor=255\r\n"
+                                                  "TextBackGroundColor=8421504\r\n"));
+}
+
+TEST_F(ConfigFileTest, WrittenValuesReadBack) {
+    RecentFiles written;
+    for (int i = 1; i <= RecentFiles::Capacity; ++i)
+        written.add(QString("/sql/f%1.sql").arg(i));
+    ASSERT_TRUE(write_ini(path(), changedConfig(), written));
+
+    OstrimConfig config;
+    RecentFiles recent;
+    read_ini(path(), config, recent);
+    EXPECT_EQ(config, changedConfig());
+    EXPECT_EQ(recent.names(), written.names());
+}
+
+TEST_F(ConfigFileTest, AppendgoSpellingAndAnyCaseAreReadAsAppendGo) {
+    OstrimConfig config;
+    RecentFiles recent;
+    test::writeBytes(path(), "[config]\r\nAppendgo=1\r\nAPPENDPASTE=0\r\nrichtext=2\r\n");
+    read_ini(path(), config, recent);
+    EXPECT_TRUE(config.AppendGo);
+    EXPECT_FALSE(config.AppendPaste);
+    EXPECT_TRUE(config.RichText); // any non-zero integer
+
+    // Rewriting keeps the one line of the file, whatever its spelling.
+    config.AppendGo = false;
+    ASSERT_TRUE(write_ini(path(), config, recent));
+    const QByteArray bytes = test::readBytes(path());
+    EXPECT_TRUE(bytes.contains("\r\nAppendgo=0\r\n"));
+    EXPECT_TRUE(bytes.contains("\r\nAPPENDPASTE=0\r\n"));
+    EXPECT_EQ(bytes.toLower().count("append"), 2);
+}
+
+TEST_F(ConfigFileTest, RecentFilesWithGapsArePackedAndOldSlotsStay) {
+    test::writeBytes(path(), "[Run]\r\nHistory2=/sql/two.sql\r\nHistory5=/sql/five.sql\r\n");
+    OstrimConfig config;
+    RecentFiles recent;
+    read_ini(path(), config, recent);
+    EXPECT_EQ(recent.count(), 2);
+    EXPECT_EQ(recent.slot(1), QString("/sql/two.sql"));
+    EXPECT_EQ(recent.slot(2), QString("/sql/five.sql"));
+
+    ASSERT_TRUE(write_ini(path(), config, recent));
+    const QByteArray bytes = test::readBytes(path());
+    EXPECT_TRUE(bytes.startsWith("[Run]\r\n"
+                                 "History2=/sql/five.sql\r\n"
+                                 "History5=/sql/five.sql\r\n"
+                                 "LastUser=\r\n"));
+    EXPECT_TRUE(bytes.contains("HistoryFile=Ostrim.his\r\nHistory1=/sql/two.sql\r\n"));
+
+    // Read again: the old History5 line now duplicates slot 2, and both are taken.
+    read_ini(path(), config, recent);
+    EXPECT_EQ(recent.names(), (QStringList{"/sql/two.sql", "/sql/five.sql", "/sql/five.sql"}));
+}
+
+TEST_F(ConfigFileTest, UnknownSectionsAndKeysArePreserved) {
+    test::writeBytes(path(), "; my settings\r\n"
+                             "[Run]\r\n"
+                             "LastUser=old\r\n"
+                             "WindowState=2\r\n"
+                             "\r\n"
+                             "[Printer]\r\n"
+                             "Name=lp0\r\n");
+    ASSERT_TRUE(write_ini(path(), changedConfig(), RecentFiles()));
+    const QByteArray bytes = test::readBytes(path());
+    EXPECT_TRUE(bytes.startsWith("; my settings\r\n[Run]\r\nLastUser=sa\r\nWindowState=2\r\n"));
+    EXPECT_TRUE(bytes.contains("\r\n[Printer]\r\nName=lp0\r\n"));
+    EXPECT_FALSE(bytes.contains("History1"));
+}
+
+TEST_F(ConfigFileTest, NamesAreCutTo30Characters) {
+    const QByteArray longName(40, 'n');
+    test::writeBytes(path(), "[Run]\r\nLastUser=" + longName + "\r\nLastDbName=" + longName +
+                                 "\r\nLastServerName=" + longName + "\r\nDefaultDir=" + longName +
+                                 "\r\n[Config]\r\nProcessesSProc=" + longName + "\r\n");
+    OstrimConfig config;
+    RecentFiles recent;
+    read_ini(path(), config, recent);
+    const QString cut(30, 'n');
+    EXPECT_EQ(config.LastUser, cut);
+    EXPECT_EQ(config.LastDbName, cut);
+    EXPECT_EQ(config.LastServerName, cut);
+    EXPECT_EQ(config.ProcessesSProc, cut);
+    EXPECT_EQ(config.DefaultDir, QString(40, 'n'));
+}
+
+TEST_F(ConfigFileTest, UnusableValuesFallBackToDefaults) {
+    test::writeBytes(path(), "[Config]\r\nProcessesDelay=soon\r\nExecSelected=\r\n");
+    OstrimConfig config = changedConfig();
+    RecentFiles recent;
+    read_ini(path(), config, recent);
+    EXPECT_EQ(config.ProcessesDelay, 5);
+    EXPECT_TRUE(config.ExecSelected);
+}
+
+TEST_F(ConfigFileTest, WriteFailureIsReported) {
+    const IoResult result =
+        write_ini(m_dir.filePath("missing/Ostrim.Ini"), OstrimConfig(), RecentFiles());
+    EXPECT_FALSE(result.ok());
+    EXPECT_FALSE(result.message().isEmpty());
+}
+
+} // namespace
+} // namespace ostrim

@@ -1,0 +1,149 @@
+#include "history_file.h"
+
+#include "file_helpers.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace ostrim {
+namespace {
+
+class HistoryFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    QString path() const { return m_dir.filePath("Ostrim.his"); }
+
+    SqlHistory readFrom(const QByteArray& bytes) {
+        test::writeBytes(path(), bytes);
+        SqlHistory history;
+        const IoResult result = read_history_file(path(), history);
+        EXPECT_TRUE(result.ok()) << result.message().toStdString();
+        return history;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(HistoryFileTest, EntriesKeepTheirLinesEachAfterALineBreak) {
+    const SqlHistory history = readFrom("#\r\n"
+                                        "select 1\r\n"
+                                        "#\r\n"
+                                        "select *\n"
+                                        "  from sysobjects\r\n"
+                                        "\r\n"
+                                        "#\r\n"
+                                        "#\r\n"
+                                        "sp_who");
+    EXPECT_EQ(history.entries(),
+              (QStringList{"\r\nselect 1", "\r\nselect *\r\n  from sysobjects\r\n", "\r\nsp_who"}));
+    EXPECT_EQ(trimHistoryText(history.entry(2)), QString("select *\r\n  from sysobjects"));
+}
+
+TEST_F(HistoryFileTest, TextBeforeTheFirstHashLineIsEntryOne) {
+    const SqlHistory history = readFrom("select 1\r\ngo\r\n#\r\nselect 2\r\n");
+    ASSERT_EQ(history.count(), 2);
+    EXPECT_EQ(history.entry(1), QString("\r\nselect 1\r\ngo"));
+    EXPECT_EQ(history.entry(2), QString("\r\nselect 2"));
+}
+
+TEST_F(HistoryFileTest, HashLineWithTextEndsTheEntryAndItsTextIsDropped) {
+    const SqlHistory history = readFrom("#1\r\nselect 1\r\n# entry two\r\nselect 2\r\n"
+                                        " # not a separator\r\n");
+    EXPECT_EQ(history.entries(),
+              (QStringList{"\r\nselect 1", "\r\nselect 2\r\n # not a separator"}));
+}
+
+TEST_F(HistoryFileTest, WritesAHashLineThenTheTrimmedEntry) {
+    SqlHistory history;
+    history.assign({"\r\n  select 1\r\n\t", "select *\r\nfrom t", " \r\n"});
+    ASSERT_TRUE(write_history_file(path(), history));
+    EXPECT_EQ(test::readBytes(path()), QByteArray("#\r\n"
+                                                  "select 1\r\n"
+                                                  "#\r\n"
+                                                  "select *\r\nfrom t\r\n"
+                                                  "#\r\n"
+                                                  "\r\n"));
+
+    // Read back, each entry is the written text after a line break, blank entry included.
+    SqlHistory reread;
+    ASSERT_TRUE(read_history_file(path(), reread));
+    EXPECT_EQ(reread.entries(), (QStringList{"\r\nselect 1", "\r\nselect *\r\nfrom t", "\r\n"}));
+}
+
+TEST_F(HistoryFileTest, AtMost99EntriesAreLoadedAndWrittenBack) {
+    QByteArray bytes;
+    for (int i = 1; i <= 150; ++i)
+        bytes += "#\r\nselect " + QByteArray::number(i) + "\r\n";
+    const SqlHistory history = readFrom(bytes);
+    ASSERT_EQ(history.count(), HistoryLoadLimit);
+    EXPECT_EQ(history.entry(1), QString("\r\nselect 1"));
+    EXPECT_EQ(history.entry(99), QString("\r\nselect 99"));
+
+    ASSERT_TRUE(write_history_file(path(), history));
+    const QByteArray written = test::readBytes(path());
+    EXPECT_EQ(written.count("#\r\n"), 99);
+    EXPECT_TRUE(written.endsWith("#\r\nselect 99\r\n"));
+}
+
+TEST_F(HistoryFileTest, PendingTextAtTheEndCountsTowardsTheLimit) {
+    QByteArray bytes;
+    for (int i = 1; i <= 99; ++i)
+        bytes += "#\r\nselect " + QByteArray::number(i) + "\r\n";
+    bytes += "#\r\nselect 100\r\n";
+    EXPECT_EQ(readFrom(bytes).count(), 99);
+}
+
+TEST_F(HistoryFileTest, MissingFileIsCreatedEmpty) {
+    SqlHistory history;
+    history.assign({"old"});
+    ASSERT_TRUE(read_history_file(path(), history));
+    EXPECT_EQ(history.count(), 0);
+    EXPECT_TRUE(QFile::exists(path()));
+    EXPECT_TRUE(test::readBytes(path()).isEmpty());
+
+    // Clearing the history leaves an empty file.
+    test::writeBytes(path(), "#\r\nselect 1\r\n");
+    ASSERT_TRUE(write_history_file(path(), SqlHistory()));
+    EXPECT_TRUE(test::readBytes(path()).isEmpty());
+}
+
+TEST_F(HistoryFileTest, FileInAMissingDirectoryIsAnErrorAndChangesNothing) {
+    const QString bad = m_dir.filePath("nowhere/Ostrim.his");
+    SqlHistory history;
+    history.assign({"kept"});
+    const IoResult readResult = read_history_file(bad, history);
+    EXPECT_FALSE(readResult.ok());
+    EXPECT_FALSE(readResult.message().isEmpty());
+    EXPECT_EQ(history.entries(), QStringList{"kept"});
+
+    const IoResult writeResult = write_history_file(bad, history);
+    EXPECT_FALSE(writeResult.ok());
+    EXPECT_EQ(writeResult.fileName(), bad);
+}
+
+TEST(SqlHistory, HoldsAtMost100NewestFirst) {
+    SqlHistory history;
+    for (int i = 1; i <= 101; ++i)
+        history.insertFirst(QString::number(i));
+    ASSERT_EQ(history.count(), SqlHistory::Capacity);
+    EXPECT_EQ(history.entry(1), QString("101"));
+    EXPECT_EQ(history.entry(100), QString("2"));
+    EXPECT_TRUE(history.entry(101).isEmpty());
+
+    QStringList many;
+    for (int i = 0; i < 120; ++i)
+        many << QString::number(i);
+    history.assign(many);
+    EXPECT_EQ(history.entries(), many.mid(0, 100));
+}
+
+TEST(SqlHistory, TrimRemovesBlanksAndControlCharactersAtBothEnds) {
+    EXPECT_EQ(trimHistoryText(QString("\r\n\t \x01select\t1 \r\n\x1f")), QString("select\t1"));
+    EXPECT_EQ(trimHistoryText(" \r\n "), QString());
+    // A non-breaking space is text.
+    EXPECT_EQ(trimHistoryText(QString(QChar(0xA0)) + "x"), QString(QChar(0xA0)) + "x");
+}
+
+} // namespace
+} // namespace ostrim

@@ -1,0 +1,109 @@
+#include "profile_file.h"
+
+#include "file_helpers.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace ostrim {
+namespace {
+
+TEST(ProfileFile, NamesCompareWithoutCaseAndTheFirstMatchCounts) {
+    const ProfileFile profile = ProfileFile::fromBytes("[Run]\r\n"
+                                                       "LastUser = sa \r\n"
+                                                       "lastuser=second\r\n"
+                                                       "[CONFIG]\r\n"
+                                                       "AppendGo=1\r\n"
+                                                       "[config]\r\n"
+                                                       "NoExec=1\r\n");
+    EXPECT_EQ(profile.value("run", "LASTUSER"), QString("sa"));
+    EXPECT_TRUE(profile.readBool("Config", "appendgo", false));
+    // A second section of the same name is not searched.
+    EXPECT_FALSE(profile.value("Config", "NoExec").has_value());
+    EXPECT_FALSE(profile.value("Other", "LastUser").has_value());
+    // A key of one section is not seen in another.
+    EXPECT_FALSE(profile.value("Config", "LastUser").has_value());
+}
+
+TEST(ProfileFile, IntegersAndBooleans) {
+    const ProfileFile profile = ProfileFile::fromBytes("[S]\n"
+                                                       "one=1\n"
+                                                       "zero=0\n"
+                                                       "seven=7\n"
+                                                       "negative=-3\n"
+                                                       "colour=16777215\n"
+                                                       "word=yes\n"
+                                                       "empty=\n");
+    EXPECT_TRUE(profile.readBool("S", "one", false));
+    EXPECT_FALSE(profile.readBool("S", "zero", true));
+    EXPECT_TRUE(profile.readBool("S", "seven", false));
+    EXPECT_TRUE(profile.readBool("S", "negative", false));
+    EXPECT_EQ(profile.readInteger("S", "negative", 0), -3);
+    EXPECT_EQ(profile.readInteger("S", "colour", 0), 16777215);
+    // Not an integer, or no value: the default, as for a missing key.
+    EXPECT_TRUE(profile.readBool("S", "word", true));
+    EXPECT_FALSE(profile.readBool("S", "word", false));
+    EXPECT_EQ(profile.readInteger("S", "empty", 5), 5);
+    EXPECT_EQ(profile.readInteger("S", "missing", 5), 5);
+    // An empty string value is a value, not a missing key.
+    EXPECT_EQ(profile.readString("S", "empty", "default"), QString());
+}
+
+TEST(ProfileFile, RewriteKeepsEveryOtherLineAndItsText) {
+    const QByteArray original = "; written by hand\r\n"
+                                "[Run]\r\n"
+                                "LASTUSER=old\r\n"
+                                "Unknown = keep  me\r\n"
+                                "no equals sign here\r\n"
+                                "\r\n"
+                                "[Extra]\r\n"
+                                "Key=Value\r\n";
+    ProfileFile profile = ProfileFile::fromBytes(original);
+    profile.writeString("Run", "LastUser", "sa");
+    profile.writeString("Run", "LastDbName", "pubs2");
+    profile.writeBool("Config", "ShowPlan", true);
+    profile.writeInteger("Extra", "Number", -12);
+    EXPECT_EQ(profile.toBytes(), QByteArray("; written by hand\r\n"
+                                            "[Run]\r\n"
+                                            "LASTUSER=sa\r\n"
+                                            "Unknown = keep  me\r\n"
+                                            "no equals sign here\r\n"
+                                            "LastDbName=pubs2\r\n"
+                                            "\r\n"
+                                            "[Extra]\r\n"
+                                            "Key=Value\r\n"
+                                            "Number=-12\r\n"
+                                            "\r\n"
+                                            "[Config]\r\n"
+                                            "ShowPlan=1\r\n"));
+    // Writing the same values again changes nothing.
+    const QByteArray once = profile.toBytes();
+    profile.writeString("run", "lastuser", "sa");
+    profile.writeBool("Config", "ShowPlan", true);
+    EXPECT_EQ(profile.toBytes(), once);
+}
+
+TEST(ProfileFile, CommentLinesAreNotKeys) {
+    ProfileFile profile = ProfileFile::fromBytes("[Run]\n;LastUser=commented\n");
+    EXPECT_FALSE(profile.value("Run", "LastUser").has_value());
+    profile.writeString("Run", "LastUser", "sa");
+    EXPECT_EQ(profile.toBytes(), QByteArray("[Run]\r\n;LastUser=commented\r\nLastUser=sa\r\n"));
+}
+
+TEST(ProfileFile, SingleByteTextAndLineEndsSurviveAFileRoundTrip) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("x.ini");
+    // LF and CRLF mixed, a byte above 127, no final line break.
+    test::writeBytes(path, "[Run]\nDefaultDir=C:\\donn\xE9\x65s\r\nOther=\xFF");
+    ProfileFile profile;
+    ASSERT_TRUE(profile.load(path));
+    EXPECT_EQ(profile.value("Run", "DefaultDir"), QString::fromLatin1("C:\\donn\xE9\x65s"));
+    ASSERT_TRUE(profile.save(path));
+    EXPECT_EQ(test::readBytes(path), QByteArray("[Run]\r\nDefaultDir=C:\\donn\xE9\x65s\r\n"
+                                                "Other=\xFF\r\n"));
+}
+
+} // namespace
+} // namespace ostrim

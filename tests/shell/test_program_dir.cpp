@@ -1,0 +1,105 @@
+#include "program_dir.h"
+
+#include "file_helpers.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace ostrim {
+namespace {
+
+// Sets or unsets a variable for one test and puts the old state back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QString& value)
+        : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value.toLocal8Bit());
+    }
+    ~ScopedEnv() {
+        if (m_wasSet)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    bool m_wasSet;
+    QByteArray m_old;
+};
+
+class ProgramDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(QDir().mkpath(exeDir()));
+        ASSERT_TRUE(QDir().mkpath(home()));
+    }
+    QString exeDir() const { return m_dir.filePath("bin"); }
+    QString home() const { return m_dir.filePath("home"); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(ProgramDirTest, ChoosesByTheRulesInOrder) {
+    ProgramDirInputs inputs;
+    inputs.home = home();
+    inputs.executableDir = exeDir();
+    EXPECT_EQ(resolveProgramDirectory(inputs), home() + "/.config/ostrim");
+
+    inputs.xdgConfigHome = m_dir.filePath("xdg");
+    EXPECT_EQ(resolveProgramDirectory(inputs), m_dir.filePath("xdg/ostrim"));
+
+    // A relative XDG_CONFIG_HOME is ignored.
+    inputs.xdgConfigHome = "relative/config";
+    EXPECT_EQ(resolveProgramDirectory(inputs), home() + "/.config/ostrim");
+
+    // Only a configuration file of that exact name makes the executable's directory portable.
+    test::writeBytes(QDir(exeDir()).filePath("OSTRIM.TOOLS"), "");
+    test::writeBytes(QDir(exeDir()).filePath("ostrim.ini"), "");
+    EXPECT_EQ(resolveProgramDirectory(inputs), home() + "/.config/ostrim");
+    test::writeBytes(QDir(exeDir()).filePath("Ostrim.Ini"), "");
+    EXPECT_EQ(resolveProgramDirectory(inputs), exeDir());
+
+    inputs.ostrimHome = m_dir.filePath("chosen/");
+    EXPECT_EQ(resolveProgramDirectory(inputs), m_dir.filePath("chosen"));
+}
+
+TEST_F(ProgramDirTest, OstrimHomeIsCreatedAndHoldsTheFiles) {
+    const QString chosen = m_dir.filePath("a/b/ostrim");
+    const ScopedEnv ostrimHome("OSTRIM_HOME", chosen);
+    EXPECT_EQ(programDirectory(), chosen);
+    EXPECT_TRUE(QFileInfo(chosen).isDir());
+    EXPECT_EQ(configFilePath(), chosen + "/Ostrim.Ini");
+    EXPECT_EQ(toolsFilePath(), chosen + "/OSTRIM.TOOLS");
+}
+
+TEST_F(ProgramDirTest, XdgConfigHomeOfTheProcessIsUsed) {
+    // The test executable's directory holds no Ostrim.Ini, so the XDG rule applies.
+    ASSERT_FALSE(QFileInfo::exists(currentProgramDirInputs().executableDir + "/Ostrim.Ini"));
+    const ScopedEnv ostrimHome("OSTRIM_HOME", QString());
+    const ScopedEnv xdg("XDG_CONFIG_HOME", m_dir.filePath("xdg"));
+    EXPECT_EQ(programDirectory(), m_dir.filePath("xdg/ostrim"));
+    EXPECT_TRUE(QFileInfo(m_dir.filePath("xdg/ostrim")).isDir());
+}
+
+TEST_F(ProgramDirTest, RelativeNamesResolveInsideTheProgramDirectory) {
+    EXPECT_EQ(resolveInDirectory("/p/ostrim", "Ostrim.his"), QString("/p/ostrim/Ostrim.his"));
+    EXPECT_EQ(resolveInDirectory("/p/ostrim", "hist/my.his"), QString("/p/ostrim/hist/my.his"));
+    EXPECT_EQ(resolveInDirectory("/p/ostrim", "/var/my.his"), QString("/var/my.his"));
+
+    const ScopedEnv ostrimHome("OSTRIM_HOME", m_dir.filePath("home/ostrim"));
+    // Not the process's current directory.
+    ASSERT_NE(QDir::currentPath(), m_dir.filePath("home/ostrim"));
+    EXPECT_EQ(programFilePath("Ostrim.his"), m_dir.filePath("home/ostrim/Ostrim.his"));
+}
+
+} // namespace
+} // namespace ostrim
