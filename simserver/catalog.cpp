@@ -609,6 +609,19 @@ void dropObject(sqlite3* db, const std::string& schema, int id) {
     execSql(db, "delete from " + q + ".sysobjects where id = " + ids);
 }
 
+void addIndexRow(sqlite3* db, const std::string& schema, const std::string& name, int id, int indid,
+                 int segment, int status, int keycnt) {
+    Stmt row(db, "insert into " + quoteId(schema) +
+                     ".sysindexes (name, id, indid, doampg, ioampg, oampgtrips, status2, "
+                     "ipgtrips, first, root, distribution, usagecnt, segment, status, "
+                     "maxrowsperpage, minlen, maxlen, maxirow, keycnt, soid, csid, "
+                     "fill_factor, res_page_gap, crdate) values (?, ?, ?, 0, 0, 0, 0, 0, 0, 0, "
+                     "0, 0, ?, ?, 0, 0, 0, 0, ?, 0, 0, 0, 0, ?)");
+    row.bind(1, name).bind(2, id).bind(3, indid).bind(4, segment).bind(5, status);
+    row.bind(6, keycnt).bind(7, currentStamp(db));
+    row.step();
+}
+
 int createTable(sqlite3* db, const std::string& schema, const std::string& name,
                 const std::vector<NewColumn>& columns, const std::string& objType, int fixedId) {
     if (!fixedId) {
@@ -620,18 +633,23 @@ int createTable(sqlite3* db, const std::string& schema, const std::string& name,
     int id = addObject(db, schema, name, objType, fixedId);
     addColumns(db, schema, id, 0, columns);
     // Every table has its data row in sysindexes: indid 0 until a clustered index makes it 1.
-    Stmt row(db, "insert into " + quoteId(schema) +
-                     ".sysindexes (name, id, indid, doampg, ioampg, oampgtrips, status2, "
-                     "ipgtrips, first, root, distribution, usagecnt, segment, status, "
-                     "maxrowsperpage, minlen, maxlen, maxirow, keycnt, soid, csid, crdate) "
-                     "values (?, ?, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, ?)");
-    row.bind(1, name).bind(2, id).bind(3, currentStamp(db));
-    row.step();
+    addIndexRow(db, schema, name, id, 0, 1, 0, 0);
     return id;
 }
 
 void dropTable(sqlite3* db, const std::string& schema, const std::string& name, int id) {
     execSql(db, "DROP TABLE " + quoteId(schema) + "." + quoteId(name));
+    // Its triggers go with it.
+    std::vector<int> triggers;
+    {
+        Stmt st(db, "select id from " + quoteId(schema) +
+                        ".sysobjects where type = 'TR' and deltrig = ?");
+        st.bind(1, id);
+        while (st.step())
+            triggers.push_back(int(st.i(0)));
+    }
+    for (int trigger : triggers)
+        dropObject(db, schema, trigger);
     dropObject(db, schema, id);
 }
 
@@ -828,8 +846,15 @@ void Catalog::loadDatabases(sqlite3* master) {
     std::vector<DatabaseEntry> list;
     Stmt st(master, "select name, dbid from sysdatabases order by dbid");
     while (st.step())
-        list.push_back({st.s(0), int(st.i(1))});
+        list.push_back({st.s(0), int(st.i(1)), 0});
     std::lock_guard lock(m_mutex);
+    std::map<std::string, uint64_t> seen;
+    for (auto& d : list) {
+        auto it = m_incarnations.find(d.name);
+        d.incarnation = it != m_incarnations.end() ? it->second : m_nextIncarnation++;
+        seen[d.name] = d.incarnation;
+    }
+    m_incarnations = std::move(seen);
     m_databases = std::move(list);
 }
 
@@ -865,9 +890,7 @@ sqlite3* Catalog::openConnection() const {
     }
     sqlite3_busy_timeout(db, 60000);
     try {
-        for (const auto& d : databases())
-            execSql(db, "ATTACH DATABASE " + quoteLiteral(databasePath(d.name)) + " AS " +
-                            quoteId(d.name));
+        execSql(db, "ATTACH DATABASE " + quoteLiteral(databasePath("master")) + " AS master");
         execSql(db, "PRAGMA temp_store=MEMORY");
         createSystemTables(db, "temp", false);
     } catch (...) {

@@ -4,6 +4,7 @@
 #include "value.h"
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@ struct TableInfo {
 struct DatabaseEntry {
     std::string name;
     int dbid = 0;
+    // Changes when a database of this name is dropped and made again, so that a session
+    // never keeps using the file of a dropped one.
+    uint64_t incarnation = 0;
 };
 
 // Column of a table to create, as the catalog records it.
@@ -65,7 +69,7 @@ public:
     std::optional<DatabaseEntry> database(const std::string& name) const;
     std::optional<DatabaseEntry> databaseById(int dbid) const;
 
-    // A connection with every database attached under its own name.
+    // A connection with master attached; sessions attach other databases when they name them.
     sqlite3* openConnection() const;
 
     // Bumped by every change of any table's shape; sessions drop cached table shapes on it.
@@ -78,6 +82,8 @@ private:
     std::string m_dataDir;
     mutable std::mutex m_mutex;
     std::vector<DatabaseEntry> m_databases;
+    std::map<std::string, uint64_t> m_incarnations;
+    uint64_t m_nextIncarnation = 1;
 };
 
 // Work on one connection (a session's). db is an attached schema name.
@@ -94,6 +100,9 @@ int addObject(sqlite3* db, const std::string& schema, const std::string& name,
               const std::string& objType, int fixedId = 0);
 void addColumns(sqlite3* db, const std::string& schema, int id, int number,
                 const std::vector<NewColumn>& columns);
+// A sysindexes row: indid 0 a table's data, 1 its clustered index, 2 and up the others.
+void addIndexRow(sqlite3* db, const std::string& schema, const std::string& name, int id, int indid,
+                 int segment, int status, int keycnt);
 void addComments(sqlite3* db, const std::string& schema, int id, const std::string& text);
 // Removes an object's rows from every catalog table (not the SQLite table itself).
 void dropObject(sqlite3* db, const std::string& schema, int id);

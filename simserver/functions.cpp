@@ -715,27 +715,45 @@ void sybDbId(sqlite3_context* c, int argc, sqlite3_value** a) {
         sqlite3_result_null(c);
 }
 
+// The session's user in the current database: sa is dbo everywhere; a login without a user
+// of its own is the database's guest.
+std::string currentUserColumn(sqlite3_context* c, const char* column) {
+    std::string q = quoteId(host(c)->currentDb()), value;
+    std::string suid = std::to_string(host(c)->loginSuid());
+    if (host(c)->loginSuid() == 1)
+        lookup(c, std::string("select ") + column + " from " + q + ".sysusers where uid = 1", {},
+               value);
+    else if (!lookup(c, std::string("select ") + column + " from " + q + ".sysusers where suid = ?",
+                     {suid}, value))
+        lookup(c, std::string("select ") + column + " from " + q + ".sysusers where uid = 2", {},
+               value);
+    return value;
+}
+
 void sybUserName(sqlite3_context* c, int argc, sqlite3_value** a) {
-    std::string uid = argc && !isNull(a[0]) ? text(a[0]) : "1";
     std::string name;
-    if (lookup(c, "select name from " + quoteId(host(c)->currentDb()) + ".sysusers where uid = ?",
-               {uid}, name))
-        resultText(c, name);
+    if (argc == 0 || isNull(a[0]))
+        name = currentUserColumn(c, "name");
     else
+        lookup(c, "select name from " + quoteId(host(c)->currentDb()) + ".sysusers where uid = ?",
+               {text(a[0])}, name);
+    if (name.empty())
         sqlite3_result_null(c);
+    else
+        resultText(c, name);
 }
 
 void sybUserId(sqlite3_context* c, int argc, sqlite3_value** a) {
     std::string uid;
-    if (!argc) {
-        sqlite3_result_int(c, 1);
-        return;
-    }
-    if (lookup(c, "select uid from " + quoteId(host(c)->currentDb()) + ".sysusers where name = ?",
-               {text(a[0])}, uid))
-        sqlite3_result_int64(c, std::stoll(uid));
+    if (argc == 0)
+        uid = currentUserColumn(c, "uid");
     else
+        lookup(c, "select uid from " + quoteId(host(c)->currentDb()) + ".sysusers where name = ?",
+               {text(a[0])}, uid);
+    if (uid.empty())
         sqlite3_result_null(c);
+    else
+        sqlite3_result_int64(c, std::stoll(uid));
 }
 
 void sybSuserName(sqlite3_context* c, int argc, sqlite3_value** a) {

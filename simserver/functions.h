@@ -18,6 +18,7 @@ public:
     virtual int databaseId(const std::string& name) const = 0; // 0 when unknown
     virtual std::string databaseName(int dbid) const = 0;      // empty when unknown
     virtual std::string loginName() const = 0;
+    virtual int loginSuid() const = 0;
     virtual std::string clientHost() const = 0;
     // "set arithignore arith_overflow on": arithmetic errors give NULL without a message.
     virtual bool arithIgnore() const = 0;

@@ -222,6 +222,16 @@ std::vector<ProcessInfo> Server::processes() {
     return out;
 }
 
+bool Server::databaseInUse(const std::string& name) {
+    auto dbid = m_catalog.database(name);
+    if (!dbid)
+        return false;
+    for (const auto& p : processes())
+        if (p.dbid == dbid->dbid)
+            return true;
+    return false;
+}
+
 int Server::kill(int spid, int bySpid) {
     if (spid == bySpid)
         return 6104;

@@ -73,6 +73,8 @@ public:
     std::string version() const;
 
     std::vector<ProcessInfo> processes();
+    // True while some session has the database as its current one.
+    bool databaseInUse(const std::string& name);
     // Kills another session; returns 0 or the Sybase error number (6104 self, 6106 unknown).
     int kill(int spid, int bySpid);
 

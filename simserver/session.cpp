@@ -204,6 +204,7 @@ ProcessInfo Session::processInfo() const {
     std::lock_guard lock(m_infoMutex);
     ProcessInfo p;
     p.spid = m_spid;
+    p.suid = m_suid;
     p.status = m_command == "AWAITING COMMAND" ? "recv sleep" : "running";
     p.hostname = m_host;
     p.program = m_program;
@@ -217,19 +218,50 @@ ProcessInfo Session::processInfo() const {
 }
 
 bool Session::databaseExists(const std::string& name) const {
-    if (!m_server.catalog().database(name))
+    auto entry = m_server.catalog().database(name);
+    if (!entry)
         return false;
-    // Databases created after this connection opened are attached when first named.
-    if (!m_attached.count(name) && m_sqlite) {
-        try {
-            execSql(m_sqlite, "ATTACH DATABASE " +
-                                  quoteLiteral(m_server.catalog().databasePath(name)) + " AS " +
-                                  quoteId(name));
-        } catch (const std::exception&) {
-            return false;
-        }
-        m_attached.insert(name);
+    // Naming a database attaches it to this connection; lookups stay const to callers.
+    return const_cast<Session*>(this)->ensureAttached(*entry);
+}
+
+bool Session::ensureAttached(const DatabaseEntry& db) {
+    if (!m_sqlite)
+        return true;
+    auto it = m_attached.find(db.name);
+    if (it != m_attached.end() && it->second.incarnation == db.incarnation) {
+        it->second.lastUse = ++m_useClock;
+        return true;
     }
+    auto detach = [&](const std::string& name) {
+        if (sqlite3_exec(m_sqlite, ("DETACH DATABASE " + quoteId(name)).c_str(), nullptr, nullptr,
+                         nullptr) != SQLITE_OK)
+            return false;
+        m_attached.erase(name);
+        return true;
+    };
+    if (it != m_attached.end() && !detach(db.name)) // a dropped and re-made database
+        return false;
+    int limit = sqlite3_limit(m_sqlite, SQLITE_LIMIT_ATTACHED, -1);
+    while (int(m_attached.size()) >= limit) {
+        std::string victim;
+        uint64_t oldest = UINT64_MAX;
+        for (const auto& [name, a] : m_attached)
+            if (name != "master" && name != m_db && a.lastUse < oldest &&
+                !(m_frame && m_frame->db == name)) {
+                oldest = a.lastUse;
+                victim = name;
+            }
+        if (victim.empty() || !detach(victim))
+            return false;
+    }
+    if (sqlite3_exec(m_sqlite,
+                     ("ATTACH DATABASE " + quoteLiteral(m_server.catalog().databasePath(db.name)) +
+                      " AS " + quoteId(db.name))
+                         .c_str(),
+                     nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    m_attached[db.name] = {db.incarnation, ++m_useClock};
     return true;
 }
 
@@ -360,8 +392,8 @@ void Session::run() {
 
 void Session::openDatabase() {
     m_sqlite = m_server.catalog().openConnection();
-    for (const auto& d : m_server.catalog().databases())
-        m_attached.insert(d.name);
+    if (auto master = m_server.catalog().database("master"))
+        m_attached["master"] = {master->incarnation, 0};
     registerFunctions(m_sqlite, this);
     // Long statements look at the socket now and then, so a cancel or kill stops them.
     sqlite3_progress_handler(
@@ -391,6 +423,8 @@ std::vector<Message> Session::runScript(const std::string& script, const std::st
         m_program = "ostrim-simserver";
         openDatabase();
     }
+    if (!databaseExists(db))
+        throw std::runtime_error("database " + db + " cannot be opened");
     m_db = db;
     m_scriptErrors.clear();
     // Batches are separated by lines that hold only "go", as isql takes them.
@@ -451,8 +485,9 @@ bool Session::login(const std::vector<uint8_t>& p) {
     std::string defaultDb = "master";
     {
         sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(m_sqlite, "select password, dbname from master.syslogins where name = ?",
-                           -1, &st, nullptr);
+        sqlite3_prepare_v2(m_sqlite,
+                           "select password, dbname, suid from master.syslogins where name = ?", -1,
+                           &st, nullptr);
         StmtGuard guard(st);
         sqlite3_bind_text(st, 1, m_user.c_str(), -1, SQLITE_TRANSIENT);
         if (sqlite3_step(st) == SQLITE_ROW) {
@@ -460,6 +495,7 @@ bool Session::login(const std::vector<uint8_t>& p) {
             ok = password == (pw ? pw : "");
             if (auto* db = sqlite3_column_text(st, 1))
                 defaultDb = reinterpret_cast<const char*>(db);
+            m_suid = sqlite3_column_int(st, 2);
         }
     }
     Bytes& b = m_sock.out();
@@ -1176,6 +1212,10 @@ void Session::execDrop(const ast::Stmt& s, Frame& f) {
     for (const auto& n : s.names) {
         if (s.name == "index") {
             dropIndex(n, s.line);
+            continue;
+        }
+        if (s.name == "database") {
+            dropDatabase(n.name, s.line);
             continue;
         }
         auto [schema, name] = resolveObject(n, *this);

@@ -45,6 +45,7 @@ public:
     int databaseId(const std::string& name) const override;
     std::string databaseName(int dbid) const override;
     std::string loginName() const override { return m_user; }
+    int loginSuid() const override { return m_suid; }
     std::string clientHost() const override { return m_host; }
     bool arithIgnore() const override { return m_arithIgnore; }
 
@@ -88,6 +89,7 @@ private:
     void execCreateDatabase(const ast::Stmt& s, Frame& f);
     void execGrant(const ast::Stmt& s, Frame& f);
     void dropIndex(const ast::ObjectName& n, int line);
+    void dropDatabase(const std::string& name, int line);
     // A type as declared: a system type or a user type of the current database.
     SqlType declaredType(const ast::TypeName& t, int* userType = nullptr,
                          bool* allowsNull = nullptr);
@@ -114,6 +116,7 @@ private:
     void refreshProcesses();
     // Cached table shapes and views are forgotten once any session changed a schema.
     void dropStaleCaches();
+    bool ensureAttached(const DatabaseEntry& db);
     void requireWrite();
     void releaseWriteIfIdle();
     void inTransaction(const std::function<void()>& work);
@@ -130,6 +133,7 @@ private:
     int m_spid;
     sqlite3* m_sqlite = nullptr;
     std::string m_db = "master";
+    int m_suid = 1;
     std::string m_user, m_host, m_program, m_hostProcess, m_loggedIn;
     Frame* m_frame = nullptr;
     std::atomic<bool> m_killed{false};
@@ -156,7 +160,14 @@ private:
          m_statTime = false, m_nocount = false, m_arithAbort = true, m_arithIgnore = false;
 
     std::map<std::string, TableInfo> m_tableCache;
-    mutable std::set<std::string> m_attached;
+    // Attached databases with their incarnation and last use; SQLite attaches only a few at
+    // a time, so the least recently used one makes room.
+    struct Attachment {
+        uint64_t incarnation = 0;
+        uint64_t lastUse = 0;
+    };
+    std::map<std::string, Attachment> m_attached;
+    uint64_t m_useClock = 0;
     std::map<std::string, std::shared_ptr<const ast::Stmt>> m_viewCache;
     uint64_t m_cacheVersion = 0;
     mutable std::mutex m_infoMutex;

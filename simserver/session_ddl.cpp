@@ -98,6 +98,9 @@ void Session::execCreateTrigger(const ast::Stmt& s, Frame& f) {
     inTransaction([&] {
         int id = addObject(m_sqlite, schema, name, "TR");
         addComments(m_sqlite, schema, id, s.sourceText);
+        // A trigger's own row names its table, in deltrig as Sybase keeps it.
+        execSql(m_sqlite, "update " + quoteId(schema) + ".sysobjects set deltrig = " +
+                              std::to_string(tableId) + " where id = " + std::to_string(id));
         // The table names its triggers, one per event.
         for (const auto& event : s.columns) {
             std::string column = event == "insert"   ? "instrig"
@@ -187,15 +190,7 @@ void Session::execCreateIndex(const ast::Stmt& s, Frame& f) {
         if (clustered) // the table's own row becomes the clustered index
             execSql(m_sqlite,
                     "delete from " + q + ".sysindexes where id = " + id + " and indid = 0");
-        Stmt row(m_sqlite, "insert into " + q +
-                               ".sysindexes (name, id, indid, doampg, ioampg, oampgtrips, "
-                               "status2, ipgtrips, first, root, distribution, usagecnt, segment, "
-                               "status, maxrowsperpage, minlen, maxlen, maxirow, keycnt, soid, "
-                               "csid, crdate) values (?, ?, ?, 0, 0, 0, 0, 0, 0, 0, 0, 0, ?, ?, "
-                               "0, 0, 0, 0, ?, 0, 0, syb_getdate())");
-        row.bind(1, s.name).bind(2, info->id).bind(3, indid).bind(4, segment).bind(5, status);
-        row.bind(6, int64_t(colids.size()));
-        row.step();
+        addIndexRow(m_sqlite, schema, s.name, info->id, indid, segment, status, int(colids.size()));
         for (size_t k = 0; k < colids.size(); ++k)
             execSql(m_sqlite, "insert into " + q + ".sim_indexkeys values (" + id + ", " +
                                   std::to_string(indid) + ", " + std::to_string(k + 1) + ", " +
@@ -237,14 +232,7 @@ void Session::dropIndex(const ast::ObjectName& n, int line) {
         execSql(m_sqlite,
                 "delete from " + q + ".sim_indexkeys where id = " + id + " and indid = " + ind);
         if (indid == 1) // back to a heap: the table's own row returns as indid 0
-            execSql(m_sqlite, "insert into " + q +
-                                  ".sysindexes (name, id, indid, doampg, ioampg, oampgtrips, "
-                                  "status2, ipgtrips, first, root, distribution, usagecnt, "
-                                  "segment, status, maxrowsperpage, minlen, maxlen, maxirow, "
-                                  "keycnt, soid, csid, crdate) values (" +
-                                  quoteLiteral(table) + ", " + id +
-                                  ", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, "
-                                  "syb_getdate())");
+            addIndexRow(m_sqlite, schema, table, info->id, 0, 1, 0, 0);
     });
 }
 
@@ -262,6 +250,35 @@ void Session::execCreateDatabase(const ast::Stmt& s, Frame& f) {
         throw SqlError::make(1801, 16, "Database '" + s.name + "' already exists.", s.line);
     m_error = 0;
     statementDone(f, 0, 0);
+}
+
+void Session::dropDatabase(const std::string& name, int line) {
+    static const char* const system[] = {"master", "model", "tempdb"};
+    if (std::find(std::begin(system), std::end(system), name) != std::end(system))
+        throw SqlError::make(
+            3708, 16, "Cannot drop the database '" + name + "' because it is a system database.",
+            line);
+    if (!m_server.catalog().database(name))
+        throw SqlError::make(3701, 11,
+                             "Cannot drop the database '" + name +
+                                 "', because it doesn't exist in the system catalogs.",
+                             line);
+    if (m_server.databaseInUse(name))
+        throw SqlError::make(
+            3702, 16, "Cannot drop the database '" + name + "' because it is currently in use.",
+            line);
+    requireWrite();
+    if (m_attached.count(name))
+        sqlite3_exec(m_sqlite, ("DETACH DATABASE " + quoteId(name)).c_str(), nullptr, nullptr,
+                     nullptr);
+    m_attached.erase(name);
+    try {
+        m_server.catalog().dropDatabase(name);
+    } catch (const std::exception& e) {
+        releaseWriteIfIdle();
+        throw SqlError::make(3702, 16, "DROP DATABASE failed: " + std::string(e.what()), line);
+    }
+    releaseWriteIfIdle();
 }
 
 namespace {
