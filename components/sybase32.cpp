@@ -1,0 +1,99 @@
+#include "sybase32.h"
+
+#include "dialogs.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <sybdb.h>
+#include <sybfront.h>
+
+#include <algorithm>
+#include <array>
+#include <mutex>
+
+namespace ostrim {
+
+namespace {
+
+thread_local bool t_inLogin = false;
+
+QString fromDbLib(const char* text) {
+    return text ? QString::fromLocal8Bit(text) : QString();
+}
+
+// A box on the GUI thread waits for the user there; a worker thread must not wait for the GUI
+// (which may be waiting for it), so its boxes are queued.
+void showBox(const QString& text, const QString& caption) {
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread())
+        Dialogs::message(text, caption, QMessageBox::Warning, QMessageBox::Ok);
+    else
+        Dialogs::postMessage(text, caption, QMessageBox::Warning);
+}
+
+} // namespace
+
+void initDbLib() {
+    static std::once_flag once;
+    std::call_once(once, [] { dbinit(); });
+}
+
+void installHandlers() {
+    initDbLib();
+    dberrhandle(&errorHandler);
+    dbmsghandle(&messageHandler);
+}
+
+int errorHandler(DBPROCESS* process, int severity, int /*dberr*/, int oserr, char* dberrstr,
+                 char* oserrstr) {
+    if (!process || LoginScope::active() || !dbdead(process))
+        return INT_CANCEL;
+    if (severity > 3) {
+        showBox(fromDbLib(dberrstr), QStringLiteral("DB-Library error"));
+        // FreeTDS passes 0 (errno's "no error") where Sybase's library passes DBNOERR.
+        if (oserr != DBNOERR && oserr != 0)
+            showBox(fromDbLib(oserrstr), QStringLiteral("Operating System error"));
+    }
+    return INT_CANCEL;
+}
+
+int messageHandler(DBPROCESS* /*process*/, int msgno, int /*msgstate*/, int severity, char* msgtext,
+                   char* /*srvname*/, char* /*procname*/, int line) {
+    if (LoginScope::active() || !isMessageShown(msgno, severity))
+        return 0;
+    showBox(messageBoxText(fromDbLib(msgtext), line),
+            QStringLiteral("SQL Server Message - ") + QString::number(msgno));
+    return 0;
+}
+
+bool isMessageShown(int msgno, int severity) {
+    static constexpr std::array kNumbers{3612, 3613, 3614, 3615, 6201, 6203, 6215, 6217, 6219, 6223,
+                                         6225, 6227, 6272, 6273, 6276, 6278, 6282, 6286, 6289};
+    if (msgno == 2409)
+        return false;
+    if (severity > 3 || msgno == 0)
+        return true;
+    if (std::find(kNumbers.begin(), kNumbers.end(), msgno) != kNumbers.end())
+        return true;
+    return (msgno >= 7309 && msgno <= 7326) || (msgno >= 7337 && msgno <= 7341) ||
+           (msgno >= 7349 && msgno <= 7362);
+}
+
+QString messageBoxText(const QString& text, int line) {
+    return (text + QStringLiteral("\r\nLINE : ") + QString::number(line)).left(255);
+}
+
+LoginScope::LoginScope() : m_previous(t_inLogin) {
+    t_inLogin = true;
+}
+
+LoginScope::~LoginScope() {
+    t_inLogin = m_previous;
+}
+
+bool LoginScope::active() {
+    return t_inLogin;
+}
+
+} // namespace ostrim

@@ -1,0 +1,67 @@
+#pragma once
+// DB-Library glue shared by every component: one-time initialisation, the process-wide error and
+// message handlers, and the handle type that carries a connection between components.
+
+#include <QString>
+
+// The same declaration as sybdb.h's, which callers of this header need not include.
+typedef struct tds_dblib_dbprocess DBPROCESS;
+
+namespace ostrim {
+
+// A DB-Library process handle as components hand it on; null means none. It keeps the whole
+// pointer (never a 32-bit integer).
+class DbProcHandle {
+public:
+    constexpr DbProcHandle() noexcept = default;
+    constexpr explicit DbProcHandle(DBPROCESS* process) noexcept : m_process(process) {}
+
+    constexpr DBPROCESS* get() const noexcept { return m_process; }
+    constexpr explicit operator bool() const noexcept { return m_process != nullptr; }
+    friend constexpr bool operator==(DbProcHandle, DbProcHandle) noexcept = default;
+
+private:
+    DBPROCESS* m_process = nullptr;
+};
+
+// DB-Library return codes the components report.
+inline constexpr int kSucceed = 1;
+inline constexpr int kFail = 0;
+
+// dbinit once per process. FreeTDS's dbinit puts its default error handler back on every call,
+// so nothing else in the program may call it.
+void initDbLib();
+
+// Installs the two handlers below (again); every TSybDatabase constructor does.
+void installHandlers();
+
+// The handlers as DB-Library calls them. The error handler returns INT_CANCEL, so a failing call
+// returns FAIL (or no process from dbopen) to its caller; the message handler returns 0, the value
+// DB-Library expects of message handlers.
+int errorHandler(DBPROCESS* process, int severity, int dberr, int oserr, char* dberrstr,
+                 char* oserrstr);
+int messageHandler(DBPROCESS* process, int msgno, int msgstate, int severity, char* msgtext,
+                   char* srvname, char* procname, int line);
+
+// Whether a server message gets a box.
+bool isMessageShown(int msgno, int severity);
+// The box text: the message, CRLF, "LINE : " and the line number, cut to 255 characters.
+QString messageBoxText(const QString& text, int line);
+
+// While alive on a thread, the handlers stay silent for calls made on that thread. A login
+// reports its own failure with one box; FreeTDS hands the half-opened process to the handlers
+// during dbopen, where the original library reported login problems without a process.
+class LoginScope {
+public:
+    LoginScope();
+    ~LoginScope();
+    LoginScope(const LoginScope&) = delete;
+    LoginScope& operator=(const LoginScope&) = delete;
+
+    static bool active();
+
+private:
+    bool m_previous;
+};
+
+} // namespace ostrim

@@ -1,0 +1,282 @@
+#include "sybdatabase.h"
+
+#include "dialogs.h"
+#include "server_directory.h"
+#include "sybaselogin.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+#include <sybdb.h>
+#include <sybfront.h>
+
+#include <langinfo.h>
+
+#include <algorithm>
+
+namespace ostrim {
+
+namespace {
+
+constexpr int kNameLength = 30;
+
+// Never freed: components may outlive static destruction order.
+std::vector<TSybDatabase*>& registry() {
+    static auto* list = new std::vector<TSybDatabase*>;
+    return *list;
+}
+
+QString fromDbLib(const char* text) {
+    return text ? QString::fromLocal8Bit(text) : QString();
+}
+
+// FreeTDS exports no dbgetcharset: its client character set is the one asked for at login,
+// else the locale's (plain ASCII counts as ISO-8859-1 there).
+QString clientCharSet(const QString& requested) {
+    if (!requested.isEmpty())
+        return requested;
+    const QString codeset = QString::fromLatin1(nl_langinfo(CODESET));
+    if (codeset == QLatin1String("ANSI_X3.4-1968") || codeset == QLatin1String("US-ASCII") ||
+        codeset == QLatin1String("ASCII"))
+        return QStringLiteral("ISO-8859-1");
+    return codeset;
+}
+
+// The server's version text; the last row of the reply wins. Kept apart so that the query
+// component can take it over.
+QString queryVersion(DBPROCESS* process, QString version) {
+    if (dbcmd(process, "select @@version") != SUCCEED)
+        return version;
+    dbsqlexec(process);
+    RETCODE result;
+    while ((result = dbresults(process)) == SUCCEED) {
+        while (dbnextrow(process) == REG_ROW) {
+            if (dbnumcols(process) < 1)
+                continue;
+            const BYTE* data = dbdata(process, 1);
+            version = data ? QString::fromLocal8Bit(reinterpret_cast<const char*>(data),
+                                                    dbdatlen(process, 1))
+                           : QString();
+        }
+    }
+    return version;
+}
+
+} // namespace
+
+TSybDatabase::TSybDatabase(QObject* owner) : QObject(owner) {
+    installHandlers();
+    registry();
+    get_servers();
+    m_serverList = m_serverNames;
+}
+
+TSybDatabase::~TSybDatabase() {
+    auto& list = registry();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+const std::vector<TSybDatabase*>& TSybDatabase::DatabaseList() {
+    return registry();
+}
+
+TSybDatabase* TSybDatabase::findDatabase(const QString& name) {
+    for (TSybDatabase* database : registry())
+        if (database->Name() == name)
+            return database;
+    return nullptr;
+}
+
+void TSybDatabase::enterList() {
+    auto& list = registry();
+    if (std::find(list.begin(), list.end(), this) == list.end())
+        list.push_back(this);
+}
+
+void TSybDatabase::setName(const QString& name) {
+    setObjectName(name.left(kNameLength));
+    enterList();
+}
+
+void TSybDatabase::loaded() {
+    setTimeOut(m_timeOut);
+    setLoginTimeOut(m_loginTimeOut);
+    m_serverList = m_serverNames;
+}
+
+void TSybDatabase::get_servers() {
+    m_serverNames << readServerNames(serverDirectoryPath());
+}
+
+void TSybDatabase::connect() {
+    if (m_connected)
+        return;
+    if (m_dbName.isEmpty())
+        m_dbName = QStringLiteral("master");
+    Prompt prompt = Prompt::Ok;
+    if (m_loginPrompt) {
+        prompt = promptForLogin();
+        if (prompt == Prompt::Cancelled)
+            return;
+    }
+    m_connected = false;
+    if (prompt == Prompt::Ok)
+        openConnection();
+    if (!m_connected)
+        Dialogs::message(tr("Could not login to Server"), tr("DB-Library error"),
+                         QMessageBox::Warning, QMessageBox::Ok);
+}
+
+TSybDatabase::Prompt TSybDatabase::promptForLogin() {
+    TPasswordDlg dialog;
+    if (!m_serverName.isEmpty())
+        dialog.setWindowTitle((tr("Login to ") + m_serverName).left(39));
+    if (!m_serverPrompt)
+        dialog.server()->setEnabled(false);
+    if (!m_serverShow)
+        dialog.setServerShown(false);
+    dialog.username()->setText(m_userName);
+    dialog.Password()->setText(m_password);
+    {
+        // Adding the first item would put it into the edit field and the caption.
+        const QSignalBlocker blocker(dialog.server());
+        dialog.server()->addItems(m_serverList);
+        dialog.server()->setEditText(m_serverName);
+    }
+    const int result = Dialogs::exec(dialog);
+    if (result == QDialog::Rejected)
+        return Prompt::Cancelled;
+    if (result != QDialog::Accepted)
+        return Prompt::Failed;
+    setUserName(dialog.username()->text());
+    setPassword(dialog.Password()->text());
+    setServerName(dialog.server()->currentText());
+    return Prompt::Ok;
+}
+
+void TSybDatabase::openConnection() {
+    const QByteArray user = m_userName.toLocal8Bit();
+    const QByteArray password = m_password.toLocal8Bit();
+    const QByteArray database = m_dbName.toLocal8Bit();
+    const LoginTarget target = resolveLoginTarget(m_serverName);
+    const QByteArray server = target.server.toLocal8Bit();
+
+    initDbLib();
+    LOGINREC* login = dblogin();
+    if (!login)
+        return;
+    if (!m_hostName.isEmpty())
+        m_lastResult = dbsetlname(login, m_hostName.toLocal8Bit().constData(), DBSETHOST);
+    m_lastResult = dbsetlname(login, user.constData(), DBSETUSER);
+    m_lastResult = dbsetlname(login, password.constData(), DBSETPWD);
+    if (!m_appName.isEmpty())
+        m_lastResult = dbsetlname(login, m_appName.toLocal8Bit().constData(), DBSETAPP);
+    if (!m_language.isEmpty())
+        m_lastResult = dbsetlname(login, m_language.toLocal8Bit().constData(), DBSETNATLANG);
+    if (!m_charSet.isEmpty())
+        m_lastResult = dbsetlname(login, m_charSet.toLocal8Bit().constData(), DBSETCHARSET);
+    if (!m_debugFile.isEmpty())
+        dbrecftos(m_debugFile.toLocal8Bit().constData());
+    m_lastResult = dbsetlbool(login, TRUE, DBSETBCP);
+    if (target.askTds50)
+        dbsetlversion(login, DBVERSION_100);
+
+    DBPROCESS* process;
+    {
+        const LoginScope scope;
+        process = dbopen(login, server.isEmpty() ? nullptr : server.constData());
+    }
+    m_dbProc = DbProcHandle(process);
+    if (process) {
+        m_lastResult = dbuse(process, database.constData());
+        m_connected = true;
+        applyBufferSize();
+        m_dbLibVersion = m_dbVersion;
+        m_charSet = clientCharSet(m_charSet).left(kNameLength);
+        m_serverCharSet = fromDbLib(dbservcharset(process)).left(kNameLength);
+        // FreeTDS exports no dbgetnatlang and keeps no language of its own: the requested one
+        // stays.
+        m_dbVersion = queryVersion(process, m_dbVersion);
+        enterList();
+    }
+    dbloginfree(login);
+}
+
+void TSybDatabase::disconnect() {
+    if (!m_connected)
+        return;
+    m_connected = false;
+    dbclose(m_dbProc.get());
+}
+
+void TSybDatabase::setConnected(bool /*value*/) {
+    if (m_connected)
+        disconnect();
+    else
+        connect();
+}
+
+void TSybDatabase::setTimeOut(int seconds) {
+    initDbLib();
+    dbsettime(seconds);
+    m_timeOut = seconds;
+}
+
+void TSybDatabase::setLoginTimeOut(int seconds) {
+    initDbLib();
+    dbsetlogintime(seconds);
+    m_loginTimeOut = seconds;
+}
+
+void TSybDatabase::setDBName(const QString& value) {
+    m_dbName = value.left(kNameLength);
+    if (m_connected)
+        m_lastResult = dbuse(m_dbProc.get(), m_dbName.toLocal8Bit().constData());
+}
+
+void TSybDatabase::setBufferSize(int n) {
+    m_bufferSize = n;
+    if (m_connected)
+        applyBufferSize();
+}
+
+void TSybDatabase::applyBufferSize() {
+    if (m_bufferSize >= 1)
+        m_lastResult =
+            dbsetopt(m_dbProc.get(), DBBUFFER, QByteArray::number(m_bufferSize).constData(), -1);
+}
+
+void TSybDatabase::setCharSet(const QString& value) {
+    m_charSet = value.left(kNameLength);
+}
+
+void TSybDatabase::setLanguage(const QString& value) {
+    m_language = value.left(kNameLength);
+}
+
+void TSybDatabase::setAppName(const QString& value) {
+    m_appName = value.left(kNameLength);
+}
+
+void TSybDatabase::setHostName(const QString& value) {
+    m_hostName = value.left(kNameLength);
+}
+
+void TSybDatabase::setDebugFile(const QString& value) {
+    m_debugFile = value.left(255);
+}
+
+void TSybDatabase::setPassword(const QString& value) {
+    m_password = value.left(kNameLength);
+}
+
+void TSybDatabase::setUserName(const QString& value) {
+    m_userName = value.left(kNameLength);
+}
+
+void TSybDatabase::setServerName(const QString& value) {
+    m_serverName = value.left(kNameLength);
+}
+
+} // namespace ostrim
