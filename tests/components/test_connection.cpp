@@ -1,0 +1,474 @@
+// TSybDatabase, its login dialog and the process-wide handlers against ostrim-simserver.
+#include "scripted_dialogs.h"
+#include "simserver_fixture.h"
+#include "sybaselogin.h"
+#include "sybdatabase.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sybdb.h>
+#include <sybfront.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <thread>
+
+// Readable QString values in assertion messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace ostrim {
+namespace {
+
+using test::DialogCall;
+using test::ScriptedDialogs;
+using test::SimServer;
+
+const QString kDirectoryName = QStringLiteral("SIMSERVER");
+
+// One server per test binary, listed in a server directory under its own name.
+class ServerEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        s_server = std::make_unique<SimServer>();
+        s_server->start();
+        s_sybase = std::make_unique<QTemporaryDir>();
+        QDir(s_sybase->path()).mkpath("INI");
+        QFile ini(s_sybase->filePath("INI/SQL.INI"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[OTHER]\r\nquery=TCP,127.0.0.1,1\r\n[" + kDirectoryName.toLatin1() +
+                  "]\r\nquery=TCP,127.0.0.1," + QByteArray::number(s_server->port()) + "\r\n");
+        ini.close();
+        qputenv("SYBASE", s_sybase->path().toLocal8Bit());
+    }
+    void TearDown() override {
+        EXPECT_EQ(s_server->stop(), 0);
+        s_server.reset();
+        s_sybase.reset();
+    }
+    static QString address() { return QString::fromStdString(s_server->host()); }
+
+private:
+    static inline std::unique_ptr<SimServer> s_server;
+    static inline std::unique_ptr<QTemporaryDir> s_sybase;
+};
+
+[[maybe_unused]] ::testing::Environment* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+
+// A fixed login-by-dialog answer.
+std::function<int(QDialog&)> answer(QString user, QString password, QString server,
+                                    int result = QDialog::Accepted) {
+    return [=](QDialog& d) {
+        auto& dialog = dynamic_cast<TPasswordDlg&>(d);
+        dialog.username()->setText(user);
+        dialog.Password()->setText(password);
+        dialog.server()->setEditText(server);
+        return result;
+    };
+}
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    ScriptedDialogs m_dialogs;
+
+    std::vector<DialogCall> boxes(const QString& caption) const {
+        std::vector<DialogCall> out;
+        for (const auto& c : m_dialogs.messages())
+            if (c.caption == caption)
+                out.push_back(c);
+        return out;
+    }
+    static void configure(TSybDatabase& db, const QString& server = ServerEnvironment::address()) {
+        db.setLoginPrompt(false);
+        db.setServerName(server);
+        db.setUserName("sa");
+    }
+    // Sends a batch on the connection and reads every result.
+    static RETCODE run(TSybDatabase& db, const char* sql) {
+        DBPROCESS* p = db.DbProc().get();
+        dbcmd(p, sql);
+        RETCODE rc = dbsqlexec(p);
+        while (dbresults(p) == SUCCEED)
+            while (dbnextrow(p) != NO_MORE_ROWS) {
+            }
+        return rc;
+    }
+};
+
+TEST_F(ConnectionTest, ConnectFillsStateAndASecondConnectKeepsThePreviousVersion) {
+    TSybDatabase db;
+    configure(db);
+    db.setDBName("");
+    db.connect();
+    ASSERT_TRUE(db.Connected());
+    EXPECT_TRUE(db.DbProc());
+    EXPECT_EQ(db.DBName(), "master");
+    EXPECT_EQ(db.LastResult(), SUCCEED);
+    EXPECT_TRUE(db.DBVersion().startsWith("Adaptive Server Enterprise/"))
+        << db.DBVersion().toStdString();
+    EXPECT_TRUE(db.DbLibVersion().isEmpty());
+    EXPECT_EQ(db.ServerCharSet(), "utf8");
+    EXPECT_FALSE(db.CharSet().isEmpty());
+    EXPECT_NE(
+        std::find(TSybDatabase::DatabaseList().begin(), TSybDatabase::DatabaseList().end(), &db),
+        TSybDatabase::DatabaseList().end())
+        << "a successful connect enters the registry";
+
+    // The rules box every message of severity above 3: the server's "use" reply (5701,
+    // severity 10) is one of them.
+    const auto used = boxes("SQL Server Message - 5701");
+    ASSERT_EQ(used.size(), 1u);
+    EXPECT_EQ(used[0].text, "Changed database context to 'master'.\n\r\nLINE : 1");
+    EXPECT_EQ(used[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(m_dialogs.messages().size(), 1u);
+
+    const QString firstVersion = db.DBVersion();
+    db.connect();
+    EXPECT_EQ(m_dialogs.messages().size(), 1u) << "connect while connected does nothing";
+    db.disconnect();
+    EXPECT_FALSE(db.Connected());
+    db.connect();
+    ASSERT_TRUE(db.Connected());
+    EXPECT_EQ(db.DbLibVersion(), firstVersion);
+    db.disconnect();
+}
+
+TEST_F(ConnectionTest, ServerDirectoryNameConnectsToItsQueryAddress) {
+    TSybDatabase db;
+    EXPECT_EQ(db.ServerList(), (QStringList{"OTHER", kDirectoryName}));
+    configure(db, kDirectoryName);
+    db.connect();
+    EXPECT_TRUE(db.Connected());
+    EXPECT_TRUE(boxes("DB-Library error").empty());
+    db.disconnect();
+
+    // get_servers appends; loaded() replaces a stored list with the directory's names.
+    db.setServerList({"stored"});
+    db.get_servers();
+    db.loaded();
+    EXPECT_EQ(db.ServerList(), (QStringList{"OTHER", kDirectoryName, "OTHER", kDirectoryName}));
+}
+
+TEST_F(ConnectionTest, FailedLoginsShowExactlyOneBox) {
+    for (const QString& server : {ServerEnvironment::address(), QString("OTHER")}) {
+        SCOPED_TRACE(server.toStdString());
+        ScriptedDialogs dialogs;
+        TSybDatabase db;
+        configure(db, server);
+        db.setPassword("wrong");
+        db.connect();
+        EXPECT_FALSE(db.Connected());
+        ASSERT_EQ(dialogs.calls.size(), 1u);
+        EXPECT_EQ(dialogs.calls[0].kind, "message");
+        EXPECT_EQ(dialogs.calls[0].text, "Could not login to Server");
+        EXPECT_EQ(dialogs.calls[0].caption, "DB-Library error");
+        EXPECT_EQ(dialogs.calls[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(dialogs.calls[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        EXPECT_EQ(db.Password(), "wrong") << "the values stay for the next attempt";
+    }
+}
+
+TEST_F(ConnectionTest, LoginDialogIsPreparedAndItsAnswersDecide) {
+    TSybDatabase db;
+    db.setServerName(kDirectoryName);
+    db.setUserName("sa");
+    db.setPassword("secret");
+
+    // Cancel: no box, no login.
+    m_dialogs.dialogHandlers.push_back([&](QDialog& d) {
+        auto& dialog = dynamic_cast<TPasswordDlg&>(d);
+        EXPECT_EQ(dialog.windowTitle(), "Login to SIMSERVER");
+        EXPECT_FALSE(dialog.server()->isEnabled());
+        EXPECT_TRUE(dialog.server()->isHidden() && dialog.Label3()->isHidden());
+        EXPECT_EQ(dialog.server()->count(), db.ServerList().size());
+        EXPECT_EQ(dialog.username()->text(), "sa");
+        EXPECT_EQ(dialog.Password()->text(), "secret");
+        EXPECT_EQ(dialog.server()->currentText(), kDirectoryName);
+        return int(QDialog::Rejected);
+    });
+    db.setServerPrompt(false);
+    db.setServerShow(false);
+    db.connect();
+    EXPECT_FALSE(db.Connected());
+    EXPECT_TRUE(m_dialogs.messages().empty());
+    ASSERT_EQ(m_dialogs.calls.size(), 1u);
+    EXPECT_EQ(m_dialogs.calls[0].dialogClass, "ostrim::TPasswordDlg");
+
+    // Neither OK nor Cancel: the failure box, and nothing is copied back.
+    m_dialogs.calls.clear();
+    m_dialogs.dialogHandlers.push_back(answer("nobody", "", kDirectoryName, 2));
+    db.connect();
+    EXPECT_FALSE(db.Connected());
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_EQ(m_dialogs.messages()[0].text, "Could not login to Server");
+    EXPECT_EQ(db.UserName(), "sa");
+
+    // OK: the fields become the properties, cut to 30 characters.
+    m_dialogs.calls.clear();
+    const QString longName = QString(40, 'u');
+    m_dialogs.dialogHandlers.push_back(answer(longName, "", kDirectoryName));
+    db.connect();
+    EXPECT_FALSE(db.Connected()) << "no such login";
+    EXPECT_EQ(db.UserName(), longName.left(30));
+    EXPECT_EQ(db.Password(), "");
+
+    m_dialogs.calls.clear();
+    m_dialogs.dialogHandlers.push_back(answer("sa", "", ServerEnvironment::address()));
+    db.connect();
+    ASSERT_TRUE(db.Connected());
+    EXPECT_EQ(db.ServerName(), ServerEnvironment::address());
+    EXPECT_TRUE(boxes("DB-Library error").empty());
+    db.disconnect();
+}
+
+TEST_F(ConnectionTest, DialogCaptionNamesTheServerInAtMost39Characters) {
+    TSybDatabase db;
+    ASSERT_FALSE(db.ServerList().isEmpty());
+    db.connect(); // no handler: the dialog is cancelled
+    db.setServerName(QString(35, 'S'));
+    EXPECT_EQ(db.ServerName().size(), 30);
+    db.connect();
+    ASSERT_EQ(m_dialogs.calls.size(), 2u);
+    EXPECT_EQ(m_dialogs.calls[0].caption, "Login") << "no server yet, even with a server list";
+    EXPECT_EQ(m_dialogs.calls[1].caption, "Login to " + QString(30, 'S'));
+}
+
+TEST_F(ConnectionTest, AssigningConnectedToggles) {
+    TSybDatabase db;
+    configure(db);
+    db.setConnected(false);
+    EXPECT_TRUE(db.Connected()) << "the value is ignored: not connected means connect";
+    db.setConnected(true);
+    EXPECT_FALSE(db.Connected()) << "connected means disconnect";
+    db.disconnect();
+    EXPECT_FALSE(db.Connected());
+}
+
+TEST_F(ConnectionTest, DBNameSwitchesTheDatabaseWhileConnected) {
+    TSybDatabase db;
+    configure(db);
+    db.setDBName("tempdb");
+    db.connect();
+    ASSERT_TRUE(db.Connected());
+    EXPECT_STREQ(dbname(db.DbProc().get()), "tempdb");
+
+    db.setDBName("master");
+    EXPECT_EQ(db.LastResult(), SUCCEED);
+    EXPECT_STREQ(dbname(db.DbProc().get()), "master");
+
+    m_dialogs.calls.clear();
+    db.setDBName("no_such_database");
+    EXPECT_EQ(db.LastResult(), FAIL);
+    EXPECT_TRUE(db.Connected());
+    EXPECT_STREQ(dbname(db.DbProc().get()), "master");
+    EXPECT_TRUE(boxes("DB-Library error").empty());
+    EXPECT_EQ(m_dialogs.messages().size(), 1u) << "only the server's own message";
+    db.disconnect();
+}
+
+TEST_F(ConnectionTest, BufferSizeIsAppliedAtConnectAndWhenSetWhileConnected) {
+    // sysdatabases has more rows than a buffer of 2 holds: DB-Library then answers BUF_FULL.
+    auto fillsBuffer = [](TSybDatabase& db) {
+        DBPROCESS* p = db.DbProc().get();
+        dbcmd(p, "select name from master..sysdatabases");
+        dbsqlexec(p);
+        dbresults(p);
+        bool full = false;
+        for (STATUS s; (s = dbnextrow(p)) != NO_MORE_ROWS && !full;)
+            full = s == BUF_FULL;
+        dbcancel(p);
+        return full;
+    };
+
+    TSybDatabase buffered;
+    configure(buffered);
+    buffered.setBufferSize(2);
+    EXPECT_EQ(buffered.LastResult(), FAIL) << "not connected: only stored";
+    buffered.connect();
+    ASSERT_TRUE(buffered.Connected());
+    EXPECT_TRUE(dbisopt(buffered.DbProc().get(), DBBUFFER, nullptr));
+    EXPECT_TRUE(fillsBuffer(buffered));
+
+    TSybDatabase plain;
+    configure(plain);
+    plain.connect();
+    ASSERT_TRUE(plain.Connected());
+    EXPECT_FALSE(dbisopt(plain.DbProc().get(), DBBUFFER, nullptr));
+    EXPECT_FALSE(fillsBuffer(plain));
+    plain.setBufferSize(2);
+    EXPECT_EQ(plain.LastResult(), SUCCEED);
+    EXPECT_TRUE(fillsBuffer(plain));
+
+    buffered.disconnect();
+    plain.disconnect();
+}
+
+TEST_F(ConnectionTest, DebugFileRecordsWhatIsSent) {
+    QTemporaryDir dir;
+    TSybDatabase db;
+    configure(db);
+    db.setDebugFile(dir.filePath("sent"));
+    db.connect();
+    ASSERT_TRUE(db.Connected());
+    db.disconnect();
+    // DB-Library numbers the files of its connections.
+    QFile file(dir.filePath("sent.0"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("select @@version"));
+    db.setDebugFile(QString(300, 'd'));
+    EXPECT_EQ(db.DebugFile().size(), 255);
+    // The setting is DB-Library's, process-wide: later connections try the removed directory
+    // and record nothing.
+}
+
+TEST_F(ConnectionTest, PrintOutputIsShownWithItsLine) {
+    TSybDatabase db;
+    configure(db);
+    db.connect();
+    ASSERT_TRUE(db.Connected());
+    m_dialogs.calls.clear();
+    EXPECT_EQ(run(db, "print \"hello\""), SUCCEED);
+    ASSERT_EQ(m_dialogs.calls.size(), 1u);
+    EXPECT_EQ(m_dialogs.calls[0].caption, "SQL Server Message - 0");
+    EXPECT_EQ(m_dialogs.calls[0].text, "hello\r\nLINE : 1");
+    EXPECT_EQ(m_dialogs.calls[0].icon, QMessageBox::Warning);
+
+    m_dialogs.calls.clear();
+    run(db, "select 1\nselect * from no_such_table");
+    ASSERT_EQ(m_dialogs.calls.size(), 1u) << "a live connection's error: no handler box";
+    EXPECT_TRUE(m_dialogs.calls[0].caption.startsWith("SQL Server Message - "));
+    EXPECT_TRUE(m_dialogs.calls[0].text.endsWith("\r\nLINE : 2"));
+    db.disconnect();
+}
+
+// The handler that is installed, called as DB-Library would call it.
+TEST_F(ConnectionTest, MessageHandlerShowsOnlyTheListedMessages) {
+    TSybDatabase db; // installs the handlers
+    const MHANDLEFUNC handler = dbmsghandle(nullptr);
+    dbmsghandle(handler);
+    char text[] = "text";
+    char empty[] = "";
+    auto shown = [&](int number, int severity) {
+        m_dialogs.calls.clear();
+        EXPECT_EQ(handler(nullptr, number, 1, severity, text, empty, empty, 7), 0);
+        return !m_dialogs.calls.empty();
+    };
+    EXPECT_FALSE(shown(5701, 3)) << "informational, severity 3";
+    EXPECT_FALSE(shown(5703, 0));
+    EXPECT_TRUE(shown(5701, 4));
+    EXPECT_TRUE(shown(0, 0));
+    EXPECT_FALSE(shown(2409, 0));
+    EXPECT_FALSE(shown(2409, 16)) << "never 2409";
+    for (int n : {3612, 3615, 6201, 6289, 7309, 7326, 7337, 7341, 7349, 7362})
+        EXPECT_TRUE(shown(n, 0)) << n;
+    for (int n : {3611, 3616, 6202, 7308, 7327, 7336, 7342, 7348, 7363})
+        EXPECT_FALSE(shown(n, 0)) << n;
+
+    m_dialogs.calls.clear();
+    std::string longText(300, 'x');
+    handler(nullptr, 0, 1, 0, longText.data(), empty, empty, 12);
+    ASSERT_EQ(m_dialogs.calls.size(), 1u);
+    EXPECT_EQ(m_dialogs.calls[0].text, QString(255, 'x')) << "the line is cut off with the rest";
+    EXPECT_EQ(m_dialogs.calls[0].caption, "SQL Server Message - 0");
+
+    // From another thread the box is queued to this one and the worker does not wait.
+    m_dialogs.calls.clear();
+    std::thread worker([&] { handler(nullptr, 0, 1, 0, text, empty, empty, 3); });
+    worker.join();
+    EXPECT_TRUE(m_dialogs.calls.empty());
+    QTRY_COMPARE(m_dialogs.calls.size(), size_t(1));
+    EXPECT_EQ(m_dialogs.calls[0].text, "text\r\nLINE : 3");
+}
+
+TEST_F(ConnectionTest, KilledServerIsReportedByTheErrorHandler) {
+    SimServer doomed;
+    doomed.start();
+    TSybDatabase db;
+    configure(db, QString::fromStdString(doomed.host()));
+    db.connect();
+    ASSERT_TRUE(db.Connected());
+    m_dialogs.calls.clear();
+    doomed.kill9();
+
+    // The first call after the close may fail without a callback; the next one meets the dead
+    // process.
+    for (int i = 0; i < 3 && boxes("DB-Library error").empty(); ++i)
+        EXPECT_EQ(run(db, "select 1"), FAIL);
+    const auto errors = boxes("DB-Library error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, "DBPROCESS is dead or not enabled");
+    EXPECT_EQ(errors[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(m_dialogs.calls.size(), 1u) << "no operating-system error came with it";
+    DBPROCESS* dead = db.DbProc().get();
+    EXPECT_TRUE(dbdead(dead));
+    EXPECT_TRUE(db.Connected()) << "a dead connection is not noticed by the component";
+
+    // The installed handler's other rules, on this dead process and on a live one.
+    const EHANDLEFUNC handler = dberrhandle(nullptr);
+    dberrhandle(handler);
+    char text[] = "lost";
+    char osText[] = "Connection reset by peer";
+    m_dialogs.calls.clear();
+    EXPECT_EQ(handler(dead, 9, 20006, 104, text, osText), INT_CANCEL);
+    ASSERT_EQ(m_dialogs.calls.size(), 2u);
+    EXPECT_EQ(m_dialogs.calls[0].text, "lost");
+    EXPECT_EQ(m_dialogs.calls[1].text, "Connection reset by peer");
+    EXPECT_EQ(m_dialogs.calls[1].caption, "Operating System error");
+    m_dialogs.calls.clear();
+    EXPECT_EQ(handler(dead, 9, 20006, DBNOERR, text, nullptr), INT_CANCEL);
+    EXPECT_EQ(m_dialogs.calls.size(), 1u);
+    m_dialogs.calls.clear();
+    EXPECT_EQ(handler(dead, 3, 20006, 104, text, osText), INT_CANCEL);
+    EXPECT_EQ(handler(nullptr, 9, 20006, 104, text, osText), INT_CANCEL);
+    TSybDatabase live;
+    configure(live);
+    live.connect();
+    ASSERT_TRUE(live.Connected());
+    m_dialogs.calls.clear();
+    EXPECT_EQ(handler(live.DbProc().get(), 9, 20006, 104, text, osText), INT_CANCEL);
+    EXPECT_TRUE(m_dialogs.calls.empty());
+    live.disconnect();
+
+    db.disconnect();
+    EXPECT_FALSE(db.Connected());
+}
+
+TEST(DatabaseRegistry, FindsTheFirstExactNameAndForgetsDestroyedComponents) {
+    TSybDatabase first;
+    first.setName("db1");
+    EXPECT_EQ(first.objectName(), "db1");
+    auto second = std::make_unique<TSybDatabase>();
+    second->setName("db1");
+    TSybDatabase third;
+    third.setName(QString(40, 'n'));
+
+    EXPECT_EQ(TSybDatabase::findDatabase("db1"), &first);
+    EXPECT_EQ(TSybDatabase::findDatabase("DB1"), nullptr);
+    EXPECT_EQ(TSybDatabase::findDatabase(QString(30, 'n')), &third);
+    first.setName("db1"); // already listed: not twice
+    EXPECT_EQ(std::count(TSybDatabase::DatabaseList().begin(), TSybDatabase::DatabaseList().end(),
+                         &first),
+              1);
+
+    first.setName("renamed");
+    EXPECT_EQ(TSybDatabase::findDatabase("db1"), second.get());
+    TSybDatabase* gone = second.get();
+    second.reset();
+    EXPECT_EQ(
+        std::find(TSybDatabase::DatabaseList().begin(), TSybDatabase::DatabaseList().end(), gone),
+        TSybDatabase::DatabaseList().end());
+    EXPECT_EQ(TSybDatabase::findDatabase("db1"), nullptr);
+}
+
+} // namespace
+} // namespace ostrim
