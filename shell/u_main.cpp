@@ -1,0 +1,257 @@
+#include "u_main.h"
+
+#include "dialogs.h"
+#include "program_dir.h"
+#include "u_about.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace ostrim {
+
+namespace {
+
+Tmain* s_instance = nullptr;
+
+} // namespace
+
+Tmain::Tmain(const QString& commandLineFile_, QWidget* parent)
+    : QMainWindow(parent), m_mdi(new QMdiArea(this)), m_merger(menuBar()) {
+    s_instance = this;
+    setObjectName("main");
+    setWindowTitle("Ostrim");
+    m_mdi->setObjectName("ClientArea");
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+    createMenus();
+    // The file named on the command line is opened by the first server window; unlike the
+    // original Windows program the name keeps its case, since Linux file names have one.
+    commandLineFile = commandLineFile_;
+    openAtStart = !commandLineFile.isEmpty() && QFileInfo(commandLineFile).isFile();
+    Window1->setEnabled(false);
+    windowOpenMode = 0;
+    openDialogPending = 0;
+    read_tools();
+}
+
+void Tmain::read_ini() {
+    ostrim::read_ini(configFilePath(), config, recentFiles);
+}
+
+namespace {
+
+// The file layer's message ends the operation; the user sees it once.
+void reportIo(const IoResult& result) {
+    if (!result)
+        Dialogs::message(result.fileName() + ": " + result.message(), "Ostrim",
+                         QMessageBox::Critical);
+}
+
+} // namespace
+
+void Tmain::read_tools() {
+    reportIo(ostrim::read_tools(toolsFilePath(), tools));
+}
+
+void Tmain::write_tools() {
+    reportIo(ostrim::write_tools(toolsFilePath(), tools));
+}
+
+Tmain::~Tmain() {
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+Tmain* Tmain::instance() {
+    return s_instance;
+}
+
+void Tmain::createMenus() {
+    auto action = [this](QMenu* menu, const QString& name, const QString& caption,
+                         const QKeySequence& key = {}) {
+        auto* a = menu->addAction(caption);
+        a->setObjectName(name);
+        if (!key.isEmpty())
+            a->setShortcut(key);
+        return a;
+    };
+    Exit1 = new QMenu("&File", this);
+    Exit1->setObjectName("Exit1");
+    Exit2 = action(Exit1, "Exit2", "E&xit", QKeySequence("Alt+X"));
+
+    Server1 = new QMenu("&Server", this);
+    Server1->setObjectName("Server1");
+    Connect1 = action(Server1, "Connect1", "&Connect", QKeySequence("Alt+C"));
+    // "Disconnect" shows the form's Alt+X too, but one key cannot start two commands: as in
+    // the original frame, the first item that carries it (Exit) takes it.
+    Disconnect1 = action(Server1, "Disconnect1", "Disconnect");
+    Disconnect1->setText("Disconnect\tAlt+X");
+    Server1->addSeparator()->setObjectName("N1");
+    Disconnectall1 = action(Server1, "Disconnectall1", "Disconnect all", QKeySequence("Alt+A"));
+
+    Window1 = new QMenu("&Window", this);
+    Window1->setObjectName("Window1");
+    New1 = action(Window1, "New1", "&New", QKeySequence("Alt+N"));
+    TileVertical1 = action(Window1, "TileVertical1", "Tile &Vertical");
+    TileHorizontal1 = action(Window1, "TileHorizontal1", "Tile &Horizontal");
+    Cascade1 = action(Window1, "Cascade1", "&Cascade");
+    ArrangeIcons1 = action(Window1, "ArrangeIcons1", "&Arrange Icons");
+
+    Help1 = new QMenu("&Help", this);
+    Help1->setObjectName("Help1");
+    Contents1 = action(Help1, "Contents1", "&Contents");
+    Help1->addSeparator()->setObjectName("N2");
+    About1 = action(Help1, "About1", "A&bout");
+
+    connect(Exit2, &QAction::triggered, this, &QWidget::close);
+    connect(Connect1, &QAction::triggered, this, &Tmain::Connect1Click);
+    connect(Disconnect1, &QAction::triggered, this, &Tmain::Disconnect1Click);
+    connect(Disconnectall1, &QAction::triggered, this, &Tmain::Disconnectall1Click);
+    connect(New1, &QAction::triggered, this, &Tmain::New1Click);
+    connect(TileVertical1, &QAction::triggered, this, [this] { tileChildren(Qt::Horizontal); });
+    connect(TileHorizontal1, &QAction::triggered, this, [this] { tileChildren(Qt::Vertical); });
+    connect(Cascade1, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
+    connect(ArrangeIcons1, &QAction::triggered, this, &Tmain::arrangeIcons);
+    connect(About1, &QAction::triggered, this, &Tmain::About1Click);
+    // The window list is appended to the Window menu each time it opens.
+    connect(Window1, &QMenu::aboutToShow, this, &Tmain::fillWindowMenu);
+
+    m_merger.setFrameMenus({{0, Exit1}, {9, Server1}, {10, Window1}, {10, Help1}});
+}
+
+void Tmain::mergeChildMenus(const QList<GroupedMenu>& menus) {
+    m_merger.merge(menus);
+}
+
+QMdiSubWindow* Tmain::addChild(QWidget* child, bool show) {
+    QMdiSubWindow* sub = m_mdi->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    child->setAttribute(Qt::WA_DeleteOnClose);
+    if (show)
+        sub->show();
+    return sub;
+}
+
+void Tmain::Connect1Click() {
+    read_ini();
+    windowOpenMode = 0;
+    Window1->setEnabled(true);
+    if (m_factory)
+        currentServer = m_factory(*this);
+}
+
+void Tmain::New1Click() {
+    windowOpenMode = 1;
+    if (m_factory)
+        currentServer = m_factory(*this);
+}
+
+void Tmain::Disconnect1Click() {
+    if (QMdiSubWindow* active = m_mdi->activeSubWindow())
+        active->close();
+    else if (!m_mdi->subWindowList().isEmpty())
+        m_mdi->subWindowList().constLast()->close();
+}
+
+void Tmain::Disconnectall1Click() {
+    const auto children = m_mdi->subWindowList();
+    for (auto it = children.crbegin(); it != children.crend(); ++it)
+        (*it)->close();
+}
+
+void Tmain::About1Click() {
+    Tf_about about(this);
+    Dialogs::exec(about);
+}
+
+void Tmain::tileChildren(Qt::Orientation orientation) {
+    // Side by side (vertical tiling) or one above the other (horizontal tiling).
+    QList<QMdiSubWindow*> shown;
+    for (QMdiSubWindow* w : m_mdi->subWindowList())
+        if (!w->isMinimized())
+            shown.append(w);
+    if (shown.isEmpty())
+        return;
+    const QRect area = m_mdi->viewport()->rect();
+    const int n = int(shown.size());
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = shown[i];
+        w->showNormal();
+        if (orientation == Qt::Horizontal) {
+            int width = area.width() / n;
+            w->setGeometry(i * width, 0, width, area.height());
+        } else {
+            int height = area.height() / n;
+            w->setGeometry(0, i * height, area.width(), height);
+        }
+    }
+}
+
+void Tmain::arrangeIcons() {
+    // Minimised children line up along the bottom edge, left to right.
+    const QRect area = m_mdi->viewport()->rect();
+    int x = 0;
+    for (QMdiSubWindow* w : m_mdi->subWindowList()) {
+        if (!w->isMinimized())
+            continue;
+        QSize size = w->size();
+        if (x + size.width() > area.width() && x > 0)
+            x = 0;
+        w->move(x, area.height() - size.height());
+        x += size.width();
+    }
+}
+
+void Tmain::fillWindowMenu() {
+    for (QAction* a : std::as_const(m_windowListActions))
+        Window1->removeAction(a), a->deleteLater();
+    m_windowListActions.clear();
+    const auto children = m_mdi->subWindowList();
+    if (children.isEmpty())
+        return;
+    m_windowListActions.append(Window1->addSeparator());
+    int n = 1;
+    for (QMdiSubWindow* w : children) {
+        QAction* a = Window1->addAction(QString("&%1 %2").arg(n++).arg(w->windowTitle()));
+        a->setCheckable(true);
+        a->setChecked(w == m_mdi->activeSubWindow());
+        connect(a, &QAction::triggered, w, [this, w] { m_mdi->setActiveSubWindow(w); });
+        m_windowListActions.append(a);
+    }
+}
+
+void Tmain::FormActivate() {
+    // Connects once for the command-line file. The flag itself stays set until a server
+    // window opens the file, but a cancelled login must not bring the dialog back at every
+    // activation of the frame.
+    if (openAtStart && !m_autoConnected) {
+        m_autoConnected = true;
+        Connect1Click();
+    }
+}
+
+bool Tmain::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QMainWindow::event(e);
+}
+
+void Tmain::closeEvent(QCloseEvent* e) {
+    // Every child is asked in turn; one that refuses (unsaved text) keeps the program open.
+    const auto children = m_mdi->subWindowList();
+    for (auto it = children.crbegin(); it != children.crend(); ++it) {
+        if (!(*it)->close()) {
+            e->ignore();
+            return;
+        }
+    }
+    e->accept();
+}
+
+} // namespace ostrim
