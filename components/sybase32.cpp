@@ -70,7 +70,10 @@ int messageHandler(DBPROCESS* /*process*/, int msgno, int /*msgstate*/, int seve
 bool isMessageShown(int msgno, int severity) {
     static constexpr std::array kNumbers{3612, 3613, 3614, 3615, 6201, 6203, 6215, 6217, 6219, 6223,
                                          6225, 6227, 6272, 6273, 6276, 6278, 6282, 6286, 6289};
-    if (msgno == 2409)
+    // 2409 never; nor the database, language and character set change notices (5701, 5703,
+    // 5704), which the server sends at severity 10 on every login and "use": boxing them would
+    // stop the user at every connect, and Sybase's own clients drop them too.
+    if (msgno == 2409 || msgno == 5701 || msgno == 5703 || msgno == 5704)
         return false;
     if (severity > 3 || msgno == 0)
         return true;
