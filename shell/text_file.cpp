@@ -1,5 +1,7 @@
 #include "text_file.h"
 
+#include <QStringDecoder>
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -51,7 +53,11 @@ IoResult readFileCreatingIfMissing(const QString& path, QByteArray& contents) {
 }
 
 QStringList splitLines(const QByteArray& bytes) {
-    QStringList lines = QString::fromLatin1(bytes).split(QLatin1Char('\n'));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    QStringList lines = text.split(QLatin1Char('\n'));
     if (lines.last().isEmpty())
         lines.removeLast();
     for (QString& line : lines) {
@@ -64,7 +70,7 @@ QStringList splitLines(const QByteArray& bytes) {
 QByteArray joinLines(const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines) {
-        bytes += line.toLatin1();
+        bytes += line.toUtf8();
         bytes += "\r\n";
     }
     return bytes;

@@ -40,8 +40,9 @@ IoResult writeFileSafely(const QString& path, const QByteArray& contents);
 // Reads the whole file; a missing file is first created empty.
 IoResult readFileCreatingIfMissing(const QString& path, QByteArray& contents);
 
-// The files hold single-byte text; Latin-1 maps every byte to one character and back, so any
-// old file reads and rewrites unchanged. Characters outside Latin-1 are written as "?".
+// The files are written in UTF-8, so no character of the user's SQL or file names is lost;
+// a file that is not valid UTF-8 (single-byte text from older tools) is read as Latin-1, which
+// maps every byte to one character, and comes back in UTF-8 on its next rewrite.
 // Lines may end with LF or CRLF when read; a final line break adds no empty line.
 QStringList splitLines(const QByteArray& bytes);
 // Every line is ended by CRLF.

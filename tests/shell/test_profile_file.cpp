@@ -91,18 +91,36 @@ TEST(ProfileFile, CommentLinesAreNotKeys) {
     EXPECT_EQ(profile.toBytes(), QByteArray("[Run]\r\n;LastUser=commented\r\nLastUser=sa\r\n"));
 }
 
-TEST(ProfileFile, SingleByteTextAndLineEndsSurviveAFileRoundTrip) {
+TEST(ProfileFile, SingleByteFilesAreReadAndRewrittenWithoutLoss) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("x.ini");
-    // LF and CRLF mixed, a byte above 127, no final line break.
+    // LF and CRLF mixed, a single byte above 127 (not UTF-8), no final line break.
     test::writeBytes(path, "[Run]\nDefaultDir=C:\\donn\xE9\x65s\r\nOther=\xFF");
     ProfileFile profile;
     ASSERT_TRUE(profile.load(path));
     EXPECT_EQ(profile.value("Run", "DefaultDir"), QString::fromLatin1("C:\\donn\xE9\x65s"));
     ASSERT_TRUE(profile.save(path));
-    EXPECT_EQ(test::readBytes(path), QByteArray("[Run]\r\nDefaultDir=C:\\donn\xE9\x65s\r\n"
-                                                "Other=\xFF\r\n"));
+    // Rewritten in UTF-8 with CRLF line ends; the same characters come back.
+    EXPECT_EQ(test::readBytes(path), QByteArray("[Run]\r\nDefaultDir=C:\\donn\xC3\xA9\x65s\r\n"
+                                                "Other=\xC3\xBF\r\n"));
+    ProfileFile again;
+    ASSERT_TRUE(again.load(path));
+    EXPECT_EQ(again.value("Run", "Other"), QString::fromLatin1("\xFF"));
+}
+
+TEST(ProfileFile, TextOutsideLatin1SurvivesARoundTrip) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("x.ini");
+    const QString name =
+        QString::fromUtf8("/home/\xD0\xB8\xD0\xB2\xD0\xB0\xD0\xBD/\xE6\x97\xA5.sql");
+    ProfileFile profile;
+    profile.writeString("Run", "History1", name);
+    ASSERT_TRUE(profile.save(path));
+    ProfileFile again;
+    ASSERT_TRUE(again.load(path));
+    EXPECT_EQ(again.value("Run", "History1"), name);
 }
 
 } // namespace
