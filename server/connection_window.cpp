@@ -39,7 +39,7 @@ ConnectionWindow* ConnectionWindow::open(Tmain& main) {
     QMdiSubWindow* sub = main.addChild(window, false);
     window->FormCreate();
     if (!window->m_sybase->Connected()) {
-        sub->close(); // deletes both
+        delete sub; // and the window with it, which writes the configuration as it goes
         return nullptr;
     }
     sub->showMaximized();

@@ -64,6 +64,9 @@ void Tmain::write_tools() {
 }
 
 Tmain::~Tmain() {
+    // Children go first, while the frame they write their values from is still whole.
+    // (also those closed but not yet deleted, which the area no longer lists)
+    qDeleteAll(m_mdi->findChildren<QMdiSubWindow*>());
     if (s_instance == this)
         s_instance = nullptr;
 }
