@@ -290,31 +290,34 @@ int64_t datePart(const std::string& part, const DateTimeParts& d) {
     return d.day;
 }
 
-void sybDatePart(sqlite3_context* c, int, sqlite3_value** a) {
-    std::string part = datePartName(text(a[0]));
-    auto d = partsOf(a[1]);
+// The part and date of datepart()/datename(); false when the result is already set.
+bool datePartArguments(sqlite3_context* c, sqlite3_value** a, std::string& part,
+                       std::optional<DateTimeParts>& d) {
+    part = datePartName(text(a[0]));
+    d = partsOf(a[1]);
     if (part.empty()) {
         error(c, 155, 15, "'" + text(a[0]) + "' is not a recognized datepart option.");
-        return;
+        return false;
     }
     if (!d) {
         sqlite3_result_null(c);
-        return;
+        return false;
     }
-    sqlite3_result_int64(c, datePart(part, *d));
+    return true;
+}
+
+void sybDatePart(sqlite3_context* c, int, sqlite3_value** a) {
+    std::string part;
+    std::optional<DateTimeParts> d;
+    if (datePartArguments(c, a, part, d))
+        sqlite3_result_int64(c, datePart(part, *d));
 }
 
 void sybDateName(sqlite3_context* c, int, sqlite3_value** a) {
-    std::string part = datePartName(text(a[0]));
-    auto d = partsOf(a[1]);
-    if (part.empty()) {
-        error(c, 155, 15, "'" + text(a[0]) + "' is not a recognized datepart option.");
+    std::string part;
+    std::optional<DateTimeParts> d;
+    if (!datePartArguments(c, a, part, d))
         return;
-    }
-    if (!d) {
-        sqlite3_result_null(c);
-        return;
-    }
     if (part == "month")
         resultText(c, kMonthNames[d->month - 1]);
     else if (part == "weekday")

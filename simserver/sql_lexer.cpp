@@ -452,58 +452,34 @@ private:
         return kind;
     }
 
+    // Quoted strings and [bracketed] names: a doubled closing character stands for itself.
     bool scanString(LexResult& result, char quote) {
-        const std::size_t begin = m_pos;
-        const int line = m_line;
-        std::string value;
-        ++m_pos;
-        while (true) {
-            if (m_pos >= m_sql.size()) {
-                fail(result, begin, line, 105,
-                     "Unclosed quote before the character string '" + value + "'.");
-                return false;
-            }
-            const char ch = m_sql[m_pos];
-            if (ch == quote) {
-                if (at(m_pos + 1) == static_cast<unsigned char>(quote)) {
-                    value += quote;
-                    m_pos += 2;
-                    continue;
-                }
-                ++m_pos;
-                break;
-            }
-            if (ch == '\n') {
-                ++m_line;
-            }
-            value += ch;
-            ++m_pos;
-        }
-        Token t;
-        t.kind = TokenKind::String;
-        t.text = std::move(value);
-        t.begin = begin;
-        t.end = m_pos;
-        t.line = line;
-        result.tokens.push_back(std::move(t));
-        return true;
+        return scanEnclosed(result, quote, TokenKind::String);
     }
 
     bool scanBracketed(LexResult& result) {
+        return scanEnclosed(result, ']', TokenKind::Delimited);
+    }
+
+    bool scanEnclosed(LexResult& result, char close, TokenKind kind) {
         const std::size_t begin = m_pos;
         const int line = m_line;
         std::string value;
         ++m_pos;
         while (true) {
             if (m_pos >= m_sql.size()) {
-                fail(result, begin, line, 102,
-                     "Incorrect syntax near '" + std::string(m_sql.substr(begin, 30)) + "'.");
+                if (kind == TokenKind::String)
+                    fail(result, begin, line, 105,
+                         "Unclosed quote before the character string '" + value + "'.");
+                else
+                    fail(result, begin, line, 102,
+                         "Incorrect syntax near '" + std::string(m_sql.substr(begin, 30)) + "'.");
                 return false;
             }
             const char ch = m_sql[m_pos];
-            if (ch == ']') {
-                if (at(m_pos + 1) == ']') {
-                    value += ']';
+            if (ch == close) {
+                if (at(m_pos + 1) == static_cast<unsigned char>(close)) {
+                    value += close;
                     m_pos += 2;
                     continue;
                 }
@@ -517,7 +493,7 @@ private:
             ++m_pos;
         }
         Token t;
-        t.kind = TokenKind::Delimited;
+        t.kind = kind;
         t.text = std::move(value);
         t.begin = begin;
         t.end = m_pos;
