@@ -12,9 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -124,6 +126,24 @@ std::optional<long> run(DBPROCESS* dbproc, const std::string& sql) {
         }
     }
     return value;
+}
+
+// User plus system CPU time of a process, from /proc.
+double processCpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // Fields after the command name, which is in parentheses and may hold blanks.
+    std::istringstream rest(line.substr(line.rfind(')') + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && rest >> field; ++i) {
+        if (i == 14)
+            utime = std::stoull(field);
+        if (i == 15)
+            stime = std::stoull(field);
+    }
+    return double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
 }
 
 double seconds(Clock::duration d) {
@@ -265,7 +285,15 @@ int main(int argc, char** argv) {
 
     prepare(host, o.rows);
     for (const int packet : {512, 2048, 8192}) {
+        const double cpuBefore = server ? processCpuSeconds(server->pid()) : 0;
         fetch(host, packet, o.rows);
+        if (server) {
+            // The server's own CPU per row: how many rows/s it could feed a faster client.
+            const double cpu = processCpuSeconds(server->pid()) - cpuBefore;
+            std::printf("  server CPU %.3f s, %.2f us/row: it alone could send %.0f rows/s\n", cpu,
+                        cpu * 1e6 / double(o.rows), cpu > 0 ? double(o.rows) / cpu : 0.0);
+            std::fflush(stdout);
+        }
     }
     if (o.runBsqldb) {
         fetchWithBsqldb(o, host, o.rows);
