@@ -1,0 +1,418 @@
+#include "sybgrid_loader.h"
+
+#include "dialogs.h"
+
+#include <sybdb.h>
+#include <sybfront.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace ostrim {
+
+namespace {
+
+constexpr int kConvertedLimit = 255;
+constexpr int kDefaultWidth = 64;
+constexpr int kRememberedStart = 10;
+
+bool isSeparatorLine(QStringView line) {
+    return line.trimmed().compare(u"go", Qt::CaseInsensitive) == 0;
+}
+
+// Characters, not bytes: widths follow what the user sees.
+int characterCount(std::string_view utf8) {
+    int count = 0;
+    for (unsigned char c : utf8)
+        count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+class Loader {
+public:
+    Loader(const GridRun& run, GridSink& sink, LoadControl* control)
+        : m_run(run), m_sink(sink), m_control(control), m_process(run.process.get()) {
+        m_widths = {run.firstWidths[0], run.firstWidths[1]};
+    }
+
+    GridRunResult run();
+
+private:
+    bool check() { return !m_control || m_control->checkpoint(); }
+    bool sendBatch(int index);
+    bool takeResultShape();
+    bool writeHeader();
+    bool writeRows();
+    void appendValue(int column);
+    void widen(int column, int characters);
+    void rememberWidth(int column);
+    // Publishes the shape, and the row just built when withRow is set.
+    void publish(bool withRow);
+
+    const GridRun& m_run;
+    GridSink& m_sink;
+    LoadControl* m_control;
+    DBPROCESS* m_process;
+    GridRunResult m_result;
+
+    int m_rowCount = 2;
+    int m_maxCols = 1;
+    bool m_firstRow = true;
+    std::vector<int> m_widths; // per grid column
+    std::vector<int> m_remembered{0};
+    bool m_widthsChanged = true;
+    std::vector<int> m_types;
+    std::string m_row;
+    std::vector<std::uint32_t> m_cellEnds;
+    std::vector<char> m_convert;
+};
+
+GridRunResult Loader::run() {
+    // A stopped run leaves results unread; each run begins by throwing all of them away.
+    dbcanquery(m_process);
+    while (dbresults(m_process) == SUCCEED)
+        dbcanquery(m_process);
+    publish(false);
+    if (!check())
+        return m_result;
+    for (int i = 0; i < m_run.script.batches.size(); ++i) {
+        if (!check())
+            return m_result;
+        if (!sendBatch(i))
+            return m_result;
+        m_result.lastResult = dbresults(m_process);
+        if (!check())
+            return m_result;
+        if (dbcmdrow(m_process) == SUCCEED)
+            m_result.rowsReturned = true;
+        if (!takeResultShape())
+            return m_result;
+        for (int r = m_result.lastResult; r != NO_MORE_RESULTS && r != FAIL;
+             r = m_result.lastResult) {
+            if (!check())
+                return m_result;
+            if (r == SUCCEED) {
+                if (dbrows(m_process) == SUCCEED && !writeHeader())
+                    return m_result;
+                if (!writeRows())
+                    return m_result;
+            }
+            if (!check())
+                return m_result;
+            m_result.lastResult = dbresults(m_process);
+            if (dbrows(m_process) == SUCCEED)
+                m_result.rowsReturned = true;
+            if (!takeResultShape())
+                return m_result;
+            for (int c = 1; c <= m_maxCols; ++c) {
+                if (m_widths[std::size_t(c)] < m_remembered[std::size_t(c)]) {
+                    m_widths[std::size_t(c)] = m_remembered[std::size_t(c)];
+                    m_widthsChanged = true;
+                }
+            }
+            publish(false);
+        }
+        if (!check())
+            return m_result;
+    }
+    m_result.completed = true;
+    return m_result;
+}
+
+bool Loader::sendBatch(int index) {
+    const QByteArray text = m_run.script.batches[index].toLocal8Bit();
+    // An unsent command stays in DB-Library's buffer and the next dbcmd would append to it.
+    dbfreebuf(m_process);
+    dbcmd(m_process, text.constData());
+    if (!check())
+        return false;
+    // dbsqlexec in its two halves, to tell a batch never sent from one the server refused.
+    if (dbsqlsend(m_process) == FAIL) {
+        dbfreebuf(m_process);
+        if (!dbdead(m_process)) {
+            int number = 0;
+            for (int i = 0; i <= index; ++i)
+                number += !m_run.script.rowCountQuery[i];
+            Dialogs::postMessage(
+                QStringLiteral("Batch %1 was not sent: DB-Library refused its text (a ? outside "
+                               "quotes and comments is taken for a parameter).\r\n")
+                        .arg(number) +
+                    m_run.script.batches[index].trimmed().left(200),
+                QStringLiteral("DB-Library error"));
+        }
+    } else {
+        dbsqlok(m_process);
+        dbfreebuf(m_process);
+    }
+    return check();
+}
+
+bool Loader::takeResultShape() {
+    m_result.resultColumns = dbnumcols(m_process);
+    m_types.resize(std::size_t(m_result.resultColumns));
+    for (int c = 1; c <= m_result.resultColumns; ++c)
+        m_types[std::size_t(c - 1)] = dbcoltype(m_process, c);
+    m_maxCols = std::max(m_maxCols, m_result.resultColumns);
+    if (m_widths.size() < std::size_t(m_maxCols) + 1) {
+        m_widths.resize(std::size_t(m_maxCols) + 1, kDefaultWidth);
+        m_widthsChanged = true;
+    }
+    if (m_remembered.size() < std::size_t(m_maxCols) + 1)
+        m_remembered.resize(std::size_t(m_maxCols) + 1, kRememberedStart);
+    return check();
+}
+
+void Loader::widen(int column, int characters) {
+    const int wanted = characters * m_run.charUnit;
+    if (m_widths[std::size_t(column)] < wanted) {
+        m_widths[std::size_t(column)] = wanted;
+        m_widthsChanged = true;
+    }
+}
+
+void Loader::rememberWidth(int column) {
+    m_remembered[std::size_t(column)] = m_widths[std::size_t(column)];
+}
+
+bool Loader::writeHeader() {
+    m_row.clear();
+    m_cellEnds.clear();
+    for (int c = 1; c <= m_result.resultColumns; ++c) {
+        if (!check())
+            return false;
+        const char* name = dbcolname(m_process, c);
+        const std::string_view text = name ? std::string_view(name) : std::string_view();
+        m_row.append(text);
+        m_cellEnds.push_back(std::uint32_t(m_row.size()));
+        widen(c, characterCount(text));
+        rememberWidth(c);
+    }
+    // Written at CurrentRow, then one row added.
+    ++m_rowCount;
+    publish(true);
+    ++m_result.currentRow;
+    return true;
+}
+
+void Loader::appendValue(int column) {
+    const BYTE* data = dbdata(m_process, column);
+    const int length = dbdatlen(m_process, column);
+    if (!data || length <= 0)
+        return;
+    const int type = m_types[std::size_t(column - 1)];
+    if (type == SYBCHAR) {
+        const void* zero = std::memchr(data, 0, std::size_t(length));
+        const std::size_t n =
+            zero ? std::size_t(static_cast<const BYTE*>(zero) - data) : std::size_t(length);
+        m_row.append(reinterpret_cast<const char*>(data), n);
+        return;
+    }
+    int converted = 0;
+    if (type == SYBTEXT) {
+        m_convert.resize(std::size_t(length) + 1);
+        converted = dbconvert(m_process, SYBTEXT, data, length, SYBTEXT,
+                              reinterpret_cast<BYTE*>(m_convert.data()), -1);
+    } else {
+        // FreeTDS fails a conversion that does not fit instead of cutting it: convert whole, cut.
+        const int capacity = std::max(kConvertedLimit, 2 * length + 2);
+        m_convert.resize(std::size_t(capacity));
+        converted = std::min(dbconvert(m_process, type, data, length, SYBCHAR,
+                                       reinterpret_cast<BYTE*>(m_convert.data()), capacity),
+                             kConvertedLimit);
+    }
+    if (converted > 0)
+        m_row.append(m_convert.data(), std::size_t(converted));
+}
+
+bool Loader::writeRows() {
+    for (;;) {
+        m_result.lastRowStatus = dbnextrow(m_process);
+        if (m_result.lastRowStatus == NO_MORE_ROWS || m_result.lastRowStatus == FAIL)
+            return true;
+        if (!check())
+            return false;
+        const int row = m_result.currentRow;
+        m_row.clear();
+        m_cellEnds.clear();
+        for (int c = 1; c <= m_result.resultColumns; ++c) {
+            if (!check())
+                return false;
+            const std::size_t start = m_row.size();
+            appendValue(c);
+            if (m_row.size() == start)
+                m_row.push_back(' ');
+            m_cellEnds.push_back(std::uint32_t(m_row.size()));
+            widen(c, characterCount(std::string_view(m_row).substr(start)));
+            rememberWidth(c);
+        }
+        if (!check())
+            return false;
+        // The row number (or the blank) of column 0 decides its width.
+        const int col0 =
+            m_run.showLineNum ? int(std::to_string(row).size()) * m_run.charUnit + 5 : 13;
+        if (m_widths[0] != col0) {
+            m_widths[0] = col0;
+            m_widthsChanged = true;
+        }
+        if (m_firstRow)
+            m_firstRow = false;
+        else
+            ++m_rowCount;
+        publish(true);
+        ++m_result.currentRow;
+    }
+}
+
+void Loader::publish(bool withRow) {
+    GridBatch* batch = m_sink.acquire();
+    if (!batch)
+        return;
+    if (withRow)
+        batch->rows.appendRow(m_row, m_cellEnds.data(), std::uint32_t(m_cellEnds.size()));
+    batch->rowCount = m_rowCount;
+    batch->maxCols = m_maxCols;
+    if (m_widthsChanged) {
+        batch->widths = m_widths;
+        m_widthsChanged = false;
+    }
+    m_sink.release();
+}
+
+} // namespace
+
+SplitScript splitBatches(const QString& sql, bool showRowCount) {
+    const QString text = sql + QLatin1Char('\r');
+    const QString rowCount = QString::fromLatin1(kRowCountQuery);
+    SplitScript script;
+    auto add = [&](const QString& batch, bool addRowCount) {
+        script.batches << batch;
+        script.rowCountQuery << false;
+        if (addRowCount) {
+            script.batches << rowCount;
+            script.rowCountQuery << true;
+        }
+    };
+    qsizetype start = 0;
+    bool found = false;
+    for (qsizetype lineStart = 0; lineStart < text.size();) {
+        qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), lineStart);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        if (isSeparatorLine(QStringView(text).mid(lineStart, lineEnd - lineStart))) {
+            // The one character before the separator line (its line feed) is dropped.
+            add(text.mid(start, std::max<qsizetype>(0, lineStart - 1 - start)), showRowCount);
+            start = lineEnd + 1;
+            found = true;
+        }
+        lineStart = lineEnd + 1;
+    }
+    if (!found) {
+        add(text, false);
+    } else if (start < text.size()) {
+        const QString rest = text.mid(start);
+        if (!rest.trimmed().isEmpty())
+            add(rest, showRowCount);
+    }
+    if (script.batches.size() == 1) {
+        script.batches << rowCount;
+        script.rowCountQuery << true;
+    }
+    return script;
+}
+
+GridRunResult loadGrid(const GridRun& run, GridSink& sink, LoadControl* control) {
+    return Loader(run, sink, control).run();
+}
+
+void LoadControl::stop() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+}
+
+void LoadControl::pause() {
+    m_paused = true;
+}
+
+void LoadControl::resume() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_paused = false;
+    }
+    m_wake.notify_all();
+}
+
+bool LoadControl::checkpoint() {
+    if (m_stop.load())
+        return false;
+    if (m_paused.load()) {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [this] { return !m_paused.load() || m_stop.load(); });
+    }
+    return !m_stop.load();
+}
+
+GridBatch* LoaderChannel::acquire() {
+    m_mutex.lock();
+    if (m_closed) {
+        m_mutex.unlock();
+        return nullptr;
+    }
+    return &m_pending;
+}
+
+void LoaderChannel::release() {
+    m_hasRows = true;
+    if (!m_posted) {
+        m_posted = true;
+        m_notify();
+    }
+    m_mutex.unlock();
+}
+
+bool LoaderChannel::take(GridBatch& out) {
+    const std::lock_guard lock(m_mutex);
+    m_posted = false;
+    if (!m_hasRows || m_closed)
+        return false;
+    out = std::move(m_pending);
+    m_pending = GridBatch();
+    // The shape travels with every batch; the next one starts from the same shape.
+    m_pending.rowCount = out.rowCount;
+    m_pending.maxCols = out.maxCols;
+    m_hasRows = false;
+    return true;
+}
+
+bool LoaderChannel::close(GridBatch& out) {
+    const std::lock_guard lock(m_mutex);
+    const bool had = m_hasRows && !m_closed;
+    if (had)
+        out = std::move(m_pending);
+    m_closed = true;
+    m_hasRows = false;
+    return had;
+}
+
+Threadgrid::Threadgrid(GridRun run, std::shared_ptr<LoaderChannel> channel,
+                       std::function<void()> onFinished)
+    : m_channel(std::move(channel)) {
+    m_thread = std::thread([this, run = std::move(run), onFinished = std::move(onFinished)] {
+        loadGrid(run, *m_channel, &m_control);
+        // The end of a normal load is told by the stop flag, as a stop request is.
+        m_control.stop();
+        m_finished = true;
+        onFinished();
+    });
+}
+
+Threadgrid::~Threadgrid() {
+    m_control.stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+} // namespace ostrim

@@ -1,0 +1,140 @@
+#pragma once
+// The grid's loading routine, shared by the synchronous run and the Threadgrid worker, and the
+// hand-off of loaded rows to the GUI thread.
+
+#include "sybase32.h"
+#include "sybgrid_store.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace ostrim {
+
+// Sent after each batch; the server answers with one unnamed column "(N rows affected)".
+inline constexpr char kRowCountQuery[] =
+    "select \"(\" + convert(varchar(10),@@rowcount) + \" rows affected)\"";
+
+struct SplitScript {
+    QStringList batches;
+    QList<bool> rowCountQuery; // per batch: the row-count query rather than the user's text
+};
+
+// Cuts a script at its "go" lines: a line whose only text, blanks aside, is "go" in any letter
+// case. The line break before a separator line goes with it; the rest after the last separator
+// is dropped when blank. The row-count query follows each batch when showRowCount is set and
+// always follows a lone batch.
+SplitScript splitBatches(const QString& sql, bool showRowCount);
+
+// What a run hands to the grid: rows written since the last hand-off and the grid's shape.
+struct GridBatch {
+    GridStore rows{std::size_t(1) << 16};
+    int rowCount = 2;
+    int maxCols = 1;         // widest result set so far
+    std::vector<int> widths; // column widths 0..maxCols when changed, else empty
+};
+
+// Where a run puts its rows. acquire/release bracket every change; acquire returns nullptr when
+// the rows are no longer wanted (the run was aborted and its grid has moved on).
+class GridSink {
+public:
+    virtual ~GridSink() = default;
+    virtual GridBatch* acquire() = 0;
+    virtual void release() = 0;
+};
+
+// Stop and pause requests, honoured at the run's stop points.
+class LoadControl {
+public:
+    void stop();
+    bool stopped() const { return m_stop.load(); }
+    void pause();
+    void resume();
+    // Waits while paused; false when the run must end.
+    bool checkpoint();
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_paused{false};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+};
+
+struct GridRun {
+    DbProcHandle process;
+    SplitScript script;
+    bool showLineNum = true;
+    int charUnit = 9;
+    int firstWidths[2] = {64, 64}; // columns 0 and 1 survive the emptying of the grid
+};
+
+struct GridRunResult {
+    bool completed = false;
+    bool rowsReturned = false;
+    int lastResult = 0;
+    int lastRowStatus = 0;
+    int currentRow = 1;
+    int resultColumns = 0;
+};
+
+// Sends every batch of the run and writes its result sets through the sink. control may be null
+// (a synchronous run has no stop points).
+GridRunResult loadGrid(const GridRun& run, GridSink& sink, LoadControl* control);
+
+// The rows of a background run on their way to the GUI thread. The loader fills the pending
+// batch under the lock; notify is called (still under the lock) when a batch becomes pending.
+class LoaderChannel final : public GridSink {
+public:
+    explicit LoaderChannel(std::function<void()> notify) : m_notify(std::move(notify)) {}
+
+    GridBatch* acquire() override;
+    void release() override;
+    // GUI thread: moves the pending batch into out; false when there was none.
+    bool take(GridBatch& out);
+    // GUI thread: takes what is pending and refuses every later row.
+    bool close(GridBatch& out);
+
+private:
+    std::mutex m_mutex;
+    GridBatch m_pending;
+    bool m_hasRows = false;
+    bool m_posted = false;
+    bool m_closed = false;
+    std::function<void()> m_notify;
+};
+
+// The worker thread of a background load. It never touches widgets: its rows go through the
+// channel. onFinished runs on the worker as its last act.
+class Threadgrid {
+public:
+    Threadgrid(GridRun run, std::shared_ptr<LoaderChannel> channel,
+               std::function<void()> onFinished);
+    // Joins; owners wait for Finished first (by running their event loop).
+    ~Threadgrid();
+    Threadgrid(const Threadgrid&) = delete;
+    Threadgrid& operator=(const Threadgrid&) = delete;
+
+    void Terminate() { m_control.stop(); }
+    void Suspend() { m_control.pause(); }
+    void Resume() { m_control.resume(); }
+    // The stop flag: raised by Terminate or by the loader at the end of its run.
+    bool Terminated() const { return m_control.stopped(); }
+    // The thread has left its run and will touch nothing more.
+    bool Finished() const { return m_finished.load(); }
+
+private:
+    LoadControl m_control;
+    std::shared_ptr<LoaderChannel> m_channel;
+    std::atomic<bool> m_finished{false};
+    std::thread m_thread;
+};
+
+} // namespace ostrim

@@ -1,0 +1,199 @@
+// The background load: the same grid as a synchronous run, progressive rows, abort, pause and a
+// server that dies under the loader.
+#include "scripted_dialogs.h"
+#include "sybgrid.h"
+#include "test_grid_server.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace ostrim {
+namespace {
+
+using test::runSql;
+using test::waitUntil;
+
+constexpr int kLongRows = 100000;
+
+class GridLoaderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_db = test::connectToGridServer().release();
+        ASSERT_TRUE(s_db->Connected());
+        const DbProcHandle p = s_db->DbProc();
+        runSql(p, "create table t3 (a int not null, b varchar(10) not null, c char(3) not null)");
+        runSql(p, "insert t3 values (1, 'one', 'x') insert t3 values (22, 'two', 'yy')");
+        runSql(p, "create table t5 (v int not null, w varchar(20) null, x int null, "
+                  "y varchar(5) null, z money null)");
+        runSql(p,
+               "insert t5 values (7, NULL, NULL, '', 1.5) insert t5 values (8, 'e', 3, 'e', NULL)");
+        test::fillNumbered(p, "numbers", kLongRows);
+    }
+    static void TearDownTestSuite() {
+        test::GridDisconnect()(s_db);
+        s_db = nullptr;
+    }
+    static void prepare(TSybGrid& grid, const QString& sql, bool background) {
+        grid.setAutoDbProc(false);
+        grid.setDbProc(s_db->DbProc());
+        grid.setBackground(background);
+        grid.setSql(sql);
+    }
+    // Every row so far is whole: no cell of a loaded data row is empty.
+    static bool lastRowWhole(TSybGrid& grid) {
+        const int last = grid.rowCount() - 1;
+        return grid.cell(1, last) != "" && grid.cell(2, last) != "";
+    }
+
+    static inline TSybDatabase* s_db = nullptr;
+    test::ScriptedDialogs m_dialogs;
+};
+
+TEST_F(GridLoaderTest, BackgroundLoadEqualsSynchronousLoadCellForCell) {
+    const QString script = "select a, b, c from t3\ngo\nselect * from t5\ngo\n"
+                           "select id, name from numbers where id <= 30000\ngo\n"
+                           "select 'a long value of thirty chars..' go\ngo\nselect x from t5";
+    TSybGrid sync;
+    prepare(sync, script, false);
+    sync.Execute();
+
+    TSybGrid background;
+    prepare(background, script, true);
+    QSignalSpy inserted(background.gridModel(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy finished(&background, &TSybGrid::loaderFinished);
+    background.Execute();
+    ASSERT_TRUE(waitUntil([&] { return background.Terminated(); }));
+    ASSERT_TRUE(finished.count() == 1 || finished.wait(10000));
+
+    ASSERT_EQ(background.rowCount(), sync.rowCount());
+    ASSERT_EQ(background.colCount(), sync.colCount());
+    EXPECT_EQ(background.ColumnCount(), 5);
+    EXPECT_EQ(sync.rowCount(), 30023);
+    EXPECT_EQ(sync.cell(1, 30014), "go") << "a trailing go is a column alias, not a separator";
+    for (int r = 0; r < sync.rowCount(); ++r)
+        for (int c = 0; c < sync.colCount(); ++c)
+            ASSERT_EQ(background.cell(c, r), sync.cell(c, r)) << "column " << c << " row " << r;
+    for (int c = 0; c < sync.colCount(); ++c)
+        EXPECT_EQ(background.columnWidth(c), sync.columnWidth(c)) << c;
+    // Rows arrived in batches, each inserted once, in order.
+    EXPECT_GE(inserted.count(), 1);
+    EXPECT_LT(inserted.count(), 1000);
+    int next = 2;
+    for (const auto& args : inserted) {
+        EXPECT_EQ(args.at(1).toInt(), next);
+        next = args.at(2).toInt() + 1;
+    }
+}
+
+TEST_F(GridLoaderTest, AbortDuringALongResultKeepsTheRowsSoFarAndAddsNoneAfterwards) {
+    TSybGrid grid;
+    prepare(grid, "select id, name from numbers\ngo\nselect 'after'", true);
+    QSignalSpy finished(&grid, &TSybGrid::loaderFinished);
+    grid.Execute();
+    ASSERT_TRUE(waitUntil([&] { return grid.rowCount() > 10; }));
+    grid.Loader()->Terminate();
+    ASSERT_TRUE(grid.Terminated());
+    const int rows = grid.rowCount();
+    const QString last = grid.cell(2, rows - 1);
+    ASSERT_TRUE(finished.count() == 1 || finished.wait(10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid.rowCount(), rows) << "no row after Terminated";
+    EXPECT_LT(rows, kLongRows + 2) << "stopped inside the result";
+    EXPECT_EQ(grid.cell(2, rows - 1), last);
+    EXPECT_TRUE(lastRowWhole(grid));
+    EXPECT_EQ(grid.cell(1, 2), "1");
+    EXPECT_EQ(grid.cell(2, rows - 1), "row " + grid.cell(1, rows - 1));
+
+    // The next run on the same connection throws the unread rows away first.
+    grid.setBackground(false);
+    grid.setSql("select b from t3 where a = 22");
+    grid.Execute();
+    EXPECT_EQ(grid.rowCount(), 5);
+    EXPECT_EQ(grid.cell(1, 2), "two");
+}
+
+TEST_F(GridLoaderTest, PauseHoldsTheRowsAndAbortEndsAPausedLoader) {
+    TSybGrid grid;
+    prepare(grid, "select id, name from numbers", true);
+    QSignalSpy finished(&grid, &TSybGrid::loaderFinished);
+    grid.Execute();
+    ASSERT_TRUE(waitUntil([&] { return grid.rowCount() > 10; }));
+    grid.Loader()->Suspend();
+    EXPECT_FALSE(grid.Terminated()) << "rows show while the load runs";
+    // Rows already handed over still arrive; then nothing more while paused.
+    QSignalSpy inserted(grid.gridModel(), &QAbstractItemModel::rowsInserted);
+    inserted.wait(200);
+    const int paused = grid.rowCount();
+    EXPECT_FALSE(inserted.wait(300)) << "a paused loader adds no rows";
+    EXPECT_EQ(grid.rowCount(), paused);
+    EXPECT_FALSE(grid.Terminated());
+
+    grid.Loader()->Resume();
+    ASSERT_TRUE(waitUntil([&] { return grid.rowCount() > paused; }));
+    grid.Loader()->Suspend();
+    grid.Loader()->Terminate();
+    EXPECT_TRUE(grid.Terminated());
+    ASSERT_TRUE(finished.count() == 1 || finished.wait(10000)) << "ended without a resume";
+    EXPECT_TRUE(grid.Loader()->Finished());
+    EXPECT_LT(grid.rowCount(), kLongRows + 2);
+}
+
+TEST_F(GridLoaderTest, ARefusedBatchIsReportedFromTheLoaderAndTheRunGoesOn) {
+    TSybGrid grid;
+    prepare(grid, "select a from t3 where a = ?", true);
+    grid.Execute();
+    ASSERT_TRUE(waitUntil([&] { return grid.Terminated(); }));
+    ASSERT_TRUE(waitUntil([&] { return !m_dialogs.messages().empty(); }));
+    EXPECT_TRUE(m_dialogs.messages()[0].text.startsWith("Batch 1 was not sent"));
+    ASSERT_EQ(grid.rowCount(), 3);
+    EXPECT_TRUE(grid.cell(1, 2).endsWith(" rows affected)"));
+}
+
+TEST_F(GridLoaderTest, AServerKilledDuringTheLoadIsReportedAndTheLoaderEnds) {
+    test::SimServer server;
+    server.start();
+    {
+        test::GridConnection db = test::connectTo(server.host());
+        ASSERT_TRUE(db->Connected());
+        TSybGrid grid;
+        grid.setAutoDbProc(false);
+        grid.setDbProc(db->DbProc());
+        grid.setBackground(true);
+        grid.setSql("select 1\ngo\nwaitfor delay '00:00:30'\ngo\nselect 2");
+        QSignalSpy finished(&grid, &TSybGrid::loaderFinished);
+        grid.Execute();
+        ASSERT_TRUE(waitUntil([&] { return grid.rowCount() >= 3; }));
+        server.kill9();
+        ASSERT_TRUE(finished.count() == 1 || finished.wait(20000));
+        EXPECT_TRUE(grid.Terminated());
+        ASSERT_TRUE(waitUntil([&] { return !m_dialogs.messages().empty(); }));
+        EXPECT_EQ(m_dialogs.messages()[0].caption, "DB-Library error");
+        for (const auto& box : m_dialogs.messages())
+            EXPECT_FALSE(box.text.contains("was not sent")) << "a dead connection is not a refusal";
+        EXPECT_EQ(grid.cell(1, 2), "1");
+    }
+}
+
+TEST_F(GridLoaderTest, AGridClosedDuringALoadWaitsForItsLoader) {
+    auto grid = std::make_unique<TSybGrid>();
+    prepare(*grid, "select id, name from numbers", true);
+    grid->Execute();
+    ASSERT_TRUE(waitUntil([&] { return grid->rowCount() > 10; }));
+    grid->Loader()->Suspend();
+    grid.reset(); // must not hang on the paused loader nor leave it running
+    // The connection is free again for the next grid.
+    TSybGrid next;
+    prepare(next, "select 'next'", false);
+    next.Execute();
+    EXPECT_EQ(next.cell(1, 2), "next");
+}
+
+} // namespace
+} // namespace ostrim
