@@ -179,6 +179,7 @@ void TSybDatabase::openConnection() {
     if (!m_debugFile.isEmpty())
         dbrecftos(m_debugFile.toLocal8Bit().constData());
     m_lastResult = dbsetlbool(login, TRUE, DBSETBCP);
+    DBSETLPACKET(login, 8192); // a large result crosses in a sixteenth of the packets
     if (target.askTds50)
         dbsetlversion(login, DBVERSION_100);
 
