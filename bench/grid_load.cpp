@@ -1,0 +1,327 @@
+// How fast TSybGrid loads 1,000,000 rows of (int, varchar(30), datetime, money) from a simserver,
+// beside the plain DB-Library loop and bsqldb, at 8192- and 512-byte packets:
+//   (a) dbnextrow + dbconvert of every value, nothing kept
+//   (b) TSybGrid, synchronous Execute
+//   (c) TSybGrid, background Execute until Terminated, offscreen with the event loop running;
+//       a 10 ms probe timer gives the longest stall of the GUI thread
+//   (d) bsqldb with its output to /dev/null (its own default packet size)
+// Resident memory added by each grid load is read from /proc/self/statm with the grid alive.
+//
+//   bench_grid_load --spawn [SIMSERVER] | HOST:PORT   [--rows N] [--bsqldb PATH] [--no-bsqldb]
+
+#include "simserver_fixture.h"
+#include "sybgrid.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <sybdb.h>
+#include <sybfront.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int onError(DBPROCESS*, int severity, int dberr, int, char* text, char*) {
+    std::fprintf(stderr, "db-library error %d (severity %d): %s\n", dberr, severity, text);
+    return INT_CANCEL;
+}
+
+int onMessage(DBPROCESS*, DBINT number, int, int severity, char* text, char*, char*, int) {
+    if (severity > 10)
+        std::fprintf(stderr, "server message %d (severity %d): %s\n", int(number), severity, text);
+    return 0;
+}
+
+struct Options {
+    std::string host;
+    bool spawn = false;
+    std::string serverBinary;
+    long rows = 1000000;
+    std::string bsqldb = "bsqldb";
+    bool runBsqldb = true;
+};
+
+[[noreturn]] void usage() {
+    std::cerr << "usage: bench_grid_load HOST:PORT | --spawn [SIMSERVER]\n"
+                 "       [--rows N] [--bsqldb PATH] [--no-bsqldb]\n";
+    std::exit(2);
+}
+
+Options parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--spawn") {
+            o.spawn = true;
+            if (i + 1 < argc && argv[i + 1][0] != '-')
+                o.serverBinary = argv[++i];
+        } else if (a == "--rows" && i + 1 < argc) {
+            o.rows = std::atol(argv[++i]);
+        } else if (a == "--bsqldb" && i + 1 < argc) {
+            o.bsqldb = argv[++i];
+        } else if (a == "--no-bsqldb") {
+            o.runBsqldb = false;
+        } else if (!a.empty() && a[0] != '-' && o.host.empty()) {
+            o.host = a;
+        } else {
+            usage();
+        }
+    }
+    if (o.spawn == !o.host.empty() || o.rows <= 0)
+        usage();
+    return o;
+}
+
+DBPROCESS* open(const std::string& host, int packetSize) {
+    LOGINREC* login = dblogin();
+    DBSETLUSER(login, "sa");
+    DBSETLPWD(login, "");
+    DBSETLAPP(login, "bench_grid_load");
+    dbsetlversion(login, DBVERSION_100);
+    DBSETLPACKET(login, packetSize);
+    DBPROCESS* dbproc = dbopen(login, host.c_str());
+    dbloginfree(login);
+    if (!dbproc) {
+        std::cerr << "login to " << host << " failed\n";
+        std::exit(1);
+    }
+    return dbproc;
+}
+
+std::optional<long> run(DBPROCESS* dbproc, const std::string& sql) {
+    dbcmd(dbproc, sql.c_str());
+    if (dbsqlexec(dbproc) == FAIL) {
+        std::cerr << "failed: " << sql << "\n";
+        std::exit(1);
+    }
+    std::optional<long> value;
+    for (RETCODE rc; (rc = dbresults(dbproc)) != NO_MORE_RESULTS;) {
+        if (rc == FAIL)
+            std::exit(1);
+        while (dbnextrow(dbproc) != NO_MORE_ROWS) {
+            if (dbnumcols(dbproc) > 0 && dbdata(dbproc, 1)) {
+                DBINT v = 0;
+                dbconvert(dbproc, dbcoltype(dbproc, 1), dbdata(dbproc, 1), dbdatlen(dbproc, 1),
+                          SYBINT4, reinterpret_cast<BYTE*>(&v), sizeof v);
+                value = v;
+            }
+        }
+    }
+    return value;
+}
+
+void prepare(const std::string& host, long rows) {
+    DBPROCESS* dbproc = open(host, 512);
+    const auto have = run(dbproc, "if object_id('bench_rows') is null select -1 "
+                                  "else select count(*) from bench_rows");
+    if (!have || *have != rows) {
+        run(dbproc, "if object_id('bench_rows') is not null drop table bench_rows");
+        run(dbproc, "create table bench_rows (id int not null, name varchar(30) not null, "
+                    "created datetime not null, amount money not null)");
+        run(dbproc, "insert bench_rows values (1, 'row 1', 'Jan 1 2024 9:00AM', 1.25)");
+        for (long n = 1; n < rows; n *= 2)
+            run(dbproc, "declare @m int select @m = max(id) from bench_rows\n"
+                        "insert bench_rows select id + @m, 'row ' + convert(varchar(12), id + @m), "
+                        "dateadd(ss, id + @m, 'Jan 1 2024 9:00AM'), amount + 0.75 from bench_rows");
+        run(dbproc, "delete bench_rows where id > " + std::to_string(rows));
+    }
+    dbclose(dbproc);
+}
+
+const char* kSelect = "select id, name, created, amount from bench_rows";
+
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+double residentMb() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+double plainLoop(const std::string& host, int packet, long expected) {
+    DBPROCESS* dbproc = open(host, packet);
+    const auto start = Clock::now();
+    dbcmd(dbproc, kSelect);
+    if (dbsqlexec(dbproc) == FAIL || dbresults(dbproc) != SUCCEED)
+        std::exit(1);
+    const int ncols = dbnumcols(dbproc);
+    char text[256];
+    long rows = 0;
+    std::size_t bytes = 0;
+    for (STATUS s; (s = dbnextrow(dbproc)) != NO_MORE_ROWS;) {
+        if (s == FAIL)
+            std::exit(1);
+        ++rows;
+        for (int c = 1; c <= ncols; ++c) {
+            const DBINT n =
+                dbconvert(dbproc, dbcoltype(dbproc, c), dbdata(dbproc, c), dbdatlen(dbproc, c),
+                          SYBCHAR, reinterpret_cast<BYTE*>(text), sizeof text);
+            bytes += n > 0 ? std::size_t(n) : 0;
+        }
+    }
+    while (dbresults(dbproc) != NO_MORE_RESULTS) {
+    }
+    const double s = seconds(Clock::now() - start);
+    std::printf("  (a) plain dbnextrow loop       %8.3f s  (granted packet %d)\n", s,
+                dbgetpacket(dbproc));
+    dbclose(dbproc);
+    if (rows != expected || bytes == 0)
+        std::exit(1);
+    return s;
+}
+
+struct GridFigures {
+    double seconds = 0;
+    double addedMb = 0;
+    double stallMs = 0;
+};
+
+GridFigures gridLoad(const std::string& host, int packet, long expected, bool background) {
+    DBPROCESS* dbproc = open(host, packet);
+    GridFigures f;
+    const double before = residentMb();
+    {
+        ostrim::TSybGrid grid;
+        grid.resize(800, 600);
+        grid.show();
+        grid.setAutoDbProc(false);
+        grid.setDbProc(ostrim::DbProcHandle(dbproc));
+        grid.setBackground(background);
+        grid.setSql(QString::fromLatin1(kSelect));
+
+        QElapsedTimer sinceProbe;
+        qint64 longestGap = 0;
+        QTimer probe;
+        probe.setInterval(10);
+        QObject::connect(&probe, &QTimer::timeout, &grid, [&] {
+            longestGap = std::max(longestGap, sinceProbe.nsecsElapsed());
+            sinceProbe.restart();
+        });
+
+        const auto start = Clock::now();
+        grid.Execute();
+        if (background) {
+            QEventLoop loop;
+            QTimer watch; // as the results window polls Terminated
+            watch.setInterval(100);
+            QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+                if (grid.Terminated())
+                    loop.quit();
+            });
+            QObject::connect(&grid, &ostrim::TSybGrid::loaderFinished, &loop, [&] {
+                if (grid.Terminated())
+                    loop.quit();
+            });
+            sinceProbe.start();
+            probe.start();
+            watch.start();
+            loop.exec();
+            probe.stop();
+        }
+        f.seconds = seconds(Clock::now() - start);
+        f.addedMb = residentMb() - before;
+        f.stallMs = double(longestGap) / 1e6 - 10.0;
+        // header + rows + row-count header and row, after row 0
+        if (grid.rowCount() != expected + 4 || grid.cell(1, 2) != "1") {
+            std::cerr << "grid holds " << grid.rowCount() << " rows\n";
+            std::exit(1);
+        }
+    }
+    dbclose(dbproc);
+    ::malloc_trim(0); // the next load starts from what the process really holds
+    std::printf("  (%c) TSybGrid %-18s %8.3f s  +%.1f MB resident", background ? 'c' : 'b',
+                background ? "background" : "synchronous", f.seconds, f.addedMb);
+    if (background)
+        std::printf(", longest GUI stall %.1f ms over the 10 ms tick", f.stallMs);
+    std::printf("\n");
+    std::fflush(stdout);
+    return f;
+}
+
+double bsqldb(const Options& o, const std::string& host) {
+    char script[] = "/tmp/ostrim-bench-XXXXXX";
+    const int fd = ::mkstemp(script);
+    const std::string sql = std::string(kSelect) + "\ngo\n";
+    if (fd < 0 || ::write(fd, sql.data(), sql.size()) != ssize_t(sql.size()))
+        std::exit(1);
+    ::close(fd);
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::setenv("TDSVER", "5.0", 1);
+        ::execlp(o.bsqldb.c_str(), o.bsqldb.c_str(), "-S", host.c_str(), "-U", "sa", "-P", "", "-i",
+                 script, nullptr);
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const double s = seconds(Clock::now() - start);
+    ::unlink(script);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::cerr << o.bsqldb << " failed (status " << status << ")\n";
+        return 0;
+    }
+    std::printf("(d) bsqldb > /dev/null (login included) %8.3f s\n", s);
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (dbinit() == FAIL)
+        return 1;
+    dberrhandle(onError);
+    dbmsghandle(onMessage);
+
+    std::unique_ptr<ostrim::test::SimServer> server;
+    std::string host = o.host;
+    if (o.spawn) {
+        server =
+            std::make_unique<ostrim::test::SimServer>(std::vector<std::string>{}, o.serverBinary);
+        server->start();
+        host = server->host();
+    }
+    prepare(host, o.rows);
+    std::printf("%ld rows x 4 columns from %s\n", o.rows, host.c_str());
+
+    const double d = o.runBsqldb ? bsqldb(o, host) : 0;
+    for (const int packet : {8192, 512}) {
+        std::printf("packet %d:\n", packet);
+        const double a = plainLoop(host, packet, o.rows);
+        const GridFigures b = gridLoad(host, packet, o.rows, false);
+        const GridFigures c = gridLoad(host, packet, o.rows, true);
+        std::printf("  ratios: (b)/(a) %.2f  (c)/(a) %.2f", b.seconds / a, c.seconds / a);
+        if (d > 0)
+            std::printf("  (b)/(d) %.2f  (c)/(d) %.2f", b.seconds / d, c.seconds / d);
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    return 0;
+}
