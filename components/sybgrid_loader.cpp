@@ -29,6 +29,13 @@ int characterCount(std::string_view utf8) {
     return count;
 }
 
+int decimalDigits(int n) {
+    int digits = 1;
+    for (; n >= 10; n /= 10)
+        ++digits;
+    return digits;
+}
+
 class Loader {
 public:
     Loader(const GridRun& run, GridSink& sink, LoadControl* control)
@@ -249,8 +256,7 @@ bool Loader::writeRows() {
         if (!check())
             return false;
         // The row number (or the blank) of column 0 decides its width.
-        const int col0 =
-            m_run.showLineNum ? int(std::to_string(row).size()) * m_run.charUnit + 5 : 13;
+        const int col0 = m_run.showLineNum ? decimalDigits(row) * m_run.charUnit + 5 : 13;
         if (m_widths[0] != col0) {
             m_widths[0] = col0;
             m_widthsChanged = true;
