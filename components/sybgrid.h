@@ -105,8 +105,11 @@ public:
     GridModel* gridModel() const { return m_model; }
 
 signals:
-    // Queued from the loader thread as its last act.
+    // Posted by the loader thread as its last act.
     void loaderFinished();
+
+protected:
+    bool event(QEvent* event) override;
 
 private:
     void waitForLoader();
