@@ -85,9 +85,10 @@ void ConnectionWindow::write_ini() {
     config.LastDbName = m_sybase->DBName();
     config.LastServerName = m_sybase->ServerName();
     IoResult result = ostrim::write_ini(configFilePath(), config, m_main.recentFiles);
+    // Queued: this runs while windows are being destroyed, no place for a nested event loop.
     if (!result)
-        Dialogs::message(result.fileName() + ": " + result.message(), "Ostrim",
-                         QMessageBox::Critical);
+        Dialogs::postMessage(result.fileName() + ": " + result.message(), "Ostrim",
+                             QMessageBox::Critical);
 }
 
 } // namespace ostrim

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <random>
 
 namespace sim {
@@ -24,8 +25,27 @@ const char* const kMonthNames[] = {"January",   "February", "March",    "April",
 const char* const kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                  "Thursday", "Friday", "Saturday"};
 
+using Callback = void (*)(sqlite3_context*, int, sqlite3_value**);
+
+// What each registered function carries: the session it serves and its body.
+struct Binding {
+    FunctionHost* host;
+    Callback body;
+};
+
 FunctionHost* host(sqlite3_context* c) {
-    return static_cast<FunctionHost*>(sqlite3_user_data(c));
+    return static_cast<Binding*>(sqlite3_user_data(c))->host;
+}
+
+// No C++ exception may unwind through SQLite's C frames: it becomes the statement's error.
+void callSafely(sqlite3_context* c, int argc, sqlite3_value** argv) {
+    try {
+        static_cast<Binding*>(sqlite3_user_data(c))->body(c, argc, argv);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(c);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(c, e.what(), -1);
+    }
 }
 
 void error(sqlite3_context* c, int number, int severity, const std::string& text) {
@@ -386,7 +406,13 @@ void sybConvert(sqlite3_context* c, int argc, sqlite3_value** a) {
         std::sscanf(target.c_str() + p, "(%d,%d)", &a1, &a2);
     auto t = SqlType::fromName(base, a1, a2);
     if (!t) {
-        error(c, 2715, 16, "Can't find type '" + base + "'.");
+        if (a1 > SqlType::kMaxLength)
+            error(c, 131, 15,
+                  "The size (" + std::to_string(a1) + ") given to the type '" + base +
+                      "' exceeds the maximum. The largest size allowed is " +
+                      std::to_string(SqlType::kMaxLength) + ".");
+        else
+            error(c, 2715, 16, "Can't find type '" + base + "'.");
         return;
     }
     auto src = SqlType::fromName(source.substr(0, source.find('(')));
@@ -477,6 +503,12 @@ void sybConvert(sqlite3_context* c, int argc, sqlite3_value** a) {
         isInt = false;
     }
     double x = isInt ? double(i) : d;
+    if (!fitsType(*t, isInt ? Value::integer(i) : Value::real(d))) {
+        error(c, 247, 16,
+              "Arithmetic overflow during explicit conversion of a value to a " + t->name() +
+                  " field.");
+        return;
+    }
     if (t->isInteger()) {
         if (t->code == SqlType::Bit) {
             sqlite3_result_int(c, x != 0);
@@ -500,6 +532,20 @@ void sybConvert(sqlite3_context* c, int argc, sqlite3_value** a) {
         x = std::round(x * f) / f;
     }
     sqlite3_result_double(c, x);
+}
+
+// A value bound for an integer or money column: refused when out of the column's range.
+void sybFit(sqlite3_context* c, int, sqlite3_value** a) {
+    bool isInt = false;
+    int64_t i = 0;
+    double d = 0;
+    auto t = SqlType::fromName(text(a[1]));
+    if (t && numberOf(a[0], isInt, i, d) &&
+        !fitsType(*t, isInt ? Value::integer(i) : Value::real(d))) {
+        error(c, 3606, 16, "Arithmetic overflow occurred.");
+        return;
+    }
+    sqlite3_result_value(c, a[0]);
 }
 
 void sybDataLength(sqlite3_context* c, int, sqlite3_value** a) {
@@ -1127,6 +1173,7 @@ void registerFunctions(sqlite3* db, FunctionHost* h) {
         {"syb_to_datetime", 1, sybToDateTime, true},
         {"syb_convert", 4, sybConvert, true},
         {"syb_datalength", 2, sybDataLength, true},
+        {"syb_fit", 2, sybFit, true},
         {"syb_str", 3, sybStr, true},
         {"syb_reverse", 1, sybReverse, true},
         {"syb_replicate", 2, sybReplicate, true},
@@ -1152,7 +1199,9 @@ void registerFunctions(sqlite3* db, FunctionHost* h) {
     };
     for (const auto& f : fns) {
         int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
-        sqlite3_create_function(db, f.name, f.args, flags, h, f.fn, nullptr, nullptr);
+        sqlite3_create_function_v2(db, f.name, f.args, flags, new Binding{h, f.fn}, callSafely,
+                                   nullptr, nullptr,
+                                   [](void* p) { delete static_cast<Binding*>(p); });
     }
 }
 

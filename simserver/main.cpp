@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
         std::printf("listening on 127.0.0.1:%d\n", port);
         std::fflush(stdout);
         server.serve();
-        // serve() only returns after a signal, so the waiter has finished or will at once.
+        // serve() also returns when the listening socket fails: wake the waiter then too.
+        pthread_kill(waiter.native_handle(), SIGTERM);
         waiter.join();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ostrim-simserver: %s\n", e.what());

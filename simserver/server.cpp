@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace sim {
@@ -167,11 +168,15 @@ void Server::serve() {
             ++spid;
         Entry& e = m_sessions[spid];
         e.session = std::make_shared<Session>(*this, fd, spid);
-        e.thread = std::thread([this, spid, s = e.session]() mutable {
-            s->run();
-            s.reset();
-            finished(spid);
-        });
+        try {
+            e.thread = std::thread([this, spid, s = e.session]() mutable {
+                s->run();
+                s.reset();
+                finished(spid);
+            });
+        } catch (const std::system_error&) {
+            m_sessions.erase(spid); // out of threads: this client is turned away
+        }
     }
     // Stop every session, wait for all of them, then for their threads.
     {

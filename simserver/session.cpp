@@ -276,6 +276,8 @@ std::string Session::databaseName(int dbid) const {
 }
 
 SqlType Session::declaredType(const ast::TypeName& t, int* userType, bool* allowsNull) {
+    if (t.arg1 > SqlType::kMaxLength)
+        throw typeTooLong(t);
     if (auto st = SqlType::fromName(t.name, t.arg1, t.arg2))
         return *st;
     // A user-defined type of the current database.
@@ -402,6 +404,11 @@ void Session::openDatabase() {
             auto* s = static_cast<Session*>(self);
             if (s->m_killed)
                 return 1;
+            // Interrupting a statement inside a transaction would make SQLite roll back the
+            // user's whole transaction: a cancel then waits for the statement's end (rows
+            // being sent still stop at the next packet).
+            if (s->m_trancount > 0)
+                return 0;
             try {
                 s->m_sock.pollAttention();
             } catch (...) {
@@ -460,11 +467,15 @@ std::vector<Message> Session::runScript(const std::string& script, const std::st
 bool Session::login(const std::vector<uint8_t>& p) {
     if (p.size() < 568)
         throw ConnectionClosed("short login record");
-    m_host = loginField(p, 0, 30);
-    m_user = loginField(p, 31, 30);
+    {
+        // Other sessions read these through the process list at any time.
+        std::lock_guard lock(m_infoMutex);
+        m_host = loginField(p, 0, 30);
+        m_user = loginField(p, 31, 30);
+        m_hostProcess = loginField(p, 93, 30);
+        m_program = loginField(p, 140, 30);
+    }
     std::string password = loginField(p, 62, 30);
-    m_hostProcess = loginField(p, 93, 30);
-    m_program = loginField(p, 140, 30);
     // The remote-password area holds the whole password, not cut to 30 bytes.
     size_t rempwLen = p[457];
     if (rempwLen >= 2 && rempwLen <= 255) {
@@ -495,6 +506,7 @@ bool Session::login(const std::vector<uint8_t>& p) {
             ok = password == (pw ? pw : "");
             if (auto* db = sqlite3_column_text(st, 1))
                 defaultDb = reinterpret_cast<const char*>(db);
+            std::lock_guard lock(m_infoMutex);
             m_suid = sqlite3_column_int(st, 2);
         }
     }
@@ -523,7 +535,10 @@ bool Session::login(const std::vector<uint8_t>& p) {
     }
     if (!databaseExists(defaultDb))
         defaultDb = "master";
-    m_db = defaultDb;
+    {
+        std::lock_guard lock(m_infoMutex);
+        m_db = defaultDb;
+    }
     putEnvChange(b, 1, m_db, "");
     putEnvChange(b, 2, "us_english", "");
     putEnvChange(b, 3, "utf8", "");
@@ -537,6 +552,7 @@ bool Session::login(const std::vector<uint8_t>& p) {
     }
     putDone(b, kTokDone, kDoneFinal, 0, 0);
     m_sock.finishReply();
+    std::lock_guard lock(m_infoMutex);
     m_sock.setPacketSize(packetSize);
     return true;
 }
@@ -863,6 +879,18 @@ int Session::stepChecked(sqlite3_stmt* st) {
     int rc = sqlite3_step(st);
     if (rc == SQLITE_ROW || rc == SQLITE_DONE)
         return rc;
+    // Some failures make SQLite roll the whole transaction back: the session must know.
+    if (m_trancount > 0 && sqlite3_get_autocommit(m_sqlite)) {
+        m_trancount = 0;
+        releaseWriteIfIdle();
+        Message m;
+        m.number = 3998;
+        m.severity = 16;
+        m.text = "Uncommittable transaction is detected at the end of the batch. The transaction "
+                 "is rolled back.\n";
+        if (m_frame)
+            sendMessage(m, *m_frame, 1);
+    }
     if (rc == SQLITE_INTERRUPT || m_killed || m_interrupted) {
         if (m_killed)
             throw ConnectionClosed("killed");
@@ -960,6 +988,7 @@ void Session::execSelect(const ast::Stmt& s, Frame& f) {
     for (; rc == SQLITE_ROW; rc = stepChecked(st.get())) {
         if (m_rowLimit > 0 && rows >= m_rowLimit)
             break;
+        const size_t rowStart = b.size();
         b.u8(kTokRow);
         for (int i = 0; i < ncols; ++i) {
             switch (sqlite3_column_type(st.get(), i)) {
@@ -981,6 +1010,11 @@ void Session::execSelect(const ast::Stmt& s, Frame& f) {
             }
             default:
                 v.kind = Value::Null;
+            }
+            if (!fitsType(types[size_t(i)], v)) {
+                // Only whole rows may reach the client: drop this one's beginning.
+                b.data().resize(rowStart);
+                throw SqlError::make(3606, 16, "Arithmetic overflow occurred.", s.line);
             }
             putValue(b, types[size_t(i)], v);
         }
@@ -1659,6 +1693,10 @@ void Session::execWaitfor(const ast::Stmt& s, Frame& f) {
         throw SqlError::make(8038, 16,
                              "Invalid time format specified in WAITFOR statement: '" + text + "'.",
                              s.line);
+    if (h < 0 || h > 23 || m < 0 || m > 59 || sec < 0 || sec > 59 || ms < 0 || ms > 999)
+        throw SqlError::make(8038, 16,
+                             "Invalid time format specified in WAITFOR statement: '" + text + "'.",
+                             s.line);
     using namespace std::chrono;
     auto deadline = steady_clock::now();
     if (s.name == "time") {
@@ -1691,8 +1729,11 @@ void Session::execWaitfor(const ast::Stmt& s, Frame& f) {
 }
 
 void Session::execKill(const ast::Stmt& s, Frame& f) {
+    if (m_suid != 1)
+        throw SqlError::make(
+            6102, 14, "Only the System Administrator (SA) may use the KILL command.", s.line);
     int64_t spid = evaluate(*s.args[0], f).asInteger();
-    int err = m_server.kill(int(spid), m_spid);
+    int err = spid < 1 || spid > 32767 ? 6106 : m_server.kill(int(spid), m_spid);
     if (err == 6104)
         throw SqlError::make(6104, 16, "You cannot use KILL to kill your own process.", s.line);
     if (err)

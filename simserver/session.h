@@ -90,6 +90,8 @@ private:
     void execGrant(const ast::Stmt& s, Frame& f);
     void dropIndex(const ast::ObjectName& n, int line);
     void dropDatabase(const std::string& name, int line);
+    // Refuses a command only the system administrator may give.
+    void requireSa(const std::string& command, int line) const;
     // A type as declared: a system type or a user type of the current database.
     SqlType declaredType(const ast::TypeName& t, int* userType = nullptr,
                          bool* allowsNull = nullptr);

@@ -4,6 +4,7 @@
 #include "sqlite_util.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace sim {
 
@@ -236,7 +237,30 @@ void Session::dropIndex(const ast::ObjectName& n, int line) {
     });
 }
 
+namespace {
+
+// Database names become file names: only a plain identifier may be one.
+bool isPlainIdentifier(const std::string& name) {
+    if (name.empty() || name.size() > 30 || std::isdigit(static_cast<unsigned char>(name[0])))
+        return false;
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#' ||
+               c == '@';
+    });
+}
+
+} // namespace
+
+void Session::requireSa(const std::string& command, int line) const {
+    if (m_suid != 1)
+        throw SqlError::make(
+            262, 14, command + " permission denied, database " + currentDb() + ", owner dbo", line);
+}
+
 void Session::execCreateDatabase(const ast::Stmt& s, Frame& f) {
+    requireSa("CREATE DATABASE", s.line);
+    if (!isPlainIdentifier(s.name))
+        throw SqlError::make(102, 15, "Incorrect syntax near '" + s.name + "'.", s.line);
     requireWrite();
     bool created = false;
     try {
@@ -253,6 +277,7 @@ void Session::execCreateDatabase(const ast::Stmt& s, Frame& f) {
 }
 
 void Session::dropDatabase(const std::string& name, int line) {
+    requireSa("DROP DATABASE", line);
     static const char* const system[] = {"master", "model", "tempdb"};
     if (std::find(std::begin(system), std::end(system), name) != std::end(system))
         throw SqlError::make(
@@ -263,17 +288,21 @@ void Session::dropDatabase(const std::string& name, int line) {
                              "Cannot drop the database '" + name +
                                  "', because it doesn't exist in the system catalogs.",
                              line);
-    if (m_server.databaseInUse(name))
+    // The write gate is held from the check to the deletion, so no one starts using it between.
+    requireWrite();
+    if (m_server.databaseInUse(name)) {
+        releaseWriteIfIdle();
         throw SqlError::make(
             3702, 16, "Cannot drop the database '" + name + "' because it is currently in use.",
             line);
-    requireWrite();
+    }
     if (m_attached.count(name))
         sqlite3_exec(m_sqlite, ("DETACH DATABASE " + quoteId(name)).c_str(), nullptr, nullptr,
                      nullptr);
     m_attached.erase(name);
     try {
         m_server.catalog().dropDatabase(name);
+        m_server.catalog().schemaVersion++;
     } catch (const std::exception& e) {
         releaseWriteIfIdle();
         throw SqlError::make(3702, 16, "DROP DATABASE failed: " + std::string(e.what()), line);

@@ -70,6 +70,7 @@ struct Expr {
     TypeName type; // convert(type, expr[, style]): type here, args = expr[, style]
     bool negated = false;
     int line = 1;
+    int height = 0; // nesting of binary operators below and including this node
 };
 
 struct SelectItem {

@@ -19,6 +19,7 @@ using sql::TokenKind;
 // Deep enough for any real query, shallow enough that even sanitizer-sized frames stay far
 // from the end of a thread's stack.
 constexpr int kMaxDepth = 200;
+constexpr int kMaxChain = 500;
 
 // Thrown at the token the grammar cannot accept; parseBatch turns it into a Sybase error.
 struct SyntaxError {
@@ -335,8 +336,13 @@ private:
         return e;
     }
 
-    static ExprPtr binary(std::string op, ExprPtr left, ExprPtr right) {
+    // Operator chains nest to the left without recursion here, but everything that walks the
+    // tree later recurses: a chain of thousands of "+1" must be refused, not crash.
+    ExprPtr binary(std::string op, ExprPtr left, ExprPtr right) {
         ExprPtr e = makeExpr(Expr::Kind::Binary, std::move(op), left->line);
+        e->height = std::max(left->height, right->height) + 1;
+        if (e->height > kMaxChain)
+            fail();
         e->args.push_back(std::move(left));
         e->args.push_back(std::move(right));
         return e;

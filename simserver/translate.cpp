@@ -695,7 +695,16 @@ Source Translator::tableSource(const ast::ObjectName& n, const std::string& alia
     return s;
 }
 
+SqlError typeTooLong(const ast::TypeName& t) {
+    return SqlError::make(131, 15,
+                          "The size (" + std::to_string(t.arg1) + ") given to the type '" + t.name +
+                              "' exceeds the maximum. The largest size allowed is " +
+                              std::to_string(SqlType::kMaxLength) + ".");
+}
+
 SqlType typeFromAst(const ast::TypeName& t) {
+    if (t.arg1 > SqlType::kMaxLength)
+        throw typeTooLong(t);
     auto st = SqlType::fromName(t.name, t.arg1, t.arg2);
     if (!st)
         throw SqlError::make(2715, 16, "Can't find type '" + t.name + "'.");
@@ -907,6 +916,9 @@ namespace {
 std::string coerceTo(const ColumnInfo& c, const std::string& sql) {
     if (c.type.isDateTime())
         return "syb_to_datetime(" + sql + ")";
+    if ((c.type.isInteger() && c.type.code != SqlType::Bit) || c.type.code == SqlType::Money ||
+        c.type.code == SqlType::SmallMoney)
+        return "syb_fit(" + sql + ", " + quoteLiteral(c.type.name()) + ")";
     return sql;
 }
 
@@ -965,7 +977,7 @@ Translation translateInsert(const ast::Stmt& s, TranslateContext& ctx) {
         if (rc.size() != cols.size())
             throw countError();
         bool coerce = std::any_of(cols.begin(), cols.end(),
-                                  [](const ColumnInfo* c) { return c->type.isDateTime(); });
+                                  [](const ColumnInfo* c) { return coerceTo(*c, "x") != "x"; });
         if (!coerce) {
             t.sql += sub;
             return t;

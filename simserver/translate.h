@@ -67,5 +67,7 @@ Translation translateUpdate(const ast::Stmt& s, TranslateContext& ctx);
 Translation translateDelete(const ast::Stmt& s, TranslateContext& ctx);
 // Declared type of a column or variable as written in DDL.
 SqlType typeFromAst(const ast::TypeName& t);
+// Sybase's error for a character or binary length over the maximum.
+SqlError typeTooLong(const ast::TypeName& t);
 
 } // namespace sim

@@ -158,9 +158,10 @@ SqlType SqlType::of(Code c, int length) {
 
 std::optional<SqlType> SqlType::fromName(std::string_view rawName, int arg1, int arg2) {
     std::string n = lower(rawName);
-    auto sized = [&](Code c, int def) {
-        SqlType t = of(c, arg1 > 0 ? arg1 : def);
-        return t;
+    auto sized = [&](Code c, int def) -> std::optional<SqlType> {
+        if (arg1 > kMaxLength)
+            return std::nullopt;
+        return of(c, arg1 > 0 ? arg1 : def);
     };
     if (n == "int" || n == "integer")
         return of(Int);
@@ -453,6 +454,39 @@ std::string formatStored(const DateTimeParts& d) {
     return buf;
 }
 
+bool fitsType(const SqlType& t, const Value& v) {
+    if (v.kind != Value::Integer && v.kind != Value::Real)
+        return true;
+    double lo, hi;
+    switch (t.code) {
+    case SqlType::TinyInt:
+        lo = 0, hi = 255;
+        break;
+    case SqlType::SmallInt:
+        lo = -32768, hi = 32767;
+        break;
+    case SqlType::Int:
+        lo = -2147483648.0, hi = 2147483647.0;
+        break;
+    case SqlType::SmallMoney:
+        lo = -214748.3648, hi = 214748.3647;
+        break;
+    case SqlType::Money:
+        lo = -922337203685477.5808, hi = 922337203685477.5807;
+        break;
+    case SqlType::BigInt:
+        if (v.kind == Value::Integer)
+            return true;
+        lo = -9223372036854775808.0, hi = 9223372036854775807.0;
+        break;
+    default:
+        return true;
+    }
+    if (v.kind == Value::Integer)
+        return double(v.i) >= lo && double(v.i) <= hi;
+    return v.r >= lo && v.r <= hi;
+}
+
 void putTypeInfo(Bytes& b, const SqlType& t) {
     b.u32(t.userType());
     switch (t.code) {
@@ -654,7 +688,11 @@ void putValue(Bytes& b, const SqlType& t, const Value& v) {
     case SqlType::VarBinary:
     case SqlType::Unknown: {
         if (v.isNull()) {
-            b.u8(0);
+            // Long character and binary values carry a four-byte length, NULL included.
+            if (t.code != SqlType::Unknown && t.length > 255)
+                b.u32(0);
+            else
+                b.u8(0);
             return;
         }
         size_t len = t.code == SqlType::Unknown ? 255 : size_t(std::max(t.length, 1));

@@ -38,6 +38,8 @@ struct SqlType {
         SmallMoney = 122,
         BigInt = 191,
     };
+    // The longest character or binary type the server takes.
+    static constexpr int kMaxLength = 16384;
     Code code = Unknown;
     int length = 0; // bytes; character and binary types: declared length
     int precision = 0;
@@ -94,6 +96,9 @@ struct Value {
     int64_t asInteger() const;
     std::string asText() const; // SQLite's own text form
 };
+
+// Whether a number fits the range of an integer or money type (other types always fit).
+bool fitsType(const SqlType& t, const Value& v);
 
 // Writes the column description of a ROWFMT/PARAMFMT entry after its name and status:
 // usertype, wire type and type info.
