@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <mutex>
 
 namespace ostrim {
@@ -21,6 +22,8 @@ thread_local bool t_inLogin = false;
 QString fromDbLib(const char* text) {
     return text ? QString::fromLocal8Bit(text) : QString();
 }
+
+constexpr int kConvertedLimit = 255;
 
 // A box on the GUI thread waits for the user there; a worker thread must not wait for the GUI
 // (which may be waiting for it), so its boxes are queued.
@@ -65,6 +68,69 @@ int messageHandler(DBPROCESS* /*process*/, int msgno, int /*msgstate*/, int seve
     showBox(messageBoxText(fromDbLib(msgtext), line),
             QStringLiteral("SQL Server Message - ") + QString::number(msgno));
     return 0;
+}
+
+qsizetype valueText(DBPROCESS* process, int type, const unsigned char* data, int length,
+                    QByteArray& buffer) {
+    buffer.resize(0);
+    if (length <= 0 || !data)
+        return 0;
+    int converted = 0;
+    if (type == SYBCHAR) {
+        const void* zero = std::memchr(data, 0, size_t(length));
+        converted = zero ? int(static_cast<const unsigned char*>(zero) - data) : length;
+        buffer.append(reinterpret_cast<const char*>(data), converted);
+        return converted;
+    }
+    if (type == SYBTEXT) {
+        buffer.resize(qsizetype(length) + 1); // DB-Library adds a terminator
+        converted = dbconvert(process, SYBTEXT, data, length, SYBTEXT,
+                              reinterpret_cast<BYTE*>(buffer.data()), -1);
+    } else {
+        // FreeTDS fails a conversion that does not fit its destination instead of cutting it
+        // (binary values give two characters per byte): convert in full, then cut.
+        const int capacity = std::max(kConvertedLimit, 2 * length + 2);
+        buffer.resize(capacity);
+        converted = std::min(dbconvert(process, type, data, length, SYBCHAR,
+                                       reinterpret_cast<BYTE*>(buffer.data()), capacity),
+                             kConvertedLimit);
+    }
+    buffer.resize(std::max(converted, 0));
+    return buffer.size();
+}
+
+qsizetype columnText(DbProcHandle process, int column, QByteArray& buffer) {
+    DBPROCESS* p = process.get();
+    if (!p || column < 1 || column > dbnumcols(p)) {
+        buffer.resize(0);
+        return 0;
+    }
+    return valueText(p, dbcoltype(p, column), dbdata(p, column), dbdatlen(p, column), buffer);
+}
+
+QString columnText(DbProcHandle process, int column) {
+    QByteArray buffer;
+    columnText(process, column, buffer);
+    return textFromDbLib(buffer);
+}
+
+qsizetype returnText(DbProcHandle process, int number, QByteArray& buffer) {
+    DBPROCESS* p = process.get();
+    if (!p || number < 1 || number > dbnumrets(p)) {
+        buffer.resize(0);
+        return 0;
+    }
+    return valueText(p, dbrettype(p, number), dbretdata(p, number), dbretlen(p, number), buffer);
+}
+
+QString returnText(DbProcHandle process, int number) {
+    QByteArray buffer;
+    returnText(process, number, buffer);
+    return textFromDbLib(buffer);
+}
+
+QString textFromDbLib(const QByteArray& bytes) {
+    return QString::fromLocal8Bit(bytes);
 }
 
 bool isMessageShown(int msgno, int severity) {

@@ -2,6 +2,7 @@
 // DB-Library glue shared by every component: one-time initialisation, the process-wide error and
 // message handlers, and the handle type that carries a connection between components.
 
+#include <QByteArray>
 #include <QString>
 
 // The same declaration as sybdb.h's, which callers of this header need not include.
@@ -42,6 +43,22 @@ int errorHandler(DBPROCESS* process, int severity, int dberr, int oserr, char* d
                  char* oserrstr);
 int messageHandler(DBPROCESS* process, int msgno, int msgstate, int severity, char* msgtext,
                    char* srvname, char* procname, int line);
+
+// Value to text. Each call writes into the caller's own buffer and keeps nothing between calls,
+// so a worker thread and the GUI thread may convert at the same time (each on its own process).
+// NULL and a zero-length value give empty text; char and varchar are copied whole (up to a zero
+// byte), text whole, any other type in DB-Library's text form cut to 255 characters.
+// The buffer receives the bytes without a terminator; returns their count.
+qsizetype columnText(DbProcHandle process, int column, QByteArray& buffer);
+QString columnText(DbProcHandle process, int column);
+// The same for return parameter number of a remote procedure call.
+qsizetype returnText(DbProcHandle process, int number, QByteArray& buffer);
+QString returnText(DbProcHandle process, int number);
+// The converted text of one value of the given DB-Library type.
+qsizetype valueText(DBPROCESS* process, int type, const unsigned char* data, int length,
+                    QByteArray& buffer);
+// The text decoding every component uses for DB-Library's bytes.
+QString textFromDbLib(const QByteArray& bytes);
 
 // Whether a server message gets a box.
 bool isMessageShown(int msgno, int severity);

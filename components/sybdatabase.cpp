@@ -3,6 +3,7 @@
 #include "dialogs.h"
 #include "server_directory.h"
 #include "sybaselogin.h"
+#include "sybquery.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -41,26 +42,6 @@ QString clientCharSet(const QString& requested) {
         codeset == QLatin1String("ASCII"))
         return QStringLiteral("ISO-8859-1");
     return codeset;
-}
-
-// The server's version text; the last row of the reply wins. Kept apart so that the query
-// component can take it over.
-QString queryVersion(DBPROCESS* process, QString version) {
-    if (dbcmd(process, "select @@version") != SUCCEED)
-        return version;
-    dbsqlexec(process);
-    RETCODE result;
-    while ((result = dbresults(process)) == SUCCEED) {
-        while (dbnextrow(process) == REG_ROW) {
-            if (dbnumcols(process) < 1)
-                continue;
-            const BYTE* data = dbdata(process, 1);
-            version = data ? QString::fromLocal8Bit(reinterpret_cast<const char*>(data),
-                                                    dbdatlen(process, 1))
-                           : QString();
-        }
-    }
-    return version;
 }
 
 } // namespace
@@ -198,10 +179,21 @@ void TSybDatabase::openConnection() {
         m_serverCharSet = fromDbLib(dbservcharset(process)).left(kNameLength);
         // FreeTDS exports no dbgetnatlang and keeps no language of its own: the requested one
         // stays.
-        m_dbVersion = queryVersion(process, m_dbVersion);
+        readVersion();
         enterList();
     }
     dbloginfree(login);
+}
+
+void TSybDatabase::readVersion() {
+    TSybQuery query;
+    query.setAutoDbProc(false);
+    query.setDbProc(m_dbProc);
+    query.setDbName(Name());
+    query.setSql(QStringLiteral("select @@version"));
+    query.Execute();
+    while (query.Next() == kMoreRows)
+        m_dbVersion = query.ColumnValue(1);
 }
 
 void TSybDatabase::disconnect() {

@@ -92,6 +92,8 @@ private:
     Prompt promptForLogin();
     void openConnection();
     void applyBufferSize();
+    // DBVersion from "select @@version"; the last row wins, no row keeps the previous text.
+    void readVersion();
     void enterList();
 
     int m_timeOut = 0;

@@ -1,0 +1,11 @@
+#include "sybmemo.h"
+
+namespace ostrim {
+
+TSybMemo::TSybMemo(QWidget* owner) : QPlainTextEdit(owner), DataControl(this) {}
+
+void TSybMemo::setDatatype(const QString& name) {
+    m_datatype = name.left(30);
+}
+
+} // namespace ostrim
