@@ -56,8 +56,7 @@ protected:
                            " 200), 'ab', replicate('p', 150) + replicate('q', 150),"
                            " '2024-01-02 10:30:00', 12.5, 3.14, 1,"
                            " convert(varbinary(200), replicate('a', 200)), 42)\n"
-                           // A NULL in a varchar over 255 stalls the client on simserver.
-                           "insert tempdb..kinds values (2, 'v2', null, null, null, null, null,"
+                           "insert tempdb..kinds values (2, null, null, null, null, null, null,"
                            " 0, null, null)\n"
                            "insert tempdb..kinds values (3, '', ' ', null, null, null, null, 0,"
                            " null, 0)"),
@@ -198,7 +197,7 @@ TEST_F(QueryTest, ValuesReadAsText) {
     EXPECT_EQ(q->ColumnName(11), "");
 
     ASSERT_EQ(q->Next(), kMoreRows);
-    for (int c : {2, 3, 4, 5, 6, 8, 9})
+    for (int c : {1, 2, 3, 4, 5, 6, 8, 9})
         EXPECT_EQ(q->ColumnValue(c), "") << "NULL in column " << c;
     EXPECT_EQ(q->ColumnValue(7), "0");
 
