@@ -145,6 +145,21 @@ TEST_F(GridLoaderTest, PauseHoldsTheRowsAndAbortEndsAPausedLoader) {
     EXPECT_LT(grid.rowCount(), kLongRows + 2);
 }
 
+TEST_F(GridLoaderTest, ANewRunReplacesARunningLoaderAndNoneOfItsRowsMixIn) {
+    TSybGrid grid;
+    prepare(grid, "select id, name from numbers", true);
+    grid.Execute();
+    ASSERT_TRUE(waitUntil([&] { return grid.rowCount() > 10; }));
+    grid.setSql("select 'second'");
+    grid.Execute();
+    ASSERT_TRUE(waitUntil([&] { return grid.Terminated(); }));
+    QSignalSpy inserted(grid.gridModel(), &QAbstractItemModel::rowsInserted);
+    EXPECT_FALSE(inserted.wait(200)) << "nothing of the first run arrives late";
+    ASSERT_EQ(grid.rowCount(), 5);
+    EXPECT_EQ(grid.cell(1, 2), "second");
+    EXPECT_EQ(grid.colCount(), 2);
+}
+
 TEST_F(GridLoaderTest, ARefusedBatchIsReportedFromTheLoaderAndTheRunGoesOn) {
     TSybGrid grid;
     prepare(grid, "select a from t3 where a = ?", true);
