@@ -112,6 +112,7 @@ QString GridModel::cell(int col, int row) const {
             return {};
         return m_store.lineNumbers() ? QString::number(row) : QStringLiteral(" ");
     }
+    // textFromDbLib's decoding, straight from the store without a copy.
     return QString::fromLocal8Bit(m_store.cell(row, col));
 }
 

@@ -6,14 +6,12 @@
 #include <sybfront.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 namespace ostrim {
 
 namespace {
 
-constexpr int kConvertedLimit = 255;
 constexpr int kDefaultWidth = 64;
 constexpr int kRememberedStart = 10;
 
@@ -72,7 +70,7 @@ private:
     std::vector<int> m_types;
     std::string m_row;
     std::vector<std::uint32_t> m_cellEnds;
-    std::vector<char> m_convert;
+    QByteArray m_convert; // the conversion's own buffer, one per run
 };
 
 GridRunResult Loader::run() {
@@ -203,33 +201,10 @@ bool Loader::writeHeader() {
 }
 
 void Loader::appendValue(int column) {
-    const BYTE* data = dbdata(m_process, column);
-    const int length = dbdatlen(m_process, column);
-    if (!data || length <= 0)
-        return;
-    const int type = m_types[std::size_t(column - 1)];
-    if (type == SYBCHAR) {
-        const void* zero = std::memchr(data, 0, std::size_t(length));
-        const std::size_t n =
-            zero ? std::size_t(static_cast<const BYTE*>(zero) - data) : std::size_t(length);
-        m_row.append(reinterpret_cast<const char*>(data), n);
-        return;
-    }
-    int converted = 0;
-    if (type == SYBTEXT) {
-        m_convert.resize(std::size_t(length) + 1);
-        converted = dbconvert(m_process, SYBTEXT, data, length, SYBTEXT,
-                              reinterpret_cast<BYTE*>(m_convert.data()), -1);
-    } else {
-        // FreeTDS fails a conversion that does not fit instead of cutting it: convert whole, cut.
-        const int capacity = std::max(kConvertedLimit, 2 * length + 2);
-        m_convert.resize(std::size_t(capacity));
-        converted = std::min(dbconvert(m_process, type, data, length, SYBCHAR,
-                                       reinterpret_cast<BYTE*>(m_convert.data()), capacity),
-                             kConvertedLimit);
-    }
-    if (converted > 0)
-        m_row.append(m_convert.data(), std::size_t(converted));
+    const qsizetype n =
+        valueText(m_process, m_types[std::size_t(column - 1)], dbdata(m_process, column),
+                  dbdatlen(m_process, column), m_convert);
+    m_row.append(m_convert.constData(), std::size_t(n));
 }
 
 bool Loader::writeRows() {
