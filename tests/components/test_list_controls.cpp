@@ -43,8 +43,11 @@ QStringList items(const QListWidget& box) {
 class ListControlTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        ScriptedDialogs quiet; // the drops fail on a fresh server
         Connection setup = connectToServer();
         ASSERT_TRUE(setup->Connected());
+        runBatch(setup->DbProc(), "drop table tempdb..colours");
+        runBatch(setup->DbProc(), "drop table tempdb..nothing");
         ASSERT_EQ(runBatch(setup->DbProc(), "create table tempdb..colours (name varchar(20))\n"
                                             "insert tempdb..colours values ('red')\n"
                                             "insert tempdb..colours values ('green')\n"
