@@ -256,10 +256,14 @@ void TSybGrid::LoadSqlFromFile(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         throw std::ios_base::failure(file.errorString().toStdString());
+    // The lines keep their breaks: a batch separator is a line of its own, so a file's "go"
+    // lines must stay lines to divide its batches.
     QTextStream in(&file);
     QString line;
+    QStringList lines;
     while (in.readLineInto(&line))
-        m_sql += QLatin1Char(' ') + line;
+        lines.append(line);
+    m_sql = lines.join(QLatin1Char('\n'));
     if (in.status() != QTextStream::Ok || file.error() != QFileDevice::NoError)
         throw std::ios_base::failure(file.errorString().toStdString());
 }

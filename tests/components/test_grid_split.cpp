@@ -83,7 +83,10 @@ TEST(GridSplit, GridSplitsItsSqlAndLoadsScriptsFromFiles) {
     file.close();
     grid.setSql("old");
     grid.LoadSqlFromFile(path);
-    EXPECT_EQ(grid.Sql(), " select 1 go");
+    EXPECT_EQ(grid.Sql(), "select 1\ngo");
+    grid.setShowRowCount(true);
+    grid.SplitBatches();
+    EXPECT_EQ(grid.Batches(), QStringList({"select 1", RC})) << "the file's go line divides it";
 
     EXPECT_THROW(grid.LoadSqlFromFile(dir.filePath("missing.sql")), std::ios_base::failure);
     EXPECT_TRUE(grid.Sql().isEmpty());
