@@ -9,6 +9,7 @@
 //
 //   bench_grid_load --spawn [SIMSERVER] | HOST:PORT   [--rows N] [--bsqldb PATH] [--no-bsqldb]
 
+#include "bench_support.h"
 #include "simserver_fixture.h"
 #include "sybgrid.h"
 
@@ -36,120 +37,16 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-int onError(DBPROCESS*, int severity, int dberr, int, char* text, char*) {
-    std::fprintf(stderr, "db-library error %d (severity %d): %s\n", dberr, severity, text);
-    return INT_CANCEL;
-}
-
-int onMessage(DBPROCESS*, DBINT number, int, int severity, char* text, char*, char*, int) {
-    if (severity > 10)
-        std::fprintf(stderr, "server message %d (severity %d): %s\n", int(number), severity, text);
-    return 0;
-}
-
-struct Options {
-    std::string host;
-    bool spawn = false;
-    std::string serverBinary;
-    long rows = 1000000;
-    std::string bsqldb = "bsqldb";
-    bool runBsqldb = true;
-};
-
-[[noreturn]] void usage() {
-    std::cerr << "usage: bench_grid_load HOST:PORT | --spawn [SIMSERVER]\n"
-                 "       [--rows N] [--bsqldb PATH] [--no-bsqldb]\n";
-    std::exit(2);
-}
-
-Options parse(int argc, char** argv) {
-    Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--spawn") {
-            o.spawn = true;
-            if (i + 1 < argc && argv[i + 1][0] != '-')
-                o.serverBinary = argv[++i];
-        } else if (a == "--rows" && i + 1 < argc) {
-            o.rows = std::atol(argv[++i]);
-        } else if (a == "--bsqldb" && i + 1 < argc) {
-            o.bsqldb = argv[++i];
-        } else if (a == "--no-bsqldb") {
-            o.runBsqldb = false;
-        } else if (!a.empty() && a[0] != '-' && o.host.empty()) {
-            o.host = a;
-        } else {
-            usage();
-        }
-    }
-    if (o.spawn == !o.host.empty() || o.rows <= 0)
-        usage();
-    return o;
-}
+using bench::Clock;
+using bench::Options;
+using bench::run;
+using bench::seconds;
 
 DBPROCESS* open(const std::string& host, int packetSize) {
-    LOGINREC* login = dblogin();
-    DBSETLUSER(login, "sa");
-    DBSETLPWD(login, "");
-    DBSETLAPP(login, "bench_grid_load");
-    dbsetlversion(login, DBVERSION_100);
-    DBSETLPACKET(login, packetSize);
-    DBPROCESS* dbproc = dbopen(login, host.c_str());
-    dbloginfree(login);
-    if (!dbproc) {
-        std::cerr << "login to " << host << " failed\n";
-        std::exit(1);
-    }
-    return dbproc;
-}
-
-std::optional<long> run(DBPROCESS* dbproc, const std::string& sql) {
-    dbcmd(dbproc, sql.c_str());
-    if (dbsqlexec(dbproc) == FAIL) {
-        std::cerr << "failed: " << sql << "\n";
-        std::exit(1);
-    }
-    std::optional<long> value;
-    for (RETCODE rc; (rc = dbresults(dbproc)) != NO_MORE_RESULTS;) {
-        if (rc == FAIL)
-            std::exit(1);
-        while (dbnextrow(dbproc) != NO_MORE_ROWS) {
-            if (dbnumcols(dbproc) > 0 && dbdata(dbproc, 1)) {
-                DBINT v = 0;
-                dbconvert(dbproc, dbcoltype(dbproc, 1), dbdata(dbproc, 1), dbdatlen(dbproc, 1),
-                          SYBINT4, reinterpret_cast<BYTE*>(&v), sizeof v);
-                value = v;
-            }
-        }
-    }
-    return value;
-}
-
-void prepare(const std::string& host, long rows) {
-    DBPROCESS* dbproc = open(host, 512);
-    const auto have = run(dbproc, "if object_id('bench_rows') is null select -1 "
-                                  "else select count(*) from bench_rows");
-    if (!have || *have != rows) {
-        run(dbproc, "if object_id('bench_rows') is not null drop table bench_rows");
-        run(dbproc, "create table bench_rows (id int not null, name varchar(30) not null, "
-                    "created datetime not null, amount money not null)");
-        run(dbproc, "insert bench_rows values (1, 'row 1', 'Jan 1 2024 9:00AM', 1.25)");
-        for (long n = 1; n < rows; n *= 2)
-            run(dbproc, "declare @m int select @m = max(id) from bench_rows\n"
-                        "insert bench_rows select id + @m, 'row ' + convert(varchar(12), id + @m), "
-                        "dateadd(ss, id + @m, 'Jan 1 2024 9:00AM'), amount + 0.75 from bench_rows");
-        run(dbproc, "delete bench_rows where id > " + std::to_string(rows));
-    }
-    dbclose(dbproc);
+    return bench::openSa(host, packetSize, "bench_grid_load");
 }
 
 const char* kSelect = "select id, name, created, amount from bench_rows";
-
-double seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
 
 double residentMb() {
     std::ifstream statm("/proc/self/statm");
@@ -291,14 +188,11 @@ double bsqldb(const Options& o, const std::string& host) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const Options o = parse(argc, argv);
+    const Options o = bench::parseOptions(argc, argv, "bench_grid_load");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (dbinit() == FAIL)
-        return 1;
-    dberrhandle(onError);
-    dbmsghandle(onMessage);
+    bench::initDbLib();
 
     std::unique_ptr<ostrim::test::SimServer> server;
     std::string host = o.host;
@@ -308,7 +202,7 @@ int main(int argc, char** argv) {
         server->start();
         host = server->host();
     }
-    prepare(host, o.rows);
+    bench::prepareTable(host, o.rows, "bench_grid_load");
     std::printf("%ld rows x 4 columns from %s\n", o.rows, host.c_str());
 
     const double d = o.runBsqldb ? bsqldb(o, host) : 0;

@@ -1,0 +1,41 @@
+#pragma once
+// What the benchmark programs share: options, DB-Library set-up, the benchmark table.
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include <sybdb.h>
+#include <sys/types.h>
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    std::string host;
+    bool spawn = false;
+    std::string serverBinary;
+    long rows = 1000000;
+    std::string bsqldb = "bsqldb";
+    bool runBsqldb = true;
+};
+
+// HOST:PORT | --spawn [SIMSERVER], --rows N, --bsqldb PATH, --no-bsqldb; exits on misuse.
+Options parseOptions(int argc, char** argv, const char* program);
+
+// dbinit and handlers that print errors and messages above severity 10; exits on failure.
+void initDbLib();
+// A TDS 5.0 sa login asking for the packet size given (0: the library's default).
+DBPROCESS* openSa(const std::string& host, int packetSize, const char* appName);
+// Runs a batch and discards its results; returns the first value of the last row, if any.
+std::optional<long> run(DBPROCESS* dbproc, const std::string& sql);
+// Makes bench_rows hold exactly `rows` rows (kept when it already does); returns how long the
+// filling took, nothing when the table was kept.
+std::optional<Clock::duration> prepareTable(const std::string& host, long rows, const char* app);
+
+double seconds(Clock::duration d);
+// User plus system CPU time of a process, from /proc.
+double processCpuSeconds(pid_t pid);
+
+} // namespace bench
