@@ -6,6 +6,8 @@
 #include <iostream>
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace bench {
@@ -131,6 +133,37 @@ std::optional<Clock::duration> prepareTable(const std::string& host, long rows, 
         std::exit(1);
     }
     return Clock::now() - start;
+}
+
+std::optional<double> runBsqldb(const Options& o, const std::string& host, const std::string& sql) {
+    char script[] = "/tmp/ostrim-bench-XXXXXX";
+    const int fd = ::mkstemp(script);
+    const std::string text = sql + "\ngo\n";
+    if (fd < 0 || ::write(fd, text.data(), text.size()) != ssize_t(text.size())) {
+        std::cerr << "cannot write the bsqldb script\n";
+        std::exit(1);
+    }
+    ::close(fd);
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::setenv("TDSVER", "5.0", 1);
+        ::execlp(o.bsqldb.c_str(), o.bsqldb.c_str(), "-S", host.c_str(), "-U", "sa", "-P", "", "-i",
+                 script, nullptr);
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const double s = seconds(Clock::now() - start);
+    ::unlink(script);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::cerr << o.bsqldb << " failed (status " << status << ")\n";
+        return std::nullopt;
+    }
+    return s;
 }
 
 double seconds(Clock::duration d) {

@@ -89,34 +89,10 @@ void fetch(const std::string& host, int packetSize, long expected) {
 }
 
 void fetchWithBsqldb(const Options& o, const std::string& host, long rows) {
-    char script[] = "/tmp/ostrim-bench-XXXXXX";
-    const int fd = ::mkstemp(script);
-    const std::string sql = "select id, name, created, amount from bench_rows\ngo\n";
-    if (fd < 0 || ::write(fd, sql.data(), sql.size()) != static_cast<ssize_t>(sql.size())) {
-        std::cerr << "cannot write the bsqldb script\n";
-        std::exit(1);
-    }
-    ::close(fd);
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        ::setenv("TDSVER", "5.0", 1);
-        ::execlp(o.bsqldb.c_str(), o.bsqldb.c_str(), "-S", host.c_str(), "-U", "sa", "-P", "", "-i",
-                 script, nullptr);
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    const auto elapsed = Clock::now() - start;
-    ::unlink(script);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::cerr << o.bsqldb << " failed (status " << status << ")\n";
-        return;
-    }
-    report("bsqldb (login + fetch + print)", rows, elapsed);
+    if (const auto s =
+            bench::runBsqldb(o, host, "select id, name, created, amount from bench_rows"))
+        std::printf("%-34s %9ld rows %8.3f s %12.0f rows/s\n", "bsqldb (login + fetch + print)",
+                    rows, *s, *s > 0 ? double(rows) / *s : 0.0);
 }
 
 } // namespace

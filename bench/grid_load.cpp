@@ -156,33 +156,11 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
 }
 
 double bsqldb(const Options& o, const std::string& host) {
-    char script[] = "/tmp/ostrim-bench-XXXXXX";
-    const int fd = ::mkstemp(script);
-    const std::string sql = std::string(kSelect) + "\ngo\n";
-    if (fd < 0 || ::write(fd, sql.data(), sql.size()) != ssize_t(sql.size()))
-        std::exit(1);
-    ::close(fd);
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        ::setenv("TDSVER", "5.0", 1);
-        ::execlp(o.bsqldb.c_str(), o.bsqldb.c_str(), "-S", host.c_str(), "-U", "sa", "-P", "", "-i",
-                 script, nullptr);
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    const double s = seconds(Clock::now() - start);
-    ::unlink(script);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::cerr << o.bsqldb << " failed (status " << status << ")\n";
+    const auto s = bench::runBsqldb(o, host, kSelect);
+    if (!s)
         return 0;
-    }
-    std::printf("(d) bsqldb > /dev/null (login included) %8.3f s\n", s);
-    return s;
+    std::printf("(d) bsqldb > /dev/null (login included) %8.3f s\n", *s);
+    return *s;
 }
 
 } // namespace
