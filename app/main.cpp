@@ -1,7 +1,7 @@
 // Ostrim: start-up only.
 
-#include "connection_window.h"
 #include "u_main.h"
+#include "u_server.h"
 
 #include <QApplication>
 
@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     ostrim::Tmain main(args.size() > 1 ? args.at(1) : QString());
     main.setServerWindowFactory(
-        [](ostrim::Tmain& frame) -> QWidget* { return ostrim::ConnectionWindow::open(frame); });
+        [](ostrim::Tmain& frame) -> QWidget* { return ostrim::Tserverform::open(frame); });
     main.showMaximized();
     return QApplication::exec();
 }

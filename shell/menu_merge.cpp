@@ -7,7 +7,9 @@
 
 namespace ostrim {
 
-QList<QMenu*> mergedMenus(const QList<GroupedMenu>& frame, const QList<GroupedMenu>& child) {
+GroupedMenu::GroupedMenu(int group_, QMenu* menu) : group(group_), item(menu->menuAction()) {}
+
+QList<QAction*> mergedMenus(const QList<GroupedMenu>& frame, const QList<GroupedMenu>& child) {
     QList<GroupedMenu> all;
     for (const auto& f : frame) {
         bool replaced = std::any_of(child.begin(), child.end(),
@@ -18,10 +20,10 @@ QList<QMenu*> mergedMenus(const QList<GroupedMenu>& frame, const QList<GroupedMe
     all.append(child);
     std::stable_sort(all.begin(), all.end(),
                      [](const GroupedMenu& a, const GroupedMenu& b) { return a.group < b.group; });
-    QList<QMenu*> menus;
+    QList<QAction*> items;
     for (const auto& g : all)
-        menus.append(g.menu);
-    return menus;
+        items.append(g.item);
+    return items;
 }
 
 void MenuMerger::setFrameMenus(const QList<GroupedMenu>& menus) {
@@ -33,8 +35,9 @@ void MenuMerger::merge(const QList<GroupedMenu>& child) {
     if (!m_bar)
         return;
     m_bar->clear();
-    for (QMenu* m : mergedMenus(m_frame, child))
-        m_bar->addMenu(m);
+    // Only the bar's list changes: the items stay with their owners.
+    for (QAction* item : mergedMenus(m_frame, child))
+        m_bar->addAction(item);
 }
 
 } // namespace ostrim

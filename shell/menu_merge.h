@@ -1,22 +1,25 @@
 #pragma once
-// Menu merging by group number: while a child window is active, its top-level menus take the
-// place of the frame's menus that carry the same group numbers.
+// Menu merging by group number: while a child window is active, its top-level menu bar items
+// take the place of the frame's items that carry the same group numbers.
 
 #include <QList>
-#include <QPointer>
 
+class QAction;
 class QMenu;
 class QMenuBar;
 
 namespace ostrim {
 
+// A top-level item of a menu bar: a menu, or a command that stands in the bar itself.
 struct GroupedMenu {
+    GroupedMenu(int group_, QMenu* menu);
+    GroupedMenu(int group_, QAction* command) : group(group_), item(command) {}
     int group = 0;
-    QMenu* menu = nullptr;
+    QAction* item = nullptr;
 };
 
-// The menus to show, in group order; a child's groups replace the frame's groups.
-QList<QMenu*> mergedMenus(const QList<GroupedMenu>& frame, const QList<GroupedMenu>& child);
+// The items to show, in group order; a child's groups replace the frame's groups.
+QList<QAction*> mergedMenus(const QList<GroupedMenu>& frame, const QList<GroupedMenu>& child);
 
 class MenuMerger {
 public:

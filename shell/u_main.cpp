@@ -1,6 +1,7 @@
 #include "u_main.h"
 
 #include "dialogs.h"
+#include "mdi_child.h"
 #include "program_dir.h"
 #include "u_about.h"
 
@@ -38,6 +39,7 @@ Tmain::Tmain(const QString& commandLineFile_, QWidget* parent)
     windowOpenMode = 0;
     openDialogPending = 0;
     read_tools();
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &Tmain::childActivated);
 }
 
 void Tmain::read_ini() {
@@ -130,6 +132,20 @@ void Tmain::createMenus() {
 
 void Tmain::mergeChildMenus(const QList<GroupedMenu>& menus) {
     m_merger.merge(menus);
+}
+
+void Tmain::childActivated(QMdiSubWindow* sub) {
+    // The area reports no active child while the program itself is inactive; the menus stay
+    // those of its current child then.
+    if (!sub)
+        sub = m_mdi->currentSubWindow();
+    auto* child = sub ? dynamic_cast<MdiChild*>(sub->widget()) : nullptr;
+    m_merger.merge(child ? child->childMenus() : QList<GroupedMenu>());
+    if (sub == m_activeChild)
+        return;
+    m_activeChild = sub;
+    if (child)
+        child->childActivated();
 }
 
 QMdiSubWindow* Tmain::addChild(QWidget* child, bool show) {

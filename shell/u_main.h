@@ -3,6 +3,7 @@
 // windows, arranges them and merges the active child's menus into its menu bar.
 
 #include "config_file.h"
+#include "history_file.h"
 #include "menu_merge.h"
 #include "recent_files.h"
 #include "tools_file.h"
@@ -59,6 +60,7 @@ public:
     OstrimConfig config;
     ToolLists tools;
     RecentFiles recentFiles;
+    SqlHistory sqlHistory; // shared by every server window
     void read_ini();
     void read_tools();
     void write_tools();
@@ -98,12 +100,14 @@ private:
     void fillWindowMenu();
     void tileChildren(Qt::Orientation orientation);
     void arrangeIcons();
+    void childActivated(QMdiSubWindow* sub);
 
     QMdiArea* m_mdi = nullptr;
     ServerWindowFactory m_factory;
     MenuMerger m_merger;
     QList<QAction*> m_windowListActions;
     bool m_autoConnected = false;
+    QPointer<QMdiSubWindow> m_activeChild;
 };
 
 } // namespace ostrim

@@ -1,11 +1,11 @@
 // The frame against a real server: menus, Connect/New/Disconnect, the configuration file as
 // the connection windows leave it, the command-line file and menu merging.
-#include "connection_window.h"
 #include "scripted_dialogs.h"
 #include "simserver_fixture.h"
 #include "sybaselogin.h"
 #include "sybdatabase.h"
 #include "u_main.h"
+#include "u_server.h"
 
 #include <QAction>
 #include <QApplication>
@@ -84,8 +84,7 @@ protected:
     }
     Tmain& frame(const QString& commandLineFile = {}) {
         main = std::make_unique<Tmain>(commandLineFile);
-        main->setServerWindowFactory(
-            [](Tmain& m) -> QWidget* { return ConnectionWindow::open(m); });
+        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
         return *main;
     }
     int children() { return int(main->mdiArea()->subWindowList().size()); }
@@ -205,11 +204,22 @@ TEST_F(Frame, CommandLineFileConnectsOnceOnActivation) {
 
 TEST(MenuMerge, ChildGroupsReplaceTheFramesAndKeepGroupOrder) {
     QMenu file, server, window, help, childFile, childEdit, childWindow;
+    QAction run("Run");
+    auto items = [](std::initializer_list<QMenu*> menus) {
+        QList<QAction*> list;
+        for (QMenu* m : menus)
+            list << m->menuAction();
+        return list;
+    };
     const QList<GroupedMenu> frameMenus{{0, &file}, {9, &server}, {10, &window}, {10, &help}};
-    EXPECT_EQ(mergedMenus(frameMenus, {}), (QList<QMenu*>{&file, &server, &window, &help}));
-    // A child's group 0 replaces File; its group 1 goes between; its 10 replaces both of 10.
-    EXPECT_EQ(mergedMenus(frameMenus, {{0, &childFile}, {1, &childEdit}, {10, &childWindow}}),
-              (QList<QMenu*>{&childFile, &childEdit, &server, &childWindow}));
+    EXPECT_EQ(mergedMenus(frameMenus, {}), items({&file, &server, &window, &help}));
+    // A child's group 0 replaces File; its groups 1 and 2 go between, a bare command among
+    // them; its 10 replaces both of 10.
+    QList<QAction*> expected = items({&childFile, &childEdit});
+    expected << &run << server.menuAction() << childWindow.menuAction();
+    EXPECT_EQ(
+        mergedMenus(frameMenus, {{0, &childFile}, {2, &run}, {1, &childEdit}, {10, &childWindow}}),
+        expected);
 }
 
 } // namespace

@@ -1,0 +1,299 @@
+#include "u_server.h"
+
+#include "dialogs.h"
+#include "program_dir.h"
+#include "sybcombobox.h"
+#include "sybdatabase.h"
+#include "sybquery.h"
+#include "u_main.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTextBlock>
+#include <QTextEdit>
+
+namespace ostrim {
+
+namespace {
+
+constexpr int kTitlePrefixLength = 50;
+
+// The configuration keeps colours in the Windows order: red in the low byte.
+QColor configColor(int value) {
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+ServerOptions optionsFrom(const OstrimConfig& c) {
+    return {c.ShowPlan,     c.NoExec,         c.CheckSyntax, c.ShowIo,
+            c.ShowTime,     c.ArithAbort,     c.ArithIgnore, c.ShowNonAnsi,
+            c.ExecSelected, c.SeperateDBProc, c.RichText,    c.OpenNewWindow,
+            c.AppendGo,     c.AppendPaste,    c.PasteCREATE, c.PasteDROP};
+}
+
+} // namespace
+
+Tserverform::Tserverform(Tmain& main) : m_main(main) {
+    setObjectName("serverform");
+    createControls();
+    createMenus();
+    createToolBars();
+    createTypePanel();
+    connectEditor();
+}
+
+Tserverform::~Tserverform() {
+    sybase->disconnect();
+    write_ini();
+}
+
+Tserverform* Tserverform::open(Tmain& main) {
+    auto* window = new Tserverform(main);
+    // Shown only once connected, so no empty window stands behind the login dialog.
+    QMdiSubWindow* sub = main.addChild(window, false);
+    QObject::connect(sub, &QMdiSubWindow::windowStateChanged, window,
+                     [window] { window->updateCaption(); });
+    window->FormCreate();
+    if (!window->sybase->Connected()) {
+        delete sub; // and the window with it, which writes the configuration as it goes
+        if (main.mdiArea()->subWindowList().isEmpty())
+            main.Window1->setEnabled(false);
+        return nullptr;
+    }
+    sub->showMaximized();
+    return window;
+}
+
+void Tserverform::FormCreate() {
+    DocName = QStringLiteral("Untitled.sql");
+    Modified = false;
+    LastKeyDown = 0;
+    Bookmarks = {};
+    const OstrimConfig& config = m_main.config;
+    QPalette palette = memo->palette();
+    palette.setColor(QPalette::Base, configColor(config.TextBackGroundColor));
+    palette.setColor(QPalette::Text, configColor(config.TextForeGroundColor));
+    memo->setPalette(palette);
+    memo->setTextColor(configColor(config.TextForeGroundColor));
+    sybase->setAppName("Ostrim");
+
+    // Connect: the configuration's last values and the login dialog; New: the last
+    // connection's values and no dialog.
+    if (m_main.windowOpenMode == 1) {
+        sybase->setLoginPrompt(false);
+        sybase->setUserName(m_main.lastConnection.user);
+        sybase->setDBName(m_main.lastConnection.database);
+        sybase->setServerName(m_main.lastConnection.server);
+        sybase->setPassword(m_main.lastConnection.password);
+    } else {
+        sybase->setUserName(config.LastUser);
+        sybase->setDBName(config.LastDbName);
+        sybase->setServerName(config.LastServerName);
+    }
+    sybase->connect();
+    m_main.lastConnection = {sybase->UserName(), sybase->Password(), sybase->ServerName(),
+                             sybase->DBName()};
+    query->setDbProc(sybase->DbProc());
+    column_list->setDbProc(sybase->DbProc());
+    {
+        // Emptying the new editor is no edit of the user's.
+        const QSignalBlocker quiet(memo);
+        memo->clear();
+    }
+    column_list->setEditText({});
+    setWindowTitle(sybase->ServerName());
+    if (sybase->Connected()) {
+        m_main.Disconnect1->setEnabled(true);
+        m_main.Disconnectall1->setEnabled(true);
+        type_list->setCurrentIndex(0);
+        fillDatabaseList();
+        object_list->setCurrentIndex(0);
+        TitlePrefix =
+            QString(sybase->ServerName() + "/" + sybase->DBName() + ":" + sybase->UserName())
+                .left(kTitlePrefixLength);
+    }
+    // A window whose login failed is closed by open(), which created it.
+    options = optionsFrom(config);
+    QuietChange = false;
+    refresh_history();
+    readSqlHistory();
+    showCaretPosition();
+    setWindowTitle(TitlePrefix + " - " + DocName);
+}
+
+void Tserverform::fillDatabaseList() {
+    object_list->clear();
+    query->setSql("select name from master..sysdatabases order by name");
+    if (query->Execute() != kSucceed)
+        return;
+    while (query->Next() == kMoreRows)
+        object_list->addItem(query->ColumnValue(1));
+}
+
+void Tserverform::FormActivate() {
+    setTextMode(options.RichText);
+    speedwordMode = true;
+    statusPanels[2]->setText("Speedword ON");
+    speed_edit1->clear();
+    memo->setFocus();
+    refresh_history();
+    refresh_tools();
+    if (type_list->currentText().trimmed().toUpper() == "DATABASES") {
+        const int index = object_list->findText(sybase->DBName(), Qt::MatchExactly);
+        if (index >= 0)
+            object_list->setCurrentIndex(index);
+    }
+}
+
+void Tserverform::setTextMode(bool rich) {
+    memo->setAcceptRichText(rich);
+    statusPanels[1]->setText(rich ? "Rich Text" : "Plain Text");
+}
+
+void Tserverform::updateCaption() {
+    const QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (!sybase->Connected() && TitlePrefix.isEmpty())
+        return;
+    const bool minimised = sub && sub->isMinimized();
+    const QString& first = minimised ? sybase->DBName() : sybase->ServerName();
+    const QString& second = minimised ? sybase->ServerName() : sybase->DBName();
+    // Cut as the prefix of creation is, so that a resize does not grow the caption.
+    setWindowTitle(
+        QString(first + "/" + second + ":" + sybase->UserName()).left(kTitlePrefixLength) + " - " +
+        DocName);
+}
+
+void Tserverform::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!TitlePrefix.isEmpty())
+        updateCaption();
+}
+
+bool Tserverform::confirmDiscard() {
+    if (!Modified)
+        return true;
+    if (Dialogs::message("Contents has changed. Continue ?", "Close", QMessageBox::Question,
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return false;
+    Modified = false;
+    return true;
+}
+
+void Tserverform::closeEvent(QCloseEvent* event) {
+    // Every close path asks about unsaved text: the frame's box, Disconnect, Disconnect all
+    // and the program's exit; No keeps the window (and the program) open.
+    if (!confirmDiscard()) {
+        event->ignore();
+        return;
+    }
+    sybase->disconnect();
+    if (m_main.mdiArea()->subWindowList().size() <= 1)
+        m_main.Window1->setEnabled(false);
+    event->accept();
+}
+
+void Tserverform::ToolButton1Click() {
+    if (Modified) {
+        if (!confirmDiscard())
+            return;
+        write_ini();
+        sybase->disconnect();
+    }
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->close();
+    else
+        close();
+}
+
+void Tserverform::write_ini() {
+    OstrimConfig config = m_main.config;
+    config.LastUser = sybase->UserName();
+    config.LastDbName = sybase->DBName();
+    config.LastServerName = sybase->ServerName();
+    config.ShowPlan = options.ShowPlan;
+    config.NoExec = options.NoExec;
+    config.CheckSyntax = options.CheckSyntax;
+    config.ShowIo = options.ShowIo;
+    config.ShowTime = options.ShowTime;
+    config.ArithAbort = options.ArithAbort;
+    config.ArithIgnore = options.ArithIgnore;
+    config.ShowNonAnsi = options.ShowNonAnsi;
+    config.ExecSelected = options.ExecSelected;
+    config.AppendGo = options.AppendGo;
+    config.AppendPaste = options.AppendPaste;
+    config.OpenNewWindow = options.OpenNewWindow;
+    config.PasteCREATE = options.PasteCREATE;
+    config.PasteDROP = options.PasteDROP;
+    config.SeperateDBProc = options.SeperateDBProc;
+    config.RichText = options.RichText;
+    const IoResult result = ostrim::write_ini(configFilePath(), config, m_main.recentFiles);
+    // Queued: this also runs while windows are being destroyed, no place for a nested loop.
+    if (!result)
+        Dialogs::postMessage(result.fileName() + ": " + result.message(), "Ostrim",
+                             QMessageBox::Critical);
+}
+
+void Tserverform::refresh_history() {
+    const RecentFiles& recent = m_main.recentFiles;
+    for (int i = 0; i < int(hist.size()); ++i) {
+        const bool used = i < recent.count();
+        if (used)
+            hist[std::size_t(i)]->setText("&" + QString::number(i) + " " + recent.slot(i + 1));
+        hist[std::size_t(i)]->setVisible(used);
+    }
+}
+
+void Tserverform::readSqlHistory() {
+    const IoResult result =
+        read_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory);
+    if (!result)
+        Dialogs::message(result.fileName() + ": " + result.message(), "Ostrim",
+                         QMessageBox::Critical);
+    cmb_history->clear();
+    for (const QString& entry : m_main.sqlHistory.entries())
+        cmb_history->addItem(trimHistoryText(entry));
+}
+
+void Tserverform::showCaretPosition() {
+    const QTextCursor cursor = memo->textCursor();
+    statusPanels[0]->setText(QString::number(cursor.blockNumber() + 1) + " : " +
+                             QString::number(cursor.positionInBlock() + 1));
+}
+
+void Tserverform::memoChange() {
+    Modified = true;
+    statusPanels[3]->setText(QuietChange ? QString() : QStringLiteral("Modified"));
+    QuietChange = false;
+}
+
+void Tserverform::connectEditor() {
+    connect(memo, &QTextEdit::textChanged, this, &Tserverform::memoChange);
+    connect(memo, &QTextEdit::cursorPositionChanged, this, &Tserverform::showCaretPosition);
+}
+
+void Tserverform::ShowHint(const QString& hint) {
+    server_statusbar2->showMessage(hint);
+}
+
+bool Tserverform::event(QEvent* event) {
+    // Hints of the tool bars, buttons and menus come as status tips; the window's own hint
+    // line shows them instead of the frame's.
+    if (event->type() == QEvent::StatusTip) {
+        ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+QList<GroupedMenu> Tserverform::childMenus() const {
+    return {{0, File2}, {1, Edit1},    {2, Search1}, {3, Fonts1},
+            {4, Run1},  {5, Options1}, {6, Tools1}};
+}
+
+} // namespace ostrim

@@ -1,0 +1,155 @@
+#pragma once
+// Tserverform: the working window of one connection. A SQL editor, the object browsers, the
+// executed-batch list, two status bars and two tool bars; its menus merge into the frame's.
+// Construction of the controls and commands lives in u_server_layout.cpp, the Tools menu and
+// the tool launchers in u_server_tools.cpp.
+
+#include "mdi_child.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QStatusBar;
+class QTextEdit;
+class QToolBar;
+class QToolButton;
+
+namespace ostrim {
+
+class Tmain;
+class TSybComboBox;
+class TSybDatabase;
+class TSybQuery;
+
+// The option flags a window copies from the configuration when it is created.
+struct ServerOptions {
+    bool ShowPlan = false;
+    bool NoExec = false;
+    bool CheckSyntax = false;
+    bool ShowIo = false;
+    bool ShowTime = false;
+    bool ArithAbort = false;
+    bool ArithIgnore = false;
+    bool ShowNonAnsi = false;
+    bool ExecSelected = true;
+    bool SeperateDBProc = true;
+    bool RichText = false;
+    bool OpenNewWindow = false;
+    bool AppendGo = false;
+    bool AppendPaste = true;
+    bool PasteCREATE = false;
+    bool PasteDROP = false;
+};
+
+class Tserverform : public QWidget, public MdiChild {
+    Q_OBJECT
+public:
+    // Creates the window in the frame and connects. Returns null when the login failed or was
+    // cancelled: the window is gone then, having written the configuration as it went.
+    static Tserverform* open(Tmain& main);
+    // Frees the connection and writes the configuration file.
+    ~Tserverform() override;
+
+    // Fields of the window.
+    QString DocName = QStringLiteral("Untitled.sql");
+    QString SaveName;
+    QString TitlePrefix;
+    bool Modified = false;
+    bool QuietChange = false;
+    quint16 LastKeyDown = 0;
+    std::array<std::array<qint32, 2>, 10> Bookmarks{};
+    ServerOptions options;
+    bool speedwordMode = false;
+
+    // Components, by their names.
+    QTextEdit* memo = nullptr;
+    TSybDatabase* sybase = nullptr;
+    TSybQuery* query = nullptr;
+    QComboBox* type_list = nullptr;
+    QComboBox* object_list = nullptr;
+    TSybComboBox* column_list = nullptr;
+    QComboBox* cmb_history = nullptr;
+    QStatusBar* server_statusbar = nullptr;
+    QStatusBar* server_statusbar2 = nullptr;
+    std::array<QLabel*, 4> statusPanels{};
+    QLineEdit* speed_edit1 = nullptr;
+    QLineEdit* speed_edit2 = nullptr;
+    QLineEdit* speed_edit3 = nullptr;
+    QLineEdit* edt_bookmark1 = nullptr;
+    QLineEdit* edt_bookmark2 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QToolBar* ToolBar3 = nullptr;
+    QWidget* pan_type = nullptr;
+    QWidget* top_panel = nullptr;
+
+    // MainMenu2 and its items.
+    QMenu* File2 = nullptr;
+    QAction *New2 = nullptr, *Open2 = nullptr, *Save2 = nullptr, *Saveas2 = nullptr;
+    QMenu* ReOpen1 = nullptr;
+    std::array<QAction*, 10> hist{}; // hist02 .. hist92
+    QAction *Print2 = nullptr, *Printsetup2 = nullptr, *GenerateDDL2 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr, *Delete1 = nullptr;
+    QAction *Undo1 = nullptr, *Selectall1 = nullptr;
+    QMenu* Search1 = nullptr;
+    QAction *Find1 = nullptr, *Findnext1 = nullptr, *Replace1 = nullptr;
+    QAction* GotoLineNumber1 = nullptr;
+    QAction *Fonts1 = nullptr, *Run1 = nullptr, *Options1 = nullptr;
+    QMenu* Tools1 = nullptr;
+    QAction *Tools2 = nullptr, *Devices1 = nullptr, *Processes1 = nullptr;
+    QAction *Processes21 = nullptr, *Speedwords1 = nullptr, *SearchDatabase2 = nullptr;
+    QAction *ExploreServers1 = nullptr, *FindDifferences1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+    QAction* ClearHistory1 = nullptr;
+
+    // Tool buttons by name (ToolButton1 .. ToolButton33) and the six speed buttons.
+    QToolButton* toolButton(int number) const;
+    QToolButton* speedButton(const QString& name) const;
+
+    void FormCreate();
+    void FormActivate();
+    void write_ini();
+    void refresh_tools();
+    void exec_tool(const QString& itemName);
+    void refresh_history();
+    // The "Close" tool button: asks when the text is modified.
+    void ToolButton1Click();
+    // The caption from the connection; with the database first while minimised.
+    void updateCaption();
+    void ShowHint(const QString& hint);
+
+    QList<GroupedMenu> childMenus() const override;
+    void childActivated() override { FormActivate(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    explicit Tserverform(Tmain& main);
+    void createControls();
+    void createMenus();
+    void createToolBars();
+    void createTypePanel();
+    void connectEditor();
+    void fillDatabaseList();
+    void readSqlHistory();
+    void showCaretPosition();
+    void memoChange();
+    void setTextMode(bool rich);
+    bool confirmDiscard();
+    void launchers();
+
+    Tmain& m_main;
+};
+
+} // namespace ostrim

@@ -1,0 +1,88 @@
+// The Tools menu with the user's external tools, and the launchers of the administration
+// windows, which hand over this window's connection.
+
+#include "dialogs.h"
+#include "u_main.h"
+#include "u_server.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace ostrim {
+
+namespace {
+
+// The first items of the Tools menu are the window's own; the tools follow them.
+constexpr int kOwnToolItems = 10;
+
+// Why program cannot be started, as a system error number; 0 when it looks startable.
+int startError(const QString& program) {
+    QString path = program;
+    if (!program.contains(QLatin1Char('/'))) {
+        path = QStandardPaths::findExecutable(program);
+        if (path.isEmpty())
+            return ENOENT;
+    }
+    if (::access(QFile::encodeName(path).constData(), X_OK) != 0)
+        return errno;
+    if (QFileInfo(path).isDir())
+        return EACCES;
+    return 0;
+}
+
+} // namespace
+
+void Tserverform::launchers() {
+    // Their windows do not exist yet; a disabled entry says so better than one that does
+    // nothing.
+    for (QAction* a : {GenerateDDL2, SearchDatabase2, ExploreServers1, Processes21, Speedwords1,
+                       Tools2, Options1})
+        a->setEnabled(false);
+}
+
+void Tserverform::refresh_tools() {
+    const QList<QAction*> items = Tools1->actions();
+    for (qsizetype i = kOwnToolItems; i < items.size(); ++i) {
+        Tools1->removeAction(items[i]);
+        if (items[i]->parent() == Tools1)
+            delete items[i];
+    }
+    const ToolLists& tools = m_main.tools;
+    if (tools.titles.isEmpty())
+        return;
+    Tools1->addSeparator();
+    for (qsizetype i = 0; i < tools.titles.size(); ++i) {
+        QAction* entry = Tools1->addAction(tools.titles[i]);
+        const QString name = "tool" + QString::number(i);
+        entry->setObjectName(name);
+        connect(entry, &QAction::triggered, this, [this, name] { exec_tool(name); });
+    }
+}
+
+void Tserverform::exec_tool(const QString& itemName) {
+    bool valid = false;
+    const int index = itemName.mid(4, 3).toInt(&valid);
+    const ToolLists& tools = m_main.tools;
+    if (!valid || index < 0 || index >= tools.titles.size())
+        return;
+    const QString program = index < tools.programs.size() ? tools.programs[index] : QString();
+    const QString parameters =
+        index < tools.parameters.size() ? tools.parameters[index] : QString();
+    // Started in the program's own current directory, detached: it is never waited for.
+    int error = startError(program);
+    if (error == 0 &&
+        !QProcess::startDetached(program, QProcess::splitCommand(parameters), QDir::currentPath()))
+        error = errno ? errno : ENOEXEC;
+    if (error != 0)
+        Dialogs::message("Failed to execute program. Error Code " + QString::number(error),
+                         "Closing results", QMessageBox::Critical);
+}
+
+} // namespace ostrim

@@ -1,0 +1,513 @@
+// The server window in the frame, against the demo server: creation by Connect and New, the
+// database list and captions, menus and their merging, the Tools menu, the hint line, every
+// close path with unsaved text, and the configuration file it leaves behind.
+#include "scripted_dialogs.h"
+#include "simserver_fixture.h"
+#include "sybdatabase.h"
+#include "sybquery.h"
+#include "u_main.h"
+#include "u_server.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QThread>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace ostrim {
+namespace {
+
+using test::ScriptedDialogs;
+using test::SimServer;
+
+// Long names: the server directory reads 30 characters of a line, brackets included.
+const QString kLongServer = "A_SERVER_NAME_OF_28_CHARS_XX";
+const QString kLongDatabase = "a_database_of_30_characters_xx";
+
+class DemoEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        s_server = std::make_unique<SimServer>(std::vector<std::string>{"--demo"});
+        s_server->start();
+        s_sybase = std::make_unique<QTemporaryDir>();
+        QDir(s_sybase->path()).mkpath("INI");
+        QFile ini(s_sybase->filePath("INI/SQL.INI"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        const QByteArray address = "query=TCP,127.0.0.1," + QByteArray::number(s_server->port());
+        ini.write("[DEMO]\r\n" + address + "\r\n[" + kLongServer.toLatin1() + "]\r\n" + address +
+                  "\r\n");
+        ini.close();
+        qputenv("SYBASE", s_sybase->path().toLocal8Bit());
+        TSybDatabase sa;
+        sa.setLoginPrompt(false);
+        sa.setServerName("DEMO");
+        sa.setUserName("sa");
+        sa.connect();
+        ASSERT_TRUE(sa.Connected());
+        TSybQuery create;
+        create.setDbProc(sa.DbProc());
+        create.setSql("create database " + kLongDatabase);
+        ASSERT_EQ(create.Execute(), kSucceed);
+        while (create.Next() == kMoreRows) {
+        }
+    }
+    void TearDown() override {
+        s_server.reset();
+        s_sybase.reset();
+    }
+    static std::unique_ptr<SimServer> s_server;
+    static std::unique_ptr<QTemporaryDir> s_sybase;
+};
+std::unique_ptr<SimServer> DemoEnvironment::s_server;
+std::unique_ptr<QTemporaryDir> DemoEnvironment::s_sybase;
+const auto* const s_env = ::testing::AddGlobalTestEnvironment(new DemoEnvironment);
+
+class ServerWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
+        writeFile("Ostrim.Ini", "[Run]\r\nLastUser=alice\r\nLastDbName=ostrimdemo\r\n"
+                                "LastServerName=DEMO\r\n");
+        main = std::make_unique<Tmain>();
+        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
+        main->resize(1000, 700);
+        main->show();
+    }
+    void TearDown() override {
+        dialogs.messageAnswers.clear();
+        main.reset();
+        qunsetenv("OSTRIM_HOME");
+    }
+    void writeFile(const QString& name, const QByteArray& text) {
+        QFile f(home.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QString ini() {
+        QFile f(home.filePath("Ostrim.Ini"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+    }
+    // Connect with the login dialog: the password typed, the rest as offered.
+    Tserverform* connectAs(const QString& password) {
+        dialogs.dialogHandlers.push_back([password](QDialog& d) {
+            d.findChild<QLineEdit*>("Password")->setText(password);
+            return int(QDialog::Accepted);
+        });
+        main->Connect1->trigger();
+        QApplication::processEvents();
+        return qobject_cast<Tserverform*>(main->currentServer.data());
+    }
+    Tserverform* newWindow() {
+        main->New1->trigger();
+        QApplication::processEvents();
+        return qobject_cast<Tserverform*>(main->currentServer.data());
+    }
+    QMdiSubWindow* sub(Tserverform* w) { return qobject_cast<QMdiSubWindow*>(w->parentWidget()); }
+    void activate(Tserverform* w) {
+        main->mdiArea()->setActiveSubWindow(sub(w));
+        QApplication::processEvents();
+    }
+    int children() { return int(main->mdiArea()->subWindowList().size()); }
+    QStringList barItems() {
+        QStringList items;
+        for (QAction* a : main->menuBar()->actions())
+            items << a->text();
+        return items;
+    }
+    int boxes() { return int(dialogs.messages().size()); }
+
+    QTemporaryDir home;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<Tmain> main;
+};
+
+TEST_F(ServerWindow, ConnectOffersTheConfigurationAndListsTheDatabases) {
+    QString offeredServer, offeredUser;
+    dialogs.dialogHandlers.push_back([&](QDialog& d) {
+        offeredServer = d.findChild<QComboBox*>("server")->currentText();
+        offeredUser = d.findChild<QLineEdit*>("username")->text();
+        d.findChild<QLineEdit*>("Password")->setText("alice123");
+        return int(QDialog::Accepted);
+    });
+    main->Connect1->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(offeredServer, "DEMO");
+    EXPECT_EQ(offeredUser, "alice");
+    auto* w = qobject_cast<Tserverform*>(main->currentServer.data());
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(dialogs.messages().empty());
+    EXPECT_TRUE(sub(w)->isMaximized());
+    EXPECT_EQ(w->TitlePrefix, "DEMO/ostrimdemo:alice");
+    EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:alice - Untitled.sql");
+    EXPECT_TRUE(main->Disconnect1->isEnabled());
+
+    QStringList types;
+    for (int i = 0; i < w->type_list->count(); ++i)
+        types << w->type_list->itemText(i);
+    EXPECT_EQ(types, (QStringList{"Databases", "Groups", "Indexes", "Logins", "Procedures", "Rules",
+                                  "Select", "System Datatypes", "Tables", "Triggers",
+                                  "User Datatypes", "Users", "Views"}));
+    EXPECT_EQ(w->type_list->currentIndex(), 0);
+    QStringList databases;
+    for (int i = 0; i < w->object_list->count(); ++i)
+        databases << w->object_list->itemText(i);
+    EXPECT_TRUE(databases.contains("master"));
+    EXPECT_TRUE(databases.contains("ostrimdemo"));
+    QStringList sorted = databases;
+    sorted.sort();
+    EXPECT_EQ(databases, sorted);
+    // Activation selects the connection's own database in the list.
+    EXPECT_EQ(w->object_list->currentText(), "ostrimdemo");
+
+    // The window starts clean: plain text, speedwords on, nothing modified.
+    EXPECT_FALSE(w->Modified);
+    EXPECT_TRUE(w->memo->toPlainText().isEmpty());
+    EXPECT_EQ(w->statusPanels[0]->text(), "1 : 1");
+    EXPECT_EQ(w->statusPanels[1]->text(), "Plain Text");
+    EXPECT_EQ(w->statusPanels[2]->text(), "Speedword ON");
+    EXPECT_EQ(w->statusPanels[3]->text(), "");
+    EXPECT_EQ(w->memo->font().family(), "Courier");
+    EXPECT_EQ(w->memo->font().pixelSize(), 12);
+    EXPECT_FALSE(w->memo->acceptRichText());
+    w->memo->insertPlainText("select 1\nfrom x");
+    EXPECT_TRUE(w->Modified);
+    EXPECT_EQ(w->statusPanels[3]->text(), "Modified");
+    EXPECT_EQ(w->statusPanels[0]->text(), "2 : 7");
+
+    w->speedButton("btn_tables")->click();
+    EXPECT_EQ(w->type_list->currentText(), "Tables");
+    w->speedButton("btn_triggers")->click();
+    EXPECT_EQ(w->type_list->currentText(), "Triggers");
+}
+
+TEST_F(ServerWindow, NewOpensWindowsOnTheLastConnectionWithoutADialog) {
+    ASSERT_NE(connectAs("alice123"), nullptr);
+    const size_t logins = dialogs.calls.size();
+    Tserverform* second = newWindow();
+    Tserverform* third = newWindow();
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(dialogs.calls.size(), logins); // no dialog, no message
+    EXPECT_EQ(second->windowTitle(), "DEMO/ostrimdemo:alice - Untitled.sql");
+    EXPECT_EQ(third->windowTitle(), second->windowTitle());
+    EXPECT_EQ(third->sybase->UserName(), "alice");
+    EXPECT_EQ(children(), 3);
+}
+
+TEST_F(ServerWindow, CaptionPrefixIsCutAndMinimisingPutsTheDatabaseFirst) {
+    writeFile("Ostrim.Ini", "[Run]\r\nLastUser=sa\r\nLastDbName=" + kLongDatabase.toLatin1() +
+                                "\r\nLastServerName=" + kLongServer.toLatin1() + "\r\n");
+    Tserverform* w = connectAs("");
+    ASSERT_NE(w, nullptr);
+    const QString full = kLongServer + "/" + kLongDatabase + ":sa";
+    ASSERT_GT(full.size(), 50);
+    EXPECT_EQ(w->TitlePrefix, full.left(50));
+    EXPECT_EQ(w->windowTitle(), full.left(50) + " - Untitled.sql");
+
+    Tserverform* other = newWindow();
+    ASSERT_NE(other, nullptr);
+    writeFile("Ostrim.Ini", ""); // unused from here on
+    sub(other)->showMinimized();
+    QApplication::processEvents();
+    EXPECT_EQ(other->windowTitle(),
+              QString(kLongDatabase + "/" + kLongServer + ":sa").left(50) + " - Untitled.sql");
+    sub(other)->showNormal();
+    QApplication::processEvents();
+    EXPECT_EQ(other->windowTitle(), full.left(50) + " - Untitled.sql");
+}
+
+TEST_F(ServerWindow, MenusMergeIntoTheFrameWhileTheWindowIsActive) {
+    EXPECT_EQ(barItems(), (QStringList{"&File", "&Server", "&Window", "&Help"}));
+    Tserverform* w = connectAs("alice123");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(barItems(), (QStringList{"&File", "&Edit", "&Search", "F&onts", "Run", "&Options",
+                                       "&Tools", "&Server", "&Window", "&Help"}));
+    EXPECT_EQ(main->menuBar()->actions()[0], w->File2->menuAction());
+
+    auto captions = [](QMenu* menu) {
+        QStringList list;
+        for (QAction* a : menu->actions())
+            list << (a->isSeparator() ? "-" : a->text());
+        return list;
+    };
+    EXPECT_EQ(captions(w->File2),
+              (QStringList{"  &New", "  &Open", "  &ReOpen", "-", "  &Save", "  Save &as", "-",
+                           "  &Print", "  Print set&up", "-", "&Generate DDL", "-", "E&xit"}));
+    EXPECT_EQ(captions(w->Edit1), (QStringList{"  Cu&t", "  &Copy", "  &Paste", "  &Delete",
+                                               "  &Undo/Redo", "-", "Select &all"}));
+    EXPECT_EQ(captions(w->Search1),
+              (QStringList{"&Find", "Find &next", "&Replace", "-", "&Go to Line Number"}));
+    EXPECT_EQ(captions(w->Tools1),
+              (QStringList{"&Configure", "-", "&Devices", "&Processes", "&Processes", "Speed&words",
+                           "-", "&Search Database", "&Explore Servers", "&Find Differences"}));
+    EXPECT_EQ(captions(w->PopupMenu1),
+              (QStringList{"Cu&t", "&Copy", "&Paste", "&Delete", "&Undo/Redo", "-", "Select &all",
+                           "-", "Paste &object text", "Paste &column text", "Paste &SQL History"}));
+    EXPECT_EQ(captions(w->PopupMenu2), QStringList{"&Clear History"});
+    EXPECT_EQ(w->Run1->shortcut(), QKeySequence("Ctrl+E"));
+    EXPECT_EQ(w->GotoLineNumber1->shortcut(), QKeySequence("Alt+G"));
+    EXPECT_EQ(w->Findnext1->shortcut(), QKeySequence("F3"));
+    EXPECT_EQ(w->Open2->statusTip(), "Open File");
+    EXPECT_FALSE(w->Devices1->isVisible());
+    EXPECT_FALSE(w->Processes1->isEnabled());
+    EXPECT_FALSE(w->FindDifferences1->isEnabled());
+    EXPECT_FALSE(w->toolButton(24)->isEnabled());
+    EXPECT_FALSE(w->toolButton(26)->isEnabled());
+    // A tool bar button follows its menu item's state.
+    EXPECT_EQ(w->toolButton(15)->isEnabled(), w->Run1->isEnabled());
+    EXPECT_EQ(w->toolButton(15)->toolTip(), "Run (Ctrl+E)");
+    EXPECT_EQ(w->toolButton(1)->toolTip(), "Close");
+    EXPECT_EQ(w->toolButton(17)->toolTip(), "Undo/Redo (Ctrl+Z)");
+
+    // The editor's clipboard commands act on its text.
+    w->memo->setPlainText("abc");
+    w->Selectall1->trigger();
+    w->Cut1->trigger();
+    EXPECT_EQ(w->memo->toPlainText(), "");
+    w->Paste1->trigger();
+    w->Paste1->trigger();
+    EXPECT_EQ(w->memo->toPlainText(), "abcabc");
+    w->Undo1->trigger();
+    EXPECT_EQ(w->memo->toPlainText(), "abc");
+
+    // The tool buttons Connect and Disconnect are the frame's commands.
+    w->Modified = false;
+    w->toolButton(14)->click();
+    QApplication::processEvents();
+    EXPECT_EQ(children(), 0);
+    EXPECT_EQ(barItems(), (QStringList{"&File", "&Server", "&Window", "&Help"}));
+    EXPECT_FALSE(main->Window1->isEnabled());
+}
+
+TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
+    const QString marker = home.filePath("tool-ran");
+    writeFile("OSTRIM.TOOLS", "Title      =Missing\r\nProgram    =/nonexistent/tool\r\n"
+                              "WorkingDir =\r\nParameters =\r\n"
+                              "Title      =Marker\r\nProgram    =/bin/sh\r\nWorkingDir =\r\n"
+                              "Parameters =-c \"echo ran > '" +
+                                  marker.toLocal8Bit() +
+                                  "'\"\r\n"
+                                  "Title      =Third\r\nProgram    =/bin/true\r\n"
+                                  "WorkingDir =\r\nParameters =\r\n");
+    main->read_tools();
+    Tserverform* w = connectAs("alice123");
+    ASSERT_NE(w, nullptr);
+    QList<QAction*> items = w->Tools1->actions();
+    ASSERT_EQ(items.size(), 14);
+    EXPECT_EQ(items[9]->text(), "&Find Differences");
+    EXPECT_TRUE(items[10]->isSeparator());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(items[11 + i]->objectName(), "tool" + QString::number(i));
+    EXPECT_EQ(items[11]->text(), "Missing");
+    EXPECT_EQ(items[13]->text(), "Third");
+
+    items[11]->trigger();
+    ASSERT_EQ(boxes(), 1);
+    EXPECT_EQ(dialogs.messages()[0].text, "Failed to execute program. Error Code 2");
+    EXPECT_EQ(dialogs.messages()[0].caption, "Closing results");
+    EXPECT_EQ(dialogs.messages()[0].icon, QMessageBox::Critical);
+    items[12]->trigger();
+    EXPECT_EQ(boxes(), 1);
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(marker) && waited.elapsed() < 10000)
+        QThread::msleep(20);
+    EXPECT_TRUE(QFile::exists(marker));
+
+    // Without tools the menu ends after "&Find Differences", with no separator; rebuilding
+    // twice keeps the window's own ten items.
+    main->tools = {};
+    w->refresh_tools();
+    w->refresh_tools();
+    items = w->Tools1->actions();
+    ASSERT_EQ(items.size(), 10);
+    EXPECT_EQ(items.last(), w->FindDifferences1);
+}
+
+TEST_F(ServerWindow, HintLineShowsTheHintUnderTheMouse) {
+    Tserverform* w = connectAs("alice123");
+    ASSERT_NE(w, nullptr);
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(w->toolButton(8), &enter);
+    EXPECT_EQ(w->server_statusbar2->currentMessage(), "Cut (Ctrl+X)");
+    QApplication::sendEvent(w->speedButton("btn_views"), &enter);
+    EXPECT_EQ(w->server_statusbar2->currentMessage(), "Views");
+}
+
+TEST_F(ServerWindow, UnsavedTextIsConfirmedOnEveryClosePath) {
+    Tserverform* w = connectAs("alice123");
+    ASSERT_NE(w, nullptr);
+    auto edit = [](Tserverform* window) {
+        window->memo->insertPlainText("select 1");
+    };
+    auto lastBoxIsTheQuestion = [this] {
+        ASSERT_GT(boxes(), 0);
+        const auto box = dialogs.messages().back();
+        EXPECT_EQ(box.text, "Contents has changed. Continue ?");
+        EXPECT_EQ(box.caption, "Close");
+        EXPECT_EQ(box.buttons, QMessageBox::Yes | QMessageBox::No);
+    };
+
+    // Unchanged text closes without a question.
+    w->toolButton(1)->click();
+    QApplication::processEvents();
+    EXPECT_EQ(children(), 0);
+    EXPECT_EQ(boxes(), 0);
+
+    // The Close button: No keeps the window and its text, Yes closes it.
+    w = connectAs("alice123");
+    ASSERT_NE(w, nullptr);
+    edit(w);
+    dialogs.messageAnswers = {QMessageBox::No};
+    w->toolButton(1)->click();
+    QApplication::processEvents();
+    lastBoxIsTheQuestion();
+    EXPECT_EQ(children(), 1);
+    EXPECT_TRUE(w->Modified);
+    dialogs.messageAnswers = {QMessageBox::Yes};
+    w->toolButton(1)->click();
+    QApplication::processEvents();
+    EXPECT_EQ(children(), 0);
+    EXPECT_EQ(boxes(), 2);
+
+    // Switching windows keeps the mark, so the frame's close box, Disconnect and
+    // Disconnect all still ask.
+    w = connectAs("alice123");
+    Tserverform* other = newWindow();
+    ASSERT_NE(other, nullptr);
+    edit(w);
+    activate(other);
+    activate(w);
+    EXPECT_TRUE(w->Modified);
+    dialogs.messageAnswers = {QMessageBox::No};
+    sub(w)->close();
+    QApplication::processEvents();
+    EXPECT_EQ(boxes(), 3);
+    EXPECT_EQ(children(), 2);
+
+    activate(w);
+    dialogs.messageAnswers = {QMessageBox::No};
+    main->Disconnect1->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(boxes(), 4);
+    EXPECT_EQ(children(), 2);
+
+    // Disconnect all: the unchanged window goes, the changed one stays on No.
+    dialogs.messageAnswers = {QMessageBox::No};
+    main->Disconnectall1->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(boxes(), 5);
+    ASSERT_EQ(children(), 1);
+    EXPECT_EQ(main->mdiArea()->subWindowList()[0]->widget(), w);
+    EXPECT_TRUE(main->Window1->isEnabled());
+
+    // The program's exit stops on No and goes on Yes.
+    dialogs.messageAnswers = {QMessageBox::No};
+    EXPECT_FALSE(main->close());
+    EXPECT_EQ(boxes(), 6);
+    EXPECT_EQ(children(), 1);
+    lastBoxIsTheQuestion();
+    dialogs.messageAnswers = {QMessageBox::Yes};
+    EXPECT_TRUE(main->close());
+    QApplication::processEvents();
+    EXPECT_EQ(children(), 0);
+    EXPECT_FALSE(main->Window1->isEnabled());
+}
+
+TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
+    writeFile("Ostrim.Ini", "[Run]\r\nLastUser=alice\r\nLastDbName=ostrimdemo\r\n"
+                            "LastServerName=DEMO\r\nHistory5=/old/five.sql\r\n"
+                            "[Config]\r\nShowPlan=0\r\nProcessesDelay=9\r\n[Mine]\r\nKept=1\r\n");
+    Tserverform* w = connectAs("alice123");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(main->recentFiles.count(), 1);
+    w->options.ShowPlan = true;
+    w->options.RichText = true;
+    w->options.AppendPaste = false;
+    main->config.BackgroundProcess = false;
+    w->toolButton(1)->click();
+    QApplication::processEvents();
+    ASSERT_EQ(children(), 0);
+
+    const QString text = ini();
+    QStringList keys;
+    for (const QString& line : text.split("\r\n", Qt::SkipEmptyParts))
+        keys << line.section('=', 0, 0);
+    const QStringList expected{"[Run]",
+                               "LastUser",
+                               "LastDbName",
+                               "LastServerName",
+                               "History5",
+                               "DefaultDir",
+                               "HistoryFile",
+                               "History1",
+                               "[Config]",
+                               "ShowPlan",
+                               "ProcessesDelay",
+                               "NoExec",
+                               "CheckSyntax",
+                               "ShowIo",
+                               "ShowTime",
+                               "ArithAbort",
+                               "ArithIgnore",
+                               "ShowNonAnsi",
+                               "ExecSelected",
+                               "BackgroundProcess",
+                               "Appendgo",
+                               "AppendPaste",
+                               "OpenNewWindow",
+                               "PasteCREATE",
+                               "PasteDROP",
+                               "ProcessesSProc",
+                               "SeperateDBProc",
+                               "RichText",
+                               "TextForeGroundColor",
+                               "TextBackGroundColor",
+                               "[Mine]",
+                               "Kept"};
+    EXPECT_EQ(keys, expected) << text.toStdString();
+    EXPECT_TRUE(text.contains("LastUser=alice\r\n"));
+    EXPECT_TRUE(text.contains("LastServerName=DEMO\r\n"));
+    EXPECT_TRUE(text.contains("ShowPlan=1\r\n"));
+    EXPECT_TRUE(text.contains("RichText=1\r\n"));
+    EXPECT_TRUE(text.contains("AppendPaste=0\r\n"));
+    EXPECT_TRUE(text.contains("BackgroundProcess=0\r\n"));
+    EXPECT_TRUE(text.contains("ProcessesDelay=9\r\n"));
+    EXPECT_TRUE(text.contains("History1=/old/five.sql\r\n"));
+}
+
+TEST_F(ServerWindow, FailedOrCancelledLoginLeavesNoWindowButWritesTheValues) {
+    dialogs.dialogHandlers.push_back([](QDialog& d) {
+        d.findChild<QLineEdit*>("username")->setText("bob");
+        d.findChild<QLineEdit*>("Password")->setText("wrong");
+        return int(QDialog::Accepted);
+    });
+    main->Connect1->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(children(), 0);
+    EXPECT_EQ(main->currentServer.data(), nullptr);
+    ASSERT_EQ(boxes(), 1);
+    EXPECT_EQ(dialogs.messages()[0].text, "Could not login to Server");
+    EXPECT_TRUE(ini().contains("LastUser=bob\r\n")) << ini().toStdString();
+    EXPECT_EQ(barItems(), (QStringList{"&File", "&Server", "&Window", "&Help"}));
+}
+
+} // namespace
+} // namespace ostrim
