@@ -1,6 +1,7 @@
 // Ostrim: start-up only.
 
 #include "u_main.h"
+#include "u_results.h"
 #include "u_server.h"
 
 #include <QApplication>
@@ -13,6 +14,10 @@ int main(int argc, char** argv) {
     ostrim::Tmain main(args.size() > 1 ? args.at(1) : QString());
     main.setServerWindowFactory(
         [](ostrim::Tmain& frame) -> QWidget* { return ostrim::Tserverform::open(frame); });
+    main.setResultsWindowFactory(
+        [](ostrim::Tmain& frame, const ostrim::RunParameters& run) -> QWidget* {
+            return ostrim::Tresults_form::open(frame, run);
+        });
     main.showMaximized();
     return QApplication::exec();
 }

@@ -188,7 +188,7 @@ bool Tserverform::confirmDiscard() {
 void Tserverform::closeEvent(QCloseEvent* event) {
     // Every close path asks about unsaved text: the frame's box, Disconnect, Disconnect all
     // and the program's exit; No keeps the window (and the program) open.
-    if (!confirmDiscard()) {
+    if (!connectionFree() || !confirmDiscard()) {
         event->ignore();
         return;
     }
@@ -199,6 +199,8 @@ void Tserverform::closeEvent(QCloseEvent* event) {
 }
 
 void Tserverform::ToolButton1Click() {
+    if (!connectionFree())
+        return;
     if (Modified) {
         if (!confirmDiscard())
             return;

@@ -126,6 +126,15 @@ public:
     void updateCaption();
     void ShowHint(const QString& hint);
 
+    // Run: the text or selection to a new results window, then the options off again here.
+    void All1Click();
+    // The statements that switch this window's options off, in the order sent.
+    static QStringList offStatements(const ServerOptions& options);
+    void add_sql_history(const QString& text);
+    void refresh_sql_history();
+    void write_sql_history();
+    void ClearHistory1Click();
+
     QList<GroupedMenu> childMenus() const override;
     void childActivated() override { FormActivate(); }
 
@@ -147,6 +156,8 @@ private:
     void memoChange();
     void setTextMode(bool rich);
     bool confirmDiscard();
+    // False, with a message, while a results window loads on this window's connection.
+    bool connectionFree();
     void launchers();
 
     Tmain& m_main;

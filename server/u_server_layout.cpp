@@ -4,6 +4,7 @@
 #include "sybdatabase.h"
 #include "sybquery.h"
 #include "u_main.h"
+#include "glyph_icon.h"
 #include "u_server.h"
 
 #include <QAction>
@@ -13,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextEdit>
@@ -30,48 +30,6 @@ namespace {
 const QStringList kTypes = {
     "Databases",        "Groups", "Indexes",  "Logins",         "Procedures", "Rules", "Select",
     "System Datatypes", "Tables", "Triggers", "User Datatypes", "Users",      "Views"};
-
-// A tool button picture for commands that neither the icon theme nor the style draws.
-QIcon glyphIcon(const QString& glyph, const QFont& font, QColor color = QColor(40, 40, 40)) {
-    QPixmap pixmap(20, 20);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setFont(font);
-    painter.setPen(color);
-    painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
-    return QIcon(pixmap);
-}
-
-// Two sheets for Copy; a clipboard for Paste.
-QIcon sheetsIcon(bool clipboard) {
-    QPixmap pixmap(20, 20);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(40, 40, 40), 1.4));
-    painter.setBrush(Qt::white);
-    if (clipboard) {
-        painter.drawRoundedRect(QRectF(3.5, 3.5, 13, 15), 1.5, 1.5);
-        painter.setBrush(QColor(40, 40, 40));
-        painter.drawRect(QRectF(7, 2, 6, 3));
-        painter.drawLine(QPointF(6.5, 10), QPointF(13.5, 10));
-        painter.drawLine(QPointF(6.5, 13.5), QPointF(13.5, 13.5));
-    } else {
-        painter.drawRect(QRectF(2.5, 2.5, 10, 12));
-        painter.drawRect(QRectF(7.5, 6.5, 10, 12));
-    }
-    return QIcon(pixmap);
-}
-
-QFont glyphFont(int pixels, bool bold = true, bool italic = false, bool underline = false) {
-    QFont font("Sans");
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    font.setUnderline(underline);
-    return font;
-}
 
 QLabel* caption(const QString& text, QWidget* buddy) {
     auto* label = new QLabel(text);
@@ -330,9 +288,7 @@ void Tserverform::createToolBars() {
     auto theme = [style](const char* name, QStyle::StandardPixmap fallback) {
         return QIcon::fromTheme(name, style->standardIcon(fallback));
     };
-    auto glyph = [](const char* name, const QString& text, const QFont& font) {
-        return QIcon::fromTheme(name, glyphIcon(text, font));
-    };
+    auto glyph = themeOrGlyph;
 
     ToolBar1 = bar("ToolBar1");
     button(ToolBar1, 1, "Close", theme("window-close", QStyle::SP_DialogCloseButton));
@@ -386,6 +342,8 @@ void Tserverform::createToolBars() {
     button(ToolBar3, 20, "Help", glyph("help-contents", "?", glyphFont(15)));
 
     connect(toolButton(1), &QToolButton::clicked, this, &Tserverform::ToolButton1Click);
+    connect(Run1, &QAction::triggered, this, &Tserverform::All1Click);
+    connect(ClearHistory1, &QAction::triggered, this, &Tserverform::ClearHistory1Click);
     connect(toolButton(30), &QToolButton::clicked, &m_main, &Tmain::Connect1Click);
     connect(toolButton(14), &QToolButton::clicked, &m_main, &Tmain::Disconnect1Click);
     // Commands whose services are still to come stay disabled rather than doing nothing.

@@ -184,6 +184,11 @@ void Tmain::Disconnectall1Click() {
         (*it)->close();
 }
 
+void Tmain::execute_results(const RunParameters& run) {
+    if (m_resultsFactory)
+        lastResults = m_resultsFactory(*this, run);
+}
+
 void Tmain::About1Click() {
     Tf_about about(this);
     Dialogs::exec(about);

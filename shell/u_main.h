@@ -6,6 +6,7 @@
 #include "history_file.h"
 #include "menu_merge.h"
 #include "recent_files.h"
+#include "sybase32.h"
 #include "tools_file.h"
 
 #include <QMainWindow>
@@ -24,6 +25,26 @@ namespace ostrim {
 // The connection values of the last server window that connected, for the next "New".
 struct LastConnection {
     QString user, password, server, database;
+};
+
+// What a server window hands to the results window of one run, in execute_results' order.
+struct RunParameters {
+    QString Sql;
+    QString DBName;
+    QString UserName;
+    QString Password;
+    QString ServerName;
+    bool Background = false;
+    DbProcHandle DbProc;
+    bool OwnConnection = true;
+    bool ShowPlan = false;
+    bool NoExec = false;
+    bool CheckSyntax = false;
+    bool ShowIo = false;
+    bool ShowTime = false;
+    bool ArithAbort = false;
+    bool ArithIgnore = false;
+    bool ShowNonAnsi = false;
 };
 
 class Tmain : public QMainWindow {
@@ -79,6 +100,9 @@ public:
     void Disconnect1Click();
     void Disconnectall1Click();
     void About1Click();
+    // Opens a results window for one run; it starts its work from the event loop.
+    void execute_results(const RunParameters& run);
+    QPointer<QWidget> lastResults; // the most recent results window
 
     // The active child's own menus, by group number; empty gives the frame's menus back.
     void mergeChildMenus(const QList<GroupedMenu>& menus);
@@ -89,6 +113,10 @@ public:
     // creates the window as a child of the frame (or returns null when it closed itself).
     using ServerWindowFactory = std::function<QWidget*(Tmain&)>;
     void setServerWindowFactory(ServerWindowFactory factory) { m_factory = std::move(factory); }
+    using ResultsWindowFactory = std::function<QWidget*(Tmain&, const RunParameters&)>;
+    void setResultsWindowFactory(ResultsWindowFactory factory) {
+        m_resultsFactory = std::move(factory);
+    }
 
 protected:
     bool event(QEvent* e) override;
@@ -104,6 +132,7 @@ private:
 
     QMdiArea* m_mdi = nullptr;
     ServerWindowFactory m_factory;
+    ResultsWindowFactory m_resultsFactory;
     MenuMerger m_merger;
     QList<QAction*> m_windowListActions;
     bool m_autoConnected = false;

@@ -74,9 +74,13 @@ bool ScriptedDialogs::chooseFont(QFont&, const QString& caption) {
     return answer;
 }
 
-bool ScriptedDialogs::choosePrinter(QPrinter&, const QString& caption) {
+bool ScriptedDialogs::choosePrinter(QPrinter& printer, const QString& caption) {
     calls.push_back({"print", {}, caption, QMessageBox::NoIcon, {}, {}});
-    return false;
+    if (printerAnswers.empty())
+        return false;
+    auto answer = std::move(printerAnswers.front());
+    printerAnswers.pop_front();
+    return answer(printer);
 }
 
 } // namespace ostrim::test

@@ -37,6 +37,8 @@ public:
     std::deque<std::function<int(QDialog&)>> dialogHandlers;
     std::deque<QString> fileAnswers; // empty string: cancelled
     std::deque<bool> fontAnswers;
+    // Print dialogs in order: set the printer up, return true for OK. When empty: cancelled.
+    std::deque<std::function<bool(QPrinter&)>> printerAnswers;
 
     std::vector<DialogCall> messages() const;
 

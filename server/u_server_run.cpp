@@ -1,0 +1,113 @@
+// Run: the editor's text (or selection) goes to a new results window; the SQL history keeps it.
+
+#include "busy_connection.h"
+#include "dialogs.h"
+#include "program_dir.h"
+#include "sybdatabase.h"
+#include "sybquery.h"
+#include "u_main.h"
+#include "u_server.h"
+
+#include <QComboBox>
+#include <QTextCursor>
+#include <QTextEdit>
+
+namespace ostrim {
+
+bool Tserverform::connectionFree() {
+    if (!BusyConnection::isBusy(sybase->DbProc()))
+        return true;
+    // A results window reads rows from this connection on its loader thread; a second command
+    // on it would corrupt both.
+    Dialogs::message("A results window is still loading rows on this window's connection. Wait "
+                     "until they are in, or abort that run.",
+                     "Ostrim", QMessageBox::Warning);
+    return false;
+}
+
+QStringList Tserverform::offStatements(const ServerOptions& options) {
+    QStringList statements;
+    const std::pair<bool, const char*> table[] = {
+        {options.ShowPlan, "set showplan off"},
+        {options.CheckSyntax, "set parseonly off"},
+        {options.ShowIo, "set statistics io off"},
+        {options.ShowTime, "set statistics time off"},
+        {options.ArithAbort, "set arithabort arith_overflow off"},
+        {options.ArithIgnore, "set arithignore arith_overflow off"},
+        {options.ShowNonAnsi, "set fipsflagger off"},
+        {options.NoExec, "set noexec off"}};
+    for (const auto& [on, statement] : table)
+        if (on)
+            statements << QString::fromLatin1(statement);
+    return statements;
+}
+
+void Tserverform::All1Click() {
+    if (!connectionFree())
+        return;
+    // The editor separates lines with a paragraph mark; the server gets CR LF.
+    const QString selected = memo->textCursor().selection().toPlainText();
+    QString text = options.ExecSelected && !selected.isEmpty() ? selected : memo->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    if (!text.isEmpty()) {
+        add_sql_history(trimHistoryText(text));
+        RunParameters run;
+        run.Sql = text;
+        run.DBName = sybase->DBName();
+        run.UserName = sybase->UserName();
+        run.Password = sybase->Password();
+        run.ServerName = sybase->ServerName();
+        run.Background = m_main.config.BackgroundProcess;
+        run.DbProc = sybase->DbProc();
+        run.OwnConnection = options.SeperateDBProc;
+        run.ShowPlan = options.ShowPlan;
+        run.NoExec = options.NoExec;
+        run.CheckSyntax = options.CheckSyntax;
+        run.ShowIo = options.ShowIo;
+        run.ShowTime = options.ShowTime;
+        run.ArithAbort = options.ArithAbort;
+        run.ArithIgnore = options.ArithIgnore;
+        run.ShowNonAnsi = options.ShowNonAnsi;
+        m_main.execute_results(run);
+    }
+    for (const QString& statement : offStatements(options)) {
+        query->setSql(statement);
+        query->Execute();
+    }
+}
+
+void Tserverform::add_sql_history(const QString& text) {
+    SqlHistory& history = m_main.sqlHistory;
+    const QString trimmed = trimHistoryText(text);
+    // Blank text makes no entry: the history file could not give it back.
+    if (trimmed.isEmpty())
+        return;
+    for (const QString& entry : history.entries())
+        if (trimHistoryText(entry) == trimmed)
+            return;
+    history.insertFirst(text);
+    refresh_sql_history();
+}
+
+void Tserverform::refresh_sql_history() {
+    cmb_history->clear();
+    for (const QString& entry : m_main.sqlHistory.entries())
+        cmb_history->addItem(trimHistoryText(entry));
+    write_sql_history();
+}
+
+void Tserverform::write_sql_history() {
+    const IoResult result =
+        write_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory);
+    if (!result)
+        Dialogs::message(result.fileName() + ": " + result.message(), "Ostrim",
+                         QMessageBox::Critical);
+}
+
+void Tserverform::ClearHistory1Click() {
+    m_main.sqlHistory.clear();
+    write_sql_history();
+    cmb_history->clear();
+}
+
+} // namespace ostrim
