@@ -1,0 +1,89 @@
+#pragma once
+// Export of a results grid to a text file: the options dialog and the layout writers.
+
+#include "grid_text.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace ostrim {
+
+class TSybGrid;
+
+class Tf_export : public QDialog {
+    Q_OBJECT
+public:
+    // The layout chosen when the dialog closed.
+    enum Layout : qint16 { None = 0, Fixed = 1, Tab = 2, Char = 3, Csv = 4 };
+
+    explicit Tf_export(QWidget* parent = nullptr);
+
+    QGroupBox* GroupBox2() const { return m_groupBox2; }
+    QRadioButton* chk_all() const { return m_chkAll; }
+    QRadioButton* chk_selected() const { return m_chkSelected; }
+    QGroupBox* GroupBox1() const { return m_groupBox1; }
+    QRadioButton* chk_fixed() const { return m_chkFixed; }
+    QRadioButton* chk_tab() const { return m_chkTab; }
+    QRadioButton* chk_char() const { return m_chkChar; }
+    QRadioButton* chk_csv() const { return m_chkCsv; }
+    QLabel* Label1() const { return m_label1; }
+    QLineEdit* e_char() const { return m_eChar; }
+    QPushButton* Button1() const { return m_button1; }
+    QPushButton* Button2() const { return m_button2; }
+
+    qint16 ExportType() const { return m_exportType; }
+
+    void chk_fixedClick();
+    void chk_tabClick();
+    void chk_charClick();
+    void chk_csvClick();
+    void Button1Click();
+    void Button2Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void setDelimiterEditable(bool editable);
+
+    QGroupBox* m_groupBox2;
+    QRadioButton* m_chkAll;
+    QRadioButton* m_chkSelected;
+    QGroupBox* m_groupBox1;
+    QRadioButton* m_chkFixed;
+    QRadioButton* m_chkTab;
+    QRadioButton* m_chkChar;
+    QRadioButton* m_chkCsv;
+    QLabel* m_label1;
+    QLineEdit* m_eChar;
+    QPushButton* m_button1;
+    QPushButton* m_button2;
+    qint16 m_exportType = None;
+};
+
+// The lines of each layout, without line ends. all: rows 1..last over columns 1..last;
+// otherwise the selected rows over the selected columns.
+QStringList exportFixedLines(const TSybGrid& grid, bool all, const GridRect& selection);
+// Values trimmed of blanks and control characters at both ends and joined by the delimiter
+// (cut to 10 characters; exactly "tab" stands for one TAB), never quoted.
+QStringList exportCharLines(const TSybGrid& grid, const QString& delimiter, bool all,
+                            const GridRect& selection);
+// RFC 4180: values trimmed as for the delimited layout, separated by commas; a value holding a
+// comma, a double quote, CR or LF is enclosed in double quotes with its quotes doubled. A line
+// may therefore hold line breaks inside a quoted value.
+QStringList exportCsvLines(const TSybGrid& grid, bool all, const GridRect& selection);
+
+// The Export command. confirmRunning asks about a running load (false ends the command); then
+// Tf_export, and for a chosen layout askFileName (empty: cancelled). The file is written with
+// writeLines, so a file that cannot be written throws std::ios_base::failure.
+void runExport(TSybGrid& grid, QWidget* parent, const std::function<bool()>& confirmRunning,
+               const std::function<QString()>& askFileName);
+
+} // namespace ostrim
