@@ -1,10 +1,10 @@
 // The server window's controls, menus, tool bars and type buttons, and the commands they start.
 
+#include "glyph_icon.h"
 #include "sybcombobox.h"
 #include "sybdatabase.h"
 #include "sybquery.h"
 #include "u_main.h"
-#include "glyph_icon.h"
 #include "u_server.h"
 
 #include <QAction>
@@ -350,7 +350,7 @@ void Tserverform::createToolBars() {
     for (int number : {2, 3, 4, 5, 6, 7, 29, 32, 25, 19, 21, 22, 33})
         toolButton(number)->setEnabled(false);
     for (QAction* a : {New2, Open2, Save2, Saveas2, Print2, Printsetup2, Find1, Findnext1, Replace1,
-                       GotoLineNumber1, Fonts1, Run1, ClearHistory1})
+                       GotoLineNumber1, Fonts1})
         a->setEnabled(false);
     for (const char* name : {"Pasteobjecttext1", "Pastecolumntext1", "PasteSQLHistory1"})
         findChild<QAction*>(name)->setEnabled(false);

@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QTextEdit>
 
 namespace ostrim {

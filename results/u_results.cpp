@@ -1,0 +1,551 @@
+#include "u_results.h"
+
+#include "animated_bitmap.h"
+#include "busy_connection.h"
+#include "dialogs.h"
+#include "glyph_icon.h"
+#include "grid_text.h"
+#include "sybdatabase.h"
+#include "sybgrid.h"
+#include "sybquery.h"
+#include "u_export.h"
+#include "u_sql_code.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace ostrim {
+
+namespace {
+
+constexpr int kStartTickMs = 50;
+constexpr int kWatchMs = 100;
+constexpr int kAnimationMs = 150;
+
+const QString kStillExecuting = QStringLiteral("Query still executing. Continue ?");
+
+} // namespace
+
+Tresults_form::Tresults_form(Tmain& main, const RunParameters& run) : m_main(main), m_run(run) {
+    setObjectName("results_form");
+    setWindowTitle("Results");
+    results_grid = new TSybGrid(this);
+    results_grid->setObjectName("results_grid");
+    results_grid->setDbName("sybase");
+    results_grid->setShowLineNum(true);
+    results_grid->setShowRowCount(true);
+    results_grid->setAutoDbProc(false);
+    results_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    results_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    results_grid->installEventFilter(this);
+    query = new TSybQuery(this);
+    query->setObjectName("query");
+    query->setAutoDbProc(false);
+    sybase_results = new TSybDatabase(this);
+    sybase_results->setName("sybase_results");
+    sybase_results->setDBName("master");
+    sybase_results->setTimeOut(0);
+    sybase_results->setLoginTimeOut(0);
+
+    run_image = new TAnimatedBitmap(this);
+    run_image->setObjectName("run_image");
+    run_image->setFixedSize(38, 38);
+    run_image->setBitmap(TAnimatedBitmap::runningStrip(38));
+    run_image->setColumns(10);
+    run_image->setRows(1);
+    run_image->setActivePicture(1);
+    run_image->setInterval(kAnimationMs);
+
+    results_statusbar = new QStatusBar(this);
+    results_statusbar->setObjectName("results_statusbar");
+    results_statusbar->setSizeGripEnabled(false);
+    createCommands();
+
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(2, 0, 4, 0);
+    top->addWidget(ToolBar2, 1);
+    top->addWidget(run_image);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(top);
+    layout->addWidget(results_grid, 1);
+    layout->addWidget(results_statusbar);
+
+    results_timer.setInterval(kStartTickMs);
+    connect(&results_timer, &QTimer::timeout, this, &Tresults_form::results_timerTimer);
+    run_timer.setInterval(kWatchMs);
+    connect(&run_timer, &QTimer::timeout, this, &Tresults_form::run_timerTimer);
+    results_timer.start();
+    run_timer.start();
+}
+
+Tresults_form::~Tresults_form() {
+    // The loader ends before the connection it reads from goes.
+    stopLoad();
+}
+
+Tresults_form* Tresults_form::open(Tmain& main, const RunParameters& run) {
+    auto* window = new Tresults_form(main, run);
+    main.addChild(window, false)->showMaximized();
+    return window;
+}
+
+void Tresults_form::createCommands() {
+    auto command = [this](QObject* owner, const char* name, const QString& text,
+                          const QKeySequence& key, void (Tresults_form::*slot)()) {
+        auto* a = new QAction(text, owner);
+        a->setObjectName(name);
+        a->setShortcut(key);
+        // Shortcuts of the pop-up menu act while the grid has the keyboard (see eventFilter).
+        a->setShortcutContext(Qt::WidgetShortcut);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    Cut1 = command(PopupMenu1, "Cut1", "Cu&t", QKeySequence("Ctrl+X"), &Tresults_form::CutClick);
+    Copyall1 = command(PopupMenu1, "Copyall1", "&Copy all", QKeySequence("Alt+C"),
+                       &Tresults_form::CopyAllClick);
+    Copyselected1 = command(PopupMenu1, "Copyselected1", "Copy selected", QKeySequence("Ctrl+C"),
+                            &Tresults_form::CopySelectedClick);
+    Printall1 = command(PopupMenu1, "Printall1", "&Print all", QKeySequence("Ctrl+P"),
+                        &Tresults_form::PrintAllClick);
+    Printselected1 = command(PopupMenu1, "Printselected1", "Print selected", QKeySequence("Alt+P"),
+                             &Tresults_form::PrintSelectedClick);
+    Font1 = command(PopupMenu1, "Font1", "&Fonts", QKeySequence("Ctrl+F"),
+                    &Tresults_form::ChangeFontClick);
+    PopupMenu1->addActions({Cut1, Copyall1, Copyselected1});
+    PopupMenu1->addSeparator();
+    PopupMenu1->addActions({Printall1, Printselected1});
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(Font1);
+    connect(results_grid, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        PopupMenu1->popup(results_grid->viewport()->mapToGlobal(at));
+    });
+
+    File1 = new QMenu("&File", this);
+    File1->setObjectName("File1");
+    Saveall1 = command(File1, "Saveall1", "  Save &all", {}, &Tresults_form::SaveAllClick);
+    Saveselected1 =
+        command(File1, "Saveselected1", "  Save &selected", {}, &Tresults_form::SaveSelectedClick);
+    Export1 = command(File1, "Export1", "  &Export", {}, &Tresults_form::Export1Click);
+    Close1 = new QAction("  &Close", File1);
+    Close1->setObjectName("Close1");
+    connect(Close1, &QAction::triggered, this, [this] {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+            sub->close();
+    });
+    File1->addActions({Saveall1, Saveselected1});
+    File1->addSeparator();
+    File1->addAction(Export1);
+    File1->addSeparator();
+    File1->addAction(Close1);
+    // The frame's File menu gives way to this one; its Exit stays within reach.
+    File1->addSeparator();
+    File1->addAction(m_main.Exit2);
+
+    ToolBar2 = new QToolBar(this);
+    ToolBar2->setObjectName("ToolBar2");
+    ToolBar2->setIconSize(QSize(23, 23));
+    ToolBar2->setMovable(false);
+    QStyle* style = QApplication::style();
+    auto button = [this](int number, const QString& hint, const QIcon& icon,
+                         void (Tresults_form::*slot)()) {
+        auto* b = new QToolButton(ToolBar2);
+        b->setObjectName(QString("ToolButton%1").arg(number));
+        b->setAutoRaise(true);
+        b->setFixedSize(30, 32);
+        b->setIcon(icon);
+        b->setToolTip(hint);
+        b->setStatusTip(hint);
+        connect(b, &QToolButton::clicked, this, slot);
+        ToolBar2->addWidget(b);
+    };
+    auto theme = [style](const char* name, QStyle::StandardPixmap fallback) {
+        return QIcon::fromTheme(name, style->standardIcon(fallback));
+    };
+    button(1, "Close Form", theme("window-close", QStyle::SP_DialogCloseButton),
+           &Tresults_form::CloseFormClick);
+    ToolBar2->addSeparator();
+    button(2, "Cut", themeOrGlyph("edit-cut", "✂", glyphFont(16, false)), &Tresults_form::CutClick);
+    button(3, "Copy All", themeOrGlyph("edit-select-all", "A", glyphFont(14)),
+           &Tresults_form::CopyAllClick);
+    button(4, "Copy Selected Text", QIcon::fromTheme("edit-copy", sheetsIcon(false)),
+           &Tresults_form::CopySelectedClick);
+    button(5, "Print All", theme("document-print", QStyle::SP_FileDialogDetailedView),
+           &Tresults_form::PrintAllClick);
+    button(6, "Print Selected", themeOrGlyph("document-print-preview", "P", glyphFont(14)),
+           &Tresults_form::PrintSelectedClick);
+    button(7, "Change Font", themeOrGlyph("preferences-desktop-font", "F", glyphFont(14)),
+           &Tresults_form::ChangeFontClick);
+    ToolBar2->addSeparator();
+    button(8, "Save All", theme("document-save", QStyle::SP_DialogSaveButton),
+           &Tresults_form::SaveAllClick);
+    button(9, "Save Selected", theme("document-save-as", QStyle::SP_DriveFDIcon),
+           &Tresults_form::SaveSelectedClick);
+    ToolBar2->addSeparator();
+    button(10, "Export", theme("document-export", QStyle::SP_ArrowRight),
+           &Tresults_form::Export1Click);
+    ToolBar2->addSeparator();
+    button(11, "Abort Query", theme("process-stop", QStyle::SP_BrowserStop),
+           &Tresults_form::AbortClick);
+    button(12, "Pause Query", theme("media-playback-pause", QStyle::SP_MediaPause),
+           &Tresults_form::PauseClick);
+    button(13, "Resume Query", theme("media-playback-start", QStyle::SP_MediaPlay),
+           &Tresults_form::ResumeClick);
+    ToolBar2->addSeparator();
+    button(14, "View SQL", themeOrGlyph("text-x-script", "SQL", glyphFont(9)),
+           &Tresults_form::ViewSqlClick);
+}
+
+QToolButton* Tresults_form::toolButton(int number) const {
+    return ToolBar2->findChild<QToolButton*>(QString("ToolButton%1").arg(number));
+}
+
+QList<GroupedMenu> Tresults_form::childMenus() const {
+    return {{0, File1}};
+}
+
+QStringList Tresults_form::optionStatements(const RunParameters& run) {
+    QStringList statements;
+    const std::pair<bool, const char*> options[] = {
+        {run.ShowPlan, "set showplan on"},
+        {run.CheckSyntax, "set parseonly on"},
+        {run.ShowIo, "set statistics io on"},
+        {run.ShowTime, "set statistics time on"},
+        {run.ArithAbort, "set arithabort arith_overflow on"},
+        {run.ArithIgnore, "set arithignore arith_overflow on"},
+        {run.ShowNonAnsi, "set fipsflagger on"},
+        {run.NoExec, "set noexec on"}};
+    for (const auto& [on, statement] : options)
+        if (on)
+            statements << QString::fromLatin1(statement);
+    return statements;
+}
+
+void Tresults_form::results_timerTimer() {
+    // The first tick lets the window show itself; the second starts the run.
+    if (!StartPending) {
+        StartPending = true;
+        return;
+    }
+    StartPending = false;
+    results_timer.stop();
+    startRun();
+}
+
+void Tresults_form::startRun() {
+    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    auto closeWindow = [this, sub] {
+        m_closeConfirmed = true;
+        if (sub)
+            sub->close();
+        else
+            close();
+    };
+    if (m_run.OwnConnection) {
+        sybase_results->setLoginPrompt(false);
+        sybase_results->setUserName(m_run.UserName);
+        sybase_results->setDBName(m_run.DBName);
+        sybase_results->setServerName(m_run.ServerName);
+        sybase_results->setPassword(m_run.Password);
+        sybase_results->connect();
+        if (!sybase_results->Connected()) {
+            closeWindow();
+            return;
+        }
+        ResultsDbProc = sybase_results->DbProc();
+    } else {
+        ResultsDbProc = m_run.DbProc;
+        // One thread and one command at a time per connection: an earlier run may still be
+        // reading from this one.
+        if (BusyConnection::isBusy(ResultsDbProc)) {
+            Dialogs::message("The rows of an earlier run are still loading on this connection. "
+                             "Run again when they are in, or abort that run.",
+                             "Results", QMessageBox::Warning);
+            closeWindow();
+            return;
+        }
+    }
+    query->setDbProc(ResultsDbProc);
+    for (const QString& statement : optionStatements(m_run)) {
+        query->setSql(statement);
+        query->Execute();
+    }
+    results_grid->setSql(m_run.Sql);
+    results_grid->setDbProc(ResultsDbProc);
+    results_grid->setBackground(m_run.Background);
+    if (m_run.Background && !m_run.OwnConnection)
+        m_borrowed = std::make_unique<BusyConnection>(ResultsDbProc);
+    results_grid->setCursor(Qt::BusyCursor);
+    setCursor(Qt::WaitCursor);
+    ToolBar2->setCursor(Qt::BusyCursor);
+    results_grid->Execute();
+    results_grid->unsetCursor();
+    unsetCursor();
+    ToolBar2->unsetCursor();
+    if (!m_run.Background) {
+        run_timer.stop();
+        run_image->setInterval(0);
+        if (!results_grid->RowsReturned()) {
+            closeWindow();
+            return;
+        }
+    }
+    results_grid->setFocus();
+}
+
+void Tresults_form::run_timerTimer() {
+    if (!results_grid->Background() || !results_grid->Terminated())
+        return;
+    run_image->setInterval(0);
+    // The borrowed connection is free only once the loader has left it.
+    if (m_borrowed && results_grid->Loader() && !results_grid->Loader()->Finished())
+        return;
+    m_borrowed.reset();
+    run_timer.stop();
+}
+
+bool Tresults_form::loadRunning() const {
+    return results_grid->Background() && results_grid->Loader() &&
+           !results_grid->Loader()->Terminated();
+}
+
+bool Tresults_form::confirmRunning() {
+    if (!loadRunning())
+        return true;
+    return Dialogs::message(kStillExecuting, "Close", QMessageBox::Question,
+                            QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::No) == QMessageBox::Yes;
+}
+
+void Tresults_form::stopLoad() {
+    results_timer.stop();
+    if (Threadgrid* loader = results_grid->Loader()) {
+        loader->Terminate();
+        if (!loader->Finished()) {
+            QEventLoop loop;
+            connect(results_grid, &TSybGrid::loaderFinished, &loop, &QEventLoop::quit);
+            if (!loader->Finished())
+                loop.exec();
+        }
+    }
+    m_borrowed.reset();
+    sybase_results->disconnect();
+}
+
+void Tresults_form::CloseFormClick() {
+    if (!confirmRunning())
+        return;
+    stopLoad();
+    m_closeConfirmed = true;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->close();
+    else
+        close();
+}
+
+void Tresults_form::closeEvent(QCloseEvent* event) {
+    if (!m_closeConfirmed) {
+        if (!confirmRunning()) {
+            event->ignore();
+            // A child that refuses to close goes to an icon, as the frame's children do.
+            if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+                QTimer::singleShot(0, sub, &QMdiSubWindow::showMinimized);
+            return;
+        }
+        m_closeConfirmed = true;
+    }
+    stopLoad();
+    event->accept();
+}
+
+void Tresults_form::EscapeInGrid() {
+    if (loadRunning()) {
+        Dialogs::message("Query still executing. Not allowed to close !", "Closing results",
+                         QMessageBox::Critical);
+        return;
+    }
+    stopLoad();
+    m_closeConfirmed = true;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->close();
+}
+
+void Tresults_form::keyPressEvent(QKeyEvent* event) {
+    // Esc with the keyboard on the window itself closes the frame's active child.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (QMdiSubWindow* active = m_main.mdiArea()->activeSubWindow())
+            active->close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool Tresults_form::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != results_grid ||
+        (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress))
+        return QWidget::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QKeySequence pressed(key->keyCombination());
+    QAction* match = nullptr;
+    for (QAction* a : {Cut1, Copyall1, Copyselected1, Printall1, Printselected1, Font1})
+        if (a->shortcut() == pressed)
+            match = a;
+    const bool escape = key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier;
+    if (!match && !escape)
+        return QWidget::eventFilter(watched, event);
+    // Claimed before the frame's menu shortcuts (Alt+C is also Connect there).
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->accept();
+        return true;
+    }
+    if (escape)
+        EscapeInGrid();
+    else
+        match->trigger();
+    return true;
+}
+
+void Tresults_form::CopyAllClick() {
+    if (!confirmRunning())
+        return;
+    QApplication::clipboard()->setText(copyAllText(*results_grid));
+}
+
+void Tresults_form::CopySelectedClick() {
+    QApplication::clipboard()->setText(
+        copySelectedText(*results_grid, selectionRect(*results_grid)));
+}
+
+void Tresults_form::CutClick() {
+    QApplication::clipboard()->setText(
+        cutSelectedText(*results_grid, selectionRect(*results_grid)));
+}
+
+void Tresults_form::printLines(const QStringList& lines) {
+    QPrinter printer;
+    if (!Dialogs::choosePrinter(printer, "Print"))
+        return;
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        Dialogs::message("The printer could not be started.", "Ostrim", QMessageBox::Critical);
+        return;
+    }
+    // One printed line per grid row, in the grid's font, page after page.
+    QFont font = results_grid->font();
+    painter.setFont(QFont(font, painter.device()));
+    const QFontMetrics metrics = painter.fontMetrics();
+    const QRect page = painter.viewport();
+    int y = metrics.ascent();
+    for (const QString& line : lines) {
+        if (y + metrics.descent() > page.height() && y > metrics.ascent()) {
+            printer.newPage();
+            y = metrics.ascent();
+        }
+        painter.drawText(0, y, line);
+        y += metrics.lineSpacing();
+    }
+    painter.end();
+}
+
+void Tresults_form::PrintAllClick() {
+    if (!confirmRunning() || results_grid->rowCount() <= 1)
+        return;
+    QStringList lines;
+    for (int row = 1; row < results_grid->rowCount(); ++row)
+        lines << fixedWidthLine(*results_grid, row, 1, results_grid->colCount() - 1);
+    printLines(lines);
+}
+
+void Tresults_form::PrintSelectedClick() {
+    if (results_grid->rowCount() <= 1)
+        return;
+    const GridRect selection = selectionRect(*results_grid);
+    QStringList lines;
+    for (int row = selection.top; row <= selection.bottom; ++row)
+        lines << fixedWidthLine(*results_grid, row, selection.left, selection.right);
+    printLines(lines);
+}
+
+QString Tresults_form::askSaveName() {
+    return Dialogs::saveFileName("Save", m_main.config.DefaultDir,
+                                 "Text files (*.txt);;Output (*.out);;All Files (*)");
+}
+
+void Tresults_form::saveLines(const QStringList& lines) {
+    const QString name = askSaveName();
+    if (name.isEmpty())
+        return;
+    try {
+        writeLines(name, lines);
+    } catch (const std::exception& e) {
+        Dialogs::message(QString::fromLocal8Bit(e.what()), "Ostrim", QMessageBox::Critical);
+    }
+}
+
+void Tresults_form::SaveAllClick() {
+    if (confirmRunning())
+        saveLines(saveAllLines(*results_grid));
+}
+
+void Tresults_form::SaveSelectedClick() {
+    saveLines(saveSelectedLines(*results_grid, selectionRect(*results_grid)));
+}
+
+void Tresults_form::Export1Click() {
+    runExport(
+        *results_grid, this, [this] { return confirmRunning(); }, [this] { return askSaveName(); });
+}
+
+void Tresults_form::ChangeFontClick() {
+    QFont font = results_grid->font();
+    if (Dialogs::chooseFont(font, "Font"))
+        results_grid->setFont(font);
+}
+
+void Tresults_form::ViewSqlClick() {
+    Tf_sql_code code(this);
+    code.memo_sql->setPlainText(results_grid->Sql());
+    code.memo_sql->setFont(results_grid->font());
+    Dialogs::exec(code);
+}
+
+void Tresults_form::AbortClick() {
+    if (Threadgrid* loader = results_grid->Loader())
+        loader->Terminate();
+}
+
+void Tresults_form::PauseClick() {
+    if (Threadgrid* loader = results_grid->Loader()) {
+        run_image->setInterval(0);
+        loader->Suspend();
+    }
+}
+
+void Tresults_form::ResumeClick() {
+    Threadgrid* loader = results_grid->Loader();
+    if (loader && !loader->Finished()) {
+        run_image->setInterval(kAnimationMs);
+        loader->Resume();
+    }
+}
+
+} // namespace ostrim

@@ -1,0 +1,108 @@
+#pragma once
+// Tresults_form: runs one script from a server window and shows every result set in its grid;
+// then copies, cuts, prints, saves and exports the rows. A background load can be paused,
+// resumed and aborted while the window stays usable.
+
+#include "mdi_child.h"
+#include "u_main.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+
+namespace ostrim {
+
+class BusyConnection;
+class TAnimatedBitmap;
+class TSybDatabase;
+class TSybGrid;
+class TSybQuery;
+
+class Tresults_form : public QWidget, public MdiChild {
+    Q_OBJECT
+public:
+    // Created by the frame's execute_results: shown maximised at once, the run starts on the
+    // second tick of results_timer.
+    Tresults_form(Tmain& main, const RunParameters& run);
+    ~Tresults_form() override;
+
+    static Tresults_form* open(Tmain& main, const RunParameters& run);
+
+    TSybGrid* results_grid = nullptr;
+    TSybQuery* query = nullptr;
+    TSybDatabase* sybase_results = nullptr;
+    QTimer results_timer;
+    QTimer run_timer;
+    TAnimatedBitmap* run_image = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QStatusBar* results_statusbar = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction *Cut1 = nullptr, *Copyall1 = nullptr, *Copyselected1 = nullptr;
+    QAction *Printall1 = nullptr, *Printselected1 = nullptr, *Font1 = nullptr;
+    QMenu* File1 = nullptr;
+    QAction *Saveall1 = nullptr, *Saveselected1 = nullptr, *Export1 = nullptr, *Close1 = nullptr;
+
+    bool StartPending = false;
+    DbProcHandle ResultsDbProc;
+    const RunParameters& run() const { return m_run; }
+
+    QToolButton* toolButton(int number) const;
+
+    // The commands.
+    void CloseFormClick();
+    void CopyAllClick();
+    void CopySelectedClick();
+    void CutClick();
+    void PrintAllClick();
+    void PrintSelectedClick();
+    void SaveAllClick();
+    void SaveSelectedClick();
+    void Export1Click();
+    void ChangeFontClick();
+    void ViewSqlClick();
+    void AbortClick();
+    void PauseClick();
+    void ResumeClick();
+    // Esc with the keyboard in the grid.
+    void EscapeInGrid();
+
+    // A background load that has not ended.
+    bool loadRunning() const;
+    // The statements that switch the run's options on, in the order sent.
+    static QStringList optionStatements(const RunParameters& run);
+
+    QList<GroupedMenu> childMenus() const override;
+    void childActivated() override {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createCommands();
+    void results_timerTimer();
+    void run_timerTimer();
+    void startRun();
+    // Asks "Query still executing. Continue ?" while a load runs; false on No.
+    bool confirmRunning();
+    // Stops the loader, waits for it with the event loop running, then closes the connection.
+    void stopLoad();
+    void printLines(const QStringList& lines);
+    void saveLines(const QStringList& lines);
+    QString askSaveName();
+
+    Tmain& m_main;
+    RunParameters m_run;
+    bool m_closeConfirmed = false;
+    std::unique_ptr<BusyConnection> m_borrowed;
+};
+
+} // namespace ostrim

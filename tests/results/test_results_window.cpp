@@ -1,0 +1,423 @@
+// The main road against the demo server: Run in a server window, the results window it opens,
+// its copy, cut, save and print commands, pause and abort of a background load, and the
+// connection a background load borrows.
+#include "animated_bitmap.h"
+#include "grid_text.h"
+#include "scripted_dialogs.h"
+#include "simserver_fixture.h"
+#include "sybdatabase.h"
+#include "sybgrid.h"
+#include "sybquery.h"
+#include "u_main.h"
+#include "u_results.h"
+#include "u_server.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace ostrim {
+namespace {
+
+using test::ScriptedDialogs;
+using test::SimServer;
+
+bool waitFor(const std::function<bool()>& done, int ms = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+void runSql(DbProcHandle process, const QString& sql) {
+    TSybQuery q;
+    q.setDbProc(process);
+    q.setSql(sql);
+    ASSERT_EQ(q.Execute(), kSucceed) << sql.toStdString();
+    while (q.Next() == kMoreRows) {
+    }
+}
+
+class DemoEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        s_server = std::make_unique<SimServer>(std::vector<std::string>{"--demo"});
+        s_server->start();
+        s_sybase = std::make_unique<QTemporaryDir>();
+        QDir(s_sybase->path()).mkpath("INI");
+        QFile ini(s_sybase->filePath("INI/SQL.INI"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[DEMO]\r\nquery=TCP,127.0.0.1," + QByteArray::number(s_server->port()) + "\r\n");
+        ini.close();
+        qputenv("SYBASE", s_sybase->path().toLocal8Bit());
+        TSybDatabase sa;
+        sa.setLoginPrompt(false);
+        sa.setServerName("DEMO");
+        sa.setUserName("sa");
+        sa.setDBName("ostrimdemo");
+        sa.connect();
+        ASSERT_TRUE(sa.Connected());
+        const DbProcHandle p = sa.DbProc();
+        runSql(p, "create table two (x varchar(5) not null, y varchar(5) not null)");
+        runSql(p, "insert two values ('a', 'bb') insert two values ('c', 'dd')");
+        runSql(p, "create table three (a varchar(5) not null, b varchar(5) null, "
+                  "c varchar(5) not null)");
+        runSql(p, "insert three values ('a', null, 'c')");
+        // 1024 rows; joined with itself it gives a result of a million rows.
+        runSql(p, "create table k (n int not null)");
+        runSql(p, "insert k values (1)");
+        for (int i = 0; i < 10; ++i)
+            runSql(p, "insert k select n + 1 from k");
+    }
+    void TearDown() override {
+        s_server.reset();
+        s_sybase.reset();
+    }
+    static std::unique_ptr<SimServer> s_server;
+    static std::unique_ptr<QTemporaryDir> s_sybase;
+};
+std::unique_ptr<SimServer> DemoEnvironment::s_server;
+std::unique_ptr<QTemporaryDir> DemoEnvironment::s_sybase;
+const auto* const s_env = ::testing::AddGlobalTestEnvironment(new DemoEnvironment);
+
+const QString kMillionRows = "select a.n, b.n from k a, k b";
+
+// Records each statement it sends.
+class RecordingQuery : public TSybQuery {
+public:
+    QStringList sent;
+    int Execute() override {
+        sent << Sql();
+        return TSybQuery::Execute();
+    }
+};
+
+class ResultsWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
+        QFile ini(home.filePath("Ostrim.Ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Run]\r\nLastUser=sa\r\nLastDbName=ostrimdemo\r\nLastServerName=DEMO\r\n");
+        ini.close();
+        main = std::make_unique<Tmain>();
+        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
+        main->setResultsWindowFactory([](Tmain& m, const RunParameters& run) -> QWidget* {
+            return Tresults_form::open(m, run);
+        });
+        main->resize(1000, 700);
+        main->show();
+        dialogs.dialogHandlers.push_back([](QDialog&) { return int(QDialog::Accepted); });
+        main->Connect1->trigger();
+        server = qobject_cast<Tserverform*>(main->currentServer.data());
+        ASSERT_NE(server, nullptr);
+    }
+    void TearDown() override {
+        dialogs.messageAnswers.assign(20, QMessageBox::Yes);
+        main.reset();
+        qunsetenv("OSTRIM_HOME");
+    }
+    // Runs text from the server window; returns the new results window.
+    Tresults_form* run(const QString& text, bool background) {
+        main->config.BackgroundProcess = background;
+        server->memo->setPlainText(text);
+        QWidget* before = main->lastResults.data();
+        server->Run1->trigger();
+        auto* results = qobject_cast<Tresults_form*>(main->lastResults.data());
+        return results == before ? nullptr : results;
+    }
+    // Waits until a run has started and, when synchronous, ended.
+    static bool started(QPointer<Tresults_form> results) {
+        return waitFor([&] { return !results || !results->results_timer.isActive(); });
+    }
+    // Null when the window closed itself.
+    Tresults_form* ranSynchronously(const QString& text) {
+        QPointer<Tresults_form> results = run(text, false);
+        if (!results || !started(results))
+            return nullptr;
+        return results.data();
+    }
+    static QStringList lines(const QString& text) {
+        QStringList list = text.split("\r\n");
+        EXPECT_EQ(list.takeLast(), ""); // every line ends in CR LF
+        return list;
+    }
+    static void select(TSybGrid* grid, int left, int top, int right, int bottom) {
+        grid->selectionModel()->select(
+            QItemSelection(grid->model()->index(top, left), grid->model()->index(bottom, right)),
+            QItemSelectionModel::ClearAndSelect);
+    }
+    static int charWidth(TSybGrid* grid, int col) {
+        return columnChars(grid->columnWidth(col), grid->CharUnit());
+    }
+
+    QTemporaryDir home;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<Tmain> main;
+    Tserverform* server = nullptr;
+};
+
+TEST_F(ResultsWindow, CopyAllOfTwoRowsGivesFiveLinesOnlyTheLastPadded) {
+    Tresults_form* results = ranSynchronously("select x, y from two");
+    ASSERT_NE(results, nullptr);
+    EXPECT_EQ(results->windowTitle(), "Results");
+    results->CopyAllClick();
+    const QStringList copied = lines(QApplication::clipboard()->text());
+    ASSERT_EQ(copied.size(), 5) << QApplication::clipboard()->text().toStdString();
+    const int second = charWidth(results->results_grid, 1) + 1; // where column 2 begins
+    EXPECT_EQ(copied[0], "x" + QString(second - 1, ' ') + "y");
+    EXPECT_EQ(copied[1], "a" + QString(second - 1, ' ') + "bb");
+    EXPECT_EQ(copied[2], "c" + QString(second - 1, ' ') + "dd");
+    EXPECT_EQ(copied[3], "");
+    EXPECT_EQ(copied[4], "(2 rows affected)" + QString(second - 17, ' '));
+    EXPECT_TRUE(copied[4].endsWith(' '));
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(ResultsWindow, NullKeepsItsBlanksUntilCutEmptiesIt) {
+    Tresults_form* results = ranSynchronously("select a, b, c from three");
+    ASSERT_NE(results, nullptr);
+    TSybGrid* grid = results->results_grid;
+    ASSERT_EQ(grid->cell(2, 2), " ");
+    const int second = charWidth(grid, 1) + 1;
+    const int third = second + charWidth(grid, 2) + 1;
+    results->CopyAllClick();
+    EXPECT_EQ(lines(QApplication::clipboard()->text())[1],
+              "a" + QString(second - 1, ' ') + " " + QString(third - second - 1, ' ') + "c");
+
+    select(grid, 2, 2, 2, 2);
+    results->CutClick();
+    EXPECT_EQ(QApplication::clipboard()->text(), " \r\n");
+    EXPECT_EQ(grid->cell(2, 2), "");
+    results->CopyAllClick();
+    EXPECT_EQ(lines(QApplication::clipboard()->text())[1], "a" + QString(second - 1, ' ') + "c");
+
+    // Save Selected: row 0 over the columns, an empty line, then the rows.
+    const QString file = home.filePath("selected.txt");
+    dialogs.fileAnswers.push_back(file);
+    select(grid, 1, 1, 1, 2);
+    results->SaveSelectedClick();
+    QFile saved(file);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), QByteArray("\r\n\r\na\r\na\r\n"));
+}
+
+TEST_F(ResultsWindow, PrintAllPrintsOneLinePerGridRow) {
+    auto pdfText = [this](Tresults_form* results, const QString& name) {
+        const QString pdf = home.filePath(name);
+        dialogs.printerAnswers.push_back([pdf](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            return true;
+        });
+        results->PrintAllClick();
+        QProcess text;
+        text.start("pdftotext", {"-layout", pdf, "-"});
+        EXPECT_TRUE(text.waitForFinished(20000));
+        EXPECT_EQ(text.exitCode(), 0) << text.readAllStandardError().toStdString();
+        return QString::fromUtf8(text.readAllStandardOutput());
+    };
+    Tresults_form* rows = ranSynchronously("select x, y from two");
+    ASSERT_NE(rows, nullptr);
+    const QString printed = pdfText(rows, "rows.pdf");
+    EXPECT_TRUE(printed.contains("(2 rows affected)")) << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QRegularExpression("c +dd")));
+
+    // A background window whose connection handle was none ran nothing: its grid holds the
+    // two initial rows, and one empty line is printed.
+    RunParameters nothing;
+    nothing.Sql = "select 1";
+    nothing.Background = true;
+    nothing.OwnConnection = false;
+    main->execute_results(nothing);
+    QPointer<Tresults_form> empty = qobject_cast<Tresults_form*>(main->lastResults.data());
+    ASSERT_TRUE(empty);
+    ASSERT_TRUE(started(empty));
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->results_grid->rowCount(), 2);
+    const size_t printDialogs = dialogs.calls.size();
+    EXPECT_EQ(pdfText(empty, "empty.pdf").trimmed(), "");
+    EXPECT_EQ(dialogs.calls.size(), printDialogs + 1);
+    EXPECT_EQ(dialogs.calls.back().kind, "print");
+}
+
+TEST_F(ResultsWindow, RunTakesTheSelectionOrTheWholeText) {
+    server->memo->setPlainText("select 1\nselect 2");
+    QTextCursor cursor = server->memo->textCursor();
+    cursor.setPosition(9);
+    cursor.setPosition(17, QTextCursor::KeepAnchor);
+    server->memo->setTextCursor(cursor);
+    main->config.BackgroundProcess = true;
+    server->Run1->trigger();
+    auto* selected = qobject_cast<Tresults_form*>(main->lastResults.data());
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->run().Sql, "select 2");
+    EXPECT_EQ(main->sqlHistory.entry(1), "select 2");
+
+    server->options.ExecSelected = false;
+    server->Run1->trigger();
+    auto* whole = qobject_cast<Tresults_form*>(main->lastResults.data());
+    ASSERT_NE(whole, selected);
+    EXPECT_EQ(whole->run().Sql, "select 1\r\nselect 2");
+    EXPECT_EQ(main->sqlHistory.entry(1), "select 1\r\nselect 2");
+
+    // Without a selection the whole text goes, however the flag stands.
+    server->options.ExecSelected = true;
+    Tresults_form* plain = run("  \n  ", true);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->run().Sql, "  \r\n  "); // sent unchanged
+    EXPECT_EQ(main->sqlHistory.count(), 2);  // blanks make no entry
+    EXPECT_EQ(plain->run().UserName, "sa");
+    EXPECT_EQ(plain->run().DBName, "ostrimdemo");
+    EXPECT_EQ(plain->run().DbProc, server->sybase->DbProc());
+    EXPECT_TRUE(plain->run().OwnConnection);
+
+    // An empty editor opens no window.
+    QWidget* last = main->lastResults.data();
+    server->memo->clear();
+    server->Run1->trigger();
+    EXPECT_EQ(main->lastResults.data(), last);
+}
+
+TEST_F(ResultsWindow, OptionsGoOnInTheResultsWindowAndOffInTheServerWindow) {
+    RecordingQuery serverQuery;
+    serverQuery.setDbProc(server->sybase->DbProc());
+    TSybQuery* own = server->query;
+    server->query = &serverQuery;
+    server->options.ShowPlan = true;
+    server->options.NoExec = true;
+    server->options.ShowIo = true;
+    server->options.ArithIgnore = true;
+    server->memo->setPlainText("select x from two");
+    server->Run1->trigger();
+    server->query = own;
+    EXPECT_EQ(serverQuery.sent,
+              (QStringList{"set showplan off", "set statistics io off",
+                           "set arithignore arith_overflow off", "set noexec off"}));
+
+    QPointer<Tresults_form> results = qobject_cast<Tresults_form*>(main->lastResults.data());
+    ASSERT_TRUE(results);
+    auto* recorder = new RecordingQuery;
+    recorder->setParent(results);
+    results->query = recorder;
+    ASSERT_TRUE(started(results));
+    ASSERT_TRUE(results);
+    EXPECT_EQ(recorder->sent, (QStringList{"set showplan on", "set statistics io on",
+                                           "set arithignore arith_overflow on", "set noexec on"}));
+
+    // With no options on, nothing is switched off.
+    server->options = {};
+    RecordingQuery none;
+    server->query = &none;
+    server->memo->clear();
+    server->Run1->trigger();
+    server->query = own;
+    EXPECT_TRUE(none.sent.isEmpty());
+}
+
+TEST_F(ResultsWindow, TwoQuickRunsShowTheirOwnScripts) {
+    Tresults_form* first = run("select x from two", false);
+    Tresults_form* second = run("select a from three", false);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    QPointer<Tresults_form> a = first, b = second;
+    ASSERT_TRUE(started(a));
+    ASSERT_TRUE(started(b));
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->results_grid->cell(1, 1), "x");
+    EXPECT_EQ(a->results_grid->cell(1, 2), "a");
+    EXPECT_EQ(b->results_grid->cell(1, 1), "a");
+    EXPECT_EQ(b->results_grid->cell(1, 2), "a");
+    EXPECT_EQ(b->results_grid->cell(1, 4), "(1 rows affected)");
+}
+
+TEST_F(ResultsWindow, PausedLoadEndsOnCloseWithYes) {
+    QPointer<Tresults_form> results = run(kMillionRows, true);
+    ASSERT_TRUE(results);
+    ASSERT_TRUE(waitFor([&] { return results->results_grid->rowCount() > 1000; }));
+    results->PauseClick();
+    EXPECT_EQ(results->run_image->Interval(), 0);
+    const int paused = results->results_grid->rowCount();
+    EXPECT_LT(paused, 1000000);
+
+    // Esc in the grid may not close a running load.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(results->results_grid, &escape);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Query still executing. Not allowed to close !");
+    EXPECT_EQ(dialogs.messages()[0].caption, "Closing results");
+    EXPECT_EQ(dialogs.messages()[0].icon, QMessageBox::Critical);
+
+    // No keeps it; Yes ends the loader without a resume and closes the window.
+    dialogs.messageAnswers = {QMessageBox::No};
+    results->CloseFormClick();
+    EXPECT_TRUE(results);
+    dialogs.messageAnswers = {QMessageBox::Yes};
+    results->CloseFormClick();
+    ASSERT_EQ(dialogs.messages().size(), 3u);
+    EXPECT_EQ(dialogs.messages()[2].text, "Query still executing. Continue ?");
+    EXPECT_EQ(dialogs.messages()[2].caption, "Close");
+    EXPECT_TRUE(waitFor([&] { return !results; }, 20000));
+}
+
+TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoads) {
+    server->options.SeperateDBProc = false;
+    QPointer<Tresults_form> results = run(kMillionRows, true);
+    ASSERT_TRUE(results);
+    ASSERT_TRUE(waitFor([&] { return results->results_grid->rowCount() > 100; }));
+    ASSERT_FALSE(results->results_grid->Terminated());
+
+    // The server window neither runs nor closes on a connection in use.
+    QWidget* last = main->lastResults.data();
+    server->memo->setPlainText("select x from two");
+    server->Run1->trigger();
+    EXPECT_EQ(main->lastResults.data(), last);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_TRUE(dialogs.messages()[0].text.startsWith("A results window is still loading"));
+    qobject_cast<QMdiSubWindow*>(server->parentWidget())->close();
+    EXPECT_EQ(dialogs.messages().size(), 2u);
+    EXPECT_TRUE(main->currentServer);
+
+    // Aborted, the load ends with the rows so far; then the connection serves again.
+    results->AbortClick();
+    ASSERT_TRUE(waitFor([&] { return !results->run_timer.isActive(); }));
+    const int kept = results->results_grid->rowCount();
+    EXPECT_GT(kept, 100);
+    EXPECT_LT(kept, 1000000);
+    server->options.SeperateDBProc = true;
+    server->query->setSql("select x from two where x = 'c'");
+    ASSERT_EQ(server->query->Execute(), kSucceed);
+    ASSERT_EQ(server->query->Next(), kMoreRows);
+    EXPECT_EQ(server->query->ColumnValue(1), "c");
+    while (server->query->Next() == kMoreRows) {
+    }
+    Tresults_form* next = ranSynchronously("select x, y from two");
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->results_grid->cell(2, 3), "dd");
+    EXPECT_EQ(dialogs.messages().size(), 2u);
+}
+
+} // namespace
+} // namespace ostrim
