@@ -139,8 +139,12 @@ void Tserverform::createMenus() {
                        const QKeySequence& key = {}) {
         auto* a = new QAction(text, this);
         a->setObjectName(name);
-        if (!key.isEmpty())
+        if (!key.isEmpty()) {
+            // The keys act in the window that has the keyboard, wherever the menus stand.
             a->setShortcut(key);
+            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            addAction(a);
+        }
         if (menu)
             menu->addAction(a);
         return a;

@@ -26,6 +26,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
@@ -293,6 +294,16 @@ TEST_F(ResultsWindow, RunTakesTheSelectionOrTheWholeText) {
     EXPECT_EQ(plain->run().DBName, "ostrimdemo");
     EXPECT_EQ(plain->run().DbProc, server->sybase->DbProc());
     EXPECT_TRUE(plain->run().OwnConnection);
+
+    // Ctrl+E in the editor runs too.
+    server->memo->setPlainText("select x from two");
+    main->activateWindow();
+    server->memo->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(server->memo, Qt::Key_E, Qt::ControlModifier);
+    auto* keyed = qobject_cast<Tresults_form*>(main->lastResults.data());
+    ASSERT_NE(keyed, plain);
+    EXPECT_EQ(keyed->run().Sql, "select x from two");
 
     // An empty editor opens no window.
     QWidget* last = main->lastResults.data();
