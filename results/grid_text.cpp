@@ -134,9 +134,7 @@ void writeLines(const QString& fileName, const QStringList& lines) {
         if (file.write(bytes) != bytes.size())
             fail(fileName, file.errorString());
     }
-    // A full disk may only show when the buffer is handed to the system.
-    if (!file.flush())
-        fail(fileName, file.errorString());
+    // A full disk may only show when close hands the buffer to the system.
     file.close();
     if (file.error() != QFileDevice::NoError)
         fail(fileName, file.errorString());

@@ -1,0 +1,413 @@
+// Export: the four layouts over grids of several result sets, the options dialog's rules and
+// the command from dialog to file.
+#include "grid_builder.h"
+#include "scripted_dialogs.h"
+#include "sybgrid.h"
+#include "u_export.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <ios>
+#include <optional>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace ostrim {
+namespace {
+
+using test::fillGrid;
+using test::ResultSet;
+using test::rowCountResult;
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+// One narrow result set (one column) above a wide one (three columns), each with its row count.
+void fillTwoSets(TSybGrid& grid) {
+    fillGrid(grid, {ResultSet{{"n"}, {{"7"}}}, rowCountResult(1),
+                    ResultSet{{"a", "b", "c"}, {{"1", "one", "x  "}, {"22", QString(), "yy "}}},
+                    rowCountResult(2)});
+}
+
+// The rows of fillTwoSets as a run shows them, with the separator between columns 1 to 3.
+QStringList twoSetsDelimited(const QString& sep) {
+    return {"n" + sep + sep,
+            "7" + sep + sep,
+            sep + sep,
+            "(1 rows affected)" + sep + sep,
+            "a" + sep + "b" + sep + "c",
+            "1" + sep + "one" + sep + "x",
+            "22" + sep + sep + "yy",
+            sep + sep,
+            "(2 rows affected)" + sep + sep};
+}
+
+TEST(ExportLayouts, FixedLengthCoversRowsOneToLastOfBothSets) {
+    TSybGrid grid;
+    fillTwoSets(grid);
+    ASSERT_EQ(grid.columnWidth(1), 17 * 9);
+    const QString to2 = QString(17, ' '), to3 = QString(7, ' ');
+    EXPECT_EQ(exportFixedLines(grid, true, {}),
+              QStringList({"n" + to2, "7" + to2, "", "(1 rows affected) ",
+                           "a" + to2 + "b" + to3 + "c", "1" + to2 + "one" + QString(5, ' ') + "x  ",
+                           "22" + QString(16, ' ') + " " + to3 + "yy ", "", "(2 rows affected) "}));
+}
+
+TEST(ExportLayouts, TabDelimitedRowsOfTheNarrowerSetEndInSeparators) {
+    TSybGrid grid;
+    fillTwoSets(grid);
+    EXPECT_EQ(exportCharLines(grid, "tab", true, {}), twoSetsDelimited("\t"));
+}
+
+TEST(ExportLayouts, OnlyLowerCaseTabMeansTheTabCharacter) {
+    TSybGrid grid;
+    fillTwoSets(grid);
+    EXPECT_EQ(exportCharLines(grid, "TAB", true, {}), twoSetsDelimited("TAB"));
+    EXPECT_EQ(exportCharLines(grid, "Tab", true, {}), twoSetsDelimited("Tab"));
+    EXPECT_EQ(exportCharLines(grid, "tab ", true, {}), twoSetsDelimited("tab "));
+}
+
+TEST(ExportLayouts, AnyTypedDelimiterIsWrittenAsItIsUpToTenCharacters) {
+    TSybGrid grid;
+    fillTwoSets(grid);
+    EXPECT_EQ(exportCharLines(grid, "", true, {})[5], "1onex") << "an empty one runs together";
+    EXPECT_EQ(exportCharLines(grid, " | ", true, {}), twoSetsDelimited(" | "));
+    EXPECT_EQ(exportCharLines(grid, "0123456789XYZ", true, {}), twoSetsDelimited("0123456789"));
+}
+
+TEST(ExportLayouts, DelimitedValuesLoseOuterBlanksAndControlsButNeverGetQuoted) {
+    TSybGrid grid;
+    fillGrid(grid, {ResultSet{{"a", "b", "c"}, {{"1", "2", "3"}}}});
+    grid.setCell(1, 2, " \t in\tside \r\n");
+    grid.setCell(2, 2, "a,b \"q\"");
+    grid.setCell(3, 2, "\x01\x1f");
+    EXPECT_EQ(exportCharLines(grid, ",", false, {1, 2, 3, 2}),
+              QStringList({"in\tside,a,b \"q\","}));
+}
+
+TEST(ExportLayouts, ASelectionTakesItsRowsAndColumnsOnly) {
+    TSybGrid grid;
+    fillTwoSets(grid);
+    const GridRect middle{2, 5, 3, 7};
+    EXPECT_EQ(exportCharLines(grid, ";", false, middle), QStringList({"b;c", "one;x", ";yy"}));
+    EXPECT_EQ(exportFixedLines(grid, false, middle),
+              QStringList({"b" + QString(7, ' ') + "c", "one" + QString(5, ' ') + "x  ",
+                           " " + QString(7, ' ') + "yy "}))
+        << "no heading lines";
+}
+
+TEST(ExportLayouts, FixedLengthOfOneColumnHasNoTrailingBlanks) {
+    TSybGrid grid;
+    fillTwoSets(grid);
+    EXPECT_EQ(exportFixedLines(grid, false, {1, 4, 1, 7}),
+              QStringList({"(1 rows affected)", "a", "1", "22"}));
+    EXPECT_EQ(exportFixedLines(grid, false, {2, 5, 2, 7}), QStringList({"b", "one", " "}));
+}
+
+// RFC 4180 read strictly and independently of the writer: every record ends in CR LF; a field
+// is either free of commas, quotes, CR and LF, or quoted with its quotes doubled.
+std::optional<QList<QStringList>> parseCsv(const QString& text) {
+    QList<QStringList> records;
+    qsizetype at = 0;
+    const qsizetype end = text.size();
+    while (at < end) {
+        QStringList record;
+        for (;;) {
+            QString field;
+            if (text[at] == '"') {
+                for (++at;; ++at) {
+                    if (at >= end)
+                        return std::nullopt; // unterminated quote
+                    if (text[at] == '"') {
+                        if (at + 1 < end && text[at + 1] == '"') {
+                            field += '"';
+                            ++at;
+                        } else {
+                            ++at;
+                            break;
+                        }
+                    } else {
+                        field += text[at];
+                    }
+                }
+            } else {
+                for (; at < end && text[at] != ',' && text[at] != '\r'; ++at) {
+                    if (text[at] == '"' || text[at] == '\n')
+                        return std::nullopt;
+                    field += text[at];
+                }
+            }
+            record << field;
+            if (at < end && text[at] == ',') {
+                ++at;
+                continue;
+            }
+            if (at + 1 < end && text[at] == '\r' && text[at + 1] == '\n') {
+                at += 2;
+                break;
+            }
+            return std::nullopt; // a record not ended by CR LF, or text after a quote
+        }
+        records << record;
+    }
+    return records;
+}
+
+TEST(CsvParser, RefusesWhatTheGrammarDoesNotAllow) {
+    EXPECT_EQ(parseCsv("a,\"b\"\"c\",\r\n\"x\r\ny\"\r\n"),
+              (QList<QStringList>{{"a", "b\"c", ""}, {"x\r\ny"}}));
+    EXPECT_FALSE(parseCsv("a,b"));
+    EXPECT_FALSE(parseCsv("a\nb\r\n"));
+    EXPECT_FALSE(parseCsv("a\"b\r\n"));
+    EXPECT_FALSE(parseCsv("\"a\"b\r\n"));
+    EXPECT_FALSE(parseCsv("\"a\r\n"));
+}
+
+TEST(ExportLayouts, CsvReadsBackCellForCell) {
+    TSybGrid grid;
+    fillGrid(grid, {ResultSet{{"id", "text"},
+                              {{"1", "plain"},
+                               {"2", "a,b"},
+                               {"3", "say \"hi\""},
+                               {"4", "two\r\nlines"},
+                               {"5", "lf\nonly"},
+                               {"6", QString()},
+                               {"7", "  padded\t "},
+                               {"8", "\"quoted\", then more"},
+                               {"9", "cr\ronly"}}},
+                    rowCountResult(9), ResultSet{{"n"}, {{"x"}}}, rowCountResult(1)});
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("out.csv");
+    writeLines(path, exportCsvLines(grid, true, {}));
+    const QByteArray bytes = fileBytes(path);
+    EXPECT_TRUE(bytes.startsWith("id,text\r\n1,plain\r\n2,\"a,b\"\r\n3,\"say \"\"hi\"\"\"\r\n"))
+        << bytes.toStdString();
+
+    const auto records = parseCsv(QString::fromUtf8(bytes));
+    ASSERT_TRUE(records) << bytes.toStdString();
+    const QList<QStringList> expected{{"id", "text"},
+                                      {"1", "plain"},
+                                      {"2", "a,b"},
+                                      {"3", "say \"hi\""},
+                                      {"4", "two\r\nlines"},
+                                      {"5", "lf\nonly"},
+                                      {"6", ""},
+                                      {"7", "padded"},
+                                      {"8", "\"quoted\", then more"},
+                                      {"9", "cr\ronly"},
+                                      {"", ""},
+                                      {"(9 rows affected)", ""},
+                                      {"n", ""},
+                                      {"x", ""},
+                                      {"", ""},
+                                      {"(1 rows affected)", ""}};
+    ASSERT_EQ(records->size(), expected.size());
+    for (int r = 0; r < expected.size(); ++r)
+        EXPECT_EQ((*records)[r], expected[r]) << "record " << r;
+
+    EXPECT_EQ(exportCsvLines(grid, false, {2, 3, 2, 5}),
+              QStringList({"\"a,b\"", "\"say \"\"hi\"\"\"", "\"two\r\nlines\""}));
+}
+
+TEST(ExportDialog, StartsWithAllFixedAndTheDelimiterDisabled) {
+    Tf_export dialog;
+    EXPECT_EQ(dialog.windowTitle(), "Export");
+    EXPECT_EQ(dialog.ExportType(), 0);
+    EXPECT_EQ(dialog.chk_all()->text(), "Export All");
+    EXPECT_EQ(dialog.chk_selected()->text(), "Export Selected");
+    EXPECT_EQ(dialog.chk_fixed()->text(), "Fixed length");
+    EXPECT_EQ(dialog.chk_tab()->text(), "TAB delimited");
+    EXPECT_EQ(dialog.chk_char()->text(), "Char delimited");
+    EXPECT_EQ(dialog.chk_csv()->text(), "CSV (RFC 4180)");
+    EXPECT_EQ(dialog.Label1()->text(), "Delimiter :");
+    EXPECT_EQ(dialog.Button1()->text(), "OK");
+    EXPECT_EQ(dialog.Button2()->text(), "Cancel");
+    EXPECT_EQ(dialog.chk_all()->parentWidget(), dialog.GroupBox2());
+    EXPECT_EQ(dialog.chk_selected()->parentWidget(), dialog.GroupBox2());
+    for (QRadioButton* layout :
+         {dialog.chk_fixed(), dialog.chk_tab(), dialog.chk_char(), dialog.chk_csv()})
+        EXPECT_EQ(layout->parentWidget(), dialog.GroupBox1()) << layout->text().toStdString();
+    EXPECT_TRUE(dialog.chk_all()->isChecked());
+    EXPECT_TRUE(dialog.chk_fixed()->isChecked());
+    EXPECT_FALSE(dialog.Label1()->isEnabled());
+    EXPECT_FALSE(dialog.e_char()->isEnabled());
+    EXPECT_EQ(dialog.e_char()->maxLength(), 10);
+    EXPECT_EQ(dialog.e_char()->font().family(), "Courier");
+
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize()) << "a fixed border";
+}
+
+TEST(ExportDialog, OnlyCharDelimitedOpensTheDelimiterField) {
+    Tf_export dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QLineEdit* edit = dialog.e_char();
+    const auto expectOpen = [&](bool open, const char* after) {
+        EXPECT_EQ(edit->isEnabled(), open) << after;
+        EXPECT_EQ(edit->isReadOnly(), !open) << after;
+        EXPECT_EQ(bool(edit->focusPolicy() & Qt::TabFocus), open) << after;
+        EXPECT_EQ(dialog.Label1()->isEnabled(), open) << after;
+    };
+
+    dialog.chk_char()->click();
+    expectOpen(true, "char");
+    EXPECT_EQ(dialog.focusWidget(), edit);
+    for (QRadioButton* other : {dialog.chk_fixed(), dialog.chk_char(), dialog.chk_tab(),
+                                dialog.chk_char(), dialog.chk_csv()}) {
+        other->click();
+        expectOpen(other == dialog.chk_char(), other->objectName().toLatin1().constData());
+    }
+    // Un-checking by code closes it as well.
+    dialog.chk_char()->setChecked(true);
+    dialog.chk_tab()->setChecked(true);
+    expectOpen(false, "tab set by code");
+}
+
+TEST(ExportDialog, OkNamesTheCheckedLayoutAndCancelNone) {
+    struct Case {
+        QRadioButton* (Tf_export::*button)() const;
+        int type;
+    };
+    for (const Case c : {Case{&Tf_export::chk_fixed, 1}, Case{&Tf_export::chk_tab, 2},
+                         Case{&Tf_export::chk_char, 3}, Case{&Tf_export::chk_csv, 4}}) {
+        Tf_export dialog;
+        (dialog.*c.button)()->click();
+        dialog.Button1()->click();
+        EXPECT_EQ(dialog.ExportType(), c.type);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    Tf_export dialog;
+    dialog.chk_tab()->click();
+    dialog.Button1()->click();
+    dialog.Button2()->click();
+    EXPECT_EQ(dialog.ExportType(), 0) << "Cancel clears what OK set";
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+// The command through the scripted dialog service.
+class ExportCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        fillTwoSets(m_grid);
+    }
+    // Answers the options dialog: checks the buttons, types the delimiter, presses OK.
+    void choose(std::vector<QRadioButton* (Tf_export::*)() const> buttons,
+                const QString& delimiter = {}) {
+        m_dialogs.dialogHandlers.push_back([buttons, delimiter](QDialog& shown) {
+            auto& dialog = dynamic_cast<Tf_export&>(shown);
+            for (auto button : buttons)
+                (dialog.*button)()->click();
+            if (!delimiter.isNull())
+                QTest::keyClicks(dialog.e_char(), delimiter);
+            dialog.Button1()->click();
+            return dialog.result();
+        });
+    }
+    void run(const QString& fileName, bool confirmed = true) {
+        runExport(
+            m_grid, nullptr, [confirmed] { return confirmed; },
+            [this, fileName] {
+                ++m_asked;
+                return fileName;
+            });
+    }
+
+    QTemporaryDir m_dir;
+    test::ScriptedDialogs m_dialogs;
+    TSybGrid m_grid;
+    int m_asked = 0;
+};
+
+TEST_F(ExportCommand, WritesTheChosenLayoutWithCrLfLineEnds) {
+    const QString path = m_dir.filePath("tab.txt");
+    choose({&Tf_export::chk_tab});
+    run(path);
+    ASSERT_EQ(m_dialogs.calls.size(), 1u);
+    EXPECT_EQ(m_dialogs.calls[0].kind, "exec");
+    EXPECT_EQ(m_dialogs.calls[0].caption, "Export");
+    EXPECT_EQ(m_dialogs.calls[0].dialogClass, "ostrim::Tf_export");
+    EXPECT_EQ(fileBytes(path), (twoSetsDelimited("\t").join("\r\n") + "\r\n").toUtf8());
+
+    choose({&Tf_export::chk_char}, "tab");
+    run(path);
+    EXPECT_EQ(fileBytes(path), (twoSetsDelimited("\t").join("\r\n") + "\r\n").toUtf8())
+        << "a typed \"tab\" is a TAB too";
+
+    choose({&Tf_export::chk_char}, "0123456789abc");
+    run(path);
+    EXPECT_EQ(fileBytes(path), (twoSetsDelimited("0123456789").join("\r\n") + "\r\n").toUtf8())
+        << "the field takes ten characters";
+
+    choose({});
+    run(path);
+    EXPECT_EQ(fileBytes(path), (exportFixedLines(m_grid, true, {}).join("\r\n") + "\r\n").toUtf8())
+        << "fixed length is the default";
+
+    choose({&Tf_export::chk_csv});
+    run(path);
+    EXPECT_TRUE(fileBytes(path).startsWith("n,,\r\n7,,\r\n,,\r\n(1 rows affected),,\r\na,b,c"));
+    EXPECT_EQ(m_asked, 5);
+}
+
+TEST_F(ExportCommand, ExportSelectedTakesTheGridsSelection) {
+    m_grid.selectionModel()->select(
+        QItemSelection(m_grid.model()->index(6, 2), m_grid.model()->index(7, 3)),
+        QItemSelectionModel::ClearAndSelect);
+    const QString path = m_dir.filePath("sel.txt");
+    choose({&Tf_export::chk_selected, &Tf_export::chk_char}, "|");
+    run(path);
+    EXPECT_EQ(fileBytes(path), QByteArray("one|x\r\n|yy\r\n"));
+}
+
+TEST_F(ExportCommand, CancelAnywhereWritesNothing) {
+    const QString path = m_dir.filePath("never.txt");
+    run(path, false);
+    EXPECT_TRUE(m_dialogs.calls.empty()) << "a No to the running-load question ends it";
+
+    m_dialogs.dialogHandlers.push_back([](QDialog& shown) {
+        auto& dialog = dynamic_cast<Tf_export&>(shown);
+        dialog.chk_tab()->click();
+        dialog.Button2()->click();
+        return dialog.result();
+    });
+    run(path);
+    EXPECT_EQ(m_asked, 0) << "no file name is asked after Cancel";
+
+    run(path); // closed without a button: the scripted service rejects it
+    EXPECT_EQ(m_asked, 0);
+
+    choose({&Tf_export::chk_tab});
+    run(QString());
+    EXPECT_EQ(m_asked, 1);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(QDir(m_dir.path()).isEmpty());
+}
+
+TEST_F(ExportCommand, AnUnwritableFileThrows) {
+    choose({&Tf_export::chk_fixed});
+    EXPECT_THROW(run(m_dir.filePath("missing/dir/out.txt")), std::ios_base::failure);
+}
+
+} // namespace
+} // namespace ostrim
