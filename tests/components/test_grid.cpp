@@ -173,6 +173,39 @@ TEST_F(GridTest, ColumnQueriesSpeakOfTheCurrentResultSet) {
     }
 }
 
+// The grid converts values itself, straight into its rows; its text must be that of the
+// conversion every other window uses.
+TEST_F(GridTest, CellsHoldTheColumnConversionsTextForEveryType) {
+    const QString select = QStringLiteral(
+        "select convert(int, -42), convert(smallint, 7), convert(tinyint, 5), "
+        "convert(float, 1.5), convert(real, 2.25), convert(money, 12.3456), "
+        "convert(numeric(10,3), 3.14159), convert(datetime, 'Jan 2 2024 10:00AM'), "
+        "convert(bit, 1), convert(varbinary(200), 0x0a0b0c0d), "
+        "convert(varbinary(200), replicate('a', 200)), 'chars', convert(char(5), 'ab'), "
+        "convert(varchar(10), ''), convert(int, NULL), convert(text, 'some text')");
+    run(select);
+    ASSERT_GE(m_grid.rowCount(), 3);
+    const DbProcHandle p = s_db->DbProc();
+    dbcmd(p.get(), select.toLocal8Bit().constData());
+    ASSERT_EQ(dbsqlexec(p.get()), SUCCEED);
+    ASSERT_EQ(dbresults(p.get()), SUCCEED);
+    ASSERT_EQ(dbnextrow(p.get()), REG_ROW);
+    const int columns = dbnumcols(p.get());
+    ASSERT_EQ(columns, 16);
+    ASSERT_EQ(m_grid.colCount(), columns + 1);
+    for (int c = 1; c <= columns; ++c) {
+        QString expected = columnText(p, c);
+        if (expected.isEmpty())
+            expected = QStringLiteral(" ");
+        EXPECT_EQ(m_grid.cell(c, 2), expected) << "column " << c;
+    }
+    EXPECT_EQ(m_grid.cell(11, 2).size(), 255) << "a long binary value is cut";
+    EXPECT_EQ(m_grid.cell(15, 2), " ");
+    dbcanquery(p.get());
+    while (dbresults(p.get()) == SUCCEED)
+        dbcanquery(p.get());
+}
+
 TEST_F(GridTest, CellsCanBeEditedAndEmptied) {
     run("select a, b from t3");
     m_grid.setCell(2, 2, "changed");
