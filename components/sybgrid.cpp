@@ -206,8 +206,8 @@ void GridModel::apply(GridBatch& batch) {
 
 GridFixedCells::GridFixedCells(TSybGrid* grid, Part part)
     : QWidget(grid), m_grid(grid), m_part(part) {
-    // Where no fixed cell is painted the grid beneath shows through.
-    setAttribute(Qt::WA_NoSystemBackground);
+    // Opaque, so that repainting it never repaints the grid beneath.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(part != Part::Columns);
     hide();
@@ -278,6 +278,9 @@ void GridFixedCells::paintEvent(QPaintEvent* event) {
     const int rows = m_grid->m_model->rowCount();
     const int cols = m_grid->m_model->columnCount();
     const QRect dirty = event->rect();
+    QPainter painter(this);
+    painter.fillRect(dirty,
+                     m_grid->viewport()->palette().brush(m_grid->viewport()->backgroundRole()));
     int firstRow = rowAt(dirty.top());
     int lastRow = rowAt(dirty.bottom());
     int firstCol = columnAt(dirty.left());
@@ -289,7 +292,6 @@ void GridFixedCells::paintEvent(QPaintEvent* event) {
     if (lastCol < 0)
         lastCol = m_part == Part::Rows ? cols - 1 : std::min(m_grid->FixedCols(), cols) - 1;
 
-    QPainter painter(this);
     QStyleOptionViewItem option;
     m_grid->initViewItemOption(&option);
     option.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
@@ -400,8 +402,28 @@ TSybGrid::TSybGrid(QWidget* owner) : QTableView(owner), m_model(new GridModel(th
             layoutFixedViews();
         updateFixedViews();
     });
-    connect(m_model, &QAbstractItemModel::dataChanged, this, &TSybGrid::updateFixedViews);
-    connect(m_model, &QAbstractItemModel::rowsInserted, m_fixedLeft, qOverload<>(&QWidget::update));
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& topLeft) {
+        if (topLeft.row() < FixedRows() || topLeft.column() < FixedCols())
+            updateFixedViews();
+    });
+    // Rows arrive while loading: the fixed columns change only where the new rows show.
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first) {
+                const int lastShown = rowAt(viewport()->height() - 1);
+                if (lastShown < 0 || first <= lastShown)
+                    m_fixedLeft->update();
+            });
+    // Qt lays the whole view out again and repaints it whenever the row count changes, many
+    // times a second while loading; rows added out of sight change only the scroll range.
+    disconnect(verticalHeader(), SIGNAL(sectionCountChanged(int, int)), this,
+               SLOT(rowCountChanged(int, int)));
+    connect(verticalHeader(), &QHeaderView::sectionCountChanged, this, [this](int before, int now) {
+        const int lastShown = rowAt(viewport()->height() - 1);
+        if (now > before && lastShown >= 0 && before > lastShown + 1)
+            updateGeometries();
+        else
+            rowCountChanged(before, now);
+    });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         layoutFixedViews();
         updateFixedViews();
@@ -524,6 +546,18 @@ QModelIndex TSybGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
     const int row = std::max(next.row(), std::min(FixedRows(), m_model->rowCount() - 1));
     const int col = std::max(next.column(), std::min(FixedCols(), m_model->columnCount() - 1));
     return m_model->index(row, col);
+}
+
+void TSybGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                           const QList<int>& roles) {
+    // While loading, each batch fills the row shown empty below the last one; the base class
+    // repaints the whole viewport for any range, which mostly lies out of sight.
+    const int firstShown = rowAt(0);
+    const int lastShown = rowAt(viewport()->height() - 1);
+    if (state() != EditingState && topLeft.isValid() && firstShown >= 0 && lastShown >= 0 &&
+        (topLeft.row() > lastShown || bottomRight.row() < firstShown))
+        return;
+    QTableView::dataChanged(topLeft, bottomRight, roles);
 }
 
 void TSybGrid::setDbName(const QString& name) {
