@@ -8,6 +8,8 @@
 // Resident memory added by each grid load is read from /proc/self/statm with the grid alive.
 //
 //   bench_grid_load --spawn [SIMSERVER] | HOST:PORT   [--rows N] [--bsqldb PATH] [--no-bsqldb]
+//                   [--only LETTERS] [--packet N]
+// --only (e.g. "--only b") and --packet narrow a run down to what a profiler should see.
 
 #include "bench_support.h"
 #include "simserver_fixture.h"
@@ -29,6 +31,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -166,7 +169,22 @@ double bsqldb(const Options& o, const std::string& host) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const Options o = bench::parseOptions(argc, argv, "bench_grid_load");
+    std::string only = "abc";
+    std::vector<int> packets{8192, 512};
+    std::vector<char*> args{argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--only" && i + 1 < argc)
+            only = argv[++i];
+        else if (a == "--packet" && i + 1 < argc)
+            packets = {std::atoi(argv[++i])};
+        else
+            args.push_back(argv[i]);
+    }
+    const auto wanted = [&](char load) {
+        return only.find(load) != std::string::npos;
+    };
+    const Options o = bench::parseOptions(int(args.size()), args.data(), "bench_grid_load");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -184,11 +202,13 @@ int main(int argc, char** argv) {
     std::printf("%ld rows x 4 columns from %s\n", o.rows, host.c_str());
 
     const double d = o.runBsqldb ? bsqldb(o, host) : 0;
-    for (const int packet : {8192, 512}) {
+    for (const int packet : packets) {
         std::printf("packet %d:\n", packet);
-        const double a = plainLoop(host, packet, o.rows);
-        const GridFigures b = gridLoad(host, packet, o.rows, false);
-        const GridFigures c = gridLoad(host, packet, o.rows, true);
+        const double a = wanted('a') ? plainLoop(host, packet, o.rows) : 0;
+        const GridFigures b = wanted('b') ? gridLoad(host, packet, o.rows, false) : GridFigures{};
+        const GridFigures c = wanted('c') ? gridLoad(host, packet, o.rows, true) : GridFigures{};
+        if (a == 0 || b.seconds == 0 || c.seconds == 0)
+            continue;
         std::printf("  ratios: (b)/(a) %.2f  (c)/(a) %.2f", b.seconds / a, c.seconds / a);
         if (d > 0)
             std::printf("  (b)/(d) %.2f  (c)/(d) %.2f", b.seconds / d, c.seconds / d);

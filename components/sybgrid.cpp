@@ -2,14 +2,21 @@
 
 #include "sybdatabase.h"
 
+#include <QAbstractItemDelegate>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPalette>
+#include <QScrollBar>
+#include <QStyleOptionViewItem>
 #include <QTextStream>
+#include <QWheelEvent>
 
 #include <sybdb.h>
 #include <sybfront.h>
@@ -68,13 +75,17 @@ quint64 cellKey(int col, int row) {
 
 } // namespace
 
-// A synchronous run hands its rows over in the same ~50 ms steps, so the rows never sit twice
-// in memory for long.
+// A synchronous run hands its rows over in the same ~50 ms steps, so that a message box raised
+// during the run shows the rows so far.
 class GridSyncSink final : public GridSink {
 public:
     explicit GridSyncSink(TSybGrid& grid) : m_grid(grid) { m_sinceFlush.start(); }
     GridBatch* acquire() override { return &m_batch; }
     void release() override {
+        // Reading the clock costs more than the rest of a row's hand-over.
+        if (++m_sinceLook < 64)
+            return;
+        m_sinceLook = 0;
         if (m_sinceFlush.elapsed() >= kApplyIntervalMs)
             flush();
     }
@@ -89,6 +100,7 @@ private:
     TSybGrid& m_grid;
     GridBatch m_batch;
     QElapsedTimer m_sinceFlush;
+    int m_sinceLook = 0;
 };
 
 GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -129,7 +141,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return cell(index.column(), index.row());
-    if (role == Qt::BackgroundRole && (index.row() == 0 || index.column() == 0))
+    if (role == Qt::BackgroundRole && isFixed(index.column(), index.row()))
         return QGuiApplication::palette().button();
     return {};
 }
@@ -144,9 +156,21 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    if (index.row() == 0 || index.column() == 0)
+    if (isFixed(index.column(), index.row()))
         return Qt::ItemIsEnabled;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+}
+
+void GridModel::setFixed(int rows, int cols) {
+    rows = std::max(rows, 0);
+    cols = std::max(cols, 0);
+    if (rows == m_fixedRows && cols == m_fixedCols)
+        return;
+    m_fixedRows = rows;
+    m_fixedCols = cols;
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::BackgroundRole});
 }
 
 void GridModel::reset(bool lineNumbers) {
@@ -180,6 +204,163 @@ void GridModel::apply(GridBatch& batch) {
         emit dataChanged(index(oldWritten + 1, 0), index(lastFilled, m_columns - 1));
 }
 
+GridFixedCells::GridFixedCells(TSybGrid* grid, Part part)
+    : QWidget(grid), m_grid(grid), m_part(part) {
+    // Opaque, so that repainting it never repaints the grid beneath.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(part != Part::Columns);
+    hide();
+}
+
+int GridFixedCells::rowTop(int row) const {
+    if (scrollsUpAndDown())
+        return m_grid->rowViewportPosition(row);
+    int top = 0;
+    for (int r = 0; r < row; ++r)
+        top += m_grid->rowHeight(r);
+    return top;
+}
+
+int GridFixedCells::columnLeft(int col) const {
+    if (scrollsSideways())
+        return m_grid->columnViewportPosition(col);
+    int left = 0;
+    for (int c = 0; c < col; ++c)
+        left += m_grid->columnWidth(c);
+    return left;
+}
+
+int GridFixedCells::rowAt(int y) const {
+    if (scrollsUpAndDown())
+        return m_grid->rowAt(y);
+    const int rows = std::min(m_grid->FixedRows(), m_grid->m_model->rowCount());
+    for (int r = 0, top = 0; r < rows; top += m_grid->rowHeight(r), ++r) {
+        if (y >= top && y < top + m_grid->rowHeight(r))
+            return r;
+    }
+    return -1;
+}
+
+int GridFixedCells::columnAt(int x) const {
+    if (scrollsSideways())
+        return m_grid->columnAt(x);
+    const int cols = std::min(m_grid->FixedCols(), m_grid->m_model->columnCount());
+    for (int c = 0, left = 0; c < cols; left += m_grid->columnWidth(c), ++c) {
+        if (x >= left && x < left + m_grid->columnWidth(c))
+            return c;
+    }
+    return -1;
+}
+
+QModelIndex GridFixedCells::indexAt(QPoint at) const {
+    if (!rect().contains(at))
+        return {};
+    return m_grid->m_model->index(rowAt(at.y()), columnAt(at.x()));
+}
+
+QRect GridFixedCells::cellRect(int row, int col) const {
+    const bool fixedRow = row >= 0 && row < m_grid->FixedRows();
+    const bool fixedCol = col >= 0 && col < m_grid->FixedCols();
+    if (row < 0 || col < 0 || row >= m_grid->m_model->rowCount() ||
+        col >= m_grid->m_model->columnCount() || (m_part == Part::Rows && !fixedRow) ||
+        (m_part == Part::Columns && !fixedCol) ||
+        (m_part == Part::Corner && !(fixedRow && fixedCol)))
+        return {};
+    // As the grid's own cells: the grid lines take the last pixel of each column and row.
+    const int line = m_grid->showGrid() ? 1 : 0;
+    const QRect cell(columnLeft(col), rowTop(row), m_grid->columnWidth(col) - line,
+                     m_grid->rowHeight(row) - line);
+    return cell.intersected(rect());
+}
+
+void GridFixedCells::paintEvent(QPaintEvent* event) {
+    const int rows = m_grid->m_model->rowCount();
+    const int cols = m_grid->m_model->columnCount();
+    const QRect dirty = event->rect();
+    QPainter painter(this);
+    painter.fillRect(dirty,
+                     m_grid->viewport()->palette().brush(m_grid->viewport()->backgroundRole()));
+    int firstRow = rowAt(dirty.top());
+    int lastRow = rowAt(dirty.bottom());
+    int firstCol = columnAt(dirty.left());
+    int lastCol = columnAt(dirty.right());
+    if (firstRow < 0 || firstCol < 0)
+        return;
+    if (lastRow < 0)
+        lastRow = m_part == Part::Columns ? rows - 1 : std::min(m_grid->FixedRows(), rows) - 1;
+    if (lastCol < 0)
+        lastCol = m_part == Part::Rows ? cols - 1 : std::min(m_grid->FixedCols(), cols) - 1;
+
+    QStyleOptionViewItem option;
+    m_grid->initViewItemOption(&option);
+    option.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
+    QAbstractItemDelegate* delegate = m_grid->itemDelegate();
+    const QColor lineColor =
+        QColor::fromRgba(QRgb(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, m_grid)));
+    painter.setPen(lineColor);
+    for (int r = firstRow; r <= lastRow; ++r) {
+        for (int c = firstCol; c <= lastCol; ++c) {
+            const QRect cell = cellRect(r, c);
+            if (cell.isEmpty())
+                continue;
+            option.rect =
+                QRect(columnLeft(c), rowTop(r), m_grid->columnWidth(c), m_grid->rowHeight(r));
+            if (m_grid->showGrid()) {
+                painter.drawLine(option.rect.topRight(), option.rect.bottomRight());
+                painter.drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+                option.rect.adjust(0, 0, -1, -1);
+            }
+            delegate->paint(&painter, option, m_grid->m_model->index(r, c));
+        }
+    }
+}
+
+void GridFixedCells::wheelEvent(QWheelEvent* event) {
+    QCoreApplication::sendEvent(m_grid->viewport(), event);
+}
+
+int GridFixedCells::edgeAt(int x) const {
+    if (m_part == Part::Columns)
+        return -1;
+    constexpr int kGrip = 3;
+    const int col = columnAt(x);
+    if (col < 0)
+        return -1;
+    const int left = columnLeft(col);
+    if (x >= left + m_grid->columnWidth(col) - kGrip)
+        return col;
+    if (x < left + kGrip && col > 0)
+        return col - 1;
+    return -1;
+}
+
+// Over the fixed rows a drag at a column's edge sizes the column, as a header would; otherwise
+// the fixed cells take no clicks: the grid keeps its current cell and selection.
+void GridFixedCells::mousePressEvent(QMouseEvent* event) {
+    const int col = edgeAt(event->position().toPoint().x());
+    if (col < 0 || event->button() != Qt::LeftButton)
+        return;
+    m_sizing = col;
+    m_sizingFrom = event->position().toPoint().x() - m_grid->columnWidth(col);
+}
+
+void GridFixedCells::mouseMoveEvent(QMouseEvent* event) {
+    const int x = event->position().toPoint().x();
+    if (m_sizing >= 0) {
+        m_grid->setColumnWidth(m_sizing, std::max(1, x - m_sizingFrom));
+        return;
+    }
+    if (edgeAt(x) >= 0)
+        setCursor(Qt::SplitHCursor);
+    else
+        unsetCursor();
+}
+
+void GridFixedCells::mouseReleaseEvent(QMouseEvent*) {
+    m_sizing = -1;
+}
+
 TSybGrid::TSybGrid(QWidget* owner) : QTableView(owner), m_model(new GridModel(this)) {
     setModel(m_model);
     QFont font(QStringLiteral("Courier"), 9);
@@ -187,16 +368,77 @@ TSybGrid::TSybGrid(QWidget* owner) : QTableView(owner), m_model(new GridModel(th
     setFont(font);
     // Fixed at creation: widths do not follow later font changes.
     m_charUnit = 9;
+    // The fixed rows and columns take the headers' place.
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(20);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->hide();
     horizontalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setDefaultSectionSize(64);
     horizontalHeader()->setHighlightSections(false);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setTabKeyNavigation(true);
     setWordWrap(false);
+    // Whole rows up and down, as the grid steps; pixels sideways, so that a column wider or
+    // narrower than the fixed ones is never left half under them.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    m_fixedTop = new GridFixedCells(this, GridFixedCells::Part::Rows);
+    m_fixedLeft = new GridFixedCells(this, GridFixedCells::Part::Columns);
+    m_fixedCorner = new GridFixedCells(this, GridFixedCells::Part::Corner);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, m_fixedTop,
+            qOverload<>(&QWidget::update));
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, m_fixedLeft,
+            qOverload<>(&QWidget::update));
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (column < FixedCols())
+            layoutFixedViews();
+        updateFixedViews();
+    });
+    connect(verticalHeader(), &QHeaderView::sectionResized, this, [this](int row) {
+        if (row < FixedRows())
+            layoutFixedViews();
+        updateFixedViews();
+    });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& topLeft) {
+        if (topLeft.row() < FixedRows() || topLeft.column() < FixedCols())
+            updateFixedViews();
+    });
+    // Rows arrive while loading: the fixed columns change only where the new rows show.
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first) {
+                const int lastShown = rowAt(viewport()->height() - 1);
+                if (lastShown < 0 || first <= lastShown)
+                    m_fixedLeft->update();
+            });
+    // Qt lays the whole view out again and repaints it whenever the row count changes, many
+    // times a second while loading; rows added out of sight change only the scroll range.
+    disconnect(verticalHeader(), SIGNAL(sectionCountChanged(int, int)), this,
+               SLOT(rowCountChanged(int, int)));
+    connect(verticalHeader(), &QHeaderView::sectionCountChanged, this, [this](int before, int now) {
+        const int lastShown = rowAt(viewport()->height() - 1);
+        if (now > before && lastShown >= 0 && before > lastShown + 1)
+            updateGeometries();
+        else
+            rowCountChanged(before, now);
+    });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        layoutFixedViews();
+        updateFixedViews();
+    });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first) {
+                if (first < FixedRows())
+                    layoutFixedViews();
+            });
+    connect(m_model, &QAbstractItemModel::columnsInserted, this,
+            [this](const QModelIndex&, int first) {
+                if (first < FixedCols())
+                    layoutFixedViews();
+                m_fixedTop->update();
+            });
     m_applyTimer.setSingleShot(true);
     connect(&m_applyTimer, &QTimer::timeout, this, &TSybGrid::takeLoaderRows);
 }
@@ -207,6 +449,11 @@ TSybGrid::~TSybGrid() {
         waitForLoader();
         m_loader.reset();
     }
+    // Before the model, which they show, and without the grid's signals reaching them.
+    const GridFixedCells* views[] = {m_fixedTop, m_fixedLeft, m_fixedCorner};
+    m_fixedTop = m_fixedLeft = m_fixedCorner = nullptr;
+    for (const GridFixedCells* view : views)
+        delete view;
 }
 
 bool TSybGrid::Terminated() {
@@ -220,6 +467,97 @@ bool TSybGrid::Terminated() {
             applyBatch(last);
     }
     return true;
+}
+
+void TSybGrid::setFixedRows(int rows) {
+    m_model->setFixed(rows, FixedCols());
+    layoutFixedViews();
+}
+
+void TSybGrid::setFixedCols(int cols) {
+    m_model->setFixed(FixedRows(), cols);
+    layoutFixedViews();
+}
+
+int TSybGrid::fixedHeight() const {
+    int height = 0;
+    for (int r = 0; r < std::min(FixedRows(), m_model->rowCount()); ++r)
+        height += rowHeight(r);
+    return height;
+}
+
+int TSybGrid::fixedWidth() const {
+    int width = 0;
+    for (int c = 0; c < std::min(FixedCols(), m_model->columnCount()); ++c)
+        width += columnWidth(c);
+    return width;
+}
+
+void TSybGrid::updateGeometries() {
+    QTableView::updateGeometries();
+    layoutFixedViews();
+}
+
+void TSybGrid::layoutFixedViews() {
+    // Not yet made, or already gone.
+    if (!m_fixedTop)
+        return;
+    const QRect area = viewport()->geometry();
+    const int height = std::min(fixedHeight(), area.height());
+    const int width = std::min(fixedWidth(), area.width());
+    m_fixedTop->setGeometry(area.x(), area.y(), area.width(), height);
+    m_fixedLeft->setGeometry(area.x(), area.y(), width, area.height());
+    m_fixedCorner->setGeometry(area.x(), area.y(), width, height);
+    m_fixedTop->setVisible(height > 0);
+    m_fixedLeft->setVisible(width > 0);
+    m_fixedCorner->setVisible(height > 0 && width > 0);
+    m_fixedCorner->raise();
+}
+
+void TSybGrid::updateFixedViews() {
+    if (!m_fixedTop)
+        return;
+    for (GridFixedCells* view : {m_fixedTop, m_fixedLeft, m_fixedCorner})
+        view->update();
+}
+
+void TSybGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    QTableView::scrollTo(index, hint);
+    if (!index.isValid())
+        return;
+    // A cell that scrolled under the fixed rows or columns comes out from beneath them.
+    if (index.row() >= FixedRows()) {
+        QScrollBar* bar = verticalScrollBar();
+        while (bar->value() > bar->minimum() && rowViewportPosition(index.row()) < fixedHeight())
+            bar->setValue(bar->value() - 1);
+    }
+    if (index.column() >= FixedCols()) {
+        const int hidden = fixedWidth() - columnViewportPosition(index.column());
+        if (hidden > 0)
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() - hidden);
+    }
+}
+
+QModelIndex TSybGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex next = QTableView::moveCursor(action, modifiers);
+    if (!next.isValid())
+        return next;
+    // The cursor never enters the fixed cells.
+    const int row = std::max(next.row(), std::min(FixedRows(), m_model->rowCount() - 1));
+    const int col = std::max(next.column(), std::min(FixedCols(), m_model->columnCount() - 1));
+    return m_model->index(row, col);
+}
+
+void TSybGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                           const QList<int>& roles) {
+    // While loading, each batch fills the row shown empty below the last one; the base class
+    // repaints the whole viewport for any range, which mostly lies out of sight.
+    const int firstShown = rowAt(0);
+    const int lastShown = rowAt(viewport()->height() - 1);
+    if (state() != EditingState && topLeft.isValid() && firstShown >= 0 && lastShown >= 0 &&
+        (topLeft.row() > lastShown || bottomRight.row() < firstShown))
+        return;
+    QTableView::dataChanged(topLeft, bottomRight, roles);
 }
 
 void TSybGrid::setDbName(const QString& name) {

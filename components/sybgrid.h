@@ -17,8 +17,9 @@
 
 namespace ostrim {
 
-// The grid's cells: loaded rows in a GridStore, user edits in a small overlay. Row 0 and column
-// 0 are the fixed row and column of the grid.
+// The grid's cells: loaded rows in a GridStore, user edits in a small overlay. The first
+// fixedRows() rows and fixedCols() columns are the grid's fixed cells: painted like buttons,
+// never selected or edited.
 class GridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -32,6 +33,9 @@ public:
 
     QString cell(int col, int row) const;
     void setCell(int col, int row, const QString& text);
+    int fixedRows() const { return m_fixedRows; }
+    int fixedCols() const { return m_fixedCols; }
+    void setFixed(int rows, int cols);
     const GridStore& store() const { return m_store; }
 
     // Two rows, two columns, nothing written; rows written later number themselves when
@@ -41,12 +45,54 @@ public:
     void apply(GridBatch& batch);
 
 private:
+    bool isFixed(int col, int row) const { return row < m_fixedRows || col < m_fixedCols; }
+
     GridStore m_store;
     int m_columns = 2;
+    int m_fixedRows = 1;
+    int m_fixedCols = 1;
     QHash<quint64, QString> m_edits;
 };
 
 class Threadgrid;
+class TSybGrid;
+
+// Paints a grid's fixed cells over the edge of its viewport, so that they stay in place while
+// the rest scrolls beneath: the fixed rows (scrolled sideways with the grid), the fixed columns
+// (scrolled up and down with it) or the corner where both meet. It keeps no rows of its own.
+class GridFixedCells final : public QWidget {
+    Q_OBJECT
+public:
+    enum class Part { Rows, Columns, Corner };
+    GridFixedCells(TSybGrid* grid, Part part);
+
+    // The cell painted at a point of this widget; invalid where none is.
+    QModelIndex indexAt(QPoint at) const;
+    // Where a cell is painted, less its grid lines; empty when this widget does not paint it.
+    QRect cellRect(int row, int col) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool scrollsSideways() const { return m_part == Part::Rows; }
+    bool scrollsUpAndDown() const { return m_part == Part::Columns; }
+    int rowTop(int row) const;
+    int columnLeft(int col) const;
+    int rowAt(int y) const;
+    int columnAt(int x) const;
+    // The column whose right edge is within a few pixels of x, or -1.
+    int edgeAt(int x) const;
+
+    TSybGrid* m_grid;
+    Part m_part;
+    int m_sizing = -1; // the column being sized by a drag
+    int m_sizingFrom = 0;
+};
 
 class TSybGrid : public QTableView {
     Q_OBJECT
@@ -97,12 +143,19 @@ public:
     void setCell(int col, int row, const QString& text) { m_model->setCell(col, row, text); }
     int rowCount() const { return m_model->rowCount(); }
     int colCount() const { return m_model->columnCount(); }
+    // Rows and columns at the top and left that stay in place while the rest scrolls; the model
+    // keeps grid coordinates, so row 0 is the fixed row whatever the scroll position.
+    int FixedRows() const { return m_model->fixedRows(); }
+    void setFixedRows(int rows);
+    int FixedCols() const { return m_model->fixedCols(); }
+    void setFixedCols(int cols);
     int CharUnit() const { return m_charUnit; }
     int CurrentRow() const { return m_currentRow; }
     int LastResult() const { return m_lastResult; }
     int LastRowStatus() const { return m_lastRowStatus; }
     Threadgrid* Loader() const { return m_loader.get(); }
     GridModel* gridModel() const { return m_model; }
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 signals:
     // Posted by the loader thread as its last act.
@@ -110,6 +163,10 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    void updateGeometries() override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
 
 private:
     void waitForLoader();
@@ -117,8 +174,17 @@ private:
     friend class GridSyncSink;
     void applyBatch(GridBatch& batch);
     void loaderNotified(quint64 generation);
+    // Places the fixed views over the viewport's top and left edges.
+    void layoutFixedViews();
+    void updateFixedViews();
+    int fixedHeight() const;
+    int fixedWidth() const;
+    friend class GridFixedCells;
 
     GridModel* m_model;
+    GridFixedCells* m_fixedTop = nullptr;
+    GridFixedCells* m_fixedLeft = nullptr;
+    GridFixedCells* m_fixedCorner = nullptr;
     QString m_dbName;
     QString m_sql;
     bool m_designActive = false;

@@ -6,6 +6,8 @@
 #include <sybfront.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
 #include <string>
 
 namespace ostrim {
@@ -14,6 +16,8 @@ namespace {
 
 constexpr int kDefaultWidth = 64;
 constexpr int kRememberedStart = 10;
+// As sybase32's valueText: longer conversions are cut to this many characters.
+constexpr int kConvertedLimit = 255;
 
 bool isSeparatorLine(QStringView line) {
     return line.trimmed().compare(u"go", Qt::CaseInsensitive) == 0;
@@ -34,6 +38,35 @@ int decimalDigits(int n) {
     return digits;
 }
 
+// valueText's conversion, written straight into the row instead of a buffer of its own: the
+// same text for every type, one copy fewer per value.
+std::size_t writeValue(RowWriter& writer, DBPROCESS* process, int type, const BYTE* data,
+                       DBINT length) {
+    if (length <= 0 || !data)
+        return 0;
+    if (type == SYBCHAR) {
+        const void* zero = std::memchr(data, 0, std::size_t(length));
+        const std::size_t n =
+            zero ? std::size_t(static_cast<const BYTE*>(zero) - data) : std::size_t(length);
+        std::memcpy(writer.room(n), data, n);
+        return n;
+    }
+    if (type == SYBTEXT) {
+        // DB-Library adds a terminator.
+        char* at = writer.room(std::size_t(length) + 1);
+        return std::size_t(std::max<DBINT>(
+            dbconvert(process, SYBTEXT, data, length, SYBTEXT, reinterpret_cast<BYTE*>(at), -1),
+            0));
+    }
+    // FreeTDS fails a conversion that does not fit its destination instead of cutting it
+    // (binary values give two characters per byte): convert in full, then cut.
+    const int capacity = std::max(kConvertedLimit, 2 * length + 2);
+    char* at = writer.room(std::size_t(capacity));
+    const DBINT n =
+        dbconvert(process, type, data, length, SYBCHAR, reinterpret_cast<BYTE*>(at), capacity);
+    return std::size_t(std::clamp<DBINT>(n, 0, kConvertedLimit));
+}
+
 class Loader {
 public:
     Loader(const GridRun& run, GridSink& sink, LoadControl* control)
@@ -49,11 +82,10 @@ private:
     bool takeResultShape();
     bool writeHeader();
     bool writeRows();
-    void appendValue(int column);
     void widen(int column, int characters);
     void rememberWidth(int column);
-    // Publishes the shape, and the row just built when withRow is set.
-    void publish(bool withRow);
+    // Publishes the shape, and the row when one is given.
+    void publish(const char* row);
 
     const GridRun& m_run;
     GridSink& m_sink;
@@ -68,9 +100,9 @@ private:
     std::vector<int> m_remembered{0};
     bool m_widthsChanged = true;
     std::vector<int> m_types;
-    std::string m_row;
-    std::vector<std::uint32_t> m_cellEnds;
-    QByteArray m_convert; // the conversion's own buffer, one per run
+    int m_lineDigits = 1;    // of the row number column 0 shows
+    int m_moreDigitsAt = 10; // the first row number with more digits
+    RowWriter m_writer;      // the run's own: values convert straight into their rows
 };
 
 GridRunResult Loader::run() {
@@ -78,7 +110,7 @@ GridRunResult Loader::run() {
     dbcanquery(m_process);
     while (dbresults(m_process) == SUCCEED)
         dbcanquery(m_process);
-    publish(false);
+    publish(nullptr);
     if (!check())
         return m_result;
     for (int i = 0; i < m_run.script.batches.size(); ++i) {
@@ -116,7 +148,7 @@ GridRunResult Loader::run() {
                     m_widthsChanged = true;
                 }
             }
-            publish(false);
+            publish(nullptr);
         }
         if (!check())
             return m_result;
@@ -181,30 +213,23 @@ void Loader::rememberWidth(int column) {
 }
 
 bool Loader::writeHeader() {
-    m_row.clear();
-    m_cellEnds.clear();
+    m_writer.begin(std::uint32_t(m_result.resultColumns));
     for (int c = 1; c <= m_result.resultColumns; ++c) {
         if (!check())
             return false;
         const char* name = dbcolname(m_process, c);
         const std::string_view text = name ? std::string_view(name) : std::string_view();
-        m_row.append(text);
-        m_cellEnds.push_back(std::uint32_t(m_row.size()));
+        if (!text.empty())
+            std::memcpy(m_writer.room(text.size()), text.data(), text.size());
+        m_writer.endCell(text.size());
         widen(c, characterCount(text));
         rememberWidth(c);
     }
     // Written at CurrentRow, then one row added.
     ++m_rowCount;
-    publish(true);
+    publish(m_writer.finish());
     ++m_result.currentRow;
     return true;
-}
-
-void Loader::appendValue(int column) {
-    const qsizetype n =
-        valueText(m_process, m_types[std::size_t(column - 1)], dbdata(m_process, column),
-                  dbdatlen(m_process, column), m_convert);
-    m_row.append(m_convert.constData(), std::size_t(n));
 }
 
 bool Loader::writeRows() {
@@ -215,23 +240,33 @@ bool Loader::writeRows() {
         if (!check())
             return false;
         const int row = m_result.currentRow;
-        m_row.clear();
-        m_cellEnds.clear();
+        m_writer.begin(std::uint32_t(m_result.resultColumns));
         for (int c = 1; c <= m_result.resultColumns; ++c) {
             if (!check())
                 return false;
-            const std::size_t start = m_row.size();
-            appendValue(c);
-            if (m_row.size() == start)
-                m_row.push_back(' ');
-            m_cellEnds.push_back(std::uint32_t(m_row.size()));
-            widen(c, characterCount(std::string_view(m_row).substr(start)));
+            std::size_t n = writeValue(m_writer, m_process, m_types[std::size_t(c - 1)],
+                                       dbdata(m_process, c), dbdatlen(m_process, c));
+            if (n == 0) {
+                *m_writer.room(1) = ' ';
+                n = 1;
+            }
+            // Characters never outnumber bytes: most cells need no counting.
+            if (int(n) * m_run.charUnit > m_widths[std::size_t(c)])
+                widen(c, characterCount(std::string_view(m_writer.room(0), n)));
+            m_writer.endCell(n);
             rememberWidth(c);
         }
         if (!check())
             return false;
+        if (row >= m_moreDigitsAt) {
+            m_lineDigits = decimalDigits(row);
+            long long next = 1;
+            for (int d = 0; d < m_lineDigits; ++d)
+                next *= 10;
+            m_moreDigitsAt = int(std::min<long long>(next, INT_MAX));
+        }
         // The row number (or the blank) of column 0 decides its width.
-        const int col0 = m_run.showLineNum ? decimalDigits(row) * m_run.charUnit + 5 : 13;
+        const int col0 = m_run.showLineNum ? m_lineDigits * m_run.charUnit + 5 : 13;
         if (m_widths[0] != col0) {
             m_widths[0] = col0;
             m_widthsChanged = true;
@@ -240,17 +275,17 @@ bool Loader::writeRows() {
             m_firstRow = false;
         else
             ++m_rowCount;
-        publish(true);
+        publish(m_writer.finish());
         ++m_result.currentRow;
     }
 }
 
-void Loader::publish(bool withRow) {
+void Loader::publish(const char* row) {
     GridBatch* batch = m_sink.acquire();
     if (!batch)
         return;
-    if (withRow)
-        batch->rows.appendRow(m_row, m_cellEnds.data(), std::uint32_t(m_cellEnds.size()));
+    if (row)
+        batch->rows.append(row, m_writer);
     batch->rowCount = m_rowCount;
     batch->maxCols = m_maxCols;
     if (m_widthsChanged) {

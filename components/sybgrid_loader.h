@@ -36,7 +36,7 @@ SplitScript splitBatches(const QString& sql, bool showRowCount);
 
 // What a run hands to the grid: rows written since the last hand-off and the grid's shape.
 struct GridBatch {
-    GridStore rows{std::size_t(1) << 16};
+    GridStore rows;
     int rowCount = 2;
     int maxCols = 1;         // widest result set so far
     std::vector<int> widths; // column widths 0..maxCols when changed, else empty

@@ -2,85 +2,173 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace ostrim {
 
-GridStore::GridStore(std::size_t chunkBytes) : m_chunkBytes(chunkBytes) {}
+namespace {
+
+constexpr std::uint32_t kWideEnds = 0x80000000u;
+constexpr std::size_t kHeadBytes = sizeof(std::uint32_t);
+
+std::uint32_t readWord(const char* at) {
+    std::uint32_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+std::uint32_t cellEnd(const char* ends, bool wide, std::uint32_t index) {
+    if (wide)
+        return readWord(ends + 4 * std::size_t(index));
+    std::uint16_t end;
+    std::memcpy(&end, ends + 2 * std::size_t(index), sizeof end);
+    return end;
+}
+
+} // namespace
+
+RowWriter::RowWriter(std::size_t chunkBytes) : m_chunkBytes(chunkBytes) {}
+
+void RowWriter::grow(std::size_t bytes) {
+    // A row never straddles two chunks: the unfinished one moves to a new chunk whole.
+    const std::size_t partial = m_end - m_used;
+    const std::size_t wanted = partial + bytes;
+    const std::size_t size = wanted <= m_chunkBytes ? m_chunkBytes : wanted + wanted / 2;
+    GridChunk chunk = std::make_shared_for_overwrite<char[]>(size);
+    if (partial)
+        std::memcpy(chunk.get(), m_chunk.get() + m_used, partial);
+    if (m_chunk && m_used == 0 && !m_chunkSent)
+        m_unsent.pop_back(); // it holds no row: nobody will read it
+    m_unsent.push_back(chunk);
+    m_chunkSent = false;
+    m_chunk = std::move(chunk);
+    m_chunkSize = size;
+    m_text -= m_used;
+    m_end -= m_used;
+    m_used = 0;
+}
+
+void RowWriter::begin(std::uint32_t cells) {
+    m_cells = cells;
+    m_ends.clear();
+    const std::size_t head = kHeadBytes + 2 * std::size_t(cells);
+    m_text = m_end = m_used;
+    if (!m_chunk || m_used + head > m_chunkSize)
+        grow(head);
+    m_text = m_end = m_used + head;
+}
+
+char* RowWriter::room(std::size_t bytes) {
+    if (m_end + bytes > m_chunkSize)
+        grow(bytes);
+    return m_chunk.get() + m_end;
+}
+
+void RowWriter::endCell(std::size_t bytes) {
+    m_end += bytes;
+    m_ends.push_back(std::uint32_t(m_end - m_text));
+}
+
+const char* RowWriter::finish() {
+    const std::uint32_t last = m_ends.empty() ? 0 : m_ends.back();
+    m_ends.resize(m_cells, last);
+    const std::size_t length = m_end - m_text;
+    std::uint32_t head = m_cells;
+    if (length > 0xFFFF) {
+        // Rare: the ends need 32 bits, so the text moves up to make room for them.
+        const std::size_t extra = 2 * std::size_t(m_cells);
+        room(extra);
+        char* chunk = m_chunk.get();
+        std::memmove(chunk + m_text + extra, chunk + m_text, length);
+        m_text += extra;
+        m_end += extra;
+        std::memcpy(chunk + m_used + kHeadBytes, m_ends.data(), 4 * std::size_t(m_cells));
+        head |= kWideEnds;
+    } else {
+        char* at = m_chunk.get() + m_used + kHeadBytes;
+        for (const std::uint32_t end : m_ends) {
+            const auto narrow = std::uint16_t(end);
+            std::memcpy(at, &narrow, sizeof narrow);
+            at += sizeof narrow;
+        }
+    }
+    char* row = m_chunk.get() + m_used;
+    std::memcpy(row, &head, sizeof head);
+    m_used = m_end;
+    return row;
+}
+
+void RowWriter::takeChunks(std::vector<GridChunk>& into) {
+    if (m_unsent.empty())
+        return;
+    into.insert(into.end(), std::make_move_iterator(m_unsent.begin()),
+                std::make_move_iterator(m_unsent.end()));
+    m_unsent.clear();
+    m_chunkSent = true;
+}
 
 int GridStore::cellCount(int row) const {
     if (row < 1 || row > int(m_rows.size()))
         return 0;
-    return int(m_rows[std::size_t(row - 1)].cells);
+    return int(readWord(m_rows[std::size_t(row - 1)]) & ~kWideEnds);
 }
 
 QByteArrayView GridStore::cell(int row, int col) const {
     if (row < 1 || row > int(m_rows.size()) || col < 1)
         return {};
-    const Row& r = m_rows[std::size_t(row - 1)];
-    if (std::uint32_t(col) > r.cells)
+    const char* at = m_rows[std::size_t(row - 1)];
+    const std::uint32_t head = readWord(at);
+    const std::uint32_t cells = head & ~kWideEnds;
+    if (std::uint32_t(col) > cells)
         return {};
-    const std::size_t index = r.firstCell + std::size_t(col - 1);
-    const std::uint32_t begin = col == 1 ? 0 : m_cellEnds[index - 1];
-    const std::uint32_t end = m_cellEnds[index];
-    return QByteArrayView(m_chunks[r.chunk].get() + r.offset + begin, qsizetype(end - begin));
+    const bool wide = head & kWideEnds;
+    const char* ends = at + kHeadBytes;
+    const char* text = ends + (wide ? 4 : 2) * std::size_t(cells);
+    const std::uint32_t begin = col == 1 ? 0 : cellEnd(ends, wide, std::uint32_t(col - 2));
+    const std::uint32_t end = cellEnd(ends, wide, std::uint32_t(col - 1));
+    return QByteArrayView(text + begin, qsizetype(end - begin));
 }
 
 void GridStore::reset(int rows, bool lineNumbers) {
     clearRows();
+    // A new run gives the memory of a large one back.
+    std::vector<const char*>().swap(m_rows);
+    std::vector<GridChunk>().swap(m_chunks);
     m_rowCount = rows;
     m_lineNumbers = lineNumbers;
 }
 
 void GridStore::clearRows() {
-    m_chunks.clear();
-    m_chunkSizes.clear();
-    m_chunkUsed = 0;
     m_rows.clear();
-    m_cellEnds.clear();
+    m_chunks.clear();
+    m_writer.reset();
 }
 
-char* GridStore::reserve(std::size_t bytes, std::uint32_t& chunk, std::uint32_t& offset) {
-    if (m_chunks.empty() || m_chunkUsed + bytes > m_chunkSizes.back()) {
-        // A row never straddles two chunks; a row longer than a chunk gets one of its own.
-        const std::size_t size = std::max(m_chunkBytes, bytes);
-        m_chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
-        m_chunkSizes.push_back(size);
-        m_chunkUsed = 0;
-    }
-    chunk = std::uint32_t(m_chunks.size() - 1);
-    offset = std::uint32_t(m_chunkUsed);
-    m_chunkUsed += bytes;
-    return m_chunks.back().get() + offset;
+void GridStore::append(const char* row, RowWriter& writer) {
+    writer.takeChunks(m_chunks);
+    m_rows.push_back(row);
 }
 
 void GridStore::appendRow(std::string_view bytes, const std::uint32_t* cellEnds,
                           std::uint32_t cells) {
-    Row row{0, 0, std::uint32_t(m_cellEnds.size()), cells};
-    char* target = reserve(bytes.size(), row.chunk, row.offset);
+    if (!m_writer)
+        m_writer = std::make_unique<RowWriter>();
+    m_writer->begin(cells);
     if (!bytes.empty())
-        std::memcpy(target, bytes.data(), bytes.size());
-    m_cellEnds.insert(m_cellEnds.end(), cellEnds, cellEnds + cells);
-    m_rows.push_back(row);
-}
-
-void GridStore::appendRows(const GridStore& rows) {
-    for (const Row& r : rows.m_rows) {
-        const std::uint32_t length = r.cells ? rows.m_cellEnds[r.firstCell + r.cells - 1] : 0;
-        Row row{0, 0, std::uint32_t(m_cellEnds.size()), r.cells};
-        char* target = reserve(length, row.chunk, row.offset);
-        if (length)
-            std::memcpy(target, rows.m_chunks[r.chunk].get() + r.offset, length);
-        const auto first = rows.m_cellEnds.begin() + std::ptrdiff_t(r.firstCell);
-        m_cellEnds.insert(m_cellEnds.end(), first, first + std::ptrdiff_t(r.cells));
-        m_rows.push_back(row);
+        std::memcpy(m_writer->room(bytes.size()), bytes.data(), bytes.size());
+    std::uint32_t previous = 0;
+    for (std::uint32_t c = 0; c < cells; ++c) {
+        m_writer->endCell(cellEnds[c] - previous);
+        previous = cellEnds[c];
     }
+    append(m_writer->finish(), *m_writer);
 }
 
-std::size_t GridStore::bytesUsed() const {
-    std::size_t total = 0;
-    for (std::size_t size : m_chunkSizes)
-        total += size;
-    return total + m_rows.size() * sizeof(Row) + m_cellEnds.size() * sizeof(std::uint32_t);
+void GridStore::appendRows(GridStore& rows) {
+    m_rows.insert(m_rows.end(), rows.m_rows.begin(), rows.m_rows.end());
+    m_chunks.insert(m_chunks.end(), std::make_move_iterator(rows.m_chunks.begin()),
+                    std::make_move_iterator(rows.m_chunks.end()));
+    rows.clearRows();
 }
 
 } // namespace ostrim

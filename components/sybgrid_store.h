@@ -1,23 +1,57 @@
 #pragma once
-// The grid's cell store: append-only rows of byte cells in chunked arenas, with no allocation per
-// cell, so a million-row result costs little more than its text.
+// The grid's cell store: rows of byte cells laid end to end in shared chunks, with no allocation
+// per cell or per row, so a million-row result costs little more than its text.
 
 #include <QByteArrayView>
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 namespace ostrim {
 
+// Shared so that a row finished by the loader can be read by the GUI thread while the loader
+// goes on writing later rows into the same chunk: bytes once part of a finished row never change.
+using GridChunk = std::shared_ptr<char[]>;
+
+// Builds rows in place, one at a time. A row is a 32-bit word (its cell count; the top bit set
+// when its cell ends need 32 bits), each cell's end within the text (16 or 32 bits), then the
+// cells' text end to end.
+class RowWriter {
+public:
+    explicit RowWriter(std::size_t chunkBytes = std::size_t(1) << 16);
+
+    // Starts a row of cells cells; a row begun and not finished is dropped.
+    void begin(std::uint32_t cells);
+    // Room for bytes more bytes of text after the row's text so far; valid until the next call.
+    char* room(std::size_t bytes);
+    // The current cell's text ends after bytes more bytes (written at room()).
+    void endCell(std::size_t bytes);
+    // Finishes the row begun; its address stays valid as long as one holder of its chunk lives.
+    const char* finish();
+    // Hands over the chunks that rows finished since the last call may lie in.
+    void takeChunks(std::vector<GridChunk>& into);
+
+private:
+    void grow(std::size_t bytes);
+
+    std::size_t m_chunkBytes;
+    GridChunk m_chunk;
+    std::size_t m_chunkSize = 0;
+    std::size_t m_used = 0; // by finished rows
+    bool m_chunkSent = true;
+    std::vector<GridChunk> m_unsent;
+    std::uint32_t m_cells = 0;
+    std::size_t m_text = 0; // offset of the row's text within the chunk
+    std::size_t m_end = 0;  // of the row's text so far
+    std::vector<std::uint32_t> m_ends;
+};
+
 // Grid rows 1..writtenRows() hold cells 1..cellCount(row); row 0 and every row past the written
 // ones read as empty. Column 0 is not stored: it is the row number or one blank, per store.
 class GridStore {
 public:
-    explicit GridStore(std::size_t chunkBytes = std::size_t(1) << 22);
-
     // Row count the grid shows (at least the written rows).
     int rowCount() const { return m_rowCount; }
     void setRowCount(int rows) { m_rowCount = rows; }
@@ -30,30 +64,19 @@ public:
     // Empties the store: rows rows, none written.
     void reset(int rows, bool lineNumbers);
 
-    // Appends the next row (grid row writtenRows() + 1) from its cells laid end to end.
+    // Appends a row finished by writer (grid row writtenRows() + 1).
+    void append(const char* row, RowWriter& writer);
+    // Appends the next row from its cells laid end to end.
     void appendRow(std::string_view bytes, const std::uint32_t* cellEnds, std::uint32_t cells);
-    // Copies every written row of another store after this one's rows.
-    void appendRows(const GridStore& rows);
+    // Moves every written row of another store after this one's rows, leaving it without rows.
+    void appendRows(GridStore& rows);
     // Drops the written rows, keeping the row count.
     void clearRows();
 
-    std::size_t bytesUsed() const;
-
 private:
-    struct Row {
-        std::uint32_t chunk;
-        std::uint32_t offset;
-        std::uint32_t firstCell;
-        std::uint32_t cells;
-    };
-    char* reserve(std::size_t bytes, std::uint32_t& chunk, std::uint32_t& offset);
-
-    std::size_t m_chunkBytes;
-    std::vector<std::unique_ptr<char[]>> m_chunks;
-    std::vector<std::size_t> m_chunkSizes;
-    std::size_t m_chunkUsed = 0;
-    std::deque<Row> m_rows;
-    std::deque<std::uint32_t> m_cellEnds; // per cell: end offset from its row's first byte
+    std::vector<const char*> m_rows;
+    std::vector<GridChunk> m_chunks;
+    std::unique_ptr<RowWriter> m_writer; // for appendRow only
     int m_rowCount = 2;
     bool m_lineNumbers = true;
 };

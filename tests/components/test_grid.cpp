@@ -4,6 +4,11 @@
 #include "sybgrid.h"
 #include "test_grid_server.h"
 
+#include <QApplication>
+#include <QBrush>
+#include <QScrollBar>
+#include <QTest>
+
 #include <sybdb.h>
 #include <sybfront.h>
 
@@ -20,6 +25,43 @@ namespace ostrim {
 namespace {
 
 using test::runSql;
+
+constexpr int kNumbers = 500;
+// Wide enough to scroll sideways in a small grid.
+const char* const kWideSelect = "select id, name, name as n2, name as n3, id as i2, name as n4, "
+                                "name as n5, id as i3 from numbers";
+
+// What shows at a point of the grid's viewport: the view painting there (the grid itself or one
+// of its fixed views) and the cell it paints.
+struct Shown {
+    const QWidget* view = nullptr;
+    QModelIndex index;
+};
+
+Shown shownAt(TSybGrid& grid, QPoint inViewport) {
+    const QPoint at = grid.viewport()->mapTo(&grid, inViewport);
+    QWidget* widget = grid.childAt(at);
+    if (widget == grid.viewport())
+        return {&grid, grid.indexAt(inViewport)};
+    if (const auto* fixed = qobject_cast<const GridFixedCells*>(widget))
+        return {fixed, fixed->indexAt(fixed->mapFrom(&grid, at))};
+    return {};
+}
+
+// Shows the grid, runs a wide select of kNumbers rows and scrolls to its bottom right corner.
+void showScrolledToTheEnd(TSybGrid& grid) {
+    grid.resize(360, 240);
+    grid.show();
+    grid.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+    grid.setSql(QString::fromLatin1(kWideSelect));
+    grid.Execute();
+    ASSERT_EQ(grid.rowCount(), kNumbers + 4);
+    QCoreApplication::processEvents();
+    grid.scrollToBottom();
+    grid.horizontalScrollBar()->setValue(grid.horizontalScrollBar()->maximum());
+    QCoreApplication::processEvents();
+}
 
 QStringList rowCells(TSybGrid& grid, int row) {
     QStringList cells;
@@ -40,6 +82,7 @@ protected:
                   "y varchar(5) null, z datetime null)");
         runSql(p, "insert t5 values (7, NULL, NULL, '', 'Jan 2 2024 10:00AM')");
         runSql(p, "insert t5 values (8, 'eight', 3, 'e', NULL)");
+        test::fillNumbered(p, "numbers", kNumbers);
     }
     static void TearDownTestSuite() {
         test::GridDisconnect()(s_db);
@@ -171,6 +214,181 @@ TEST_F(GridTest, ColumnQueriesSpeakOfTheCurrentResultSet) {
     EXPECT_TRUE(m_grid.IsCharColumn(4));
     while (dbresults(p) != NO_MORE_RESULTS) {
     }
+}
+
+// The grid converts values itself, straight into its rows; its text must be that of the
+// conversion every other window uses.
+TEST_F(GridTest, CellsHoldTheColumnConversionsTextForEveryType) {
+    const QString select = QStringLiteral(
+        "select convert(int, -42), convert(smallint, 7), convert(tinyint, 5), "
+        "convert(float, 1.5), convert(real, 2.25), convert(money, 12.3456), "
+        "convert(numeric(10,3), 3.14159), convert(datetime, 'Jan 2 2024 10:00AM'), "
+        "convert(bit, 1), convert(varbinary(200), 0x0a0b0c0d), "
+        "convert(varbinary(200), replicate('a', 200)), 'chars', convert(char(5), 'ab'), "
+        "convert(varchar(10), ''), convert(int, NULL), convert(text, 'some text')");
+    run(select);
+    ASSERT_GE(m_grid.rowCount(), 3);
+    const DbProcHandle p = s_db->DbProc();
+    dbcmd(p.get(), select.toLocal8Bit().constData());
+    ASSERT_EQ(dbsqlexec(p.get()), SUCCEED);
+    ASSERT_EQ(dbresults(p.get()), SUCCEED);
+    ASSERT_EQ(dbnextrow(p.get()), REG_ROW);
+    const int columns = dbnumcols(p.get());
+    ASSERT_EQ(columns, 16);
+    ASSERT_EQ(m_grid.colCount(), columns + 1);
+    for (int c = 1; c <= columns; ++c) {
+        QString expected = columnText(p, c);
+        if (expected.isEmpty())
+            expected = QStringLiteral(" ");
+        EXPECT_EQ(m_grid.cell(c, 2), expected) << "column " << c;
+    }
+    EXPECT_EQ(m_grid.cell(11, 2).size(), 255) << "a long binary value is cut";
+    EXPECT_EQ(m_grid.cell(15, 2), " ");
+    dbcanquery(p.get());
+    while (dbresults(p.get()) == SUCCEED)
+        dbcanquery(p.get());
+}
+
+TEST_F(GridTest, TheFixedRowAndColumnStayInPlaceWhileTheRestScrolls) {
+    ASSERT_NO_FATAL_FAILURE(showScrolledToTheEnd(m_grid));
+    ASSERT_GT(m_grid.verticalScrollBar()->value(), 0);
+    ASSERT_GT(m_grid.horizontalScrollBar()->value(), 0);
+    EXPECT_LT(m_grid.rowViewportPosition(1), 0) << "the grid's own rows scrolled away";
+    EXPECT_LT(m_grid.columnViewportPosition(1), 0) << "and so did its own columns";
+
+    const QRect area = m_grid.viewport()->rect();
+    const int rowHeight = m_grid.rowHeight(0);
+    const int colWidth = m_grid.columnWidth(0);
+    const Shown corner = shownAt(m_grid, {2, 2});
+    EXPECT_NE(corner.view, &m_grid);
+    EXPECT_EQ(corner.index, m_grid.gridModel()->index(0, 0));
+    for (const int x : {colWidth + 4, area.width() / 2, area.width() - 4}) {
+        const Shown top = shownAt(m_grid, {x, rowHeight / 2});
+        EXPECT_NE(top.view, &m_grid) << x;
+        EXPECT_EQ(top.index.row(), 0) << x;
+        EXPECT_EQ(top.index.column(), m_grid.columnAt(x)) << "the column beneath, at " << x;
+    }
+    for (const int y : {rowHeight + 4, area.height() / 2, area.height() - 4}) {
+        const Shown left = shownAt(m_grid, {colWidth / 2, y});
+        EXPECT_NE(left.view, &m_grid) << y;
+        EXPECT_EQ(left.index.column(), 0) << y;
+        EXPECT_EQ(left.index.row(), m_grid.rowAt(y)) << "the row beneath, at " << y;
+        EXPECT_EQ(left.index.data().toString(), QString::number(m_grid.rowAt(y))) << y;
+    }
+    // The last row and column show whole, clear of the fixed ones.
+    const int lastRow = m_grid.rowCount() - 1;
+    const int lastCol = m_grid.colCount() - 1;
+    EXPECT_GE(m_grid.rowViewportPosition(lastRow), rowHeight);
+    EXPECT_LE(m_grid.rowViewportPosition(lastRow) + m_grid.rowHeight(lastRow), area.height());
+    EXPECT_LE(m_grid.columnViewportPosition(lastCol) + m_grid.columnWidth(lastCol), area.width());
+    const QPoint inLast(m_grid.columnViewportPosition(lastCol) + 2,
+                        m_grid.rowViewportPosition(lastRow) + 2);
+    EXPECT_EQ(shownAt(m_grid, inLast).view, &m_grid);
+    EXPECT_EQ(shownAt(m_grid, inLast).index, m_grid.gridModel()->index(lastRow, lastCol));
+
+    // Painted as fixed cells: row 0 is empty, so inside a cell of it there is only background.
+    const QImage image = m_grid.grab().toImage();
+    const QPoint inFixedRow = m_grid.viewport()->mapTo(&m_grid, QPoint(area.width() / 2, 5));
+    EXPECT_EQ(image.pixelColor(inFixedRow), QGuiApplication::palette().button().color());
+    const QString snapshot = qEnvironmentVariable("OSTRIM_GRID_SNAPSHOT");
+    if (!snapshot.isEmpty())
+        image.save(snapshot);
+}
+
+TEST_F(GridTest, TheCursorStaysOutOfTheFixedCellsAndOutFromUnderThem) {
+    ASSERT_NO_FATAL_FAILURE(showScrolledToTheEnd(m_grid));
+    GridModel* model = m_grid.gridModel();
+    const int rowHeight = m_grid.rowHeight(0);
+    const int colWidth = m_grid.columnWidth(0);
+
+    // The first row and column below and right of the fixed ones: partly under them.
+    const int row = m_grid.rowAt(rowHeight + 1);
+    const int col = m_grid.columnAt(colWidth + 1);
+    ASSERT_GT(row, 1);
+    ASSERT_GT(col, 1);
+    m_grid.setCurrentIndex(model->index(row, col));
+    QTest::keyClick(&m_grid, Qt::Key_Up);
+    EXPECT_EQ(m_grid.currentIndex(), model->index(row - 1, col));
+    EXPECT_GE(m_grid.rowViewportPosition(row - 1), rowHeight) << "scrolled out from under row 0";
+    QTest::keyClick(&m_grid, Qt::Key_Left);
+    EXPECT_EQ(m_grid.currentIndex(), model->index(row - 1, col - 1));
+    EXPECT_GE(m_grid.columnViewportPosition(col - 1), colWidth) << "and from under column 0";
+
+    QTest::keyClick(&m_grid, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&m_grid, Qt::Key_Up);
+    QTest::keyClick(&m_grid, Qt::Key_Left);
+    EXPECT_EQ(m_grid.currentIndex(), model->index(1, 1)) << "never into row 0 or column 0";
+    EXPECT_EQ(m_grid.rowViewportPosition(1), rowHeight);
+    EXPECT_EQ(m_grid.columnViewportPosition(1), colWidth);
+}
+
+TEST_F(GridTest, ScrolledCellsCanBeSelectedAndEditedAndTheFixedOnesCannot) {
+    ASSERT_NO_FATAL_FAILURE(showScrolledToTheEnd(m_grid));
+    GridModel* model = m_grid.gridModel();
+    // Data rows: the last ones before the row-count query's two rows.
+    const QModelIndex first = model->index(m_grid.rowCount() - 4, m_grid.colCount() - 2);
+    const QModelIndex last = model->index(m_grid.rowCount() - 6, m_grid.colCount() - 3);
+    QTest::mouseClick(m_grid.viewport(), Qt::LeftButton, {}, m_grid.visualRect(first).center());
+    EXPECT_EQ(m_grid.currentIndex(), first);
+    QTest::mouseClick(m_grid.viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      m_grid.visualRect(last).center());
+    EXPECT_EQ(m_grid.currentIndex(), last);
+    EXPECT_EQ(m_grid.selectionModel()->selectedIndexes().size(), 3 * 2);
+
+    // A click on the fixed row or column over the grid changes nothing.
+    const QPoint onFixedRow =
+        m_grid.viewport()->mapTo(&m_grid, QPoint(m_grid.viewport()->width() / 2, 5));
+    QWidget* fixedRow = m_grid.childAt(onFixedRow);
+    ASSERT_NE(fixedRow, nullptr);
+    ASSERT_NE(fixedRow, m_grid.viewport());
+    QTest::mouseClick(fixedRow, Qt::LeftButton, {}, fixedRow->mapFrom(&m_grid, onFixedRow));
+    QTest::mouseClick(fixedRow, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(m_grid.currentIndex(), last);
+    EXPECT_EQ(m_grid.selectionModel()->selectedIndexes().size(), 3 * 2);
+
+    QTest::keyClick(&m_grid, Qt::Key_F2);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_NE(editor, &m_grid) << "an editor opened";
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, "edited");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents(); // the delegate commits from a queued call
+    EXPECT_EQ(m_grid.cell(last.column(), last.row()), "edited");
+    EXPECT_EQ(m_grid.cell(first.column(), first.row()),
+              QStringLiteral("row %1").arg(first.row() - 1));
+}
+
+TEST_F(GridTest, FixedRowsAndColumnsCanBeSetAndFollowTheGrid) {
+    EXPECT_EQ(m_grid.FixedRows(), 1);
+    EXPECT_EQ(m_grid.FixedCols(), 1);
+    ASSERT_NO_FATAL_FAILURE(showScrolledToTheEnd(m_grid));
+    GridModel* model = m_grid.gridModel();
+    m_grid.setFixedRows(0);
+    m_grid.setFixedCols(2);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(model->flags(model->index(0, 2)) & Qt::ItemIsSelectable) << "row 0 is free";
+    EXPECT_FALSE(model->flags(model->index(5, 1)) & Qt::ItemIsEditable) << "column 1 is fixed";
+    EXPECT_EQ(model->index(5, 1).data(Qt::BackgroundRole).value<QBrush>(),
+              QGuiApplication::palette().button());
+
+    const int fixedWidth = m_grid.columnWidth(0) + m_grid.columnWidth(1);
+    const int y = m_grid.viewport()->height() / 2;
+    const Shown keyColumn = shownAt(m_grid, {fixedWidth - 3, y});
+    EXPECT_NE(keyColumn.view, &m_grid);
+    EXPECT_EQ(keyColumn.index.column(), 1);
+    EXPECT_EQ(keyColumn.index.row(), m_grid.rowAt(y));
+    const Shown top = shownAt(m_grid, {fixedWidth + 4, 3});
+    EXPECT_EQ(top.view, &m_grid) << "no fixed row";
+    EXPECT_EQ(top.index.row(), m_grid.rowAt(3));
+
+    // Column 1 widens: the data beneath moves right with it.
+    m_grid.setColumnWidth(1, m_grid.columnWidth(1) + 40);
+    QCoreApplication::processEvents();
+    const Shown wider = shownAt(m_grid, {fixedWidth + 30, y});
+    EXPECT_NE(wider.view, &m_grid);
+    EXPECT_EQ(wider.index.column(), 1);
+    EXPECT_EQ(shownAt(m_grid, {fixedWidth + 44, y}).view, &m_grid);
 }
 
 TEST_F(GridTest, CellsCanBeEditedAndEmptied) {

@@ -4,6 +4,7 @@
 #include "sybgrid.h"
 #include "test_grid_server.h"
 
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -117,6 +118,32 @@ TEST_F(GridLoaderTest, AbortDuringALongResultKeepsTheRowsSoFarAndAddsNoneAfterwa
     grid.Execute();
     EXPECT_EQ(grid.rowCount(), 5);
     EXPECT_EQ(grid.cell(1, 2), "two");
+}
+
+// Rows that arrive out of sight only stretch the scroll range; the grid must still reach them.
+TEST_F(GridLoaderTest, AGridShownWhileItLoadsScrollsToItsLastRow) {
+    TSybGrid grid;
+    grid.resize(400, 300);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    prepare(grid, "select id, name from numbers", true);
+    grid.Execute();
+    ASSERT_TRUE(waitUntil([&] { return grid.Terminated(); }));
+    QCoreApplication::processEvents();
+    const int last = grid.rowCount() - 1;
+    ASSERT_EQ(last, kLongRows + 3);
+    EXPECT_GE(grid.rowAt(grid.viewport()->height() - 1), 0) << "the first rows fill the grid";
+
+    grid.scrollToBottom();
+    QCoreApplication::processEvents();
+    const QScrollBar* bar = grid.verticalScrollBar();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_GE(grid.rowViewportPosition(last), grid.rowHeight(0)) << "clear of the fixed row";
+    EXPECT_LE(grid.rowViewportPosition(last) + grid.rowHeight(last), grid.viewport()->height());
+    EXPECT_LT(grid.rowViewportPosition(last - 1), grid.rowViewportPosition(last));
+    const int lastData = last - 2;
+    EXPECT_EQ(grid.cell(2, lastData), QStringLiteral("row %1").arg(kLongRows));
+    EXPECT_EQ(grid.rowAt(grid.rowViewportPosition(lastData) + 1), lastData) << "shown";
 }
 
 TEST_F(GridLoaderTest, PauseHoldsTheRowsAndAbortEndsAPausedLoader) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ios>
 #include <ostream>
 
@@ -92,8 +93,8 @@ TEST(GridSplit, GridSplitsItsSqlAndLoadsScriptsFromFiles) {
     EXPECT_TRUE(grid.Sql().isEmpty());
 }
 
-TEST(GridStore, RowsKeepTheirCellsAcrossChunksAndCopies) {
-    GridStore store(64); // small chunks: rows land in many of them
+TEST(GridStore, RowsKeepTheirCellsAcrossChunksAndMoves) {
+    GridStore store;
     store.reset(2, true);
     std::string bytes;
     std::vector<std::uint32_t> ends;
@@ -102,21 +103,69 @@ TEST(GridStore, RowsKeepTheirCellsAcrossChunksAndCopies) {
         ends = {3, std::uint32_t(bytes.size() - 3), std::uint32_t(bytes.size())};
         store.appendRow(bytes, ends.data(), r % 5 == 0 ? 0 : 3);
     }
-    GridStore copy;
-    copy.reset(2, false);
-    copy.appendRows(store);
-    for (const GridStore* s : {&store, &copy}) {
-        ASSERT_EQ(s->writtenRows(), 100);
-        EXPECT_EQ(s->cell(7, 1), "row");
-        EXPECT_EQ(s->cell(7, 2), "7");
-        EXPECT_EQ(s->cell(7, 3), "end");
-        EXPECT_EQ(s->cell(13, 2), "13xxxxxx");
-        EXPECT_EQ(s->cellCount(10), 0);
-        EXPECT_TRUE(s->cell(10, 1).isEmpty());
-        EXPECT_TRUE(s->cell(7, 4).isEmpty());
-        EXPECT_TRUE(s->cell(0, 1).isEmpty());
-        EXPECT_TRUE(s->cell(101, 1).isEmpty());
+    GridStore moved;
+    moved.reset(2, false);
+    moved.appendRows(store);
+    EXPECT_EQ(store.writtenRows(), 0);
+    ASSERT_EQ(moved.writtenRows(), 100);
+    EXPECT_EQ(moved.cell(7, 1), "row");
+    EXPECT_EQ(moved.cell(7, 2), "7");
+    EXPECT_EQ(moved.cell(7, 3), "end");
+    EXPECT_EQ(moved.cell(13, 2), "13xxxxxx");
+    EXPECT_EQ(moved.cellCount(10), 0);
+    EXPECT_TRUE(moved.cell(10, 1).isEmpty());
+    EXPECT_TRUE(moved.cell(7, 4).isEmpty());
+    EXPECT_TRUE(moved.cell(0, 1).isEmpty());
+    EXPECT_TRUE(moved.cell(101, 1).isEmpty());
+}
+
+// Rows written in place: small chunks, so rows move to new chunks half-written; a long text
+// that needs 32-bit cell ends; rows read while later ones are written into the same chunk.
+TEST(GridStore, RowsWrittenInPlaceSurviveChunkChangesAndLongCells) {
+    RowWriter writer(64);
+    GridStore store;
+    auto cellText = [](int r, int c) {
+        return std::to_string(r) + "." + std::to_string(c) + std::string(std::size_t(r % 9), 'z');
+    };
+    for (int r = 1; r <= 200; ++r) {
+        writer.begin(3);
+        for (int c = 1; c <= 3; ++c) {
+            const std::string text = cellText(r, c);
+            std::memcpy(writer.room(text.size()), text.data(), text.size());
+            writer.endCell(text.size());
+        }
+        store.append(writer.finish(), writer);
+        ASSERT_EQ(store.cell(r, 3), cellText(r, 3)) << "readable as soon as it is finished";
+        if (r == 100) {
+            // Begun and abandoned: never seen.
+            writer.begin(2);
+            std::memset(writer.room(500), '!', 500);
+            writer.endCell(500);
+        }
     }
+    const std::string longText(70000, 'L');
+    writer.begin(3);
+    writer.endCell(0);
+    std::memcpy(writer.room(longText.size()), longText.data(), longText.size());
+    writer.endCell(longText.size());
+    std::memcpy(writer.room(4), "tail", 4);
+    writer.endCell(4);
+    store.append(writer.finish(), writer);
+
+    ASSERT_EQ(store.writtenRows(), 201);
+    for (int r = 1; r <= 200; ++r) {
+        ASSERT_EQ(store.cellCount(r), 3);
+        for (int c = 1; c <= 3; ++c)
+            ASSERT_EQ(store.cell(r, c), cellText(r, c)) << r << "," << c;
+    }
+    EXPECT_EQ(store.cellCount(201), 3);
+    EXPECT_TRUE(store.cell(201, 1).isEmpty());
+    EXPECT_EQ(store.cell(201, 2).size(), qsizetype(longText.size()));
+    EXPECT_EQ(store.cell(201, 2), longText);
+    EXPECT_EQ(store.cell(201, 3), "tail");
+    // The store alone keeps the rows alive.
+    writer = RowWriter();
+    EXPECT_EQ(store.cell(150, 2), cellText(150, 2));
 }
 
 } // namespace
