@@ -21,6 +21,14 @@ inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
 
+// Qt paints shown widgets with threads of its own pool; Qt is not built for ThreadSanitizer, so
+// it reports races inside Qt that it cannot see the locks of. Tests that show a grid skip there.
+#if defined(__SANITIZE_THREAD__)
+#define SKIP_WHEN_SHOWN_UNDER_TSAN() GTEST_SKIP() << "shows widgets: Qt's painting threads"
+#else
+#define SKIP_WHEN_SHOWN_UNDER_TSAN() (void)0
+#endif
+
 namespace ostrim {
 namespace {
 
@@ -250,6 +258,7 @@ TEST_F(GridTest, CellsHoldTheColumnConversionsTextForEveryType) {
 }
 
 TEST_F(GridTest, TheFixedRowAndColumnStayInPlaceWhileTheRestScrolls) {
+    SKIP_WHEN_SHOWN_UNDER_TSAN();
     ASSERT_NO_FATAL_FAILURE(showScrolledToTheEnd(m_grid));
     ASSERT_GT(m_grid.verticalScrollBar()->value(), 0);
     ASSERT_GT(m_grid.horizontalScrollBar()->value(), 0);
@@ -296,6 +305,7 @@ TEST_F(GridTest, TheFixedRowAndColumnStayInPlaceWhileTheRestScrolls) {
 }
 
 TEST_F(GridTest, TheCursorStaysOutOfTheFixedCellsAndOutFromUnderThem) {
+    SKIP_WHEN_SHOWN_UNDER_TSAN();
     ASSERT_NO_FATAL_FAILURE(showScrolledToTheEnd(m_grid));
     GridModel* model = m_grid.gridModel();
     const int rowHeight = m_grid.rowHeight(0);
@@ -323,6 +333,7 @@ TEST_F(GridTest, TheCursorStaysOutOfTheFixedCellsAndOutFromUnderThem) {
 }
 
 TEST_F(GridTest, ScrolledCellsCanBeSelectedAndEditedAndTheFixedOnesCannot) {
+    SKIP_WHEN_SHOWN_UNDER_TSAN();
     ASSERT_NO_FATAL_FAILURE(showScrolledToTheEnd(m_grid));
     GridModel* model = m_grid.gridModel();
     // Data rows: the last ones before the row-count query's two rows.
@@ -360,6 +371,7 @@ TEST_F(GridTest, ScrolledCellsCanBeSelectedAndEditedAndTheFixedOnesCannot) {
 }
 
 TEST_F(GridTest, FixedRowsAndColumnsCanBeSetAndFollowTheGrid) {
+    SKIP_WHEN_SHOWN_UNDER_TSAN();
     EXPECT_EQ(m_grid.FixedRows(), 1);
     EXPECT_EQ(m_grid.FixedCols(), 1);
     ASSERT_NO_FATAL_FAILURE(showScrolledToTheEnd(m_grid));
