@@ -46,6 +46,9 @@ Tserverform::Tserverform(Tmain& main) : m_main(main) {
     createToolBars();
     createTypePanel();
     connectEditor();
+    createObjectServices();
+    createEditorServices();
+    createFileServices();
 }
 
 Tserverform::~Tserverform() {
@@ -277,6 +280,12 @@ void Tserverform::memoChange() {
 void Tserverform::connectEditor() {
     connect(memo, &QTextEdit::textChanged, this, &Tserverform::memoChange);
     connect(memo, &QTextEdit::cursorPositionChanged, this, &Tserverform::showCaretPosition);
+}
+
+void Tserverform::insertAtCaret(const QString& text) {
+    QTextCursor cursor = memo->textCursor();
+    cursor.insertText(text);
+    memo->setTextCursor(cursor);
 }
 
 void Tserverform::ShowHint(const QString& hint) {

@@ -125,6 +125,9 @@ public:
     // The caption from the connection; with the database first while minimised.
     void updateCaption();
     void ShowHint(const QString& hint);
+    // Inserts text at the caret as one edit the editor can undo; the clipboard is not used, so
+    // the user's clipboard text stays as it was.
+    void insertAtCaret(const QString& text);
 
     // Run: the text or selection to a new results window, then the options off again here.
     void All1Click();
@@ -159,6 +162,15 @@ private:
     // False, with a message, while a results window loads on this window's connection.
     bool connectionFree();
     void launchers();
+
+    // Object lists and object text (u_server_objects.cpp).
+    void createObjectServices();
+
+    // Editor services (u_server_editor.cpp).
+    void createEditorServices();
+
+    // Files, history and printing (u_server_files.cpp).
+    void createFileServices();
 
     Tmain& m_main;
 };

@@ -350,16 +350,8 @@ void Tserverform::createToolBars() {
     connect(ClearHistory1, &QAction::triggered, this, &Tserverform::ClearHistory1Click);
     connect(toolButton(30), &QToolButton::clicked, &m_main, &Tmain::Connect1Click);
     connect(toolButton(14), &QToolButton::clicked, &m_main, &Tmain::Disconnect1Click);
-    // Commands whose services are still to come stay disabled rather than doing nothing.
-    for (int number : {2, 3, 4, 5, 6, 7, 29, 32, 25, 19, 21, 22, 33})
-        toolButton(number)->setEnabled(false);
-    for (QAction* a : {New2, Open2, Save2, Saveas2, Print2, Printsetup2, Find1, Findnext1, Replace1,
-                       GotoLineNumber1, Fonts1})
-        a->setEnabled(false);
-    for (const char* name : {"Pasteobjecttext1", "Pastecolumntext1", "PasteSQLHistory1"})
-        findChild<QAction*>(name)->setEnabled(false);
-    for (QAction* h : hist)
-        h->setEnabled(false);
+    // The Find Differences window is still to come: disabled rather than doing nothing.
+    toolButton(29)->setEnabled(false);
 }
 
 void Tserverform::createTypePanel() {
