@@ -36,6 +36,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -50,6 +51,12 @@ DBPROCESS* open(const std::string& host, int packetSize) {
 }
 
 const char* kSelect = "select id, name, created, amount from bench_rows";
+
+qint64 threadCpuNs() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
 
 double residentMb() {
     std::ifstream statm("/proc/self/statm");
@@ -94,6 +101,7 @@ struct GridFigures {
     double seconds = 0;
     double addedMb = 0;
     double stallMs = 0;
+    double stallCpuMs = 0; // of it, CPU time the GUI thread spent: the rest it waited for a core
 };
 
 GridFigures gridLoad(const std::string& host, int packet, long expected, bool background) {
@@ -111,10 +119,18 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
 
         QElapsedTimer sinceProbe;
         qint64 longestGap = 0;
+        qint64 longestGapCpu = 0;
+        qint64 cpuAtProbe = threadCpuNs();
         QTimer probe;
         probe.setInterval(10);
         QObject::connect(&probe, &QTimer::timeout, &grid, [&] {
-            longestGap = std::max(longestGap, sinceProbe.nsecsElapsed());
+            const qint64 gap = sinceProbe.nsecsElapsed();
+            const qint64 cpu = threadCpuNs();
+            if (gap > longestGap) {
+                longestGap = gap;
+                longestGapCpu = cpu - cpuAtProbe;
+            }
+            cpuAtProbe = cpu;
             sinceProbe.restart();
         });
 
@@ -133,6 +149,7 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
                     loop.quit();
             });
             sinceProbe.start();
+            cpuAtProbe = threadCpuNs();
             probe.start();
             watch.start();
             loop.exec();
@@ -141,6 +158,7 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
         f.seconds = seconds(Clock::now() - start);
         f.addedMb = residentMb() - before;
         f.stallMs = double(longestGap) / 1e6 - 10.0;
+        f.stallCpuMs = double(longestGapCpu) / 1e6;
         // header + rows + row-count header and row, after row 0
         if (grid.rowCount() != expected + 4 || grid.cell(1, 2) != "1") {
             std::cerr << "grid holds " << grid.rowCount() << " rows\n";
@@ -152,7 +170,9 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
     std::printf("  (%c) TSybGrid %-18s %8.3f s  +%.1f MB resident", background ? 'c' : 'b',
                 background ? "background" : "synchronous", f.seconds, f.addedMb);
     if (background)
-        std::printf(", longest GUI stall %.1f ms over the 10 ms tick", f.stallMs);
+        std::printf(", longest GUI stall %.1f ms over the 10 ms tick (GUI thread busy %.1f ms "
+                    "of that gap)",
+                    f.stallMs, f.stallCpuMs);
     std::printf("\n");
     std::fflush(stdout);
     return f;

@@ -409,8 +409,7 @@ TSybGrid::TSybGrid(QWidget* owner) : QTableView(owner), m_model(new GridModel(th
     // Rows arrive while loading: the fixed columns change only where the new rows show.
     connect(m_model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first) {
-                const int lastShown = rowAt(viewport()->height() - 1);
-                if (lastShown < 0 || first <= lastShown)
+                if (m_lastPainted < 0 || first <= m_lastPainted)
                     m_fixedLeft->update();
             });
     // Qt lays the whole view out again and repaints it whenever the row count changes, many
@@ -418,13 +417,13 @@ TSybGrid::TSybGrid(QWidget* owner) : QTableView(owner), m_model(new GridModel(th
     disconnect(verticalHeader(), SIGNAL(sectionCountChanged(int, int)), this,
                SLOT(rowCountChanged(int, int)));
     connect(verticalHeader(), &QHeaderView::sectionCountChanged, this, [this](int before, int now) {
-        const int lastShown = rowAt(viewport()->height() - 1);
-        if (now > before && lastShown >= 0 && before > lastShown + 1)
+        if (now > before && m_lastPainted >= 0 && before > m_lastPainted + 1)
             updateGeometries();
         else
             rowCountChanged(before, now);
     });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        m_firstPainted = m_lastPainted = -1;
         layoutFixedViews();
         updateFixedViews();
     });
@@ -552,12 +551,18 @@ void TSybGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottom
                            const QList<int>& roles) {
     // While loading, each batch fills the row shown empty below the last one; the base class
     // repaints the whole viewport for any range, which mostly lies out of sight.
-    const int firstShown = rowAt(0);
-    const int lastShown = rowAt(viewport()->height() - 1);
-    if (state() != EditingState && topLeft.isValid() && firstShown >= 0 && lastShown >= 0 &&
-        (topLeft.row() > lastShown || bottomRight.row() < firstShown))
+    if (state() != EditingState && topLeft.isValid() && m_firstPainted >= 0 && m_lastPainted >= 0 &&
+        (topLeft.row() > m_lastPainted || bottomRight.row() < m_firstPainted))
         return;
     QTableView::dataChanged(topLeft, bottomRight, roles);
+}
+
+void TSybGrid::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    // Asking the header where rows are costs a walk over every row after rows were added, so
+    // the rows on screen are noted here, where that walk has just been made.
+    m_firstPainted = rowAt(0);
+    m_lastPainted = rowAt(viewport()->height() - 1);
 }
 
 void TSybGrid::setDbName(const QString& name) {

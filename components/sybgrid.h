@@ -167,6 +167,7 @@ protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles = QList<int>()) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void waitForLoader();
@@ -182,6 +183,9 @@ private:
     friend class GridFixedCells;
 
     GridModel* m_model;
+    // The first and last rows on screen at the last paint; -1 when not known.
+    int m_firstPainted = -1;
+    int m_lastPainted = -1;
     GridFixedCells* m_fixedTop = nullptr;
     GridFixedCells* m_fixedLeft = nullptr;
     GridFixedCells* m_fixedCorner = nullptr;
