@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "glyph_icon.h"
 #include "grid_text.h"
+#include "print_lines.h"
 #include "sybdatabase.h"
 #include "sybgrid.h"
 #include "sybquery.h"
@@ -19,7 +20,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QStatusBar>
@@ -442,28 +442,9 @@ void Tresults_form::CutClick() {
 
 void Tresults_form::printLines(const QStringList& lines) {
     QPrinter printer;
-    if (!Dialogs::choosePrinter(printer, "Print"))
-        return;
-    QPainter painter;
-    if (!painter.begin(&printer)) {
+    if (Dialogs::choosePrinter(printer, "Print") &&
+        !ostrim::printLines(printer, lines, results_grid->font()))
         Dialogs::message("The printer could not be started.", "Ostrim", QMessageBox::Critical);
-        return;
-    }
-    // One printed line per grid row, in the grid's font, page after page.
-    QFont font = results_grid->font();
-    painter.setFont(QFont(font, painter.device()));
-    const QFontMetrics metrics = painter.fontMetrics();
-    const QRect page = painter.viewport();
-    int y = metrics.ascent();
-    for (const QString& line : lines) {
-        if (y + metrics.descent() > page.height() && y > metrics.ascent()) {
-            printer.newPage();
-            y = metrics.ascent();
-        }
-        painter.drawText(0, y, line);
-        y += metrics.lineSpacing();
-    }
-    painter.end();
 }
 
 void Tresults_form::PrintAllClick() {

@@ -125,7 +125,7 @@ void Tserverform::FormCreate() {
     options = optionsFrom(config);
     QuietChange = false;
     refresh_history();
-    readSqlHistory();
+    read_sql_history();
     showCaretPosition();
     setWindowTitle(TitlePrefix + " - " + DocName);
 }
@@ -145,8 +145,19 @@ void Tserverform::FormActivate() {
     statusPanels[2]->setText("Speedword ON");
     speed_edit1->clear();
     memo->setFocus();
+    if (m_main.openDialogPending == 1) {
+        m_main.openDialogPending = 0;
+        // Only loaded: this path leaves the recent-file list alone.
+        const QString file = askOpenFile();
+        if (!file.isEmpty())
+            load_file(file);
+    }
     refresh_history();
     refresh_tools();
+    if (m_main.openAtStart) {
+        m_main.openAtStart = false;
+        load_file(m_main.commandLineFile);
+    }
     if (type_list->currentText().trimmed().toUpper() == "DATABASES") {
         const int index = object_list->findText(sybase->DBName(), Qt::MatchExactly);
         if (index >= 0)
@@ -252,17 +263,6 @@ void Tserverform::refresh_history() {
             hist[std::size_t(i)]->setText("&" + QString::number(i) + " " + recent.slot(i + 1));
         hist[std::size_t(i)]->setVisible(used);
     }
-}
-
-void Tserverform::readSqlHistory() {
-    const IoResult result =
-        read_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory);
-    if (!result)
-        Dialogs::message(result.fileName() + ": " + result.message(), "Ostrim",
-                         QMessageBox::Critical);
-    cmb_history->clear();
-    for (const QString& entry : m_main.sqlHistory.entries())
-        cmb_history->addItem(trimHistoryText(entry));
 }
 
 void Tserverform::showCaretPosition() {

@@ -133,10 +133,6 @@ public:
     void All1Click();
     // The statements that switch this window's options off, in the order sent.
     static QStringList offStatements(const ServerOptions& options);
-    void add_sql_history(const QString& text);
-    void refresh_sql_history();
-    void write_sql_history();
-    void ClearHistory1Click();
 
     QList<GroupedMenu> childMenus() const override;
     void childActivated() override { FormActivate(); }
@@ -154,7 +150,6 @@ private:
     void createTypePanel();
     void connectEditor();
     void fillDatabaseList();
-    void readSqlHistory();
     void showCaretPosition();
     void memoChange();
     void setTextMode(bool rich);
@@ -171,6 +166,36 @@ private:
 
     // Files, history and printing (u_server_files.cpp).
     void createFileServices();
+
+public:
+    // Reads the file into the editor (false, with a message, when it cannot be read).
+    bool load_file(const QString& name);
+    void New1Click();
+    void IXButton4Click();
+    void Open1Click();
+    void histClick(int item);
+    void Save1Click();
+    void Saveas1Click();
+    void update_history_list(const QString& name);
+    void read_sql_history();
+    void add_sql_history(const QString& text);
+    void refresh_sql_history();
+    void write_sql_history();
+    void PasteSQLHistory1Click();
+    void ClearHistory1Click();
+    void Print1Click();
+    void IXButton9Click();
+    void Printsetup1Click();
+
+private:
+    void rebuildCaption();
+    bool writeEditor(const QString& name);
+    void emptyEditor();
+    // New with its question; false when the user kept the text.
+    bool newText();
+    void openInThisWindow(const QString& file);
+    QString askOpenFile();
+    void printText(const QStringList& lines);
 
     Tmain& m_main;
 };

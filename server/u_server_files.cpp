@@ -1,21 +1,319 @@
 // Files, the recent-file list, the SQL history and printing.
 
+#include "dialogs.h"
+#include "print_lines.h"
+#include "program_dir.h"
+#include "u_main.h"
 #include "u_server.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QTextBlock>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QToolButton>
 
 namespace ostrim {
 
+namespace {
+
+const QString kOpenFilter = QStringLiteral(
+    "Sql scripts (*.sql);;Procedures (*.prc);;Triggers (*.trg);;Views (*.vew);;"
+    "Rich Text (*.rtf);;Output files (*.out);;Text files (*.txt);;All files (*)");
+const QString kSaveFilter =
+    QStringLiteral("Sql script (*.sql);;Rich text (*.rtf);;Text file (*.txt);;All files (*)");
+
+// One printer for the program, so that what Print set-up chose is what Print uses.
+QPrinter& sharedPrinter() {
+    static QPrinter printer;
+    return printer;
+}
+
+QString directoryOf(const QString& fileName) {
+    return QFileInfo(fileName).absolutePath();
+}
+
+void reportFileError(const QString& fileName, const QString& message) {
+    Dialogs::message(fileName + ": " + message, "Ostrim", QMessageBox::Critical);
+}
+
+} // namespace
+
 void Tserverform::createFileServices() {
-    // Still to come: disabled rather than doing nothing.
-    for (int number : {3, 4, 5, 6, 7})
-        toolButton(number)->setEnabled(false);
-    for (QAction* a : {New2, Open2, Save2, Saveas2, Print2, Printsetup2})
-        a->setEnabled(false);
-    findChild<QAction*>("PasteSQLHistory1")->setEnabled(false);
-    for (QAction* h : hist)
-        h->setEnabled(false);
+    connect(New2, &QAction::triggered, this, &Tserverform::New1Click);
+    connect(toolButton(3), &QToolButton::clicked, this, &Tserverform::IXButton4Click);
+    connect(Open2, &QAction::triggered, this, &Tserverform::Open1Click);
+    connect(toolButton(4), &QToolButton::clicked, this, &Tserverform::Open1Click);
+    connect(Save2, &QAction::triggered, this, &Tserverform::Save1Click);
+    connect(toolButton(5), &QToolButton::clicked, this, &Tserverform::Save1Click);
+    connect(Saveas2, &QAction::triggered, this, &Tserverform::Saveas1Click);
+    connect(Print2, &QAction::triggered, this, &Tserverform::Print1Click);
+    connect(toolButton(6), &QToolButton::clicked, this, &Tserverform::Print1Click);
+    connect(toolButton(7), &QToolButton::clicked, this, &Tserverform::IXButton9Click);
+    connect(Printsetup2, &QAction::triggered, this, &Tserverform::Printsetup1Click);
+    connect(findChild<QAction*>("PasteSQLHistory1"), &QAction::triggered, this,
+            &Tserverform::PasteSQLHistory1Click);
+    for (int i = 0; i < int(hist.size()); ++i)
+        connect(hist[std::size_t(i)], &QAction::triggered, this, [this, i] { histClick(i); });
+}
+
+void Tserverform::rebuildCaption() {
+    setWindowTitle(TitlePrefix + " - " + DocName);
+}
+
+bool Tserverform::load_file(const QString& name) {
+    SaveName = name;
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        reportFileError(name, file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        reportFileError(name, file.errorString());
+        return false;
+    }
+    if (options.RichText)
+        loadRtf(bytes);
+    else
+        memo->setPlainText(splitLines(bytes).join(QLatin1Char('\n')));
+    memo->moveCursor(QTextCursor::Start);
+    memo->document()->setModified(false);
+    DocName = name;
+    rebuildCaption();
+    Bookmarks = {};
+    return true;
+}
+
+bool Tserverform::writeEditor(const QString& name) {
+    QByteArray contents;
+    if (options.RichText) {
+        contents = rtfText();
+    } else {
+        QStringList lines;
+        for (QTextBlock block = memo->document()->begin(); block.isValid(); block = block.next())
+            lines << block.text();
+        contents = joinLines(lines);
+    }
+    const IoResult result = writeFileSafely(name, contents);
+    if (!result)
+        reportFileError(result.fileName(), result.message());
+    return bool(result);
+}
+
+void Tserverform::emptyEditor() {
+    memo->clear();
+    SaveName.clear();
+    DocName = QStringLiteral("Untitled.sql");
+    // An empty new text has nothing to lose: a following New or Close need not ask.
+    Modified = false;
+    statusPanels[3]->clear();
+}
+
+bool Tserverform::newText() {
+    if (Modified) {
+        if (Dialogs::message("Contents has changed. Continue ?", "New", QMessageBox::Question,
+                             QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::No) != QMessageBox::Yes) {
+            memo->setFocus();
+            rebuildCaption();
+            return false;
+        }
+        emptyEditor();
+        speedwordMode = true;
+        speed_edit1->clear();
+        statusPanels[2]->setText("Speedword ON");
+    } else {
+        emptyEditor();
+    }
+    memo->setFocus();
+    rebuildCaption();
+    return true;
+}
+
+void Tserverform::New1Click() {
+    newText();
+}
+
+void Tserverform::IXButton4Click() {
+    const bool wasModified = Modified;
+    const bool emptied = newText();
+    statusPanels[3]->clear();
+    Bookmarks = {};
+    if (emptied && wasModified) {
+        QFont font("Courier");
+        font.setStyleHint(QFont::TypeWriter);
+        font.setPointSize(9);
+        memo->setCurrentFont(font);
+        memo->setFont(font);
+    }
+}
+
+void Tserverform::openInThisWindow(const QString& file) {
+    if (!load_file(file))
+        return;
+    statusPanels[3]->clear();
+    m_main.config.DefaultDir = directoryOf(file);
+    DocName = file;
+    rebuildCaption();
+    QuietChange = true;
+    Bookmarks = {};
+    update_history_list(file);
+}
+
+QString Tserverform::askOpenFile() {
+    return Dialogs::openFileName("Open File", m_main.config.DefaultDir, kOpenFilter);
+}
+
+void Tserverform::Open1Click() {
+    if (options.OpenNewWindow) {
+        // The new window asks for the file when it is first activated.
+        m_main.openDialogPending = 1;
+        QuietChange = true;
+        statusPanels[3]->clear();
+        Bookmarks = {};
+        m_main.New1Click();
+        return;
+    }
+    const QString file = askOpenFile();
+    if (!file.isEmpty())
+        openInThisWindow(file);
+}
+
+void Tserverform::histClick(int item) {
+    const QString file = m_main.recentFiles.slot(item + 1);
+    if (file.isEmpty())
+        return;
+    QuietChange = true;
+    if (load_file(file))
+        m_main.config.DefaultDir = directoryOf(file);
+}
+
+void Tserverform::Save1Click() {
+    if (memo->document()->isEmpty())
+        return;
+    // A name that is only the object just pasted is no file yet: ask for one.
+    if (SaveName.trimmed().isEmpty() || SaveName == object_list->currentText()) {
+        Saveas1Click();
+        return;
+    }
+    if (writeEditor(SaveName)) {
+        statusPanels[3]->clear();
+        QuietChange = true;
+        Modified = false;
+        memo->document()->setModified(false);
+        m_main.config.DefaultDir = directoryOf(SaveName);
+    }
+    rebuildCaption();
+}
+
+void Tserverform::Saveas1Click() {
+    const QString proposed = SaveName.isEmpty() ? QString()
+                                                : QDir(m_main.config.DefaultDir).filePath(SaveName);
+    QString file = Dialogs::saveFileName(
+        "Save As", proposed.isEmpty() ? m_main.config.DefaultDir : proposed, kSaveFilter);
+    if (file.isEmpty())
+        return;
+    if (QFileInfo(file).suffix().isEmpty())
+        file += ".sql";
+    SaveName = file;
+    m_main.config.DefaultDir = directoryOf(file);
+    if (memo->document()->isEmpty())
+        return;
+    if (writeEditor(SaveName)) {
+        QuietChange = true;
+        Modified = false;
+        memo->document()->setModified(false);
+    }
+    statusPanels[3]->clear();
+    DocName = file;
+    rebuildCaption();
+}
+
+void Tserverform::update_history_list(const QString& name) {
+    if (m_main.recentFiles.add(name))
+        refresh_history();
+}
+
+void Tserverform::PasteSQLHistory1Click() {
+    insertAtCaret(cmb_history->currentText());
+    memo->setFocus();
+}
+
+void Tserverform::printText(const QStringList& lines) {
+    QPrinter& printer = sharedPrinter();
+    if (!Dialogs::choosePrinter(printer, "Print"))
+        return;
+    if (!printLines(printer, lines, memo->font()))
+        Dialogs::message("The printer could not be started.", "Ostrim", QMessageBox::Critical);
+}
+
+void Tserverform::Print1Click() {
+    QStringList lines;
+    for (QTextBlock block = memo->document()->begin(); block.isValid(); block = block.next())
+        lines << block.text();
+    printText(lines);
+}
+
+void Tserverform::IXButton9Click() {
+    const QString selected = memo->textCursor().selection().toPlainText();
+    if (!selected.isEmpty())
+        printText(selected.split(QLatin1Char('\n')));
+}
+
+void Tserverform::Printsetup1Click() {
+    QPageSetupDialog setup(&sharedPrinter(), this);
+    Dialogs::exec(setup);
+}
+
+void Tserverform::add_sql_history(const QString& text) {
+    SqlHistory& history = m_main.sqlHistory;
+    const QString trimmed = trimHistoryText(text);
+    // Blank text makes no entry: the history file could not give it back.
+    if (trimmed.isEmpty())
+        return;
+    for (const QString& entry : history.entries())
+        if (trimHistoryText(entry) == trimmed)
+            return;
+    history.insertFirst(text);
+    refresh_sql_history();
+}
+
+void Tserverform::read_sql_history() {
+    const IoResult result =
+        read_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory);
+    if (!result)
+        reportFileError(result.fileName(), result.message());
+    cmb_history->clear();
+    for (const QString& entry : m_main.sqlHistory.entries())
+        cmb_history->addItem(trimHistoryText(entry));
+}
+
+void Tserverform::refresh_sql_history() {
+    cmb_history->clear();
+    for (const QString& entry : m_main.sqlHistory.entries())
+        cmb_history->addItem(trimHistoryText(entry));
+    write_sql_history();
+}
+
+void Tserverform::write_sql_history() {
+    const IoResult result =
+        write_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory);
+    if (!result)
+        reportFileError(result.fileName(), result.message());
+}
+
+void Tserverform::ClearHistory1Click() {
+    m_main.sqlHistory.clear();
+    write_sql_history();
+    cmb_history->clear();
 }
 
 } // namespace ostrim

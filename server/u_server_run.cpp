@@ -2,7 +2,6 @@
 
 #include "busy_connection.h"
 #include "dialogs.h"
-#include "program_dir.h"
 #include "sybdatabase.h"
 #include "sybquery.h"
 #include "u_main.h"
@@ -75,40 +74,6 @@ void Tserverform::All1Click() {
         query->setSql(statement);
         query->Execute();
     }
-}
-
-void Tserverform::add_sql_history(const QString& text) {
-    SqlHistory& history = m_main.sqlHistory;
-    const QString trimmed = trimHistoryText(text);
-    // Blank text makes no entry: the history file could not give it back.
-    if (trimmed.isEmpty())
-        return;
-    for (const QString& entry : history.entries())
-        if (trimHistoryText(entry) == trimmed)
-            return;
-    history.insertFirst(text);
-    refresh_sql_history();
-}
-
-void Tserverform::refresh_sql_history() {
-    cmb_history->clear();
-    for (const QString& entry : m_main.sqlHistory.entries())
-        cmb_history->addItem(trimHistoryText(entry));
-    write_sql_history();
-}
-
-void Tserverform::write_sql_history() {
-    const IoResult result =
-        write_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory);
-    if (!result)
-        Dialogs::message(result.fileName() + ": " + result.message(), "Ostrim",
-                         QMessageBox::Critical);
-}
-
-void Tserverform::ClearHistory1Click() {
-    m_main.sqlHistory.clear();
-    write_sql_history();
-    cmb_history->clear();
 }
 
 } // namespace ostrim

@@ -8,6 +8,13 @@ bool isBlankOrControl(QChar c) {
     return c.unicode() <= 0x20;
 }
 
+// A line of an entry that begins with "#" (a temporary table, #t) would end the entry when read
+// back. It is written after one blank, which the reader keeps: the entry comes back whole, and
+// files of older versions read as they always did.
+QString escapeLine(const QString& line) {
+    return line.startsWith(QLatin1Char('#')) ? QLatin1Char(' ') + line : line;
+}
+
 QStringList parseHistory(const QStringList& lines) {
     QStringList entries;
     QString pending;
@@ -68,7 +75,11 @@ IoResult write_history_file(const QString& path, const SqlHistory& history) {
     QStringList lines;
     for (const QString& entry : history.entries()) {
         lines.append(QStringLiteral("#"));
-        lines.append(trimHistoryText(entry));
+        for (QString line : trimHistoryText(entry).split(QLatin1Char('\n'))) {
+            if (line.endsWith(QLatin1Char('\r')))
+                line.chop(1);
+            lines.append(escapeLine(line));
+        }
     }
     return writeFileSafely(path, joinLines(lines));
 }

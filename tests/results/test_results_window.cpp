@@ -2,9 +2,9 @@
 // its copy, cut, save and print commands, pause and abort of a background load, and the
 // connection a background load borrows.
 #include "animated_bitmap.h"
+#include "demo_environment.h"
 #include "grid_text.h"
 #include "scripted_dialogs.h"
-#include "simserver_fixture.h"
 #include "sybdatabase.h"
 #include "sybgrid.h"
 #include "sybquery.h"
@@ -38,7 +38,6 @@ namespace ostrim {
 namespace {
 
 using test::ScriptedDialogs;
-using test::SimServer;
 
 bool waitFor(const std::function<bool()>& done, int ms = 20000) {
     QElapsedTimer timer;
@@ -60,47 +59,28 @@ void runSql(DbProcHandle process, const QString& sql) {
     }
 }
 
-class DemoEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        s_server = std::make_unique<SimServer>(std::vector<std::string>{"--demo"});
-        s_server->start();
-        s_sybase = std::make_unique<QTemporaryDir>();
-        QDir(s_sybase->path()).mkpath("INI");
-        QFile ini(s_sybase->filePath("INI/SQL.INI"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[DEMO]\r\nquery=TCP,127.0.0.1," + QByteArray::number(s_server->port()) + "\r\n");
-        ini.close();
-        qputenv("SYBASE", s_sybase->path().toLocal8Bit());
-        TSybDatabase sa;
-        sa.setLoginPrompt(false);
-        sa.setServerName("DEMO");
-        sa.setUserName("sa");
-        sa.setDBName("ostrimdemo");
-        sa.connect();
-        ASSERT_TRUE(sa.Connected());
-        const DbProcHandle p = sa.DbProc();
-        runSql(p, "create table two (x varchar(5) not null, y varchar(5) not null)");
-        runSql(p, "insert two values ('a', 'bb') insert two values ('c', 'dd')");
-        runSql(p, "create table three (a varchar(5) not null, b varchar(5) null, "
-                  "c varchar(5) not null)");
-        runSql(p, "insert three values ('a', null, 'c')");
-        // 1024 rows; joined with itself it gives a result of a million rows.
-        runSql(p, "create table k (n int not null)");
-        runSql(p, "insert k values (1)");
-        for (int i = 0; i < 10; ++i)
-            runSql(p, "insert k select n + 1 from k");
-    }
-    void TearDown() override {
-        s_server.reset();
-        s_sybase.reset();
-    }
-    static std::unique_ptr<SimServer> s_server;
-    static std::unique_ptr<QTemporaryDir> s_sybase;
-};
-std::unique_ptr<SimServer> DemoEnvironment::s_server;
-std::unique_ptr<QTemporaryDir> DemoEnvironment::s_sybase;
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new DemoEnvironment);
+void createTables() {
+    TSybDatabase sa;
+    sa.setLoginPrompt(false);
+    sa.setServerName("DEMO");
+    sa.setUserName("sa");
+    sa.setDBName("ostrimdemo");
+    sa.connect();
+    ASSERT_TRUE(sa.Connected());
+    const DbProcHandle p = sa.DbProc();
+    runSql(p, "create table two (x varchar(5) not null, y varchar(5) not null)");
+    runSql(p, "insert two values ('a', 'bb') insert two values ('c', 'dd')");
+    runSql(p, "create table three (a varchar(5) not null, b varchar(5) null, "
+              "c varchar(5) not null)");
+    runSql(p, "insert three values ('a', null, 'c')");
+    // 1024 rows; joined with itself it gives a result of a million rows.
+    runSql(p, "create table k (n int not null)");
+    runSql(p, "insert k values (1)");
+    for (int i = 0; i < 10; ++i)
+        runSql(p, "insert k select n + 1 from k");
+}
+const auto* const s_env =
+    ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment({"DEMO"}, createTables));
 
 const QString kMillionRows = "select a.n, b.n from k a, k b";
 

@@ -1,8 +1,8 @@
 // The server window in the frame, against the demo server: creation by Connect and New, the
 // database list and captions, menus and their merging, the Tools menu, the hint line, every
 // close path with unsaved text, and the configuration file it leaves behind.
+#include "demo_environment.h"
 #include "scripted_dialogs.h"
-#include "simserver_fixture.h"
 #include "sybdatabase.h"
 #include "sybquery.h"
 #include "u_main.h"
@@ -34,49 +34,27 @@ namespace ostrim {
 namespace {
 
 using test::ScriptedDialogs;
-using test::SimServer;
 
 // Long names: the server directory reads 30 characters of a line, brackets included.
 const QString kLongServer = "A_SERVER_NAME_OF_28_CHARS_XX";
 const QString kLongDatabase = "a_database_of_30_characters_xx";
 
-class DemoEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        s_server = std::make_unique<SimServer>(std::vector<std::string>{"--demo"});
-        s_server->start();
-        s_sybase = std::make_unique<QTemporaryDir>();
-        QDir(s_sybase->path()).mkpath("INI");
-        QFile ini(s_sybase->filePath("INI/SQL.INI"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        const QByteArray address = "query=TCP,127.0.0.1," + QByteArray::number(s_server->port());
-        ini.write("[DEMO]\r\n" + address + "\r\n[" + kLongServer.toLatin1() + "]\r\n" + address +
-                  "\r\n");
-        ini.close();
-        qputenv("SYBASE", s_sybase->path().toLocal8Bit());
-        TSybDatabase sa;
-        sa.setLoginPrompt(false);
-        sa.setServerName("DEMO");
-        sa.setUserName("sa");
-        sa.connect();
-        ASSERT_TRUE(sa.Connected());
-        TSybQuery create;
-        create.setDbProc(sa.DbProc());
-        create.setSql("create database " + kLongDatabase);
-        ASSERT_EQ(create.Execute(), kSucceed);
-        while (create.Next() == kMoreRows) {
-        }
+void createLongDatabase() {
+    TSybDatabase sa;
+    sa.setLoginPrompt(false);
+    sa.setServerName("DEMO");
+    sa.setUserName("sa");
+    sa.connect();
+    ASSERT_TRUE(sa.Connected());
+    TSybQuery create;
+    create.setDbProc(sa.DbProc());
+    create.setSql("create database " + kLongDatabase);
+    ASSERT_EQ(create.Execute(), kSucceed);
+    while (create.Next() == kMoreRows) {
     }
-    void TearDown() override {
-        s_server.reset();
-        s_sybase.reset();
-    }
-    static std::unique_ptr<SimServer> s_server;
-    static std::unique_ptr<QTemporaryDir> s_sybase;
-};
-std::unique_ptr<SimServer> DemoEnvironment::s_server;
-std::unique_ptr<QTemporaryDir> DemoEnvironment::s_sybase;
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new DemoEnvironment);
+}
+const auto* const s_env = ::testing::AddGlobalTestEnvironment(
+    new test::DemoEnvironment({"DEMO", kLongServer}, createLongDatabase));
 
 class ServerWindow : public ::testing::Test {
 protected:

@@ -71,6 +71,24 @@ TEST_F(HistoryFileTest, WritesAHashLineThenTheTrimmedEntry) {
     EXPECT_EQ(reread.entries(), (QStringList{"\r\nselect 1", "\r\nselect *\r\nfrom t", "\r\n"}));
 }
 
+TEST_F(HistoryFileTest, LinesBeginningWithAHashStayInsideTheirEntry) {
+    // Temporary tables at the start of a line come back after one blank.
+    const QString first = "#t first\r\nselect 1";
+    const QString second = "create table #t (a int)\r\n#t is next\r\n  #u kept\r\n##glob";
+    SqlHistory history;
+    history.insertFirst(first);
+    history.insertFirst(second);
+    ASSERT_TRUE(write_history_file(path(), history));
+    SqlHistory reread;
+    ASSERT_TRUE(read_history_file(path(), reread));
+    ASSERT_EQ(reread.count(), 2);
+    EXPECT_EQ(reread.entry(1),
+              "\r\ncreate table #t (a int)\r\n #t is next\r\n  #u kept\r\n ##glob");
+    EXPECT_EQ(reread.entry(2), "\r\n #t first\r\nselect 1");
+    // Files of older versions read as before: a hash line still ends an entry.
+    EXPECT_EQ(readFrom("#\r\nselect 1\r\n#t\r\nselect 2\r\n").count(), 2);
+}
+
 TEST_F(HistoryFileTest, AtMost99EntriesAreLoadedAndWrittenBack) {
     QByteArray bytes;
     for (int i = 1; i <= 150; ++i)

@@ -1,0 +1,323 @@
+// The server window's files against the demo server: open, reload, new, save and save as, the
+// recent-file list, the SQL history, printing, the command-line file and the file-name field.
+#include "demo_environment.h"
+#include "file_edit.h"
+#include "scripted_dialogs.h"
+#include "u_main.h"
+#include "u_server.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace ostrim {
+namespace {
+
+using test::ScriptedDialogs;
+
+const auto* const s_env = ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment);
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
+        write("Ostrim.Ini", "[Run]\r\nLastUser=sa\r\nLastDbName=ostrimdemo\r\n"
+                            "LastServerName=DEMO\r\n");
+    }
+    void TearDown() override {
+        dialogs.messageAnswers.assign(20, QMessageBox::Yes);
+        main.reset();
+        qunsetenv("OSTRIM_HOME");
+    }
+    Tserverform* open(const QString& commandLineFile = {}) {
+        main = std::make_unique<Tmain>(commandLineFile);
+        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
+        main->show();
+        dialogs.dialogHandlers.push_back([](QDialog&) { return int(QDialog::Accepted); });
+        main->Connect1->trigger();
+        QApplication::processEvents();
+        return qobject_cast<Tserverform*>(main->currentServer.data());
+    }
+    QString write(const QString& name, const QByteArray& text) {
+        QFile f(home.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return f.fileName();
+    }
+    QByteArray read(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    static QStringList reopenItems(Tserverform* w) {
+        QStringList shown;
+        for (QAction* a : w->hist)
+            if (a->isVisible())
+                shown << a->text();
+        return shown;
+    }
+    void openFile(Tserverform* w, const QString& path) {
+        dialogs.fileAnswers.push_back(path);
+        w->Open2->trigger();
+    }
+    int calls(const QString& kind) {
+        int n = 0;
+        for (const auto& c : dialogs.calls)
+            n += c.kind == kind;
+        return n;
+    }
+
+    QTemporaryDir home;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<Tmain> main;
+};
+
+TEST_F(Files, OpenLoadsTheFileAndKeepsTheRecentListInFirstOpeningOrder) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    const QString a = write("a.sql", "select 1\r\ngo\r\n");
+    const QString b = write("b.sql", "select 2\n");
+    openFile(w, a);
+    EXPECT_EQ(w->memo->toPlainText(), "select 1\ngo");
+    EXPECT_EQ(w->DocName, a);
+    EXPECT_EQ(w->SaveName, a);
+    EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:sa - " + a);
+    EXPECT_EQ(w->statusPanels[3]->text(), "");
+    EXPECT_EQ(main->config.DefaultDir, home.path());
+    openFile(w, b);
+    openFile(w, a);
+    EXPECT_EQ(reopenItems(w), (QStringList{"&0 " + a, "&1 " + b}));
+
+    // Eleven files: the first falls out, the rest keep their order.
+    for (int i = 0; i < 9; ++i)
+        openFile(w, write(QString("f%1.sql").arg(i), "x"));
+    const QStringList items = reopenItems(w);
+    ASSERT_EQ(items.size(), 10);
+    EXPECT_EQ(items[0], "&0 " + b);
+    EXPECT_EQ(items[9], "&9 " + home.filePath("f8.sql"));
+
+    // A cancelled dialog changes nothing.
+    const QString before = w->memo->toPlainText();
+    dialogs.fileAnswers.push_back(QString());
+    w->Open2->trigger();
+    EXPECT_EQ(w->memo->toPlainText(), before);
+    EXPECT_EQ(reopenItems(w), items);
+
+    // Reload from the list asks nothing, even over changed text.
+    w->memo->insertPlainText("changed ");
+    const size_t boxes = dialogs.messages().size();
+    w->hist[0]->trigger();
+    EXPECT_EQ(w->memo->toPlainText(), "select 2");
+    EXPECT_EQ(dialogs.messages().size(), boxes);
+
+    // The list goes to the configuration file when the window closes.
+    w->Modified = false;
+    main->Disconnectall1->trigger();
+    QApplication::processEvents();
+    const QByteArray ini = read(home.filePath("Ostrim.Ini"));
+    EXPECT_TRUE(ini.contains(("History1=" + b + "\r\n").toUtf8())) << ini.toStdString();
+}
+
+TEST_F(Files, AFileThatCannotBeReadLeavesTheText) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    w->memo->setPlainText("keep me");
+    openFile(w, home.filePath("missing.sql"));
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_TRUE(dialogs.messages()[0].text.startsWith(home.filePath("missing.sql") + ": "));
+    EXPECT_EQ(w->memo->toPlainText(), "keep me");
+    EXPECT_TRUE(reopenItems(w).isEmpty());
+}
+
+TEST_F(Files, NewAsksAboutChangedTextAndSaveAsksForAName) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    const QString loaded = write("loaded.sql", "select 1\n");
+    openFile(w, loaded);
+    w->memo->insertPlainText("-- edited\n");
+    ASSERT_TRUE(w->Modified);
+
+    dialogs.messageAnswers = {QMessageBox::No};
+    w->New2->trigger();
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Contents has changed. Continue ?");
+    EXPECT_EQ(dialogs.messages()[0].caption, "New");
+    EXPECT_TRUE(w->memo->toPlainText().startsWith("-- edited"));
+    EXPECT_EQ(w->DocName, loaded);
+
+    dialogs.messageAnswers = {QMessageBox::Yes};
+    w->New2->trigger();
+    EXPECT_EQ(w->memo->toPlainText(), "");
+    EXPECT_EQ(w->DocName, "Untitled.sql");
+    EXPECT_TRUE(w->SaveName.isEmpty());
+    EXPECT_FALSE(w->Modified);
+    EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:sa - Untitled.sql");
+    // An empty new text asks nothing on the next New.
+    w->New2->trigger();
+    EXPECT_EQ(dialogs.messages().size(), 2u);
+
+    // New, type, Save: the save dialog is shown and the loaded file stays as it was.
+    w->memo->insertPlainText("select 2");
+    dialogs.fileAnswers.push_back(QString());
+    w->Save2->trigger();
+    EXPECT_EQ(calls("save"), 1);
+    EXPECT_EQ(read(loaded), "select 1\n");
+
+    // Save as writes CRLF lines, adds .sql, and later Saves write there without asking.
+    const QString target = home.filePath("out");
+    dialogs.fileAnswers.push_back(target);
+    w->Saveas2->trigger();
+    EXPECT_EQ(read(target + ".sql"), "select 2\r\n");
+    EXPECT_FALSE(w->Modified);
+    EXPECT_EQ(w->DocName, target + ".sql");
+    EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:sa - " + target + ".sql");
+    w->memo->append("go");
+    w->Save2->trigger();
+    EXPECT_EQ(calls("save"), 2);
+    EXPECT_EQ(read(target + ".sql"), "select 2\r\ngo\r\n");
+    EXPECT_EQ(w->statusPanels[3]->text(), "");
+
+    // The tool-button New also resets the font after its question.
+    w->memo->insertPlainText("x");
+    dialogs.messageAnswers = {QMessageBox::Yes};
+    w->toolButton(3)->click();
+    EXPECT_EQ(w->memo->font().family(), "Courier");
+    EXPECT_EQ(w->memo->font().pointSize(), 9);
+}
+
+TEST_F(Files, TheSqlHistoryKeepsDistinctBatchesInItsFile) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    const QString file = home.filePath("Ostrim.his");
+    auto runText = [w](const QString& text) {
+        w->memo->setPlainText(text);
+        w->Run1->trigger();
+    };
+    runText("select 1");
+    runText("  select 1 \n");
+    EXPECT_EQ(main->sqlHistory.count(), 1);
+    EXPECT_EQ(w->cmb_history->count(), 1);
+    // A temporary table at the start of a line stays inside its entry.
+    runText("select * into #t from two\n#t is gone\nselect 2");
+    EXPECT_EQ(main->sqlHistory.count(), 2);
+    SqlHistory reread;
+    ASSERT_TRUE(read_history_file(file, reread));
+    ASSERT_EQ(reread.count(), 2);
+    EXPECT_EQ(trimHistoryText(reread.entry(1)),
+              "select * into #t from two\r\n #t is gone\r\nselect 2");
+
+    for (int i = 0; i < 100; ++i)
+        runText(QString("select %1 + 1").arg(i));
+    EXPECT_EQ(main->sqlHistory.count(), 100);
+    EXPECT_EQ(trimHistoryText(main->sqlHistory.entry(1)), "select 99 + 1");
+    EXPECT_EQ(trimHistoryText(main->sqlHistory.entry(100)), "select 0 + 1");
+    ASSERT_TRUE(read_history_file(file, reread));
+    EXPECT_EQ(reread.count(), 99); // reading stops one short of the capacity
+    EXPECT_FALSE(read(file).contains("select 1\r\n"));
+
+    // Paste SQL History puts the shown entry at the caret.
+    w->memo->clear();
+    w->cmb_history->setCurrentIndex(0);
+    w->findChild<QAction*>("PasteSQLHistory1")->trigger();
+    EXPECT_EQ(w->memo->toPlainText(), "select 99 + 1");
+
+    w->ClearHistory1->trigger();
+    EXPECT_EQ(w->cmb_history->count(), 0);
+    EXPECT_EQ(read(file), "");
+}
+
+TEST_F(Files, OpenWithNewWindowAsksInTheNewWindow) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    const QString a = write("a.sql", "select 'new window'\n");
+    w->options.OpenNewWindow = true;
+    dialogs.fileAnswers.push_back(a);
+    w->Open2->trigger();
+    QApplication::processEvents();
+    auto* other = qobject_cast<Tserverform*>(main->currentServer.data());
+    ASSERT_NE(other, nullptr);
+    ASSERT_NE(other, w);
+    main->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(other->parentWidget()));
+    QApplication::processEvents();
+    EXPECT_EQ(calls("open"), 1);
+    EXPECT_EQ(other->memo->toPlainText(), "select 'new window'");
+    EXPECT_EQ(main->openDialogPending, 0);
+    EXPECT_EQ(w->memo->toPlainText(), "");
+    EXPECT_TRUE(reopenItems(other).isEmpty());
+}
+
+TEST_F(Files, TheCommandLineFileOpensInTheFirstWindow) {
+    const QString start = write("start.sql", "select 'from the command line'\n");
+    Tserverform* w = open(start);
+    ASSERT_NE(w, nullptr);
+    QApplication::processEvents();
+    EXPECT_EQ(w->memo->toPlainText(), "select 'from the command line'");
+    EXPECT_FALSE(main->openAtStart);
+}
+
+TEST_F(Files, PrintAllPrintsTheEditorsLines) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    w->memo->setPlainText("select au_lname\nfrom authors\nwhere state = 'CA'");
+    const QString pdf = home.filePath("text.pdf");
+    dialogs.printerAnswers.push_back([pdf](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    w->Print2->trigger();
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    const QStringList lines = QString::fromUtf8(text.readAllStandardOutput())
+                                  .split('\n', Qt::SkipEmptyParts)
+                                  .replaceInStrings(QRegularExpression("\\s+$"), "");
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0].trimmed(), "select au_lname");
+    EXPECT_EQ(lines[1].trimmed(), "from authors");
+    EXPECT_EQ(lines[2].trimmed(), "where state = 'CA'");
+}
+
+TEST(FileEdit, TheButtonChoosesTheFileAndTypingDoesNot) {
+    ScriptedDialogs dialogs;
+    Tfile_edit edit;
+    edit.resize(200, 24);
+    edit.show(); // the parts are placed as the field gets its size on screen
+    EXPECT_EQ(edit.button()->geometry(), QRect(176, 0, 24, 24));
+    EXPECT_EQ(edit.edit()->geometry(), QRect(0, 0, 176, 24));
+    EXPECT_EQ(edit.BtnCaption(), "?");
+    edit.setTitle("History file");
+    edit.setInitialDir("/tmp");
+    edit.setFileName("Ostrim.his");
+    edit.edit()->setText("typed.his");
+    EXPECT_EQ(edit.FileName(), "Ostrim.his");
+    dialogs.fileAnswers.push_back("/var/chosen.his");
+    edit.buttonClick();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].caption, "History file");
+    EXPECT_EQ(edit.FileName(), "/var/chosen.his");
+    EXPECT_EQ(edit.edit()->text(), "/var/chosen.his");
+    dialogs.fileAnswers.push_back(QString());
+    edit.buttonClick();
+    EXPECT_EQ(edit.FileName(), "/var/chosen.his");
+}
+
+} // namespace
+} // namespace ostrim
