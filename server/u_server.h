@@ -159,7 +159,23 @@ private:
     void launchers();
 
     // Object lists and object text (u_server_objects.cpp).
+public:
+    void type_listChange();
+    void object_listChange();
+    // Paste Object Text.
+    void Button1Click();
+    QString table_layout(const QString& table);
+    // Drop Object: dormant, its button is never shown.
+    void IXButton15Click();
+    void Pasteobjecttext1Click();
+    void Pastecolumntext1Click();
+
+private:
+    // The kind object_list holds; creation lists the databases.
+    QString m_listedKind = QStringLiteral("Databases");
     void createObjectServices();
+    void switchDatabase(const QString& name);
+    void setEditorText(const QString& text);
 
     // Editor services (u_server_editor.cpp).
     void createEditorServices();

@@ -1,0 +1,874 @@
+// The object lists and the object text of the server window: the text builders line by line,
+// then the window against the demo server (every kind's list, columns, index keys, user types,
+// every paste and its options, the database switch with its caption, the dormant drop).
+#include "busy_connection.h"
+#include "demo_environment.h"
+#include "object_text.h"
+#include "scripted_dialogs.h"
+#include "sybcombobox.h"
+#include "sybdatabase.h"
+#include "sybquery.h"
+#include "u_main.h"
+#include "u_server.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+
+// Failures show the text, not its bytes.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace ostrim {
+namespace {
+
+using test::ScriptedDialogs;
+
+QString blanks(int n) {
+    return QString(n, QLatin1Char(' '));
+}
+
+QStringList lines(const QString& crlfText) {
+    return crlfText.split("\r\n");
+}
+
+// --- The text builders, without a server ---------------------------------------------------
+
+TEST(LayoutLine, PadsNameAndTypeToThirtyColumns) {
+    EXPECT_EQ(layoutLine({"id", "varchar", "1", "30", ""}),
+              "id" + blanks(28) + "varchar(30)" + blanks(19) + "NULL");
+    EXPECT_EQ(layoutLine({"n", "int", "0", "4", ""}),
+              "n" + blanks(29) + "int" + " " + blanks(26) + "NOT NULL");
+    EXPECT_EQ(layoutLine({"code", "char", "0", "4", ""}),
+              "code" + blanks(26) + "char(4)" + blanks(23) + "NOT NULL");
+    // Every type whose name holds "char" gets its length.
+    EXPECT_EQ(layoutLine({"u", "nvarchar", "1", "60", ""}),
+              "u" + blanks(29) + "nvarchar(60)" + blanks(18) + "NULL");
+}
+
+TEST(LayoutLine, NumericShowsItsPrecisionDecimalNothing) {
+    EXPECT_EQ(layoutLine({"amount", "numeric", "1", "5", "7"}),
+              "amount" + blanks(24) + "numeric(7)" + blanks(20) + "NULL");
+    EXPECT_EQ(layoutLine({"rate", "decimal", "0", "5", "9"}),
+              "rate" + blanks(26) + "decimal" + " " + blanks(22) + "NOT NULL");
+}
+
+TEST(LayoutLine, LongFieldsAreCutAndGetNoPadding) {
+    const QString name31 = QString(31, QLatin1Char('n'));
+    const QString type31 = QString(31, QLatin1Char('t'));
+    // Name and type at most 30, the size part at most 6 characters.
+    EXPECT_EQ(layoutLine({name31, type31, "1", "", ""}),
+              name31.left(30) + type31.left(30) + " " + "NULL");
+    EXPECT_EQ(layoutLine({"x", "varchar", "1", "1234567", ""}),
+              "x" + blanks(29) + "varchar(12345" + blanks(17) + "NULL");
+    // The outer join gives no type name for a column whose type is unknown.
+    EXPECT_EQ(layoutLine({"y", "", "0", "4", ""}),
+              "y" + blanks(29) + " " + blanks(29) + "NOT NULL");
+}
+
+TEST(TableLayout, EachColumnOnItsOwnLineCommasOnlyForCreate) {
+    const std::vector<LayoutColumn> columns = {{"a", "int", "0", "4", ""},
+                                               {"b", "int", "1", "4", ""}};
+    const QString a = " a" + blanks(29) + "int " + blanks(26) + "NOT NULL";
+    const QString b = " b" + blanks(29) + "int " + blanks(26) + "NULL";
+    EXPECT_EQ(tableLayout(columns, false), "\r\n" + a + "\r\n" + b);
+    EXPECT_EQ(tableLayout(columns, true), "\r\n" + a + ",\r\n" + b);
+    EXPECT_EQ(tableLayout({}, true), "");
+}
+
+TEST(TableLayout, WideTablesKeepEveryColumn) {
+    std::vector<LayoutColumn> columns;
+    for (int i = 1; i <= 400; ++i)
+        columns.push_back({"c" + QString::number(i), "int", "1", "4", ""});
+    const QStringList got = lines(tableLayout(columns, true));
+    ASSERT_EQ(got.size(), 401);
+    EXPECT_EQ(got[0], "");
+    EXPECT_TRUE(got[255].startsWith(" c255 "));
+    EXPECT_TRUE(got[255].endsWith("NULL,"));
+    EXPECT_TRUE(got[400].startsWith(" c400 "));
+    EXPECT_TRUE(got[400].endsWith("NULL"));
+}
+
+TEST(TableText, CreateDropAndGoLineByLine) {
+    const QString layout = "\r\n x,\r\n y";
+    EXPECT_EQ(
+        lines(tableText("t", layout, {true, true, true})),
+        (QStringList{"drop table t", "go", "", "create table t", "(", "", " x,", " y", ")", "go"}));
+    // Without "go" the drop still leaves its two line breaks.
+    EXPECT_EQ(
+        lines(tableText("t", layout, {true, true, false})),
+        (QStringList{"drop table t", "", "", "create table t", "(", "", " x,", " y", ")", ""}));
+    // The layout alone: "go" needs the create statement.
+    EXPECT_EQ(lines(tableText("t", layout, {false, false, true})),
+              (QStringList{"", " x,", " y", "", ""}));
+}
+
+TEST(SelectText, ColumnsOnePerLine) {
+    EXPECT_EQ(lines(selectText("t", {"a", "b", "c"})),
+              (QStringList{"select ", " a,", " b,", " c", "from t"}));
+    EXPECT_EQ(lines(selectText("t", {"a"})), (QStringList{"select ", " a", "from t"}));
+}
+
+TEST(StoredText, RowsJoinedWithNothingBetween) {
+    const QStringList rows = {"create proc p as\r\nselect 12", "34\r\n"};
+    EXPECT_EQ(storedText("Procedures", "p", rows, {}), "create proc p as\r\nselect 1234\r\n");
+    EXPECT_EQ(
+        lines(storedText("Procedures", "p", rows, {true, false, true})),
+        (QStringList{"drop procedure p", "go", "", "create proc p as", "select 1234", "", "go"}));
+    EXPECT_EQ(lines(storedText("Triggers", "tr", {"x"}, {true, false, false})),
+              (QStringList{"drop trigger tr", "x"}));
+    EXPECT_EQ(lines(storedText("Views", "v", {"x"}, {true, false, false})),
+              (QStringList{"drop view v", "x"}));
+}
+
+TEST(IndexText, SegmentClauseOnlyForOwnSegments) {
+    const IndexParts onDefault{"create unique clustered index pubind on publishers", " pub_id ", "",
+                               "on default"};
+    EXPECT_EQ(indexText("publishers.pubind", onDefault, {}),
+              "create unique clustered index pubind on publishers(pub_id) \r\n");
+    for (const char* system : {"on system", "on master"})
+        EXPECT_EQ(indexText("t.i", {"create index i on t", "a", "", system}, {}),
+                  "create index i on t(a) \r\n");
+    EXPECT_EQ(indexText("t.i", {"create index i on t", "a, b", "", "on s1"}, {}),
+              "create index i on t(a, b) on s1\r\n");
+    // Column 3 trimmed; a blank keeps the clause from running into it.
+    EXPECT_EQ(
+        indexText("t.i", {"create index i on t", "a", " with fillfactor = 50 ", " on s1 "}, {}),
+        "create index i on t(a) with fillfactor = 50 on s1\r\n");
+    // The comparison is exact: another spelling is kept as a clause.
+    EXPECT_EQ(indexText("t.i", {"create index i on t", "a", "", "on Default"}, {}),
+              "create index i on t(a) on Default\r\n");
+}
+
+TEST(IndexText, DropAndGo) {
+    const IndexParts parts{"create index i on t", "a", "", "on s1"};
+    EXPECT_EQ(lines(indexText("t.i", parts, {true, false, true})),
+              (QStringList{"drop index t.i", "go", "create index i on t(a) on s1", "go"}));
+    EXPECT_EQ(lines(indexText("t.i", parts, {true, false, false})),
+              (QStringList{"drop index t.i", "", "create index i on t(a) on s1", ""}));
+}
+
+TEST(IndexKeys, CommasSeparateBlanksVanish) {
+    EXPECT_EQ(indexKeyEntries("au_lname, au_fname"), (QStringList{"au_lname", "au_fname"}));
+    EXPECT_EQ(indexKeyEntries(" a b ,c"), (QStringList{"ab", "c"}));
+    EXPECT_EQ(indexKeyEntries("a,"), (QStringList{"a", ""}));
+    EXPECT_EQ(indexKeyEntries(""), (QStringList{""}));
+}
+
+TEST(PasteHeader, EmptyEditorGivesALineOnlyBeforeAnIndex) {
+    EXPECT_EQ(pasteHeader("old", false, false), "");
+    EXPECT_EQ(pasteHeader("old", false, true), "");
+    EXPECT_EQ(pasteHeader("old", true, false), "old\r\n");
+    EXPECT_EQ(pasteHeader("old", true, true), "old\r\n");
+    EXPECT_EQ(pasteHeader("", true, false), "");
+    EXPECT_EQ(pasteHeader("", true, true), "\r\n");
+}
+
+TEST(ObjectSql, TemplatesAndQuoting) {
+    EXPECT_EQ(columnQuery("authors"),
+              "select name from syscolumns where id = object_id(\"authors\") order by colid");
+    EXPECT_EQ(columnQuery("a\"b"),
+              "select name from syscolumns where id = object_id(\"a\"\"b\") order by colid");
+    EXPECT_EQ(layoutQuery("t"),
+              "select c.name, t.name, convert(varchar(8),convert(bit, (c.status & 8))), "
+              "convert(varchar(6),c.length), convert(varchar(6),c.prec), c.colid from syscolumns "
+              "c, systypes t where c.id = object_id(\"t\") and c.usertype *= t.usertype order by "
+              "c.colid");
+    EXPECT_TRUE(layoutQuery(QString(40, 'x')).contains("object_id(\"" + QString(30, 'x') + "\")"));
+    EXPECT_EQ(indexCall("titles.titleind"), "sp_ostrim_get_index titles,titleind");
+    EXPECT_EQ(indexName("titles.titleind"), "titleind");
+    EXPECT_EQ(indexTable("titles.titleind"), "titles");
+    EXPECT_EQ(userTypeCall("phone_t"), "sp_ostrim_get_user_type phone_t");
+    // Names that are no plain identifiers travel as strings, never as loose SQL.
+    EXPECT_EQ(userTypeCall("x; drop table t"), "sp_ostrim_get_user_type \"x; drop table t\"");
+    EXPECT_EQ(indexCall("my tab.i\"x"), "sp_ostrim_get_index \"my tab\",\"i\"\"x\"");
+}
+
+TEST(ObjectSql, KindsQueriesAndDrops) {
+    EXPECT_EQ(objectListQuery("Indexes"),
+              "select so.name + \".\" + si.name from sysobjects so,sysindexes si where so.id = "
+              "si.id  and si.indid<> 0 and so.type in (\"U\",\"S\") order by so.name,si.indid");
+    EXPECT_EQ(objectListQuery("Tables"), objectListQuery("Select"));
+    EXPECT_EQ(objectListQuery("Triggers"),
+              "select name from sysobjects where type=\"TR\" order by name");
+    // The first user type is number 100.
+    EXPECT_EQ(objectListQuery("User Datatypes"),
+              "select name from systypes where usertype >= 100 order by name");
+    EXPECT_EQ(objectListQuery("Nothing"), "");
+    EXPECT_EQ(dropStatement("Groups", "g"), "execute sp_dropgroup g");
+    EXPECT_EQ(dropStatement("Indexes", "t.i"), "drop index t.i");
+    EXPECT_EQ(dropStatement("User Datatypes", "u"), "execute sp_droptype u");
+    for (const char* none : {"Databases", "Select", "System Datatypes"})
+        EXPECT_EQ(dropStatement(none, "x"), "");
+}
+
+// --- The window against the demo server ----------------------------------------------------
+
+constexpr char kTestDb[] = "objtest";
+constexpr char kGoneDb[] = "objgone";
+constexpr int kWideColumns = 300;
+
+// A procedure whose text needs several rows of syscomments (255 characters each).
+QString longProcedure() {
+    QString text = "create procedure longproc @x int = 0\r\nas\r\n";
+    for (int i = 1; i <= 12; ++i)
+        text += "select value_" + QString::number(i) + " = @x + " + QString::number(i) +
+                "  -- the line that makes the text longer than one row\r\n";
+    return text + "return 0";
+}
+
+bool run(TSybQuery& q, const QString& sql) {
+    q.setSql(sql);
+    const bool ok = q.Execute() == kSucceed;
+    while (q.Next() == kMoreRows) {
+    }
+    return ok;
+}
+
+void createTestObjects() {
+    TSybDatabase sa;
+    sa.setLoginPrompt(false);
+    sa.setServerName("DEMO");
+    sa.setUserName("sa");
+    sa.connect();
+    ASSERT_TRUE(sa.Connected());
+    TSybQuery q;
+    q.setDbProc(sa.DbProc());
+    ASSERT_TRUE(run(q, QString("create database ") + kTestDb));
+    ASSERT_TRUE(run(q, QString("create database ") + kGoneDb));
+    ASSERT_TRUE(run(q, QString("use ") + kTestDb));
+    ASSERT_TRUE(run(q, "create table t (a int not null, b int null, c int null)"));
+    ASSERT_TRUE(run(q, "create table layout_t (id varchar(30) null, n int not null, "
+                       "amount numeric(7,2) null, rate decimal(9,3) not null)"));
+    QString wide = "create table wide (";
+    for (int i = 1; i <= kWideColumns; ++i)
+        wide += (i > 1 ? ", c" : "c") + QString::number(i) + " int null";
+    ASSERT_TRUE(run(q, wide + ")"));
+    ASSERT_TRUE(run(q, "create table victim (x int null)"));
+    ASSERT_TRUE(run(q, longProcedure()));
+    sa.disconnect();
+}
+const auto* const s_env =
+    ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment({"DEMO"}, createTestObjects));
+
+class ObjectLists : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
+        main = std::make_unique<Tmain>();
+        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
+        main->resize(1000, 700);
+        main->show();
+    }
+    void TearDown() override {
+        dialogs.messageAnswers.clear();
+        main.reset();
+        qunsetenv("OSTRIM_HOME");
+    }
+    // A window of sa in database, by Connect and its login dialog.
+    Tserverform* open(const QString& database, const QString& user = "sa",
+                      const QString& password = "") {
+        QFile f(home.filePath("Ostrim.Ini"));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(("[Run]\r\nLastUser=" + user + "\r\nLastDbName=" + database +
+                 "\r\nLastServerName=DEMO\r\n")
+                    .toLatin1());
+        f.close();
+        dialogs.dialogHandlers.push_back([password](QDialog& d) {
+            d.findChild<QLineEdit*>("Password")->setText(password);
+            return int(QDialog::Accepted);
+        });
+        main->Connect1->trigger();
+        QApplication::processEvents();
+        auto* w = qobject_cast<Tserverform*>(main->currentServer.data());
+        EXPECT_NE(w, nullptr);
+        return w;
+    }
+    // The user's choices, as the combo boxes report them.
+    static void chooseType(Tserverform* w, const QString& kind) {
+        const int index = w->type_list->findText(kind);
+        ASSERT_GE(index, 0) << kind.toStdString();
+        w->type_list->setCurrentIndex(index);
+        emit w->type_list->activated(index);
+    }
+    static void chooseObject(Tserverform* w, const QString& name) {
+        const int index = w->object_list->findText(name);
+        ASSERT_GE(index, 0) << name.toStdString();
+        w->object_list->setCurrentIndex(index);
+        emit w->object_list->activated(index);
+    }
+    static QStringList items(const QComboBox* list) {
+        QStringList all;
+        for (int i = 0; i < list->count(); ++i)
+            all << list->itemText(i);
+        return all;
+    }
+    static QStringList editorLines(Tserverform* w) { return w->memo->toPlainText().split('\n'); }
+    // Options as the settings dialog would leave them.
+    static void setPaste(Tserverform* w, bool append, bool drop, bool create, bool go) {
+        w->options.AppendPaste = append;
+        w->options.PasteDROP = drop;
+        w->options.PasteCREATE = create;
+        w->options.AppendGo = go;
+    }
+    void paste(Tserverform* w) { w->toolButton(2)->click(); }
+    int boxes() const { return int(dialogs.messages().size()); }
+
+    QTemporaryDir home;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<Tmain> main;
+};
+
+TEST_F(ObjectLists, EveryKindListsTheDemoCatalogue) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    const struct {
+        const char* kind;
+        QStringList objects;
+    } expected[] = {
+        {"Groups", {"public", "readers"}},
+        {"Indexes",
+         {"authors.auidind", "authors.aunmind", "publishers.pubind", "sales.salesind",
+          "sales.salesdateind", "titleauthor.taind", "titles.titleidind", "titles.titleind"}},
+        {"Logins", {"alice", "bob", "carol", "sa"}},
+        {"Procedures", {"author_report", "byroyalty", "title_sales"}},
+        {"Rules", {"pub_idrule"}},
+        {"Triggers", {"deltitle", "salestrig"}},
+        {"User Datatypes", {"id_t", "phone_t"}},
+        {"Users", {"alice", "bob", "dbo", "guest"}},
+        {"Views", {"author_names", "store_totals", "titleview"}},
+    };
+    for (const auto& e : expected) {
+        chooseType(w, e.kind);
+        EXPECT_EQ(items(w->object_list), e.objects) << e.kind;
+        EXPECT_EQ(w->object_list->currentIndex(), 0) << e.kind;
+    }
+    // Tables and Select list the user tables among the system tables, sorted.
+    for (const char* kind : {"Tables", "Select"}) {
+        chooseType(w, kind);
+        const QStringList tables = items(w->object_list);
+        for (const char* table : {"authors", "blurbs", "publishers", "sales", "stores",
+                                  "titleauthor", "titles", "sysobjects", "syscolumns"})
+            EXPECT_TRUE(tables.contains(table)) << kind << " " << table;
+        EXPECT_FALSE(tables.contains("titleview"));
+        QStringList sorted = tables;
+        sorted.sort();
+        EXPECT_EQ(tables, sorted);
+    }
+    chooseType(w, "System Datatypes");
+    const QStringList types = items(w->object_list);
+    for (const char* type : {"int", "varchar", "numeric", "decimal", "datetime"})
+        EXPECT_TRUE(types.contains(type)) << type;
+    EXPECT_FALSE(types.contains("phone_t"));
+    chooseType(w, "Databases");
+    for (const char* db : {"master", "ostrimdemo", "ostrimdemo2", kTestDb})
+        EXPECT_TRUE(items(w->object_list).contains(db)) << db;
+    EXPECT_TRUE(w->column_list->Sql().isEmpty());
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, ColumnListFollowsTheChosenObject) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    chooseType(w, "Tables");
+    // The first entry's columns at once.
+    EXPECT_EQ(w->column_list->Sql(), "select name from syscolumns where id = object_id(\"" +
+                                         w->object_list->itemText(0) + "\") order by colid");
+    chooseObject(w, "publishers");
+    EXPECT_EQ(items(w->column_list),
+              (QStringList{"pub_id", "pub_name", "city", "state", "country"}));
+    EXPECT_EQ(w->column_list->currentText(), "pub_id");
+
+    chooseType(w, "Views");
+    EXPECT_EQ(w->object_list->currentText(), "author_names");
+    EXPECT_EQ(items(w->column_list), (QStringList{"id", "full_name", "city"}));
+
+    chooseType(w, "Procedures");
+    EXPECT_EQ(items(w->column_list), (QStringList{"@state", "@with_titles"}));
+    chooseObject(w, "title_sales");
+    EXPECT_EQ(items(w->column_list), (QStringList{"@title_id", "@units", "@orders"}));
+
+    // Kinds without details empty the list, its text and its query.
+    w->column_list->setEditText("typed");
+    chooseType(w, "Rules");
+    EXPECT_EQ(w->column_list->count(), 0);
+    EXPECT_EQ(w->column_list->currentText(), "");
+    EXPECT_TRUE(w->column_list->Sql().isEmpty());
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, UserTypeDetailsOnlyOnceATypeIsChosen) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    chooseType(w, "User Datatypes");
+    EXPECT_EQ(w->object_list->currentText(), "id_t");
+    EXPECT_EQ(w->column_list->count(), 0);
+    chooseObject(w, "phone_t");
+    EXPECT_EQ(w->column_list->Sql(), "sp_ostrim_get_user_type phone_t");
+    EXPECT_EQ(items(w->column_list),
+              (QStringList{"Type: varchar(20)", "Nulls: null", "Default: none", "Rule: none"}));
+    chooseObject(w, "id_t");
+    EXPECT_EQ(items(w->column_list).value(0), "Type: numeric(8,0)");
+    EXPECT_EQ(items(w->column_list).value(1), "Nulls: not null");
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, IndexKeysAndSaveName) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    chooseType(w, "Indexes");
+    // The type change runs the object change for the first index.
+    EXPECT_EQ(w->object_list->currentText(), "authors.auidind");
+    EXPECT_EQ(items(w->column_list), QStringList{"au_id"});
+    EXPECT_EQ(w->SaveName, "auidind");
+    chooseObject(w, "authors.aunmind");
+    EXPECT_EQ(items(w->column_list), (QStringList{"au_lname", "au_fname"}));
+    EXPECT_EQ(w->column_list->currentIndex(), 0);
+    EXPECT_EQ(w->SaveName, "aunmind");
+    chooseObject(w, "sales.salesind");
+    EXPECT_EQ(items(w->column_list), (QStringList{"title_id", "ord_num"}));
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, SpeedButtonsRunTheTypeChange) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    const struct {
+        const char* button;
+        const char* kind;
+        const char* first;
+    } cases[] = {{"btn_procedures", "Procedures", "author_report"},
+                 {"btn_triggers", "Triggers", "deltitle"},
+                 {"btn_views", "Views", "author_names"},
+                 {"btn_select", "Select", nullptr},
+                 {"btn_tables", "Tables", nullptr},
+                 {"btn_databases", "Databases", "master"}};
+    for (const auto& c : cases) {
+        w->object_list->clear();
+        w->speedButton(c.button)->click();
+        EXPECT_EQ(w->type_list->currentText(), c.kind);
+        EXPECT_GT(w->object_list->count(), 0) << c.button;
+        if (c.first) {
+            EXPECT_EQ(w->object_list->currentText(), c.first) << c.button;
+        }
+    }
+    // The same kind again reads the list again.
+    w->speedButton("btn_triggers")->click();
+    w->object_list->clear();
+    w->speedButton("btn_triggers")->click();
+    EXPECT_EQ(items(w->object_list), (QStringList{"deltitle", "salestrig"}));
+}
+
+TEST_F(ObjectLists, SelectPasteOfATable) {
+    Tserverform* w = open(kTestDb);
+    ASSERT_NE(w, nullptr);
+    setPaste(w, false, true, true, true);
+    w->memo->setPlainText("old text");
+    chooseType(w, "Select");
+    chooseObject(w, "t");
+    w->Modified = false;
+    paste(w);
+    // Drop, create and "go" do not apply to a SELECT.
+    EXPECT_EQ(editorLines(w), (QStringList{"select ", " a,", " b,", " c", "from t"}));
+    EXPECT_EQ(w->SaveName, "t");
+    EXPECT_TRUE(w->Modified);
+    EXPECT_TRUE(w->memo->hasFocus() || !QApplication::focusWidget());
+    // One edit: undo brings the old text back.
+    w->memo->undo();
+    EXPECT_EQ(w->memo->toPlainText(), "old text");
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, TablePasteWithDropCreateAndGo) {
+    Tserverform* w = open(kTestDb);
+    ASSERT_NE(w, nullptr);
+    chooseType(w, "Tables");
+    chooseObject(w, "t");
+    const QString a = " a" + blanks(29) + "int " + blanks(26) + "NOT NULL";
+    const QString b = " b" + blanks(29) + "int " + blanks(26) + "NULL";
+    const QString c = " c" + blanks(29) + "int " + blanks(26) + "NULL";
+
+    setPaste(w, false, true, true, true);
+    paste(w);
+    EXPECT_EQ(editorLines(w), (QStringList{"drop table t", "go", "", "create table t", "(", "",
+                                           a + ",", b + ",", c, ")", "go"}));
+    EXPECT_EQ(w->SaveName, "t");
+
+    setPaste(w, false, false, false, false);
+    paste(w);
+    EXPECT_EQ(editorLines(w), (QStringList{"", a, b, c, "", ""}));
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, LayoutLinesOfTheServersTypes) {
+    Tserverform* w = open(kTestDb);
+    ASSERT_NE(w, nullptr);
+    w->options.PasteCREATE = false;
+    EXPECT_EQ(lines(w->table_layout("layout_t")),
+              (QStringList{"", " id" + blanks(28) + "varchar(30)" + blanks(19) + "NULL",
+                           " n" + blanks(29) + "int " + blanks(26) + "NOT NULL",
+                           " amount" + blanks(24) + "numeric(7)" + blanks(20) + "NULL",
+                           " rate" + blanks(26) + "decimal " + blanks(22) + "NOT NULL"}));
+    EXPECT_EQ(w->table_layout("no_such_table"), "");
+    EXPECT_EQ(boxes(), 0);
+
+    // A user type shows its own name and no size.
+    Tserverform* demo = open("ostrimdemo");
+    ASSERT_NE(demo, nullptr);
+    EXPECT_EQ(lines(demo->table_layout("sales")).value(1),
+              " ord_num" + blanks(23) + "id_t " + blanks(25) + "NOT NULL");
+}
+
+TEST_F(ObjectLists, WideTablePastesEveryColumn) {
+    Tserverform* w = open(kTestDb);
+    ASSERT_NE(w, nullptr);
+    chooseType(w, "Tables");
+    chooseObject(w, "wide");
+    EXPECT_EQ(w->column_list->count(), kWideColumns);
+    setPaste(w, false, false, true, false);
+    paste(w);
+    const QStringList got = editorLines(w);
+    // create, "(", the empty line, one line per column, ")", and the last line break.
+    ASSERT_EQ(got.size(), 3 + kWideColumns + 2);
+    for (int i = 1; i <= kWideColumns; ++i) {
+        const QString name = "c" + QString::number(i);
+        const QString line = " " + name + blanks(30 - int(name.size())) + "int " + blanks(26) +
+                             "NULL" + (i < kWideColumns ? "," : "");
+        ASSERT_EQ(got[2 + i], line) << i;
+    }
+    EXPECT_EQ(got[3 + kWideColumns], ")");
+}
+
+TEST_F(ObjectLists, ProcedureTextOverSeveralRowsPastedWhole) {
+    Tserverform* w = open(kTestDb);
+    ASSERT_NE(w, nullptr);
+    TSybQuery count;
+    count.setDbProc(w->sybase->DbProc());
+    count.setSql("select count(*) from syscomments where id = object_id(\"longproc\")");
+    ASSERT_EQ(count.Execute(), kSucceed);
+    ASSERT_EQ(count.Next(), kMoreRows);
+    const int rows = count.ColumnValue(1).toInt();
+    while (count.Next() == kMoreRows) {
+    }
+    const QString source = longProcedure();
+    EXPECT_EQ(rows, (source.size() + 254) / 255);
+    ASSERT_GT(rows, 1);
+
+    setPaste(w, false, false, false, false);
+    chooseType(w, "Procedures");
+    chooseObject(w, "longproc");
+    EXPECT_EQ(items(w->column_list), QStringList{"@x"});
+    paste(w);
+    QString expected = source;
+    expected.replace("\r\n", "\n");
+    EXPECT_EQ(w->memo->toPlainText(), expected);
+    EXPECT_EQ(w->SaveName, "longproc");
+
+    setPaste(w, false, true, false, true);
+    paste(w);
+    expected = "drop procedure longproc\ngo\n\n" + expected + "\ngo";
+    EXPECT_EQ(w->memo->toPlainText(), expected);
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, TriggerAndViewText) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    setPaste(w, false, true, false, false);
+    chooseType(w, "Triggers");
+    chooseObject(w, "salestrig");
+    paste(w);
+    const QStringList trigger = editorLines(w);
+    ASSERT_GE(trigger.size(), 3);
+    EXPECT_EQ(trigger[0], "drop trigger salestrig");
+    EXPECT_EQ(trigger[1], "create trigger salestrig on sales for insert, update");
+    EXPECT_TRUE(w->memo->toPlainText().contains("raiserror 20010"));
+    EXPECT_EQ(w->SaveName, "salestrig");
+
+    chooseType(w, "Views");
+    chooseObject(w, "titleview");
+    paste(w);
+    EXPECT_EQ(editorLines(w).value(0), "drop view titleview");
+    EXPECT_EQ(editorLines(w).value(1), "create view titleview");
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, IndexPasteWithAndWithoutSegmentClause) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    setPaste(w, false, false, false, false);
+    chooseType(w, "Indexes");
+    chooseObject(w, "publishers.pubind");
+    paste(w);
+    EXPECT_EQ(editorLines(w),
+              (QStringList{"create unique clustered index pubind on publishers(pub_id) ", ""}));
+    EXPECT_EQ(w->SaveName, "pubind");
+
+    chooseObject(w, "titles.titleind");
+    setPaste(w, false, true, false, true);
+    paste(w);
+    EXPECT_EQ(
+        editorLines(w),
+        (QStringList{"drop index titles.titleind", "go",
+                     "create nonclustered index titleind on titles(title) on fastseg", "go"}));
+    EXPECT_EQ(w->SaveName, "titleind");
+
+    chooseObject(w, "authors.aunmind");
+    setPaste(w, false, false, false, false);
+    paste(w);
+    EXPECT_EQ(editorLines(w).value(0),
+              "create nonclustered index aunmind on authors(au_lname, au_fname) ");
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, AppendPasteAndTheEmptyEditor) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    setPaste(w, true, false, false, false);
+    chooseType(w, "Indexes");
+    chooseObject(w, "publishers.pubind");
+    w->memo->clear();
+    paste(w);
+    EXPECT_EQ(editorLines(w),
+              (QStringList{"", "create unique clustered index pubind on publishers(pub_id) ", ""}));
+
+    chooseType(w, "Select");
+    chooseObject(w, "stores");
+    w->memo->clear();
+    paste(w);
+    EXPECT_EQ(editorLines(w).value(0), "select ");
+
+    // With text in the editor every kind appends after a line break.
+    w->memo->setPlainText("first line");
+    paste(w);
+    const QStringList appended = editorLines(w);
+    EXPECT_EQ(appended.value(0), "first line");
+    EXPECT_EQ(appended.value(1), "select ");
+    EXPECT_EQ(appended.last(), "from stores");
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, NothingToPasteLeavesTheEditorAlone) {
+    Tserverform* w = open(kTestDb);
+    ASSERT_NE(w, nullptr);
+    setPaste(w, false, true, true, true);
+    w->memo->setPlainText("keep me");
+    w->SaveName.clear();
+    // Kinds without text.
+    for (const char* kind : {"Databases", "Rules", "Users", "System Datatypes"}) {
+        chooseType(w, kind);
+        paste(w);
+        EXPECT_EQ(w->memo->toPlainText(), "keep me") << kind;
+    }
+    EXPECT_TRUE(w->SaveName.isEmpty());
+    // An empty object list.
+    chooseType(w, "Triggers");
+    EXPECT_EQ(w->object_list->count(), 0);
+    paste(w);
+    EXPECT_EQ(w->memo->toPlainText(), "keep me");
+    // Objects that vanished since the list was read.
+    chooseType(w, "Tables");
+    w->object_list->addItem("dropped_meanwhile");
+    w->object_list->setCurrentIndex(w->object_list->count() - 1);
+    paste(w);
+    EXPECT_EQ(w->memo->toPlainText(), "keep me");
+    chooseType(w, "Procedures");
+    w->object_list->addItem("gone_proc");
+    w->object_list->setCurrentIndex(w->object_list->count() - 1);
+    paste(w);
+    EXPECT_EQ(w->memo->toPlainText(), "keep me");
+    chooseType(w, "Indexes");
+    EXPECT_EQ(w->object_list->count(), 0);
+    w->object_list->addItem("t.no_such_index");
+    w->object_list->setCurrentIndex(0);
+    paste(w);
+    EXPECT_EQ(w->memo->toPlainText(), "keep me");
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, PopupItemsInsertTheChosenNames) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    chooseType(w, "Tables");
+    chooseObject(w, "authors");
+    w->column_list->setCurrentIndex(w->column_list->findText("au_fname"));
+    w->memo->setPlainText("select  from ");
+    QTextCursor cursor = w->memo->textCursor();
+    cursor.setPosition(7);
+    w->memo->setTextCursor(cursor);
+    w->PopupMenu1->findChild<QAction*>("Pastecolumntext1")->trigger();
+    cursor = w->memo->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    w->memo->setTextCursor(cursor);
+    w->PopupMenu1->findChild<QAction*>("Pasteobjecttext1")->trigger();
+    EXPECT_EQ(w->memo->toPlainText(), "select au_fname from authors");
+    EXPECT_TRUE(w->PopupMenu1->findChild<QAction*>("Pasteobjecttext1")->isEnabled());
+    EXPECT_TRUE(w->toolButton(2)->isEnabled());
+}
+
+TEST_F(ObjectLists, PickingADatabaseSwitchesConnectionAndCaption) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:sa - Untitled.sql");
+    chooseType(w, "Databases");
+    const QStringList before = items(w->object_list);
+    chooseObject(w, kTestDb);
+    EXPECT_EQ(w->sybase->DBName(), kTestDb);
+    EXPECT_EQ(w->windowTitle(), QString("DEMO/") + kTestDb + ":sa - Untitled.sql");
+    EXPECT_EQ(w->TitlePrefix, QString("DEMO/") + kTestDb + ":sa");
+    // The connection is there now: its objects are listed.
+    chooseType(w, "Procedures");
+    EXPECT_EQ(items(w->object_list), QStringList{"longproc"});
+    TSybQuery q;
+    q.setDbProc(w->sybase->DbProc());
+    q.setSql("select db_name()");
+    ASSERT_EQ(q.Execute(), kSucceed);
+    ASSERT_EQ(q.Next(), kMoreRows);
+    EXPECT_EQ(q.ColumnValue(1), kTestDb);
+    while (q.Next() == kMoreRows) {
+    }
+    // Later captions keep the new database.
+    w->resize(w->width() - 10, w->height());
+    w->updateCaption();
+    EXPECT_EQ(w->windowTitle(), QString("DEMO/") + kTestDb + ":sa - Untitled.sql");
+    // The lists are not re-read by the switch itself.
+    chooseType(w, "Databases");
+    EXPECT_EQ(items(w->object_list), before);
+    chooseObject(w, "ostrimdemo2");
+    EXPECT_EQ(w->object_list->count(), before.size());
+    EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo2:sa - Untitled.sql");
+    EXPECT_EQ(boxes(), 0);
+}
+
+TEST_F(ObjectLists, AFailedSwitchKeepsTheCurrentDatabase) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    chooseType(w, "Databases");
+    ASSERT_TRUE(items(w->object_list).contains(kGoneDb));
+    {
+        TSybDatabase sa;
+        sa.setLoginPrompt(false);
+        sa.setServerName("DEMO");
+        sa.setUserName("sa");
+        sa.connect();
+        ASSERT_TRUE(sa.Connected());
+        TSybQuery drop;
+        drop.setDbProc(sa.DbProc());
+        ASSERT_TRUE(run(drop, QString("drop database ") + kGoneDb));
+        sa.disconnect();
+    }
+    chooseObject(w, kGoneDb);
+    // The server said why; the window goes on naming the database it is in.
+    EXPECT_GE(boxes(), 1);
+    EXPECT_EQ(w->sybase->DBName(), "ostrimdemo");
+    EXPECT_EQ(w->object_list->currentText(), "ostrimdemo");
+    EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:sa - Untitled.sql");
+    chooseType(w, "Procedures");
+    EXPECT_EQ(items(w->object_list), (QStringList{"author_report", "byroyalty", "title_sales"}));
+}
+
+TEST_F(ObjectLists, NothingIsSentWhileAResultsWindowLoads) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    chooseType(w, "Views");
+    const QStringList views = items(w->object_list);
+    w->memo->setPlainText("keep");
+    {
+        const BusyConnection busy(w->sybase->DbProc());
+        chooseType(w, "Procedures");
+        EXPECT_EQ(boxes(), 1);
+        EXPECT_EQ(items(w->object_list), views);
+        EXPECT_EQ(w->type_list->currentText(), "Views");
+        w->speedButton("btn_tables")->click();
+        EXPECT_EQ(boxes(), 2);
+        EXPECT_EQ(w->type_list->currentText(), "Views");
+        paste(w);
+        EXPECT_EQ(boxes(), 3);
+        EXPECT_EQ(w->memo->toPlainText(), "keep");
+        // A database list read before the load began.
+        w->type_list->setCurrentIndex(w->type_list->findText("Databases"));
+        w->object_list->clear();
+        w->object_list->addItems({"master", "ostrimdemo"});
+        chooseObject(w, "master");
+        EXPECT_EQ(boxes(), 4);
+        EXPECT_EQ(w->sybase->DBName(), "ostrimdemo");
+        EXPECT_EQ(w->object_list->currentText(), "ostrimdemo");
+    }
+    EXPECT_EQ(dialogs.messages().front().text.left(24), "A results window is stil");
+    chooseType(w, "Procedures");
+    EXPECT_EQ(items(w->object_list), (QStringList{"author_report", "byroyalty", "title_sales"}));
+}
+
+TEST_F(ObjectLists, PasteWithTheHistoryFocusedLeavesItToTheHistory) {
+    Tserverform* w = open("ostrimdemo");
+    ASSERT_NE(w, nullptr);
+    chooseType(w, "Select");
+    chooseObject(w, "stores");
+    auto* history = w->findChild<QAction*>("PasteSQLHistory1");
+    history->setEnabled(true);
+    QSignalSpy spy(history, &QAction::triggered);
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    w->cmb_history->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->cmb_history->hasFocus(); }));
+    w->memo->setPlainText("keep");
+    paste(w);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_FALSE(w->memo->toPlainText().contains("from stores"));
+    w->memo->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->memo->hasFocus(); }));
+    paste(w);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_TRUE(w->memo->toPlainText().contains("from stores"));
+}
+
+TEST_F(ObjectLists, DropObjectStaysDormantAndAsksFirst) {
+    Tserverform* w = open(kTestDb);
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(w->toolButton(24)->isEnabled());
+    EXPECT_FALSE(w->toolButton(24)->isVisible());
+    chooseType(w, "Tables");
+    chooseObject(w, "victim");
+    dialogs.messageAnswers.push_back(QMessageBox::Cancel);
+    w->IXButton15Click();
+    ASSERT_EQ(boxes(), 1);
+    EXPECT_EQ(dialogs.messages()[0].text, "Drop object victim");
+    EXPECT_EQ(dialogs.messages()[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    chooseType(w, "Tables");
+    EXPECT_TRUE(items(w->object_list).contains("victim"));
+
+    chooseObject(w, "victim");
+    dialogs.messageAnswers.push_back(QMessageBox::Ok);
+    w->IXButton15Click();
+    EXPECT_EQ(boxes(), 2);
+    // The lists are not refreshed; reading them again shows the table gone.
+    EXPECT_TRUE(items(w->object_list).contains("victim"));
+    chooseType(w, "Tables");
+    EXPECT_FALSE(items(w->object_list).contains("victim"));
+
+    // Kinds without a drop statement ask nothing.
+    chooseType(w, "Select");
+    w->IXButton15Click();
+    EXPECT_EQ(boxes(), 2);
+}
+
+} // namespace
+} // namespace ostrim
