@@ -212,6 +212,7 @@ private:
     void openInThisWindow(const QString& file);
     QString askOpenFile();
     void printText(const QStringList& lines);
+    void showSqlHistory();
 
     Tmain& m_main;
 };

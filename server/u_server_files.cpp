@@ -291,15 +291,17 @@ void Tserverform::read_sql_history() {
         read_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory);
     if (!result)
         reportFileError(result.fileName(), result.message());
+    showSqlHistory();
+}
+
+void Tserverform::showSqlHistory() {
     cmb_history->clear();
     for (const QString& entry : m_main.sqlHistory.entries())
         cmb_history->addItem(trimHistoryText(entry));
 }
 
 void Tserverform::refresh_sql_history() {
-    cmb_history->clear();
-    for (const QString& entry : m_main.sqlHistory.entries())
-        cmb_history->addItem(trimHistoryText(entry));
+    showSqlHistory();
     write_sql_history();
 }
 
