@@ -40,62 +40,34 @@ QString decodeCp1252(const QByteArray& bytes) {
     return out;
 }
 
+struct CodePage {
+    int charset; // of a font table entry
+    int codePage;
+    const char* codec;
+};
+constexpr CodePage kCodePages[] = {
+    {77, 10000, "macintosh"},    {128, 932, "Shift_JIS"},     {129, 949, "windows-949"},
+    {134, 936, "GBK"},           {136, 950, "Big5"},          {161, 1253, "windows-1253"},
+    {162, 1254, "windows-1254"}, {163, 1258, "windows-1258"}, {177, 1255, "windows-1255"},
+    {178, 1256, "windows-1256"}, {186, 1257, "windows-1257"}, {204, 1251, "windows-1251"},
+    {222, 874, "windows-874"},   {238, 1250, "windows-1250"}, {-1, 437, "IBM437"},
+    {-1, 850, "IBM850"},         {-1, 65001, "UTF-8"}};
+
+// 0 for the document's code page.
 int codePageOfCharset(int charset) {
-    switch (charset) {
-    case 77:
-        return 10000;
-    case 128:
-        return 932;
-    case 129:
-        return 949;
-    case 134:
-        return 936;
-    case 136:
-        return 950;
-    case 161:
-        return 1253;
-    case 162:
-        return 1254;
-    case 163:
-        return 1258;
-    case 177:
-        return 1255;
-    case 178:
-        return 1256;
-    case 186:
-        return 1257;
-    case 204:
-        return 1251;
-    case 222:
-        return 874;
-    case 238:
-        return 1250;
-    default:
-        return 0; // the document's code page
-    }
+    if (charset < 0)
+        return 0;
+    for (const CodePage& c : kCodePages)
+        if (c.charset == charset)
+            return c.codePage;
+    return 0;
 }
 
 QByteArray codecName(int codePage) {
-    switch (codePage) {
-    case 932:
-        return "Shift_JIS";
-    case 936:
-        return "GBK";
-    case 949:
-        return "windows-949";
-    case 950:
-        return "Big5";
-    case 10000:
-        return "macintosh";
-    case 437:
-        return "IBM437";
-    case 850:
-        return "IBM850";
-    case 65001:
-        return "UTF-8";
-    default:
-        return "windows-" + QByteArray::number(codePage);
-    }
+    for (const CodePage& c : kCodePages)
+        if (c.codePage == codePage)
+            return c.codec;
+    return "windows-" + QByteArray::number(codePage);
 }
 
 // Code pages the toolkit cannot decode fall back to Windows-1252, the RTF default.
@@ -129,55 +101,17 @@ void appendRun(RtfText& runs, const QString& text, const RtfFormat& format) {
 }
 
 const QSet<QByteArray>& skippedDestinations() {
-    static const QSet<QByteArray> words = {"info",
-                                           "stylesheet",
-                                           "pict",
-                                           "object",
-                                           "header",
-                                           "headerl",
-                                           "headerr",
-                                           "headerf",
-                                           "footer",
-                                           "footerl",
-                                           "footerr",
-                                           "footerf",
-                                           "footnote",
-                                           "fldinst",
-                                           "listtable",
-                                           "listoverridetable",
-                                           "rsidtbl",
-                                           "xmlnstbl",
-                                           "themedata",
-                                           "colorschememapping",
-                                           "datastore",
-                                           "latentstyles",
-                                           "generator",
-                                           "revtbl",
-                                           "filetbl",
-                                           "pgdsctbl",
-                                           "annotation",
-                                           "atnid",
-                                           "atnauthor",
-                                           "bkmkstart",
-                                           "bkmkend",
-                                           "nonshppict",
-                                           "shpinst",
-                                           "background",
-                                           "userprops",
-                                           "docvar",
-                                           "ftnsep",
-                                           "ftnsepc",
-                                           "ftncn",
-                                           "aftnsep",
-                                           "aftnsepc",
-                                           "aftncn",
-                                           "template",
-                                           "fchars",
-                                           "lchars",
-                                           "xe",
-                                           "tc",
-                                           "txe",
-                                           "field_instruction"};
+    static const QSet<QByteArray> words = [] {
+        const QByteArray list =
+            "info stylesheet pict object header headerl headerr headerf footer footerl footerr "
+            "footerf footnote fldinst listtable listoverridetable rsidtbl xmlnstbl themedata "
+            "colorschememapping datastore latentstyles generator revtbl filetbl pgdsctbl "
+            "annotation atnid atnauthor bkmkstart bkmkend nonshppict shpinst background "
+            "userprops docvar ftnsep ftnsepc ftncn aftnsep aftnsepc aftncn template fchars "
+            "lchars xe tc txe";
+        const QList<QByteArray> split = list.split(' ');
+        return QSet<QByteArray>(split.begin(), split.end());
+    }();
     return words;
 }
 
