@@ -141,9 +141,7 @@ void Tserverform::fillDatabaseList() {
 
 void Tserverform::FormActivate() {
     setTextMode(options.RichText);
-    speedwordMode = true;
-    statusPanels[2]->setText("Speedword ON");
-    speed_edit1->clear();
+    speedwordsOn();
     memo->setFocus();
     if (m_main.openDialogPending == 1) {
         m_main.openDialogPending = 0;
@@ -266,9 +264,9 @@ void Tserverform::refresh_history() {
 }
 
 void Tserverform::showCaretPosition() {
-    const QTextCursor cursor = memo->textCursor();
-    statusPanels[0]->setText(QString::number(cursor.blockNumber() + 1) + " : " +
-                             QString::number(cursor.positionInBlock() + 1));
+    // Where the selection starts, however it was made.
+    const RowCol at = GetMemoRowCol(*memo);
+    statusPanels[0]->setText(QString::number(at.line + 1) + " : " + QString::number(at.column + 1));
 }
 
 void Tserverform::memoChange() {

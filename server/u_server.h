@@ -66,7 +66,7 @@ public:
     quint16 LastKeyDown = 0;
     std::array<std::array<qint32, 2>, 10> Bookmarks{};
     ServerOptions options;
-    bool speedwordMode = false;
+    static inline bool speedwordMode = false; // program-wide, as its buffer
 
     // Components, by their names.
     QTextEdit* memo = nullptr;
@@ -179,7 +179,65 @@ private:
 
     // Editor services (u_server_editor.cpp).
     void createEditorServices();
+    void installEditorKeys();
+    bool memoKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void memoKeyPress(int key, const QString& text);
+    void edt_bookmark1KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void edt_bookmark2KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void addStyle(bool bold, bool italic, bool underline);
+    void switchTextMode(bool rich);
 
+public:
+    // Program-wide, like the speedword mode: every server window shares them.
+    static inline QString SpeedwordBuffer;
+    struct SearchState {
+        int start; // 1-based index where the next search begins; 0 is the beginning too
+        bool notFound;
+    };
+    static inline SearchState findState{0, false};
+    static inline SearchState replaceState{0, false};
+
+    // The modeless find and replace dialogs of this window.
+    QWidget* FindDialog1 = nullptr;
+    QWidget* ReplaceDialog1 = nullptr;
+
+    // Line and column, both from 0, of the selection start; and the caret to a line and column.
+    struct RowCol {
+        int line = 0;
+        int column = 0;
+    };
+    static RowCol GetMemoRowCol(const QTextEdit& editor);
+    static void SetMemoRowCol(QTextEdit& editor, int line, int column);
+    // Each line with "--" before it; and each line without its leading "--". Lines are joined
+    // with CRLF.
+    static QString commentedLines(const QString& text);
+    static QString uncommentedLines(const QString& text);
+
+    // Speedword mode on with an empty buffer: every activation, and New.
+    void speedwordsOn();
+    void insert_keyword();
+    void addcomment();
+    void uncomment();
+    void Find1Click();
+    void FindDialog1Find();
+    void Findnext1Click();
+    void Replace1Click();
+    void ReplaceDialog1Find();
+    // One replacement, or all of them.
+    void ReplaceDialog1Replace(bool all);
+    void GotoLineNumber1Click();
+    void Fonts1Click();
+    void BoldClick() { addStyle(true, false, false); }
+    void ItalicClick() { addStyle(false, true, false); }
+    void UnderlineClick() { addStyle(false, false, true); }
+    // The mode switch drops the formatting: the text goes through "ostrim.tmp".
+    void Plaintext1Click() { switchTextMode(false); }
+    void Richtext1Click() { switchTextMode(true); }
+    // The editor's content as RTF, and the content replaced by an RTF text (for rich-text files).
+    QByteArray rtfText() const;
+    void loadRtf(const QByteArray& rtf);
+
+private:
     // Files, history and printing (u_server_files.cpp).
     void createFileServices();
 

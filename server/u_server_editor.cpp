@@ -1,18 +1,638 @@
 // Editor services: speedwords, bookmarks, comments, search, line jump, fonts and text modes.
 
+#include "dialogs.h"
+#include "program_dir.h"
+#include "rtf.h"
+#include "sybcombobox.h"
+#include "text_file.h"
+#include "u_gotoline.h"
+#include "u_main.h"
 #include "u_server.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
 
 namespace ostrim {
 
+namespace {
+
+// LastKeyDown keeps 16-bit key codes; these are the codes of the keys it is asked about.
+constexpr quint16 kKeyControl = 17;
+
+quint16 keyCode(int key) {
+    switch (key) {
+    case Qt::Key_Control:
+        return kKeyControl;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Tab:
+        return 9;
+    case Qt::Key_Space:
+        return 32;
+    default:
+        break;
+    }
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z))
+        return quint16(key);
+    return 0;
+}
+
+bool isModifierKey(int key) {
+    return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt ||
+           key == Qt::Key_Meta || key == Qt::Key_AltGr;
+}
+
+// Routes another object's events to the window, which keeps the handlers together.
+class EventHook : public QObject {
+public:
+    EventHook(QObject* watched, std::function<bool(QEvent*)> handler)
+        : QObject(watched), m_handler(std::move(handler)) {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override { return m_handler(event); }
+
+private:
+    std::function<bool(QEvent*)> m_handler;
+};
+
+// The find and replace dialogs: modeless, with the fields of the standard ones. The whole-word
+// box is there but hidden, and the direction is offered but every search runs forward.
+class SearchDialog : public QDialog {
+public:
+    SearchDialog(QWidget* parent, bool replace) : QDialog(parent) {
+        setObjectName(replace ? "ReplaceDialog1" : "FindDialog1");
+        setWindowTitle(replace ? "Replace" : "Find");
+        setModal(false);
+        findText = new QLineEdit(this);
+        findText->setObjectName("FindText");
+        matchCase = new QCheckBox("Match &case", this);
+        matchCase->setObjectName("MatchCase");
+        auto* wholeWord = new QCheckBox("Match &whole word only", this);
+        wholeWord->setObjectName("WholeWord");
+        wholeWord->hide();
+        auto* fields = new QGridLayout;
+        fields->addWidget(new QLabel("Fi&nd what:", this), 0, 0);
+        fields->addWidget(findText, 0, 1);
+        if (replace) {
+            replaceText = new QLineEdit(this);
+            replaceText->setObjectName("ReplaceText");
+            fields->addWidget(new QLabel("Re&place with:", this), 1, 0);
+            fields->addWidget(replaceText, 1, 1);
+        }
+        fields->addWidget(wholeWord, 2, 0, 1, 2);
+        fields->addWidget(matchCase, 3, 0, 1, 2);
+        if (!replace) {
+            auto* up = new QRadioButton("&Up", this);
+            up->setObjectName("Up");
+            down = new QRadioButton("&Down", this);
+            down->setObjectName("Down");
+            fields->addWidget(up, 4, 0);
+            fields->addWidget(down, 4, 1);
+        }
+        auto* buttons = new QVBoxLayout;
+        auto button = [this, buttons](const char* name, const QString& text) {
+            auto* b = new QPushButton(text, this);
+            b->setObjectName(name);
+            b->setAutoDefault(false);
+            buttons->addWidget(b);
+            return b;
+        };
+        findNext = button("FindNext", "&Find Next");
+        findNext->setDefault(true);
+        if (replace) {
+            replaceOne = button("Replace", "&Replace");
+            replaceAll = button("ReplaceAll", "Replace &All");
+        }
+        QPushButton* cancel = button("Cancel", "Cancel");
+        buttons->addStretch();
+        connect(cancel, &QPushButton::clicked, this, &QDialog::hide);
+        // As in the standard dialogs: nothing to search for, nothing to press.
+        auto follow = [this] {
+            const bool any = !findText->text().isEmpty();
+            for (QPushButton* b : {findNext, replaceOne, replaceAll})
+                if (b)
+                    b->setEnabled(any);
+        };
+        connect(findText, &QLineEdit::textChanged, this, follow);
+        follow();
+        auto* layout = new QHBoxLayout(this);
+        layout->addLayout(fields, 1);
+        layout->addLayout(buttons);
+    }
+
+    QLineEdit* findText = nullptr;
+    QLineEdit* replaceText = nullptr;
+    QCheckBox* matchCase = nullptr;
+    QRadioButton* down = nullptr;
+    QPushButton* findNext = nullptr;
+    QPushButton* replaceOne = nullptr;
+    QPushButton* replaceAll = nullptr;
+
+    Qt::CaseSensitivity caseSensitivity() const {
+        return matchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    }
+};
+
+enum class SearchOutcome { Found, NotFound, PastEnd };
+
+// Searches forward from state.start and selects the match. The next search begins after the
+// whole match, so that searching a in aa finds both. Case-insensitive matching compares
+// character by character: upper-casing the whole text could change its length (ß becomes SS)
+// and with it every position after.
+SearchOutcome searchMemo(QTextEdit& memo, Tserverform::SearchState& state, const QString& pattern,
+                         Qt::CaseSensitivity cs) {
+    const QString text = memo.toPlainText();
+    if (state.start > text.size())
+        return SearchOutcome::PastEnd;
+    const qsizetype found = text.indexOf(pattern, std::max(state.start, 1) - 1, cs);
+    if (found < 0)
+        return SearchOutcome::NotFound;
+    QTextCursor cursor(memo.document());
+    cursor.setPosition(int(found));
+    cursor.setPosition(int(found + pattern.size()), QTextCursor::KeepAnchor);
+    memo.setTextCursor(cursor);
+    state.start = int(found + pattern.size()) + 1;
+    return SearchOutcome::Found;
+}
+
+// The selected text with the editor's paragraph breaks as line feeds.
+QString selectedLines(const QTextCursor& cursor) {
+    QString text = cursor.selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+QStringList splitSelection(const QString& text) {
+    QString lines = text;
+    lines.remove(QLatin1Char('\r'));
+    return lines.split(QLatin1Char('\n'));
+}
+
+SearchDialog* searchDialog(QWidget* dialog) {
+    return static_cast<SearchDialog*>(dialog);
+}
+
+} // namespace
+
 void Tserverform::createEditorServices() {
-    // Still to come: disabled rather than doing nothing.
-    for (int number : {32, 25, 19, 21, 22, 33})
-        toolButton(number)->setEnabled(false);
-    for (QAction* a : {Find1, Findnext1, Replace1, GotoLineNumber1, Fonts1})
-        a->setEnabled(false);
+    installEditorKeys();
+    FindDialog1 = new SearchDialog(this, false);
+    ReplaceDialog1 = new SearchDialog(this, true);
+    SearchDialog* find = searchDialog(FindDialog1);
+    SearchDialog* replace = searchDialog(ReplaceDialog1);
+    connect(find->findNext, &QPushButton::clicked, this, &Tserverform::FindDialog1Find);
+    connect(replace->findNext, &QPushButton::clicked, this, &Tserverform::ReplaceDialog1Find);
+    connect(replace->replaceOne, &QPushButton::clicked, this,
+            [this] { ReplaceDialog1Replace(false); });
+    connect(replace->replaceAll, &QPushButton::clicked, this,
+            [this] { ReplaceDialog1Replace(true); });
+
+    connect(Find1, &QAction::triggered, this, &Tserverform::Find1Click);
+    connect(Findnext1, &QAction::triggered, this, &Tserverform::Findnext1Click);
+    connect(Replace1, &QAction::triggered, this, &Tserverform::Replace1Click);
+    connect(GotoLineNumber1, &QAction::triggered, this, &Tserverform::GotoLineNumber1Click);
+    connect(Fonts1, &QAction::triggered, this, &Tserverform::Fonts1Click);
+    connect(toolButton(32), &QToolButton::clicked, this, &Tserverform::Fonts1Click);
+    connect(toolButton(25), &QToolButton::clicked, this, &Tserverform::BoldClick);
+    connect(toolButton(19), &QToolButton::clicked, this, &Tserverform::ItalicClick);
+    connect(toolButton(21), &QToolButton::clicked, this, &Tserverform::UnderlineClick);
+    connect(toolButton(22), &QToolButton::clicked, this, &Tserverform::addcomment);
+    connect(toolButton(33), &QToolButton::clicked, this, &Tserverform::uncomment);
+}
+
+void Tserverform::installEditorKeys() {
+    new EventHook(memo, [this](QEvent* event) {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride: {
+            // Keys of the window's own that the editor or a shortcut would otherwise take:
+            // Ctrl+K deletes to the end of the line in the editor on some desktops.
+            auto* key = static_cast<QKeyEvent*>(event);
+            const bool control = key->modifiers() & Qt::ControlModifier;
+            if (key->key() == Qt::Key_Escape ||
+                (control && (key->key() == Qt::Key_K || key->key() == Qt::Key_Q))) {
+                event->accept();
+                return true;
+            }
+            return false;
+        }
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (memoKeyDown(key->key(), key->modifiers()))
+                return true;
+            memoKeyPress(key->key(), key->text());
+            return false;
+        }
+        case QEvent::KeyRelease:
+            showCaretPosition();
+            return false;
+        default:
+            return false;
+        }
+    });
+    const std::pair<QLineEdit*, void (Tserverform::*)(int, Qt::KeyboardModifiers)> catchers[] = {
+        {edt_bookmark1, &Tserverform::edt_bookmark1KeyDown},
+        {edt_bookmark2, &Tserverform::edt_bookmark2KeyDown}};
+    for (const auto& [catcher, handler] : catchers) {
+        new EventHook(catcher, [this, handler](QEvent* event) {
+            // The catcher takes the next key whatever it is: no shortcut fires in between.
+            if (event->type() == QEvent::ShortcutOverride) {
+                event->accept();
+                return true;
+            }
+            if (event->type() != QEvent::KeyPress)
+                return false;
+            auto* key = static_cast<QKeyEvent*>(event);
+            // Ctrl may still be held from Ctrl+K; a modifier alone is not the key awaited.
+            if (!isModifierKey(key->key()))
+                (this->*handler)(key->key(), key->modifiers());
+            return true;
+        });
+    }
+}
+
+bool Tserverform::memoKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    QuietChange = false;
+    const quint16 previous = LastKeyDown;
+    LastKeyDown = keyCode(key);
+    if (key == Qt::Key_Escape) {
+        if (!speedwordMode) {
+            speedwordsOn();
+            return true;
+        }
+        if (!SpeedwordBuffer.isEmpty())
+            insert_keyword();
+        SpeedwordBuffer.clear();
+        speed_edit1->clear();
+        speedwordMode = false;
+        statusPanels[2]->setText("Speedword OFF");
+        return true;
+    }
+    // Ctrl must still be down: Ctrl pressed and let go before a K is no Ctrl+K.
+    if ((key == Qt::Key_K || key == Qt::Key_Q) && previous == kKeyControl &&
+        (modifiers & Qt::ControlModifier)) {
+        (key == Qt::Key_K ? edt_bookmark1 : edt_bookmark2)->setFocus();
+        return true;
+    }
+    return false;
+}
+
+void Tserverform::memoKeyPress(int key, const QString& text) {
+    QuietChange = false;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+        if (!speedwordMode)
+            speedwordsOn();
+        SpeedwordBuffer.clear();
+        speed_edit1->clear();
+        return;
+    }
+    if (!speedwordMode)
+        return;
+    QString typed = text;
+    if (key == Qt::Key_Backspace)
+        typed = QStringLiteral("\b");
+    else if (key == Qt::Key_Tab)
+        typed = QStringLiteral("\t");
+    if (typed.isEmpty())
+        return;
+    // Backspace and tab count as characters; other control characters (Ctrl+letter, Delete)
+    // type nothing.
+    for (const QChar c : typed)
+        if (c.category() == QChar::Other_Control && c != QLatin1Char('\b') &&
+            c != QLatin1Char('\t'))
+            return;
+    SpeedwordBuffer += typed;
+    speed_edit1->setText(SpeedwordBuffer);
+}
+
+void Tserverform::speedwordsOn() {
+    speedwordMode = true;
+    SpeedwordBuffer.clear();
+    speed_edit1->clear();
+    statusPanels[2]->setText("Speedword ON");
+}
+
+void Tserverform::insert_keyword() {
+    const QStringList& words = m_main.tools.speedwords;
+    const auto match = std::find_if(words.begin(), words.end(), [](const QString& word) {
+        return word.startsWith(SpeedwordBuffer, Qt::CaseSensitive);
+    });
+    if (match == words.end()) {
+        speedwordMode = false;
+        statusPanels[2]->setText("Speedword OFF");
+        return;
+    }
+    // Inserted directly rather than through the clipboard: one edit the editor can undo, and
+    // the user's clipboard text is never touched.
+    insertAtCaret(match->mid(SpeedwordBuffer.size()));
+}
+
+void Tserverform::edt_bookmark1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    if (key >= Qt::Key_0 && key <= Qt::Key_9 && !(modifiers & Qt::KeypadModifier)) {
+        const RowCol at = GetMemoRowCol(*memo);
+        Bookmarks[std::size_t(key - Qt::Key_0)] = {at.line + 1, at.column + 1};
+    }
+    memo->setFocus();
+}
+
+void Tserverform::edt_bookmark2KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    if (key >= Qt::Key_0 && key <= Qt::Key_9 && !(modifiers & Qt::KeypadModifier)) {
+        const auto& mark = Bookmarks[std::size_t(key - Qt::Key_0)];
+        if (mark[0] >= 1 && mark[1] >= 1)
+            SetMemoRowCol(*memo, mark[0] - 1, mark[1] - 1);
+    }
+    memo->setFocus();
+}
+
+Tserverform::RowCol Tserverform::GetMemoRowCol(const QTextEdit& editor) {
+    const int start = editor.textCursor().selectionStart();
+    const QTextBlock block = editor.document()->findBlock(start);
+    return {block.blockNumber(), start - block.position()};
+}
+
+void Tserverform::SetMemoRowCol(QTextEdit& editor, int line, int column) {
+    QTextDocument* document = editor.document();
+    // Beyond the text the caret stops at its last line, or at its end.
+    const QTextBlock block =
+        document->findBlockByNumber(std::clamp(line, 0, document->blockCount() - 1));
+    QTextCursor cursor(document);
+    cursor.setPosition(std::clamp(block.position() + column, 0, document->characterCount() - 1));
+    editor.setTextCursor(cursor);
+}
+
+QString Tserverform::commentedLines(const QString& text) {
+    QStringList lines = splitSelection(text);
+    for (QString& line : lines)
+        line.prepend(QLatin1String("--"));
+    return lines.join(QLatin1String("\r\n"));
+}
+
+QString Tserverform::uncommentedLines(const QString& text) {
+    QStringList lines = splitSelection(text);
+    for (QString& line : lines)
+        if (line.startsWith(QLatin1String("--")))
+            line.remove(0, 2);
+    return lines.join(QLatin1String("\r\n"));
+}
+
+void Tserverform::addcomment() {
+    QTextCursor cursor = memo->textCursor();
+    cursor.insertText(commentedLines(selectedLines(cursor)));
+    memo->setTextCursor(cursor);
+}
+
+void Tserverform::uncomment() {
+    QTextCursor cursor = memo->textCursor();
+    if (!cursor.hasSelection())
+        return;
+    cursor.insertText(uncommentedLines(selectedLines(cursor)));
+    memo->setTextCursor(cursor);
+}
+
+void Tserverform::Find1Click() {
+    findState = {};
+    SearchDialog* dialog = searchDialog(FindDialog1);
+    dialog->down->setChecked(true);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void Tserverform::FindDialog1Find() {
+    SearchDialog* dialog = searchDialog(FindDialog1);
+    const QString pattern = dialog->findText->text();
+    if (pattern.isEmpty())
+        return;
+    switch (searchMemo(*memo, findState, pattern, dialog->caseSensitivity())) {
+    case SearchOutcome::Found:
+        break;
+    case SearchOutcome::PastEnd:
+        Dialogs::message("Reached the end of the file.", "Information", QMessageBox::Information,
+                         QMessageBox::Ok);
+        break;
+    case SearchOutcome::NotFound:
+        Dialogs::message("Text not found !", "Find", QMessageBox::Critical, QMessageBox::Ok);
+        dialog->hide();
+        break;
+    }
+}
+
+void Tserverform::Findnext1Click() {
+    FindDialog1Find();
+}
+
+void Tserverform::Replace1Click() {
+    replaceState = {};
+    SearchDialog* dialog = searchDialog(ReplaceDialog1);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void Tserverform::ReplaceDialog1Find() {
+    SearchDialog* dialog = searchDialog(ReplaceDialog1);
+    const QString pattern = dialog->findText->text();
+    if (pattern.isEmpty())
+        return;
+    memo->setFocus();
+    switch (searchMemo(*memo, replaceState, pattern, dialog->caseSensitivity())) {
+    case SearchOutcome::Found:
+        break;
+    case SearchOutcome::PastEnd:
+        Dialogs::message("Reached the end of the file.", "Information", QMessageBox::Information,
+                         QMessageBox::Ok);
+        break;
+    case SearchOutcome::NotFound:
+        replaceState.notFound = true;
+        Dialogs::message("Text not found !", "Replace/Find", QMessageBox::Critical,
+                         QMessageBox::Ok);
+        dialog->hide();
+        break;
+    }
+}
+
+void Tserverform::ReplaceDialog1Replace(bool all) {
+    SearchDialog* dialog = searchDialog(ReplaceDialog1);
+    const QString pattern = dialog->findText->text();
+    const QString replacement = dialog->replaceText->text();
+    const Qt::CaseSensitivity cs = dialog->caseSensitivity();
+    if (pattern.isEmpty())
+        return;
+    // A selection found without matching case differs from the find text exactly, yet is the
+    // text to replace: compared as the search compares.
+    auto selectionMatches = [&] {
+        const QString selected = memo->textCursor().selectedText();
+        return !selected.isEmpty() && selected.compare(pattern, cs) == 0;
+    };
+    auto replaceSelection = [&] {
+        QTextCursor cursor = memo->textCursor();
+        const int at = cursor.selectionStart();
+        cursor.insertText(replacement);
+        memo->setTextCursor(cursor);
+        // The next search begins after the inserted text: a replacement that contains the find
+        // text is not found again, so Replace all always ends.
+        replaceState.start = at + int(replacement.size()) + 1;
+    };
+    if (!all) {
+        if (!selectionMatches())
+            ReplaceDialog1Find();
+        // After a failed search the user's own selection is no match: it stays as it is.
+        if (!selectionMatches())
+            return;
+        replaceSelection();
+        ReplaceDialog1Find();
+        return;
+    }
+    memo->setFocus();
+    replaceState.notFound = false;
+    {
+        // One step for Undo/Redo, one change notification for the whole run.
+        QTextCursor edit(memo->document());
+        edit.beginEditBlock();
+        while (true) {
+            if (!selectionMatches() &&
+                searchMemo(*memo, replaceState, pattern, cs) != SearchOutcome::Found)
+                break;
+            replaceSelection();
+        }
+        edit.endEditBlock();
+    }
+    // The run ends when no further match is left; from the end of the text that is so too, so
+    // every run ends with the not-found box.
+    replaceState.notFound = true;
+    Dialogs::message("Text not found !", "Replace/Find", QMessageBox::Critical, QMessageBox::Ok);
+    dialog->hide();
+}
+
+void Tserverform::GotoLineNumber1Click() {
+    Tf_gotoline dialog(this);
+    dialog.edt_line_number->setText(QString::number(GetMemoRowCol(*memo).line + 1));
+    if (Dialogs::exec(dialog) != Tf_gotoline::ResultOk)
+        return;
+    const QString text = dialog.edt_line_number->text();
+    bool valid = false;
+    const int line = text.trimmed().toInt(&valid);
+    if (!valid) {
+        Dialogs::message("'" + text + "' is not a valid integer value", "Ostrim",
+                         QMessageBox::Critical, QMessageBox::Ok);
+        return;
+    }
+    SetMemoRowCol(*memo, line - 1, 0);
+    showCaretPosition();
+    memo->setFocus();
+}
+
+void Tserverform::addStyle(bool bold, bool italic, bool underline) {
+    QTextCharFormat format;
+    if (bold)
+        format.setFontWeight(QFont::Bold);
+    if (italic)
+        format.setFontItalic(true);
+    if (underline)
+        format.setFontUnderline(true);
+    // The selection's attributes, or the editor's default ones: the whole text and what is
+    // typed next.
+    if (!memo->textCursor().hasSelection()) {
+        QTextCursor all(memo->document());
+        all.select(QTextCursor::Document);
+        all.mergeCharFormat(format);
+    }
+    memo->mergeCurrentCharFormat(format);
+}
+
+void Tserverform::Fonts1Click() {
+    const QTextCursor cursor = memo->textCursor();
+    const QTextCharFormat current =
+        cursor.hasSelection() ? cursor.charFormat() : memo->currentCharFormat();
+    QFont font = current.font().resolve(memo->document()->defaultFont());
+    if (!Dialogs::chooseFont(font, "Font"))
+        return;
+    QTextCharFormat format;
+    format.setFont(font);
+    if (!cursor.hasSelection()) {
+        QTextCursor all(memo->document());
+        all.select(QTextCursor::Document);
+        all.mergeCharFormat(format);
+    }
+    memo->mergeCurrentCharFormat(format);
+    memo->setFocus();
+}
+
+void Tserverform::switchTextMode(bool rich) {
+    // Beside the configuration, not in whatever directory the program was started from.
+    const QString path = programFilePath("ostrim.tmp");
+    const QByteArray content = memo->acceptRichText()
+                                   ? rtfText()
+                                   : joinLines(memo->toPlainText().split(QLatin1Char('\n')));
+    IoResult result = writeFileSafely(path, content);
+    QByteArray written;
+    if (result)
+        result = readFileCreatingIfMissing(path, written);
+    // A failed write changes nothing: no mode, no panel, and no quiet next change.
+    if (!result) {
+        Dialogs::message(result.fileName() + ": " + result.message(), "Ostrim",
+                         QMessageBox::Critical);
+        return;
+    }
+    if (!Modified)
+        QuietChange = true;
+    setTextMode(rich);
+    const QString text = looksLikeRtf(written) ? plainText(readRtf(written))
+                                               : splitLines(written).join(QLatin1Char('\n'));
+    // Formatting is dropped: the text takes the editor's plain attributes, not those at the
+    // caret.
+    memo->setTextCursor(QTextCursor(memo->document()));
+    QTextCharFormat plain;
+    plain.setForeground(memo->palette().color(QPalette::Text));
+    memo->setCurrentCharFormat(plain);
+    memo->setPlainText(text);
+}
+
+QByteArray Tserverform::rtfText() const {
+    return documentToRtf(*memo->document());
+}
+
+void Tserverform::loadRtf(const QByteArray& rtf) {
+    if (!looksLikeRtf(rtf)) {
+        memo->setPlainText(splitLines(rtf).join(QLatin1Char('\n')));
+        return;
+    }
+    QTextCursor cursor(memo->document());
+    // One change notification for the whole load, as for a plain one.
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    insertRuns(cursor, readRtf(rtf));
+    cursor.endEditBlock();
+    memo->document()->clearUndoRedoStacks();
+    memo->setTextCursor(QTextCursor(memo->document()));
 }
 
 } // namespace ostrim

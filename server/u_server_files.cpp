@@ -127,9 +127,7 @@ bool Tserverform::newText() {
             return false;
         }
         emptyEditor();
-        speedwordMode = true;
-        speed_edit1->clear();
-        statusPanels[2]->setText("Speedword ON");
+        speedwordsOn();
     } else {
         emptyEditor();
     }

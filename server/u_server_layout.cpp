@@ -237,17 +237,22 @@ void Tserverform::createMenus() {
     ClearHistory1 = item(PopupMenu2, "ClearHistory1", "&Clear History");
 
     // The editor's own clipboard and undo commands, for the menus and the pop-up menu alike.
-    auto editor = [this](const char* menuItem, const char* popupItem, auto slot) {
+    // The commands that change the text clear QuietChange first, so that their change is
+    // marked even right after a load or a save (Undo/Redo included: it changes the text too).
+    auto editor = [this](const char* menuItem, const char* popupItem, bool changes, auto slot) {
         for (const char* name : {menuItem, popupItem})
-            if (auto* a = findChild<QAction*>(name))
+            if (auto* a = findChild<QAction*>(name)) {
+                if (changes)
+                    connect(a, &QAction::triggered, this, [this] { QuietChange = false; });
                 connect(a, &QAction::triggered, memo, slot);
+            }
     };
-    editor("Cut1", "Cut2", &QTextEdit::cut);
-    editor("Copy1", "Copy2", &QTextEdit::copy);
-    editor("Paste1", "Paste2", &QTextEdit::paste);
-    editor("Selectall1", "Selectall2", &QTextEdit::selectAll);
-    editor("Delete1", "Delete2", [this] { memo->textCursor().removeSelectedText(); });
-    editor("Undo1", "Undo2", [this] {
+    editor("Cut1", "Cut2", true, &QTextEdit::cut);
+    editor("Copy1", "Copy2", false, &QTextEdit::copy);
+    editor("Paste1", "Paste2", true, &QTextEdit::paste);
+    editor("Selectall1", "Selectall2", false, &QTextEdit::selectAll);
+    editor("Delete1", "Delete2", true, [this] { memo->textCursor().removeSelectedText(); });
+    editor("Undo1", "Undo2", true, [this] {
         // One command for both directions: it takes back the last step, or brings it back.
         if (memo->document()->isUndoAvailable())
             memo->undo();
