@@ -35,6 +35,7 @@
 
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -58,6 +59,14 @@ qint64 threadCpuNs() {
     return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
+// User and system CPU time of this process (every thread), in seconds.
+double processCpu() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 double residentMb() {
     std::ifstream statm("/proc/self/statm");
     long size = 0, resident = 0;
@@ -67,6 +76,7 @@ double residentMb() {
 
 double plainLoop(const std::string& host, int packet, long expected) {
     DBPROCESS* dbproc = open(host, packet);
+    const double cpuBefore = processCpu();
     const auto start = Clock::now();
     dbcmd(dbproc, kSelect);
     if (dbsqlexec(dbproc) == FAIL || dbresults(dbproc) != SUCCEED)
@@ -89,8 +99,9 @@ double plainLoop(const std::string& host, int packet, long expected) {
     while (dbresults(dbproc) != NO_MORE_RESULTS) {
     }
     const double s = seconds(Clock::now() - start);
-    std::printf("  (a) plain dbnextrow loop       %8.3f s  (granted packet %d)\n", s,
-                dbgetpacket(dbproc));
+    std::printf(
+        "  (a) plain dbnextrow loop       %8.3f s  client CPU %.3f s  (granted packet %d)\n", s,
+        processCpu() - cpuBefore, dbgetpacket(dbproc));
     dbclose(dbproc);
     if (rows != expected || bytes == 0)
         std::exit(1);
@@ -99,6 +110,7 @@ double plainLoop(const std::string& host, int packet, long expected) {
 
 struct GridFigures {
     double seconds = 0;
+    double cpu = 0; // client CPU time, all its threads
     double addedMb = 0;
     double stallMs = 0;
     double stallCpuMs = 0; // of it, CPU time the GUI thread spent: the rest it waited for a core
@@ -134,6 +146,7 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
             sinceProbe.restart();
         });
 
+        const double cpuBefore = processCpu();
         const auto start = Clock::now();
         grid.Execute();
         if (background) {
@@ -156,6 +169,7 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
             probe.stop();
         }
         f.seconds = seconds(Clock::now() - start);
+        f.cpu = processCpu() - cpuBefore;
         f.addedMb = residentMb() - before;
         f.stallMs = double(longestGap) / 1e6 - 10.0;
         f.stallCpuMs = double(longestGapCpu) / 1e6;
@@ -167,8 +181,9 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
     }
     dbclose(dbproc);
     ::malloc_trim(0); // the next load starts from what the process really holds
-    std::printf("  (%c) TSybGrid %-18s %8.3f s  +%.1f MB resident", background ? 'c' : 'b',
-                background ? "background" : "synchronous", f.seconds, f.addedMb);
+    std::printf("  (%c) TSybGrid %-18s %8.3f s  client CPU %.3f s  +%.1f MB resident",
+                background ? 'c' : 'b', background ? "background" : "synchronous", f.seconds, f.cpu,
+                f.addedMb);
     if (background)
         std::printf(", longest GUI stall %.1f ms over the 10 ms tick (GUI thread busy %.1f ms "
                     "of that gap)",

@@ -691,9 +691,8 @@ void TSybGrid::loaderNotified(quint64 generation) {
 void TSybGrid::takeLoaderRows() {
     if (!m_channel)
         return;
-    GridBatch batch;
-    if (m_channel->take(batch))
-        applyBatch(batch);
+    if (m_channel->take(m_received))
+        applyBatch(m_received);
     m_sinceApply.restart();
 }
 

@@ -207,6 +207,7 @@ private:
 
     std::unique_ptr<Threadgrid> m_loader;
     std::shared_ptr<LoaderChannel> m_channel;
+    GridBatch m_received; // the loader's rows on their way into the model
     quint64 m_generation = 0;
     QTimer m_applyTimer;
     QElapsedTimer m_sinceApply;

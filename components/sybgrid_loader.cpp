@@ -394,11 +394,15 @@ bool LoaderChannel::take(GridBatch& out) {
     m_posted = false;
     if (!m_hasRows || m_closed)
         return false;
-    out = std::move(m_pending);
-    m_pending = GridBatch();
+    // The rows change hands: the store out held, emptied by the GUI thread, is filled next, so
+    // its room is reused rather than freed and grown again with every batch.
+    out.rows.clearRows();
+    std::swap(out.rows, m_pending.rows);
     // The shape travels with every batch; the next one starts from the same shape.
-    m_pending.rowCount = out.rowCount;
-    m_pending.maxCols = out.maxCols;
+    out.rowCount = m_pending.rowCount;
+    out.maxCols = m_pending.maxCols;
+    out.widths = std::move(m_pending.widths);
+    m_pending.widths.clear();
     m_hasRows = false;
     return true;
 }

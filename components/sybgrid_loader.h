@@ -97,7 +97,8 @@ public:
 
     GridBatch* acquire() override;
     void release() override;
-    // GUI thread: moves the pending batch into out; false when there was none.
+    // GUI thread: moves the pending batch into out, handing back out's emptied rows to be
+    // filled again; false when there was none.
     bool take(GridBatch& out);
     // GUI thread: takes what is pending and refuses every later row.
     bool close(GridBatch& out);

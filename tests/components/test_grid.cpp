@@ -56,6 +56,13 @@ Shown shownAt(TSybGrid& grid, QPoint inViewport) {
     return {};
 }
 
+// With OSTRIM_GRID_SNAPSHOT set to a directory, pictures of the grids go there to be looked at.
+void saveSnapshot(const QImage& image, const char* name) {
+    const QString dir = qEnvironmentVariable("OSTRIM_GRID_SNAPSHOT");
+    if (!dir.isEmpty())
+        image.save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
+
 // Shows the grid, runs a wide select of kNumbers rows and scrolls to its bottom right corner.
 void showScrolledToTheEnd(TSybGrid& grid) {
     grid.resize(360, 240);
@@ -299,9 +306,7 @@ TEST_F(GridTest, TheFixedRowAndColumnStayInPlaceWhileTheRestScrolls) {
     const QImage image = m_grid.grab().toImage();
     const QPoint inFixedRow = m_grid.viewport()->mapTo(&m_grid, QPoint(area.width() / 2, 5));
     EXPECT_EQ(image.pixelColor(inFixedRow), QGuiApplication::palette().button().color());
-    const QString snapshot = qEnvironmentVariable("OSTRIM_GRID_SNAPSHOT");
-    if (!snapshot.isEmpty())
-        image.save(snapshot);
+    saveSnapshot(image, "fixed_scrolled");
 }
 
 TEST_F(GridTest, TheCursorStaysOutOfTheFixedCellsAndOutFromUnderThem) {
@@ -401,6 +406,7 @@ TEST_F(GridTest, FixedRowsAndColumnsCanBeSetAndFollowTheGrid) {
     EXPECT_NE(wider.view, &m_grid);
     EXPECT_EQ(wider.index.column(), 1);
     EXPECT_EQ(shownAt(m_grid, {fixedWidth + 44, y}).view, &m_grid);
+    saveSnapshot(m_grid.grab().toImage(), "two_fixed_columns_no_fixed_row");
 }
 
 TEST_F(GridTest, CellsCanBeEditedAndEmptied) {
