@@ -202,6 +202,23 @@ TEST_F(Files, NewAsksAboutChangedTextAndSaveAsksForAName) {
     EXPECT_EQ(w->memo->font().pointSize(), 9);
 }
 
+TEST_F(Files, SaveAfterAnObjectPasteProposesTheObjectsName) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    w->type_list->setCurrentText("Procedures");
+    w->type_listChange();
+    ASSERT_GT(w->object_list->count(), 0);
+    const QString procedure = w->object_list->currentText();
+    w->Button1Click();
+    ASSERT_FALSE(w->memo->document()->isEmpty());
+    EXPECT_EQ(w->SaveName, procedure);
+    main->config.DefaultDir = home.path();
+    dialogs.fileAnswers.push_back(QString());
+    w->Save2->trigger();
+    ASSERT_EQ(calls("save"), 1);
+    EXPECT_EQ(dialogs.calls.back().text, home.filePath(procedure));
+}
+
 TEST_F(Files, TheSqlHistoryKeepsDistinctBatchesInItsFile) {
     Tserverform* w = open();
     ASSERT_NE(w, nullptr);

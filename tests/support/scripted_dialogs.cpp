@@ -55,13 +55,15 @@ QString ScriptedDialogs::nextFile() {
     return f;
 }
 
-QString ScriptedDialogs::openFileName(const QString& caption, const QString&, const QString&) {
-    calls.push_back({"open", {}, caption, QMessageBox::NoIcon, {}, {}});
+QString ScriptedDialogs::openFileName(const QString& caption, const QString& dir,
+                                      const QString&) {
+    calls.push_back({"open", dir, caption, QMessageBox::NoIcon, {}, {}});
     return nextFile();
 }
 
-QString ScriptedDialogs::saveFileName(const QString& caption, const QString&, const QString&) {
-    calls.push_back({"save", {}, caption, QMessageBox::NoIcon, {}, {}});
+QString ScriptedDialogs::saveFileName(const QString& caption, const QString& dir,
+                                      const QString&) {
+    calls.push_back({"save", dir, caption, QMessageBox::NoIcon, {}, {}});
     return nextFile();
 }
 

@@ -16,7 +16,7 @@ namespace ostrim::test {
 
 struct DialogCall {
     QString kind; // "message", "exec", "open", "save", "font", "print"
-    QString text;
+    QString text; // a message's text; the proposed name or directory of a file dialog
     QString caption;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
