@@ -11,7 +11,21 @@
 #include <QTest>
 
 #include <memory>
+#include <ostream>
 #include <string>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+// Qt paints shown widgets with threads of its own pool; Qt is not built for ThreadSanitizer, so
+// it reports races inside Qt that it cannot see the locks of. Tests that show a grid skip there.
+#if defined(__SANITIZE_THREAD__)
+#define SKIP_WHEN_SHOWN_UNDER_TSAN() GTEST_SKIP() << "shows widgets: Qt's painting threads"
+#else
+#define SKIP_WHEN_SHOWN_UNDER_TSAN() (void)0
+#endif
 
 namespace ostrim::test {
 
