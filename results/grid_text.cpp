@@ -2,12 +2,11 @@
 
 #include "sybgrid.h"
 
-#include <QFile>
+#include <QIODevice>
 #include <QItemSelectionModel>
 
 #include <algorithm>
 #include <climits>
-#include <ios>
 
 namespace ostrim {
 
@@ -44,10 +43,6 @@ QString joinWithLineEnds(const QStringList& lines) {
         text += kLineEnd;
     }
     return text;
-}
-
-[[noreturn]] void fail(const QString& fileName, const QString& reason) {
-    throw std::ios_base::failure((fileName + QStringLiteral(": ") + reason).toStdString());
 }
 
 } // namespace
@@ -125,19 +120,15 @@ QStringList saveSelectedLines(const TSybGrid& grid, const GridRect& selection) {
     return lines;
 }
 
-void writeLines(const QString& fileName, const QStringList& lines) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        fail(fileName, file.errorString());
-    for (const QString& line : lines) {
-        const QByteArray bytes = (line + kLineEnd).toUtf8();
-        if (file.write(bytes) != bytes.size())
-            fail(fileName, file.errorString());
-    }
-    // A full disk may only show when close hands the buffer to the system.
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        fail(fileName, file.errorString());
+IoResult writeLines(const QString& fileName, const QStringList& lines) {
+    return writeFileSafely(fileName, [&lines](QIODevice& device) {
+        for (const QString& line : lines) {
+            const QByteArray bytes = (line + kLineEnd).toUtf8();
+            if (device.write(bytes) != bytes.size())
+                return false;
+        }
+        return true;
+    });
 }
 
 } // namespace ostrim

@@ -2,6 +2,8 @@
 // The grid's rows as text: the fixed-width layout behind Copy, Cut, Print, Save and the
 // fixed-length export, and the file writer they share.
 
+#include "text_file.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -37,9 +39,8 @@ QStringList saveAllLines(const TSybGrid& grid);
 // Row 0 over the selected columns, an empty line, then the selected rows.
 QStringList saveSelectedLines(const TSybGrid& grid, const GridRect& selection);
 
-// Creates or replaces the file and writes each line and CR LF in UTF-8. Throws
-// std::ios_base::failure naming the file and the reason when it cannot be created or written;
-// what was written before a failure stays.
-void writeLines(const QString& fileName, const QStringList& lines);
+// Creates or replaces the file with each line and CR LF in UTF-8. A file that cannot be written
+// is reported in the result and an existing one is left as it was.
+IoResult writeLines(const QString& fileName, const QStringList& lines);
 
 } // namespace ostrim

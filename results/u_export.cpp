@@ -1,6 +1,7 @@
 #include "u_export.h"
 
 #include "dialogs.h"
+#include "file_error_box.h"
 #include "sybgrid.h"
 
 #include <QGroupBox>
@@ -248,7 +249,7 @@ void runExport(TSybGrid& grid, QWidget* parent, const std::function<bool()>& con
     default:
         return;
     }
-    writeLines(fileName, lines);
+    reportIo(writeLines(fileName, lines));
 }
 
 } // namespace ostrim

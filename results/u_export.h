@@ -81,8 +81,8 @@ QStringList exportCharLines(const TSybGrid& grid, const QString& delimiter, bool
 QStringList exportCsvLines(const TSybGrid& grid, bool all, const GridRect& selection);
 
 // The Export command. confirmRunning asks about a running load (false ends the command); then
-// Tf_export, and for a chosen layout askFileName (empty: cancelled). The file is written with
-// writeLines, so a file that cannot be written throws std::ios_base::failure.
+// Tf_export, and for a chosen layout askFileName (empty: cancelled). A file that cannot be
+// written is reported in a box.
 void runExport(TSybGrid& grid, QWidget* parent, const std::function<bool()>& confirmRunning,
                const std::function<QString()>& askFileName);
 

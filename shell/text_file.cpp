@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace ostrim {
@@ -15,7 +16,28 @@ IoResult IoResult::failure(const QString& message, const QString& fileName) {
     return result;
 }
 
+namespace {
+
+// A device or a pipe (/dev/null, /dev/full, a FIFO) cannot be replaced by a temporary file: the
+// rename would put a regular file in its place. Such targets are written directly.
+IoResult writeDirectly(const QString& path, const std::function<bool(QIODevice&)>& writer) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return IoResult::failure(file.errorString(), path);
+    const bool written = writer(file) && file.flush();
+    // A full device may only refuse the bytes when they are handed over on close.
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError)
+        return IoResult::failure(file.errorString(), path);
+    return IoResult::success();
+}
+
+} // namespace
+
 IoResult writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& writer) {
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir())
+        return writeDirectly(path, writer);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return IoResult::failure(file.errorString(), path);
@@ -52,11 +74,34 @@ IoResult readFileCreatingIfMissing(const QString& path, QByteArray& contents) {
     return IoResult::success();
 }
 
-QStringList splitLines(const QByteArray& bytes) {
+namespace {
+
+QString fromWindows1252(const QByteArray& bytes) {
+    // 0x80-0x9F, where the code page differs from Latin-1; its five unassigned bytes keep
+    // Latin-1's control characters, so every byte still reads as one character.
+    static constexpr char16_t kHighRange[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        *out++ = QChar(byte >= 0x80 && byte < 0xA0 ? kHighRange[byte - 0x80] : char16_t(byte));
+    }
+    return text;
+}
+
+QString decodeText(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
+    return utf8.hasError() ? fromWindows1252(bytes) : text;
+}
+
+} // namespace
+
+QStringList splitLines(const QByteArray& bytes) {
+    QString text = decodeText(bytes);
     QStringList lines = text.split(QLatin1Char('\n'));
     if (lines.last().isEmpty())
         lines.removeLast();

@@ -33,7 +33,8 @@ private:
 
 // Writes through a temporary file in the target's directory that replaces the target only when
 // everything was written, so a crash, a full disk or a failing writer leaves the old file as it
-// was. The writer returns false to abandon the write.
+// was. The writer returns false to abandon the write. An existing device or pipe is written
+// directly, since it cannot be replaced.
 IoResult writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& writer);
 IoResult writeFileSafely(const QString& path, const QByteArray& contents);
 
@@ -41,8 +42,9 @@ IoResult writeFileSafely(const QString& path, const QByteArray& contents);
 IoResult readFileCreatingIfMissing(const QString& path, QByteArray& contents);
 
 // The files are written in UTF-8, so no character of the user's SQL or file names is lost;
-// a file that is not valid UTF-8 (single-byte text from older tools) is read as Latin-1, which
-// maps every byte to one character, and comes back in UTF-8 on its next rewrite.
+// a file that is not valid UTF-8 (single-byte text from Windows editors and older tools) is read
+// as Windows-1252, which keeps its euro signs, curly quotes and dashes and maps every byte to one
+// character; it comes back in UTF-8 on its next rewrite.
 // Lines may end with LF or CRLF when read; a final line break adds no empty line.
 QStringList splitLines(const QByteArray& bytes);
 // Every line is ended by CRLF.

@@ -1,6 +1,7 @@
 #include "u_main.h"
 
 #include "dialogs.h"
+#include "file_error_box.h"
 #include "mdi_child.h"
 #include "program_dir.h"
 #include "u_about.h"
@@ -45,17 +46,6 @@ Tmain::Tmain(const QString& commandLineFile_, QWidget* parent)
 void Tmain::read_ini() {
     ostrim::read_ini(configFilePath(), config, recentFiles);
 }
-
-namespace {
-
-// The file layer's message ends the operation; the user sees it once.
-void reportIo(const IoResult& result) {
-    if (!result)
-        Dialogs::message(result.fileName() + ": " + result.message(), "Ostrim",
-                         QMessageBox::Critical);
-}
-
-} // namespace
 
 void Tmain::read_tools() {
     reportIo(ostrim::read_tools(toolsFilePath(), tools));

@@ -196,7 +196,7 @@ TEST(ExportLayouts, CsvReadsBackCellForCell) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("out.csv");
-    writeLines(path, exportCsvLines(grid, true, {}));
+    ASSERT_TRUE(writeLines(path, exportCsvLines(grid, true, {})));
     const QByteArray bytes = fileBytes(path);
     EXPECT_TRUE(bytes.startsWith("id,text\r\n1,plain\r\n2,\"a,b\"\r\n3,\"say \"\"hi\"\"\"\r\n"))
         << bytes.toStdString();
@@ -404,9 +404,15 @@ TEST_F(ExportCommand, CancelAnywhereWritesNothing) {
     EXPECT_TRUE(QDir(m_dir.path()).isEmpty());
 }
 
-TEST_F(ExportCommand, AnUnwritableFileThrows) {
+TEST_F(ExportCommand, AnUnwritableFileIsReportedInABox) {
+    const QString path = m_dir.filePath("missing/dir/out.txt");
     choose({&Tf_export::chk_fixed});
-    EXPECT_THROW(run(m_dir.filePath("missing/dir/out.txt")), std::ios_base::failure);
+    run(path);
+    ASSERT_EQ(m_dialogs.calls.size(), 2u);
+    EXPECT_EQ(m_dialogs.calls[1].kind, "message");
+    EXPECT_EQ(m_dialogs.calls[1].caption, "Ostrim");
+    EXPECT_TRUE(m_dialogs.calls[1].text.startsWith(path + ": "))
+        << m_dialogs.calls[1].text.toStdString();
 }
 
 } // namespace
