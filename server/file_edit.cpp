@@ -42,12 +42,12 @@ void Tfile_edit::setEditColor(const QColor& color) {
 }
 
 void Tfile_edit::buttonClick() {
-    if (!m_edit->text().isEmpty())
-        m_fileName = m_edit->text();
-    // The dialog opens on the current name, inside the initial directory when it is relative.
-    QString start = m_fileName.isEmpty() ? m_initialDir : m_fileName;
-    if (!m_fileName.isEmpty() && QFileInfo(m_fileName).isRelative() && !m_initialDir.isEmpty())
-        start = QDir(m_initialDir).filePath(m_fileName);
+    // The dialog opens on the typed name (else the current one), inside the initial directory
+    // when it is relative; only a chosen file becomes FileName.
+    const QString current = m_edit->text().isEmpty() ? m_fileName : m_edit->text();
+    QString start = current.isEmpty() ? m_initialDir : current;
+    if (!current.isEmpty() && QFileInfo(current).isRelative() && !m_initialDir.isEmpty())
+        start = QDir(m_initialDir).filePath(current);
     QString chosen = Dialogs::openFileName(m_title, start, m_filter);
     if (chosen.isEmpty())
         return;

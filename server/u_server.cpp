@@ -1,6 +1,7 @@
 #include "u_server.h"
 
 #include "dialogs.h"
+#include "file_error_box.h"
 #include "program_dir.h"
 #include "sybcombobox.h"
 #include "sybdatabase.h"
@@ -64,6 +65,8 @@ Tserverform* Tserverform::open(Tmain& main) {
                      [window] { window->updateCaption(); });
     window->FormCreate();
     if (!window->sybase->Connected()) {
+        // An open meant for this window must not land in another one's text.
+        main.openDialogPending = 0;
         delete sub; // and the window with it, which writes the configuration as it goes
         if (main.mdiArea()->subWindowList().isEmpty())
             main.Window1->setEnabled(false);
@@ -146,9 +149,11 @@ void Tserverform::FormActivate() {
     if (m_main.openDialogPending == 1) {
         m_main.openDialogPending = 0;
         // Only loaded: this path leaves the recent-file list alone.
-        const QString file = askOpenFile();
-        if (!file.isEmpty())
-            load_file(file);
+        if (mayReplaceText()) {
+            const QString file = askOpenFile();
+            if (!file.isEmpty())
+                load_file(file);
+        }
     }
     refresh_history();
     refresh_tools();
@@ -187,11 +192,14 @@ void Tserverform::resizeEvent(QResizeEvent* event) {
         updateCaption();
 }
 
+bool Tserverform::mayReplaceText() {
+    return !Modified || Dialogs::message("Contents has changed. Continue ?", "Close",
+                                         QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                                         QMessageBox::No) == QMessageBox::Yes;
+}
+
 bool Tserverform::confirmDiscard() {
-    if (!Modified)
-        return true;
-    if (Dialogs::message("Contents has changed. Continue ?", "Close", QMessageBox::Question,
-                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    if (!mayReplaceText())
         return false;
     Modified = false;
     return true;
@@ -246,11 +254,8 @@ void Tserverform::write_ini() {
     config.PasteDROP = options.PasteDROP;
     config.SeperateDBProc = options.SeperateDBProc;
     config.RichText = options.RichText;
-    const IoResult result = ostrim::write_ini(configFilePath(), config, m_main.recentFiles);
     // Queued: this also runs while windows are being destroyed, no place for a nested loop.
-    if (!result)
-        Dialogs::postMessage(result.fileName() + ": " + result.message(), "Ostrim",
-                             QMessageBox::Critical);
+    postIoFailure(ostrim::write_ini(configFilePath(), config, m_main.recentFiles));
 }
 
 void Tserverform::refresh_history() {

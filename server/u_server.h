@@ -153,6 +153,9 @@ private:
     void showCaretPosition();
     void memoChange();
     void setTextMode(bool rich);
+    // "Contents has changed" when the text is modified; true when it may go.
+    bool mayReplaceText();
+    // mayReplaceText, and a text given up is no longer counted as changed.
     bool confirmDiscard();
     // False, with a message, while a results window loads on this window's connection.
     bool connectionFree();

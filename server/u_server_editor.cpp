@@ -1,6 +1,7 @@
 // Editor services: speedwords, bookmarks, comments, search, line jump, fonts and text modes.
 
 #include "dialogs.h"
+#include "file_error_box.h"
 #include "program_dir.h"
 #include "rtf.h"
 #include "sybcombobox.h"
@@ -596,11 +597,8 @@ void Tserverform::switchTextMode(bool rich) {
     if (result)
         result = readFileCreatingIfMissing(path, written);
     // A failed write changes nothing: no mode, no panel, and no quiet next change.
-    if (!result) {
-        Dialogs::message(result.fileName() + ": " + result.message(), "Ostrim",
-                         QMessageBox::Critical);
+    if (!reportIo(result))
         return;
-    }
     if (!Modified)
         QuietChange = true;
     setTextMode(rich);

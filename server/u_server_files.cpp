@@ -1,6 +1,7 @@
 // Files, the recent-file list, the SQL history and printing.
 
 #include "dialogs.h"
+#include "file_error_box.h"
 #include "print_lines.h"
 #include "program_dir.h"
 #include "u_main.h"
@@ -24,9 +25,9 @@ namespace ostrim {
 
 namespace {
 
-const QString kOpenFilter = QStringLiteral(
-    "Sql scripts (*.sql);;Procedures (*.prc);;Triggers (*.trg);;Views (*.vew);;"
-    "Rich Text (*.rtf);;Output files (*.out);;Text files (*.txt);;All files (*)");
+const QString kOpenFilter =
+    QStringLiteral("Sql scripts (*.sql);;Procedures (*.prc);;Triggers (*.trg);;Views (*.vew);;"
+                   "Rich Text (*.rtf);;Output files (*.out);;Text files (*.txt);;All files (*)");
 const QString kSaveFilter =
     QStringLiteral("Sql script (*.sql);;Rich text (*.rtf);;Text file (*.txt);;All files (*)");
 
@@ -38,10 +39,6 @@ QPrinter& sharedPrinter() {
 
 QString directoryOf(const QString& fileName) {
     return QFileInfo(fileName).absolutePath();
-}
-
-void reportFileError(const QString& fileName, const QString& message) {
-    Dialogs::message(fileName + ": " + message, "Ostrim", QMessageBox::Critical);
 }
 
 } // namespace
@@ -69,23 +66,22 @@ void Tserverform::rebuildCaption() {
 }
 
 bool Tserverform::load_file(const QString& name) {
-    SaveName = name;
+    // Absolute, so that Save writes where the file came from whatever the working directory.
+    SaveName = QFileInfo(name).absoluteFilePath();
     QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        reportFileError(name, file.errorString());
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        reportFileError(name, file.errorString());
-        return false;
-    }
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return reportIo(IoResult::failure(file.errorString(), name));
     if (options.RichText)
         loadRtf(bytes);
     else
         memo->setPlainText(splitLines(bytes).join(QLatin1Char('\n')));
     memo->moveCursor(QTextCursor::Start);
     memo->document()->setModified(false);
+    // What was just read from the file is no change of the user's.
+    Modified = false;
     DocName = name;
     rebuildCaption();
     Bookmarks = {};
@@ -102,10 +98,7 @@ bool Tserverform::writeEditor(const QString& name) {
             lines << block.text();
         contents = joinLines(lines);
     }
-    const IoResult result = writeFileSafely(name, contents);
-    if (!result)
-        reportFileError(result.fileName(), result.message());
-    return bool(result);
+    return reportIo(writeFileSafely(name, contents));
 }
 
 void Tserverform::emptyEditor() {
@@ -180,6 +173,8 @@ void Tserverform::Open1Click() {
         m_main.New1Click();
         return;
     }
+    if (!mayReplaceText())
+        return;
     const QString file = askOpenFile();
     if (!file.isEmpty())
         openInThisWindow(file);
@@ -187,7 +182,7 @@ void Tserverform::Open1Click() {
 
 void Tserverform::histClick(int item) {
     const QString file = m_main.recentFiles.slot(item + 1);
-    if (file.isEmpty())
+    if (file.isEmpty() || !mayReplaceText())
         return;
     QuietChange = true;
     if (load_file(file))
@@ -197,8 +192,9 @@ void Tserverform::histClick(int item) {
 void Tserverform::Save1Click() {
     if (memo->document()->isEmpty())
         return;
-    // A name that is only the object just pasted is no file yet: ask for one.
-    if (SaveName.trimmed().isEmpty() || SaveName == object_list->currentText()) {
+    // A name without a directory (an object or index just pasted) is no file yet: ask for one,
+    // rather than write into whatever directory the program was started from.
+    if (SaveName.trimmed().isEmpty() || !SaveName.contains(QLatin1Char('/'))) {
         Saveas1Click();
         return;
     }
@@ -213,14 +209,21 @@ void Tserverform::Save1Click() {
 }
 
 void Tserverform::Saveas1Click() {
-    const QString proposed = SaveName.isEmpty() ? QString()
-                                                : QDir(m_main.config.DefaultDir).filePath(SaveName);
+    const QString proposed =
+        SaveName.isEmpty() ? QString() : QDir(m_main.config.DefaultDir).filePath(SaveName);
     QString file = Dialogs::saveFileName(
         "Save As", proposed.isEmpty() ? m_main.config.DefaultDir : proposed, kSaveFilter);
     if (file.isEmpty())
         return;
-    if (QFileInfo(file).suffix().isEmpty())
+    // The dialog asked about the name it returned, not about the one the suffix makes.
+    if (QFileInfo(file).suffix().isEmpty()) {
         file += ".sql";
+        if (QFileInfo::exists(file) &&
+            Dialogs::message(file + " already exists.\nDo you want to replace it?", "Save As",
+                             QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::No) != QMessageBox::Yes)
+            return;
+    }
     SaveName = file;
     m_main.config.DefaultDir = directoryOf(file);
     if (memo->document()->isEmpty())
@@ -285,10 +288,7 @@ void Tserverform::add_sql_history(const QString& text) {
 }
 
 void Tserverform::read_sql_history() {
-    const IoResult result =
-        read_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory);
-    if (!result)
-        reportFileError(result.fileName(), result.message());
+    reportIo(read_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory));
     showSqlHistory();
 }
 
@@ -304,10 +304,7 @@ void Tserverform::refresh_sql_history() {
 }
 
 void Tserverform::write_sql_history() {
-    const IoResult result =
-        write_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory);
-    if (!result)
-        reportFileError(result.fileName(), result.message());
+    reportIo(write_history_file(programFilePath(m_main.config.HistoryFile), m_main.sqlHistory));
 }
 
 void Tserverform::ClearHistory1Click() {

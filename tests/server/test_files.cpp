@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -120,12 +121,20 @@ TEST_F(Files, OpenLoadsTheFileAndKeepsTheRecentListInFirstOpeningOrder) {
     EXPECT_EQ(w->memo->toPlainText(), before);
     EXPECT_EQ(reopenItems(w), items);
 
-    // Reload from the list asks nothing, even over changed text.
+    // Reload from the list over changed text asks first; No keeps the text.
     w->memo->insertPlainText("changed ");
+    const QString changed = w->memo->toPlainText();
     const size_t boxes = dialogs.messages().size();
+    dialogs.messageAnswers = {QMessageBox::No};
+    w->hist[0]->trigger();
+    ASSERT_EQ(dialogs.messages().size(), boxes + 1);
+    EXPECT_EQ(dialogs.messages().back().text, "Contents has changed. Continue ?");
+    EXPECT_EQ(dialogs.messages().back().caption, "Close");
+    EXPECT_EQ(w->memo->toPlainText(), changed);
+    EXPECT_TRUE(w->Modified);
+    dialogs.messageAnswers = {QMessageBox::Yes};
     w->hist[0]->trigger();
     EXPECT_EQ(w->memo->toPlainText(), "select 2");
-    EXPECT_EQ(dialogs.messages().size(), boxes);
 
     // The list goes to the configuration file when the window closes.
     w->Modified = false;
@@ -139,9 +148,10 @@ TEST_F(Files, AFileThatCannotBeReadLeavesTheText) {
     Tserverform* w = open();
     ASSERT_NE(w, nullptr);
     w->memo->setPlainText("keep me");
+    dialogs.messageAnswers = {QMessageBox::Yes};
     openFile(w, home.filePath("missing.sql"));
-    ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_TRUE(dialogs.messages()[0].text.startsWith(home.filePath("missing.sql") + ": "));
+    ASSERT_EQ(dialogs.messages().size(), 2u);
+    EXPECT_TRUE(dialogs.messages()[1].text.startsWith(home.filePath("missing.sql") + ": "));
     EXPECT_EQ(w->memo->toPlainText(), "keep me");
     EXPECT_TRUE(reopenItems(w).isEmpty());
 }
@@ -312,6 +322,120 @@ TEST_F(Files, PrintAllPrintsTheEditorsLines) {
     EXPECT_EQ(lines[2].trimmed(), "where state = 'CA'");
 }
 
+TEST_F(Files, OpenOverChangedTextAsksAndNoKeepsIt) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    const QString a = write("a.sql", "select 'a'\n");
+    w->memo->setPlainText("my unsaved work");
+    ASSERT_TRUE(w->Modified);
+    dialogs.messageAnswers = {QMessageBox::No};
+    w->Open2->trigger();
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Contents has changed. Continue ?");
+    EXPECT_EQ(dialogs.messages()[0].caption, "Close");
+    EXPECT_EQ(dialogs.messages()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(calls("open"), 0) << "No cancels the open before its dialog";
+    EXPECT_EQ(w->memo->toPlainText(), "my unsaved work");
+
+    // Yes, then a cancelled file dialog: the text and its changed state stay.
+    dialogs.messageAnswers = {QMessageBox::Yes};
+    dialogs.fileAnswers.push_back(QString());
+    w->Open2->trigger();
+    EXPECT_EQ(w->memo->toPlainText(), "my unsaved work");
+    EXPECT_TRUE(w->Modified);
+
+    dialogs.messageAnswers = {QMessageBox::Yes};
+    openFile(w, a);
+    EXPECT_EQ(w->memo->toPlainText(), "select 'a'");
+}
+
+TEST_F(Files, AnOpenInANewWindowThatFailsLeavesNothingPending) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    w->options.OpenNewWindow = true;
+    w->memo->setPlainText("my unsaved work");
+    // The new window's login fails: the open meant for it must not land in this window.
+    main->lastConnection.password = "wrong";
+    w->Open2->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(main->mdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(main->openDialogPending, 0);
+    main->mdiArea()->setActiveSubWindow(nullptr);
+    main->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(w->parentWidget()));
+    QApplication::processEvents();
+    EXPECT_EQ(calls("open"), 0);
+    EXPECT_EQ(w->memo->toPlainText(), "my unsaved work");
+}
+
+TEST_F(Files, SaveAsAsksBeforeTheSuffixItAddsReplacesAFile) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    const QString existing = write("out.sql", "precious\r\n");
+    w->memo->setPlainText("select 1");
+    dialogs.messageAnswers = {QMessageBox::No};
+    dialogs.fileAnswers.push_back(home.filePath("out"));
+    w->Saveas2->trigger();
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text,
+              existing + " already exists.\nDo you want to replace it?");
+    EXPECT_EQ(dialogs.messages()[0].caption, "Save As");
+    EXPECT_EQ(read(existing), "precious\r\n");
+    EXPECT_TRUE(w->Modified);
+    EXPECT_NE(w->SaveName, existing);
+
+    dialogs.messageAnswers = {QMessageBox::Yes};
+    dialogs.fileAnswers.push_back(home.filePath("out"));
+    w->Saveas2->trigger();
+    EXPECT_EQ(read(existing), "select 1\r\n");
+    EXPECT_FALSE(w->Modified);
+}
+
+TEST_F(Files, ASaveThatFailsIsReportedAndKeepsTheTextChanged) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    w->memo->setPlainText("select 1");
+    auto expectReported = [&](const QString& target) {
+        ASSERT_EQ(dialogs.messages().size(), 1u) << target.toStdString();
+        EXPECT_TRUE(dialogs.messages()[0].text.startsWith(target + ": "));
+        EXPECT_EQ(dialogs.messages()[0].caption, "Ostrim");
+        EXPECT_EQ(dialogs.messages()[0].icon, QMessageBox::Critical);
+        EXPECT_TRUE(w->Modified);
+        dialogs.calls.clear();
+    };
+    // A directory nobody may create files in, root included.
+    dialogs.fileAnswers.push_back("/proc/ostrim-test/out.sql");
+    w->Saveas2->trigger();
+    expectReported("/proc/ostrim-test/out.sql");
+    // A device that is always full, written by Save under the name it already has.
+    w->SaveName = "/dev/full";
+    w->Save2->trigger();
+    expectReported("/dev/full");
+    EXPECT_FALSE(QFileInfo("/dev/full").isFile()) << "the device is written, never replaced";
+}
+
+TEST_F(Files, ANameWithoutADirectoryIsSavedThroughTheDialog) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    main->config.DefaultDir = home.path();
+    w->memo->setPlainText("create index i on t (c)");
+    w->SaveName = "i";
+    dialogs.fileAnswers.push_back(home.filePath("index.sql"));
+    w->Save2->trigger();
+    ASSERT_EQ(calls("save"), 1);
+    EXPECT_EQ(dialogs.calls.back().text, home.filePath("i"));
+    EXPECT_EQ(read(home.filePath("index.sql")), "create index i on t (c)\r\n");
+    EXPECT_FALSE(QFile::exists(QDir::current().filePath("i")));
+}
+
+TEST_F(Files, AWindowsFileKeepsItsEuroSignsQuotesAndDashes) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    // Windows-1252: euro, left and right double quotes, en dash, e acute; not valid UTF-8.
+    openFile(w, write("win.sql", "print \x93\x80 5 \x96 caf\xe9\x94\r\n"));
+    EXPECT_EQ(w->memo->toPlainText(),
+              QString::fromUtf8("print \u201c\u20ac 5 \u2013 caf\u00e9\u201d"));
+}
+
 TEST(FileEdit, TheButtonChoosesTheFileAndTypingDoesNot) {
     ScriptedDialogs dialogs;
     Tfile_edit edit;
@@ -333,6 +457,12 @@ TEST(FileEdit, TheButtonChoosesTheFileAndTypingDoesNot) {
     EXPECT_EQ(edit.edit()->text(), "/var/chosen.his");
     dialogs.fileAnswers.push_back(QString());
     edit.buttonClick();
+    EXPECT_EQ(edit.FileName(), "/var/chosen.his");
+    // A typed name is where the dialog starts; cancelled, the file name stays.
+    edit.edit()->setText("other.his");
+    dialogs.fileAnswers.push_back(QString());
+    edit.buttonClick();
+    EXPECT_EQ(dialogs.calls.back().text, "/tmp/other.his");
     EXPECT_EQ(edit.FileName(), "/var/chosen.his");
 }
 
