@@ -17,25 +17,35 @@ namespace ostrim {
 
 namespace {
 
-thread_local bool t_inLogin = false;
+thread_local LoginScope* t_login = nullptr;
 
 QString fromDbLib(const char* text) {
     return text ? QString::fromLocal8Bit(text) : QString();
 }
 
 constexpr int kConvertedLimit = 255;
+constexpr int kLoginFailed = 4002;
+
+int g_boxesInsideDbLib = 0; // GUI thread only
 
 // A box on the GUI thread waits for the user there; a worker thread must not wait for the GUI
 // (which may be waiting for it), so its boxes are queued.
 void showBox(const QString& text, const QString& caption) {
     const QCoreApplication* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread())
+    if (app && QThread::currentThread() == app->thread()) {
+        ++g_boxesInsideDbLib;
         Dialogs::message(text, caption, QMessageBox::Warning, QMessageBox::Ok);
-    else
+        --g_boxesInsideDbLib;
+    } else {
         Dialogs::postMessage(text, caption, QMessageBox::Warning);
+    }
 }
 
 } // namespace
+
+bool insideDbLibBox() {
+    return g_boxesInsideDbLib > 0;
+}
 
 void initDbLib() {
     static std::once_flag once;
@@ -61,9 +71,16 @@ int errorHandler(DBPROCESS* process, int severity, int /*dberr*/, int oserr, cha
     return INT_CANCEL;
 }
 
-int messageHandler(DBPROCESS* /*process*/, int msgno, int /*msgstate*/, int severity, char* msgtext,
-                   char* /*srvname*/, char* /*procname*/, int line) {
-    if (LoginScope::active() || !isMessageShown(msgno, severity))
+int messageHandler(DBPROCESS* /*process*/, int msgno, int msgstate, int severity, char* msgtext,
+                   char* srvname, char* procname, int line) {
+    if (LoginScope* login = t_login) {
+        // The failure is the login's own box; anything else the server said comes later.
+        if (msgno != kLoginFailed)
+            login->m_held.push_back({msgno, msgstate, severity, QByteArray(msgtext),
+                                     QByteArray(srvname), QByteArray(procname), line});
+        return 0;
+    }
+    if (!isMessageShown(msgno, severity))
         return 0;
     showBox(messageBoxText(fromDbLib(msgtext), line),
             QStringLiteral("SQL Server Message - ") + QString::number(msgno));
@@ -153,16 +170,28 @@ QString messageBoxText(const QString& text, int line) {
     return (text + QStringLiteral("\r\nLINE : ") + QString::number(line)).left(255);
 }
 
-LoginScope::LoginScope() : m_previous(t_inLogin) {
-    t_inLogin = true;
+LoginScope::LoginScope() : m_previous(t_login) {
+    t_login = this;
 }
 
 LoginScope::~LoginScope() {
-    t_inLogin = m_previous;
+    t_login = m_previous;
 }
 
 bool LoginScope::active() {
-    return t_inLogin;
+    return t_login != nullptr;
+}
+
+void LoginScope::deliverHeldMessages(DBPROCESS* process) {
+    std::vector<HeldMessage> held;
+    held.swap(m_held);
+    // The login is over: the messages go where they would have gone without it.
+    LoginScope* const self = t_login;
+    t_login = m_previous;
+    for (HeldMessage& m : held)
+        messageHandler(process, m.number, m.state, m.severity, m.text.data(), m.server.data(),
+                       m.procedure.data(), m.line);
+    t_login = self;
 }
 
 } // namespace ostrim

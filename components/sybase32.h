@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 // The same declaration as sybdb.h's, which callers of this header need not include.
 typedef struct tds_dblib_dbprocess DBPROCESS;
 
@@ -44,6 +46,10 @@ int errorHandler(DBPROCESS* process, int severity, int dberr, int oserr, char* d
 int messageHandler(DBPROCESS* process, int msgno, int msgstate, int severity, char* msgtext,
                    char* srvname, char* procname, int line);
 
+// True while a handler's box is open on the GUI thread: its event loop runs inside a DB-Library
+// call, so timers must not start work on a connection then.
+bool insideDbLibBox();
+
 // Value to text. Each call writes into the caller's own buffer and keeps nothing between calls,
 // so a worker thread and the GUI thread may convert at the same time (each on its own process).
 // NULL and a zero-length value give empty text; char and varchar are copied whole (up to a zero
@@ -67,7 +73,9 @@ QString messageBoxText(const QString& text, int line);
 
 // While alive on a thread, the handlers stay silent for calls made on that thread. A login
 // reports its own failure with one box; FreeTDS hands the half-opened process to the handlers
-// during dbopen, where the original library reported login problems without a process.
+// during dbopen, where the original library reported login problems without a process. Other
+// server messages of the login (a login script's print, a password expiry warning) are held
+// back and handed to the message handler by deliverHeldMessages once the connection is made.
 class LoginScope {
 public:
     LoginScope();
@@ -76,9 +84,18 @@ public:
     LoginScope& operator=(const LoginScope&) = delete;
 
     static bool active();
+    // Once the scope's dbopen has succeeded.
+    void deliverHeldMessages(DBPROCESS* process);
 
 private:
-    bool m_previous;
+    friend int messageHandler(DBPROCESS*, int, int, int, char*, char*, char*, int);
+    struct HeldMessage {
+        int number, state, severity;
+        QByteArray text, server, procedure;
+        int line;
+    };
+    LoginScope* m_previous;
+    std::vector<HeldMessage> m_held;
 };
 
 } // namespace ostrim

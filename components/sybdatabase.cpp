@@ -15,6 +15,7 @@
 #include <langinfo.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace ostrim {
 
@@ -166,12 +167,18 @@ void TSybDatabase::openConnection() {
 
     DBPROCESS* process;
     {
-        const LoginScope scope;
+        LoginScope scope;
         process = dbopen(login, server.isEmpty() ? nullptr : server.constData());
+        if (process)
+            scope.deliverHeldMessages(process);
     }
     m_dbProc = DbProcHandle(process);
     if (process) {
         m_lastResult = dbuse(process, database.constData());
+        // Refused (the server said why): the session stays where the login put it, and the
+        // name must say so, or every caption and the saved last database would be wrong.
+        if (m_lastResult != kSucceed)
+            readCurrentDatabase();
         m_connected = true;
         applyBufferSize();
         m_dbLibVersion = m_dbVersion;
@@ -185,15 +192,26 @@ void TSybDatabase::openConnection() {
     dbloginfree(login);
 }
 
-void TSybDatabase::readVersion() {
+std::optional<QString> TSybDatabase::queryValue(const QString& sql) const {
     TSybQuery query;
     query.setAutoDbProc(false);
     query.setDbProc(m_dbProc);
-    query.setDbName(Name());
-    query.setSql(QStringLiteral("select @@version"));
+    query.setSql(sql);
     query.Execute();
+    std::optional<QString> value;
     while (query.Next() == kMoreRows)
-        m_dbVersion = query.ColumnValue(1);
+        value = query.ColumnValue(1);
+    return value;
+}
+
+void TSybDatabase::readCurrentDatabase() {
+    if (const auto current = queryValue(QStringLiteral("select db_name()")); current)
+        m_dbName = current->left(kNameLength);
+}
+
+void TSybDatabase::readVersion() {
+    if (const auto version = queryValue(QStringLiteral("select @@version")); version)
+        m_dbVersion = *version;
 }
 
 void TSybDatabase::disconnect() {

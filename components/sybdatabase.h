@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace ostrim {
@@ -94,6 +95,9 @@ private:
     void applyBufferSize();
     // DBVersion from "select @@version"; the last row wins, no row keeps the previous text.
     void readVersion();
+    void readCurrentDatabase();
+    // The first column of sql's last row; nothing when no row came.
+    std::optional<QString> queryValue(const QString& sql) const;
     void enterList();
 
     int m_timeOut = 0;

@@ -170,7 +170,9 @@ int TSybQuery::Execute() {
     if (m_rowStatus == kMoreRows)
         return kFail;
     DBPROCESS* process = m_dbProc.get();
-    dbcanquery(process);
+    // Results an earlier batch left unread are thrown away (the server stops sending them):
+    // otherwise DB-Library refuses the new batch and hands out the old results as its answer.
+    dbcancel(process);
     dbcmd(process, m_sql.toLocal8Bit().constData());
     dbsqlexec(process);
     takeResultState();

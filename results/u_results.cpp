@@ -3,6 +3,7 @@
 #include "animated_bitmap.h"
 #include "busy_connection.h"
 #include "dialogs.h"
+#include "file_error_box.h"
 #include "glyph_icon.h"
 #include "grid_text.h"
 #include "print_lines.h"
@@ -37,6 +38,8 @@ namespace {
 constexpr int kStartTickMs = 50;
 constexpr int kWatchMs = 100;
 constexpr int kAnimationMs = 150;
+
+constexpr int kAbortWaitMs = 2000;
 
 const QString kStillExecuting = QStringLiteral("Query still executing. Continue ?");
 
@@ -94,6 +97,11 @@ Tresults_form::Tresults_form(Tmain& main, const RunParameters& run) : m_main(mai
     connect(&run_timer, &QTimer::timeout, this, &Tresults_form::run_timerTimer);
     results_timer.start();
     run_timer.start();
+    if (!m_run.OwnConnection) {
+        m_borrowRefused = BusyConnection::isBusy(m_run.DbProc);
+        if (!m_borrowRefused)
+            m_borrowed = std::make_unique<BusyConnection>(m_run.DbProc);
+    }
 }
 
 Tresults_form::~Tresults_form() {
@@ -241,6 +249,10 @@ QStringList Tresults_form::optionStatements(const RunParameters& run) {
 }
 
 void Tresults_form::results_timerTimer() {
+    // A box raised inside a DB-Library call runs this timer from its own event loop: the run
+    // waits until that call has returned, since the connection may be the one it is on.
+    if (insideDbLibBox())
+        return;
     // The first tick lets the window show itself; the second starts the run.
     if (!StartPending) {
         StartPending = true;
@@ -276,7 +288,7 @@ void Tresults_form::startRun() {
         ResultsDbProc = m_run.DbProc;
         // One thread and one command at a time per connection: an earlier run may still be
         // reading from this one.
-        if (BusyConnection::isBusy(ResultsDbProc)) {
+        if (m_borrowRefused) {
             Dialogs::message("The rows of an earlier run are still loading on this connection. "
                              "Run again when they are in, or abort that run.",
                              "Results", QMessageBox::Warning);
@@ -292,8 +304,6 @@ void Tresults_form::startRun() {
     results_grid->setSql(m_run.Sql);
     results_grid->setDbProc(ResultsDbProc);
     results_grid->setBackground(m_run.Background);
-    if (m_run.Background && !m_run.OwnConnection)
-        m_borrowed = std::make_unique<BusyConnection>(ResultsDbProc);
     results_grid->setCursor(Qt::BusyCursor);
     setCursor(Qt::WaitCursor);
     ToolBar2->setCursor(Qt::BusyCursor);
@@ -302,6 +312,7 @@ void Tresults_form::startRun() {
     unsetCursor();
     ToolBar2->unsetCursor();
     if (!m_run.Background) {
+        m_borrowed.reset();
         run_timer.stop();
         run_image->setInterval(0);
         if (!results_grid->RowsReturned()) {
@@ -336,16 +347,24 @@ bool Tresults_form::confirmRunning() {
                             QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool Tresults_form::waitForLoader(int timeoutMs) {
+    Threadgrid* loader = results_grid->Loader();
+    if (!loader || loader->Finished())
+        return true;
+    QEventLoop loop;
+    connect(results_grid, &TSybGrid::loaderFinished, &loop, &QEventLoop::quit);
+    if (timeoutMs >= 0)
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!loader->Finished())
+        loop.exec();
+    return loader->Finished();
+}
+
 void Tresults_form::stopLoad() {
     results_timer.stop();
     if (Threadgrid* loader = results_grid->Loader()) {
         loader->Terminate();
-        if (!loader->Finished()) {
-            QEventLoop loop;
-            connect(results_grid, &TSybGrid::loaderFinished, &loop, &QEventLoop::quit);
-            if (!loader->Finished())
-                loop.exec();
-        }
+        waitForLoader(-1);
     }
     m_borrowed.reset();
     sybase_results->disconnect();
@@ -475,11 +494,7 @@ void Tresults_form::saveLines(const QStringList& lines) {
     const QString name = askSaveName();
     if (name.isEmpty())
         return;
-    try {
-        writeLines(name, lines);
-    } catch (const std::exception& e) {
-        Dialogs::message(QString::fromLocal8Bit(e.what()), "Ostrim", QMessageBox::Critical);
-    }
+    reportIo(writeLines(name, lines));
 }
 
 void Tresults_form::SaveAllClick() {
@@ -510,8 +525,14 @@ void Tresults_form::ViewSqlClick() {
 }
 
 void Tresults_form::AbortClick() {
-    if (Threadgrid* loader = results_grid->Loader())
-        loader->Terminate();
+    Threadgrid* loader = results_grid->Loader();
+    if (!loader)
+        return;
+    loader->Terminate();
+    // A borrowed connection serves its server window again as soon as Abort returns; a loader
+    // that does not stop at once (inside a long statement) leaves that to run_timer.
+    if (m_borrowed && waitForLoader(kAbortWaitMs))
+        run_timerTimer();
 }
 
 void Tresults_form::PauseClick() {

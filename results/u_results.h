@@ -95,6 +95,9 @@ private:
     bool confirmRunning();
     // Stops the loader, waits for it with the event loop running, then closes the connection.
     void stopLoad();
+    // Runs the event loop until the loader has ended, or timeoutMs (-1: no limit) has passed;
+    // true when it has ended.
+    bool waitForLoader(int timeoutMs);
     void printLines(const QStringList& lines);
     void saveLines(const QStringList& lines);
     QString askSaveName();
@@ -102,7 +105,11 @@ private:
     Tmain& m_main;
     RunParameters m_run;
     bool m_closeConfirmed = false;
+    // The server window's connection, reserved from creation until the run has left it, so
+    // that nothing else sends on it in between.
     std::unique_ptr<BusyConnection> m_borrowed;
+    // The connection was already reserved by another run when this window was created.
+    bool m_borrowRefused = false;
 };
 
 } // namespace ostrim

@@ -15,7 +15,7 @@ namespace {
 
 void usage() {
     std::fprintf(stderr, "usage: ostrim-simserver [--port N] [--data DIR] [--name NAME] "
-                         "[--sa-password PW] [--demo] [--bench-table]\n");
+                         "[--sa-password PW] [--login-notice TEXT] [--demo] [--bench-table]\n");
 }
 
 } // namespace
@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
             opt.name = value();
         else if (a == "--sa-password")
             opt.saPassword = value();
+        else if (a == "--login-notice")
+            opt.loginNotice = value();
         else if (a == "--demo")
             opt.demo = true;
         else if (a == "--bench-table")

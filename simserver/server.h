@@ -21,6 +21,9 @@ struct ServerOptions {
     std::string dataDir;
     std::string name = "SIMSERVER";
     std::string saPassword;
+    // Sent to every successful login as an informational message, as a login script's print
+    // or a password expiry warning would be.
+    std::string loginNotice;
     bool demo = false;       // the demo databases ostrimdemo and ostrimdemo2
     bool benchTable = false; // ostrimdemo..bench_rows, a million rows for benchmarks
     int maxConnections = 500;

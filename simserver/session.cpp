@@ -543,6 +543,15 @@ bool Session::login(const std::vector<uint8_t>& p) {
     putEnvChange(b, 2, "us_english", "");
     putEnvChange(b, 3, "utf8", "");
     putEnvChange(b, 4, std::to_string(packetSize), "512");
+    if (const std::string& notice = m_server.options().loginNotice; !notice.empty()) {
+        Message m;
+        m.number = 0;
+        m.severity = 10;
+        m.state = 1;
+        m.text = notice;
+        m.server = m_server.options().name;
+        putEed(b, m, 0);
+    }
     loginAck(5);
     // Answer the client's capabilities with its own bitmaps.
     if (p.size() >= 571 && p[568] == kTokCapability) {

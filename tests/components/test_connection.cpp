@@ -271,6 +271,41 @@ TEST_F(ConnectionTest, DBNameSwitchesTheDatabaseWhileConnected) {
     db.disconnect();
 }
 
+TEST_F(ConnectionTest, ARefusedDatabaseAtConnectNamesTheOneTheSessionIsIn) {
+    TSybDatabase db;
+    configure(db);
+    db.setDBName("no_such_database");
+    db.connect();
+    ASSERT_TRUE(db.Connected());
+    EXPECT_EQ(db.LastResult(), FAIL);
+    EXPECT_EQ(db.DBName(), "master") << "where the login put the session";
+    ASSERT_EQ(m_dialogs.messages().size(), 1u) << "the server's own message";
+    EXPECT_EQ(m_dialogs.messages()[0].caption, "SQL Server Message - 911");
+    db.disconnect();
+}
+
+TEST_F(ConnectionTest, ServerMessagesOfALoginArriveOnceItIsMade) {
+    SimServer noticing({"--login-notice", "Your password will expire in 3 days."});
+    noticing.start();
+    TSybDatabase db;
+    configure(db, QString::fromStdString(noticing.host()));
+    db.connect();
+    ASSERT_TRUE(db.Connected());
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_EQ(m_dialogs.messages()[0].text,
+              messageBoxText("Your password will expire in 3 days.", 1));
+    EXPECT_EQ(m_dialogs.messages()[0].caption, "SQL Server Message - 0");
+    db.disconnect();
+
+    // A failed login still gives only its own box.
+    m_dialogs.calls.clear();
+    db.setPassword("wrong");
+    db.connect();
+    EXPECT_FALSE(db.Connected());
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_EQ(m_dialogs.messages()[0].text, "Could not login to Server");
+}
+
 TEST_F(ConnectionTest, BufferSizeIsAppliedAtConnectAndWhenSetWhileConnected) {
     // sysdatabases has more rows than a buffer of 2 holds: DB-Library then answers BUF_FULL.
     auto fillsBuffer = [](TSybDatabase& db) {

@@ -14,9 +14,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -24,6 +26,8 @@
 #include <QMdiSubWindow>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,6 +87,8 @@ const auto* const s_env =
     ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment({"DEMO"}, createTables));
 
 const QString kMillionRows = "select a.n, b.n from k a, k b";
+// A billion rows: a load of it is still running whenever a test looks.
+const QString kEndlessRows = "select a.n, b.n from k a, k b, k c";
 
 // Records each statement it sends.
 class RecordingQuery : public TSybQuery {
@@ -408,6 +414,94 @@ TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoads) {
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->results_grid->cell(2, 3), "dd");
     EXPECT_EQ(dialogs.messages().size(), 2u);
+}
+
+TEST_F(ResultsWindow, AbortFreesTheBorrowedConnectionAtOnce) {
+    server->options.SeperateDBProc = false;
+    QPointer<Tresults_form> results = run(kEndlessRows, true);
+    ASSERT_TRUE(results);
+    ASSERT_TRUE(waitFor([&] { return results->results_grid->rowCount() > 100; }));
+    results->AbortClick();
+    // No waiting: the object list, a paste and Run use the connection straight away.
+    server->type_list->setCurrentText("Tables");
+    server->type_listChange();
+    EXPECT_GE(server->object_list->findText("two"), 0);
+    server->object_list->setCurrentIndex(server->object_list->findText("two"));
+    server->memo->clear();
+    server->options.PasteCREATE = true;
+    server->Button1Click();
+    EXPECT_TRUE(server->memo->toPlainText().contains("create table two"))
+        << server->memo->toPlainText().toStdString();
+    Tresults_form* next = ranSynchronously("select x, y from two");
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->results_grid->cell(2, 3), "dd");
+    EXPECT_TRUE(dialogs.messages().empty()) << dialogs.messages()[0].text.toStdString();
+}
+
+TEST_F(ResultsWindow, ABorrowingWindowHoldsTheConnectionFromItsCreation) {
+    server->options.SeperateDBProc = false;
+    QPointer<Tresults_form> results = run("select x, y from two", true);
+    ASSERT_TRUE(results);
+    ASSERT_TRUE(results->results_timer.isActive()) << "not started yet";
+    // Closing the server window now would close the handle the run is about to use.
+    qobject_cast<QMdiSubWindow*>(server->parentWidget())->close();
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_TRUE(dialogs.messages()[0].text.startsWith("A results window is still loading"));
+    EXPECT_TRUE(main->currentServer);
+    ASSERT_TRUE(waitFor([&] {
+        return results && results->results_grid->Terminated() && !results->run_timer.isActive();
+    }));
+    EXPECT_EQ(results->results_grid->cell(2, 2), "bb");
+
+    // A box raised inside a DB-Library call on that connection runs the event loop; the run
+    // must not start inside the call.
+    QPointer<Tresults_form> second = run("select y, x from two", true);
+    ASSERT_TRUE(second);
+    bool startedDuringTheBox = false;
+    dialogs.whileMessageShown = [&](const test::DialogCall&) {
+        QTest::qWait(400); // eight ticks of the start timer
+        startedDuringTheBox = !second || !second->results_timer.isActive();
+    };
+    TSybQuery failing;
+    failing.setDbProc(server->sybase->DbProc());
+    failing.setSql("select * from no_such_table");
+    failing.Execute();
+    dialogs.whileMessageShown = nullptr;
+    EXPECT_FALSE(startedDuringTheBox);
+    ASSERT_TRUE(dialogs.messages().size() >= 2u);
+    EXPECT_EQ(dialogs.messages()[1].caption, "SQL Server Message - 208");
+    ASSERT_TRUE(waitFor([&] {
+        return second && second->results_grid->Terminated() && !second->run_timer.isActive();
+    }));
+    EXPECT_EQ(second->results_grid->cell(2, 2), "a");
+}
+
+TEST_F(ResultsWindow, AFailedSaveOrExportIsReportedAndTheProgramGoesOn) {
+    Tresults_form* results = ranSynchronously("select x, y from two");
+    ASSERT_NE(results, nullptr);
+    // A directory nobody may create files in, root included; and a device that is always full.
+    for (const QString& target :
+         {QStringLiteral("/proc/ostrim-test/out.txt"), QStringLiteral("/dev/full")}) {
+        dialogs.fileAnswers.push_back(target);
+        results->SaveAllClick();
+        dialogs.dialogHandlers.push_back([](QDialog& shown) {
+            shown.findChild<QRadioButton*>("chk_fixed")->click();
+            shown.findChild<QPushButton*>("Button1")->click();
+            return shown.result();
+        });
+        dialogs.fileAnswers.push_back(target);
+        results->Export1Click();
+    }
+    const auto boxes = dialogs.messages();
+    ASSERT_EQ(boxes.size(), 4u);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const QString target = i < 2 ? "/proc/ostrim-test/out.txt" : "/dev/full";
+        EXPECT_TRUE(boxes[i].text.startsWith(target + ": ")) << boxes[i].text.toStdString();
+        EXPECT_EQ(boxes[i].caption, "Ostrim");
+        EXPECT_EQ(boxes[i].icon, QMessageBox::Critical);
+    }
+    EXPECT_FALSE(QFileInfo("/dev/full").isFile()) << "the device is written, never replaced";
+    EXPECT_EQ(results->results_grid->cell(2, 3), "dd");
 }
 
 } // namespace

@@ -25,6 +25,8 @@ QMessageBox::StandardButton ScriptedDialogs::message(const QString& text, const 
                                                      QMessageBox::StandardButtons buttons,
                                                      QMessageBox::StandardButton defaultButton) {
     calls.push_back({"message", text, caption, icon, buttons, {}});
+    if (whileMessageShown)
+        whileMessageShown(calls.back());
     if (!messageAnswers.empty()) {
         auto answer = messageAnswers.front();
         messageAnswers.pop_front();
@@ -55,14 +57,12 @@ QString ScriptedDialogs::nextFile() {
     return f;
 }
 
-QString ScriptedDialogs::openFileName(const QString& caption, const QString& dir,
-                                      const QString&) {
+QString ScriptedDialogs::openFileName(const QString& caption, const QString& dir, const QString&) {
     calls.push_back({"open", dir, caption, QMessageBox::NoIcon, {}, {}});
     return nextFile();
 }
 
-QString ScriptedDialogs::saveFileName(const QString& caption, const QString& dir,
-                                      const QString&) {
+QString ScriptedDialogs::saveFileName(const QString& caption, const QString& dir, const QString&) {
     calls.push_back({"save", dir, caption, QMessageBox::NoIcon, {}, {}});
     return nextFile();
 }

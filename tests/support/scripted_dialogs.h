@@ -37,6 +37,9 @@ public:
     std::deque<std::function<int(QDialog&)>> dialogHandlers;
     std::deque<QString> fileAnswers; // empty string: cancelled
     std::deque<bool> fontAnswers;
+    // Runs while a message box is "open", before it is answered: a test may run the event
+    // loop there, as a real box does while the user reads it.
+    std::function<void(const DialogCall&)> whileMessageShown;
     // Print dialogs in order: set the printer up, return true for OK. When empty: cancelled.
     std::deque<std::function<bool(QPrinter&)>> printerAnswers;
 
