@@ -104,43 +104,43 @@ go
 execute sp_bindefault typedflt, "titles.type"
 go
 
-insert publishers values ("0736", "New Age Books", "Boston", "MA", "USA")
-insert publishers values ("0877", "Binnet & Hardley", "Washington", "DC", "USA")
-insert publishers values ("1389", "Algodata Infosystems", "Berkeley", "CA", "USA")
-insert publishers values ("1622", "Five Lakes Publishing", "Chicago", "IL", "USA")
-insert publishers values ("1756", "Ramona Publishers", "Dallas", "TX", null)
+insert publishers values ("0736", "Thistledown Books", "Harlow Falls", "NH", "USA")
+insert publishers values ("0877", "Marrow & Quince", "Cedar Hollow", "KY", "USA")
+insert publishers values ("1389", "Brightwire Technical Press", "Loomis Ridge", "OR", "USA")
+insert publishers values ("1622", "Sevenfold Lantern Publishing", "Ostrander Bay", "MN", "USA")
+insert publishers values ("1756", "Parlow House", "Mesquite Flats", "NM", null)
 go
 
-insert authors values (1, "White", "Johnson", "408 496-7223", "10932 Bigge Rd.", "Menlo Park", "CA", "94025", 1)
-insert authors values (2, "Green", "Marjorie", "415 986-7020", "309 63rd St. #411", "Oakland", "CA", "94618", 1)
-insert authors values (3, "Carson", "Cheryl", "415 548-7723", "589 Darwin Ln.", "Berkeley", "CA", "94705", 1)
-insert authors values (4, "O'Leary", "Michael", "408 286-2428", "22 Cleveland Av. #14", "San Jose", "CA", "95128", 1)
-insert authors values (5, "Straight", "Dick", "415 834-2919", "5420 College Av.", "Oakland", "CA", "94609", 1)
-insert authors values (6, "Smith", "Meander", null, "10 Mississippi Dr.", "Lawrence", "KS", "66044", 0)
-insert authors values (7, "Bennet", "Abraham", "415 658-9932", "6223 Bateman St.", "Berkeley", "CA", "94705", 1)
-insert authors values (8, "Dull", "Ann", "415 836-7128", "3410 Blonde St.", "Palo Alto", "CA", "94301", 1)
-insert authors values (9, "Gringlesby", "Burt", "707 938-6445", "PO Box 792", "Covelo", "CA", "95428", 1)
-insert authors values (10, "Locksley", "Chastity", "415 585-4620", "18 Broadway Av.", "San Francisco", "CA", "94130", 1)
-insert authors values (11, "Greene", "Morningstar", "615 297-2723", "22 Graybar House Rd.", "Nashville", "TN", "37215", 0)
-insert authors values (12, "Blotchet-Halls", "Reginald", "503 745-6402", "55 Hillsdale Bl.", "Corvallis", "OR", "97330", 1)
-insert authors values (13, "Yokomoto", "Akiko", "415 935-4228", "3 Silver Ct.", "Walnut Creek", "CA", "94595", 1)
-insert authors values (14, "del Castillo", "Innes", "615 996-8275", "2286 Cram Pl. #86", "Ann Arbor", "MI", "48105", 1)
-insert authors values (15, "DeFrance", "Michel", "219 547-9982", "3 Balding Pl.", "Gary", "IN", "46403", 1)
+insert authors values (1, "Ashdown", "Perrin", "503 555-0117", "4417 Larkspur Row", "Millhaven", "OR", "97128", 1)
+insert authors values (2, "Vantongeren", "Maud", "541 555-0162", "88 Quarry Ln. #3", "Hollis Bend", "OR", "97402", 1)
+insert authors values (3, "Okafor-Reyes", "Delphine", "541 555-0148", "1206 Tamarack Ct.", "Westmarch", "OR", "97331", 1)
+insert authors values (4, "O'Dwyer", "Tamsin", "503 555-0190", "37 Heron Way #12", "Caldera Springs", "OR", "97759", 1)
+insert authors values (5, "Marchetti-Lund", "Sabine", "541 555-0133", "702 Old Mill Rd.", "Hollis Bend", "OR", "97404", 1)
+insert authors values (6, "Fenwright", "Cassius", null, "9 Sorghum Trail", "Prairie Hollow", "NE", "68831", 0)
+insert authors values (7, "Drummelow", "Ingrid", "541 555-0185", "61 Pinecone Pl.", "Westmarch", "OR", "97331", 1)
+insert authors values (8, "Whitcombe", "Lorna", "503 555-0124", "2950 Bellflower Av.", "Fernlea", "OR", "97229", 1)
+insert authors values (9, "Kettleby", "Osric", "541 555-0109", "PO Box 318", "Stillwater Gap", "OR", "97635", 1)
+insert authors values (10, "Nakashima-Frost", "Wren", "503 555-0171", "15 Copperbeech Dr.", "Juniper Mesa", "OR", "97015", 1)
+insert authors values (11, "Threlkeld", "Juniper", "502 555-0156", "410 Tobacco Barn Rd.", "Bellwether", "KY", "40422", 0)
+insert authors values (12, "Ravensworth-Pike", "Anselm", "360 555-0143", "77 Gull Point Bl.", "Orchard Point", "WA", "98366", 1)
+insert authors values (13, "Dabrowska", "Petra", "503 555-0198", "5 Linden Sq.", "Lindenport", "OR", "97062", 1)
+insert authors values (14, "van der Steeg", "Corliss", "715 555-0127", "1880 Ice House Pl. #7", "Greywater", "WI", "54812", 1)
+insert authors values (15, "DeVreese", "Odile", "208 555-0164", "4 Kestrel Ct.", "Kestrel Falls", "ID", "83340", 1)
 go
 
-insert titles values ("BU1032", "The Busy Executive's Database Guide", "business", "1389", 19.99, 5000, 10, 4095, "An overview of available database systems with emphasis on common business applications.", "Jun 12 1986")
-insert titles values ("BU1111", "Cooking with Computers: Surreptitious Balance Sheets", "business", "1389", 11.95, 5000, 10, 3876, "Helpful hints on how to use your electronic resources to the best advantage.", "Jun 9 1988")
-insert titles values ("BU2075", "You Can Combat Computer Stress!", "business", "0736", 2.99, 10125, 24, 18722, "The latest medical and psychological techniques for living with the electronic office.", "Jun 30 1985")
-insert titles values ("MC2222", "Silicon Valley Gastronomic Treats", "mod_cook", "0877", 19.99, 0, 12, 2032, "Favorite recipes for quick, easy, and elegant meals.", "Jun 9 1989")
-insert titles values ("MC3021", "The Gourmet Microwave", "mod_cook", "0877", 2.99, 15000, 24, 22246, "Traditional French gourmet recipes adapted for modern microwave cooking.", "Jun 18 1985")
-insert titles values ("MC3026", "The Psychology of Computer Cooking", "UNDECIDED", "0877", null, null, null, null, null, "Oct 11 1991")
-insert titles values ("PC1035", "But Is It User Friendly?", "popular_comp", "1389", 22.95, 7000, 16, 8780, "A survey of software for the naive user.", "Jun 30 1986")
-insert titles values ("PC8888", "Secrets of Silicon Valley", "popular_comp", "1389", 20.00, 8000, 10, 4095, "Muckraking reporting on the world's largest computer hardware and software manufacturers.", "Jun 12 1987")
-insert titles values ("PS1372", "Computer Phobic and Non-Phobic Individuals: Behavior Variations", "psychology", "0877", 21.59, 7000, 10, 375, "A must for the specialist.", "Oct 21 1990")
-insert titles values ("PS2091", "Is Anger the Enemy?", "psychology", "0736", 10.95, 2275, 12, 2045, "Carefully researched study of the effects of strong emotions on the body.", "Jun 15 1989")
-insert titles values ("PS7777", "Emotional Security: A New Algorithm", "psychology", "0736", 7.99, 4000, 10, 3336, "Protecting yourself and your loved ones from undue emotional stress.", "Jun 12 1988")
-insert titles values ("TC3218", "Onions, Leeks, and Garlic: Cooking Secrets of the Mediterranean", "trad_cook", "0877", 20.95, 7000, 10, 375, "Profusely illustrated in color.", "Oct 21 1990")
-insert titles values ("TC4203", "Fifty Years in Buckingham Palace Kitchens", "trad_cook", "0877", 11.95, 4000, 14, 15096, "More anecdotes from the Queen's favorite cook.", "Jun 12 1985")
+insert titles values ("BU1032", "Framing a Small House, Start to Finish", "building", "1389", 24.50, 6000, 12, 3120, "Step-by-step carpentry for owner-builders, from the sill plate to the ridge beam.", "Mar 3 1987")
+insert titles values ("BU1111", "Roofs That Last: Shingle, Slate and Sheet Metal", "building", "1389", 16.75, 4500, 10, 2875, "How to choose, lay and repair the common roof coverings.", "Apr 18 1989")
+insert titles values ("BU2075", "The Weekend Deck Builder", "building", "0736", 8.95, 9000, 20, 16410, "Plans and cutting lists for six decks that anyone with a saw can finish in two weekends.", "Aug 7 1986")
+insert titles values ("MC2222", "Hand-Forged Kitchen Hardware", "metalcraft", "0877", 18.25, 0, 11, 1985, "Hooks, hinges and pot racks from a backyard forge.", "May 22 1990")
+insert titles values ("MC3021", "Tinsmithing for Beginners", "metalcraft", "0877", 3.50, 12500, 22, 20517, "Cutting, seaming and soldering sheet tin with a minimum of tools.", "Sep 9 1985")
+insert titles values ("MC3026", "Bronze Casting in a Garden Shed", "UNDECIDED", "0877", null, null, null, null, null, "Nov 4 1992")
+insert titles values ("PC1035", "Ferns Indoors and Out", "plant_care", "1389", 21.00, 6500, 14, 7640, "A grower's guide to forty ferns.", "Jul 14 1987")
+insert titles values ("PC8888", "The Quiet Life of Houseplants", "plant_care", "1389", 19.50, 7500, 10, 3980, "What houseplants need from light, water and soil, and why so many of them fail in winter.", "Feb 26 1988")
+insert titles values ("PS1372", "Tides, Moons and the Patience of Rocks: Slow Science for Curious Readers", "pop_science", "0877", 23.40, 6000, 10, 412, "Geology and astronomy without the equations.", "Nov 30 1991")
+insert titles values ("PS2091", "Why Bread Rises", "pop_science", "0736", 12.25, 2500, 12, 1930, "The chemistry behind yeast, baking soda and the browning of a crust.", "Mar 19 1990")
+insert titles values ("PS7777", "Small Numbers, Large Worlds", "pop_science", "0736", 9.50, 3500, 10, 3410, "Estimation for everyday questions: how many, how far and how likely.", "Oct 2 1989")
+insert titles values ("TC3218", "A Year of Green Tea: Picking, Rolling and Steeping Through the Seasons", "tea_culture", "0877", 22.75, 6500, 10, 398, "Illustrated with hand-coloured plates.", "Dec 5 1991")
+insert titles values ("TC4203", "The Teahouse Ledger", "tea_culture", "0877", 13.50, 3800, 14, 14205, "Recollections of forty years behind a harbourside tea counter.", "Aug 28 1986")
 go
 
 insert titleauthor values (1, "PS3333", 1, 100)
@@ -160,14 +160,14 @@ insert titleauthor values (14, "MC2222", 1, 100)
 insert titleauthor values (15, "MC3021", 2, 25)
 go
 
-insert stores values ("7066", "Barnum's", "Tustin", "CA", "Net 30")
-insert stores values ("7067", "News & Brews", "Los Gatos", "CA", "Net 30")
-insert stores values ("7131", "Doc-U-Mat: Quality Laundry and Books", "Remulade", "WA", "Net 60")
-insert stores values ("8042", "Bookbeat", "Portland", "OR", "On invoice")
+insert stores values ("7066", "Larkin's Corner Books", "Dunmore Heights", "OR", "Net 45")
+insert stores values ("7067", "Pages & Pastries", "Glen Alder", "WA", "Net 45")
+insert stores values ("7131", "Rivet Hall: Hardware, Seeds and Books", "Saltmarsh", "ID", "Net 90")
+insert stores values ("8042", "Foxglove Readers", "Copper Landing", "OR", "Prepaid")
 go
 
-insert blurbs values ("BU1032", "A database guide for the busy executive: what to ask, what to buy and how to read the reports that come back.")
-insert blurbs values ("PC8888", "Two reporters spent a year in the valley. This is what they found.")
+insert blurbs values ("BU1032", "Everything an owner-builder needs between the foundation and the roof: tools, lumber lists and the order of the work.")
+insert blurbs values ("PC8888", "Most houseplants are killed by kindness. This book explains what they want instead.")
 insert blurbs values ("MC3026", null)
 go
 
@@ -249,7 +249,7 @@ as
 if (select count(*) from deleted, sales where sales.title_id = deleted.title_id) > 0
 begin
     rollback transaction
-    print "You cannot delete a title with sales."
+    print "Titles with recorded sales stay; delete their sales first."
 end
 go
 create trigger salestrig on sales for insert, update

@@ -18,8 +18,8 @@ create table reviews (
 go
 create unique clustered index reviewind on reviews (review_id)
 go
-insert reviews values (1, "BU1032", "Library Journal", 4, "Jul 1 1986")
-insert reviews values (2, "PC8888", "Byte", 5, "Aug 15 1987")
+insert reviews values (1, "BU1032", "The Shelfside Quarterly", 4, "Apr 20 1987")
+insert reviews values (2, "PC8888", "Ridgeline Reader", 5, "Apr 2 1988")
 go
 create trigger reviewtrig on reviews for insert
 as

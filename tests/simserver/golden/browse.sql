@@ -16,5 +16,5 @@ select p.pub_name, count(*), sum(t.ytd_sales) from publishers p, titles t
 go
 select stor_id, stor_name, orders, units from store_totals order by stor_id
 go
-select id, full_name from author_names where city = "Oakland" order by id
+select id, full_name from author_names where city = "Hollis Bend" order by id
 go
