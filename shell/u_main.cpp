@@ -83,10 +83,9 @@ void Tmain::createMenus() {
     Server1 = new QMenu("&Server", this);
     Server1->setObjectName("Server1");
     Connect1 = action(Server1, "Connect1", "&Connect", QKeySequence("Alt+C"));
-    // "Disconnect" shows the form's Alt+X too, but one key cannot start two commands: as in
-    // the original frame, the first item that carries it (Exit) takes it.
+    // "Disconnect" shows Alt+X too, but one key cannot start two commands: Exit carries it while
+    // no child window is open, Disconnect while one is (see placeAltX).
     Disconnect1 = action(Server1, "Disconnect1", "Disconnect");
-    Disconnect1->setText("Disconnect\tAlt+X");
     Server1->addSeparator()->setObjectName("N1");
     Disconnectall1 = action(Server1, "Disconnectall1", "Disconnect all", QKeySequence("Alt+A"));
 
@@ -118,6 +117,21 @@ void Tmain::createMenus() {
     connect(Window1, &QMenu::aboutToShow, this, &Tmain::fillWindowMenu);
 
     m_merger.setFrameMenus({{0, Exit1}, {9, Server1}, {10, Window1}, {10, Help1}});
+    placeAltX();
+}
+
+void Tmain::placeAltX() {
+    const QKeySequence altX(QStringLiteral("Alt+X"));
+    if (!m_mdi->subWindowList().isEmpty()) {
+        // Pressed in a window whose menu says Alt+X disconnects, it must not end the program.
+        Exit2->setShortcut({});
+        Disconnect1->setText(QStringLiteral("Disconnect"));
+        Disconnect1->setShortcut(altX);
+    } else {
+        Disconnect1->setShortcut({});
+        Disconnect1->setText(QStringLiteral("Disconnect\tAlt+X"));
+        Exit2->setShortcut(altX);
+    }
 }
 
 void Tmain::mergeChildMenus(const QList<GroupedMenu>& menus) {
@@ -142,6 +156,9 @@ QMdiSubWindow* Tmain::addChild(QWidget* child, bool show) {
     QMdiSubWindow* sub = m_mdi->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     child->setAttribute(Qt::WA_DeleteOnClose);
+    // Queued: the area still lists the window while it is being destroyed.
+    connect(sub, &QObject::destroyed, this, &Tmain::placeAltX, Qt::QueuedConnection);
+    placeAltX();
     if (show)
         sub->show();
     return sub;

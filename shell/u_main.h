@@ -129,6 +129,8 @@ private:
     void tileChildren(Qt::Orientation orientation);
     void arrangeIcons();
     void childActivated(QMdiSubWindow* sub);
+    // Alt+X goes to Exit or to Disconnect, as the open windows' menus show it.
+    void placeAltX();
 
     QMdiArea* m_mdi = nullptr;
     ServerWindowFactory m_factory;

@@ -20,8 +20,10 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextEdit>
 #include <QThread>
 #include <QToolButton>
@@ -407,6 +409,39 @@ TEST_F(ServerWindow, UnsavedTextIsConfirmedOnEveryClosePath) {
     QApplication::processEvents();
     EXPECT_EQ(children(), 0);
     EXPECT_FALSE(main->Window1->isEnabled());
+}
+
+TEST_F(ServerWindow, AltXDisconnectsTheActiveWindowAndEndsTheProgramOnlyWithoutOne) {
+    Tserverform* first = connectAs("alice123");
+    ASSERT_NE(first, nullptr);
+    Tserverform* second = newWindow();
+    ASSERT_NE(second, nullptr);
+    QApplication::setActiveWindow(main.get());
+    activate(second);
+    second->memo->setFocus();
+    QPointer<Tserverform> watched = second;
+    QTest::keyClick(second->memo, Qt::Key_X, Qt::AltModifier);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_TRUE(!watched) << "the active window is disconnected";
+    EXPECT_EQ(children(), 1);
+    EXPECT_TRUE(main->isVisible()) << "the program goes on";
+    EXPECT_EQ(main->Disconnect1->shortcut(), QKeySequence("Alt+X"));
+    EXPECT_TRUE(main->Exit2->shortcut().isEmpty());
+
+    activate(first);
+    QTest::keyClick(first->memo, Qt::Key_X, Qt::AltModifier);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(children(), 0);
+    EXPECT_TRUE(main->isVisible());
+    // With no window left, the key ends the program as the frame's menu says.
+    EXPECT_EQ(main->Exit2->shortcut(), QKeySequence("Alt+X"));
+    EXPECT_TRUE(main->Disconnect1->shortcut().isEmpty());
+    EXPECT_EQ(main->Disconnect1->text(), "Disconnect\tAlt+X");
+    QTest::keyClick(main.get(), Qt::Key_X, Qt::AltModifier);
+    QApplication::processEvents();
+    EXPECT_FALSE(main->isVisible());
 }
 
 TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
