@@ -84,6 +84,7 @@ QString layoutQuery(const QString& table) {
                           "convert(varchar(8),convert(bit, (c.status & 8))), "
                           "convert(varchar(6),c.length), "
                           "convert(varchar(6),c.prec), "
+                          "convert(varchar(6),c.scale), "
                           "c.colid "
                           "from syscolumns c, systypes t ") +
            "where c.id = object_id(" + sqlString(table.left(kNameLength)) + ") " +
@@ -134,13 +135,17 @@ QString layoutLine(const LayoutColumn& column) {
     const QString name = column.name.left(kNameLength);
     const QString type = column.type.left(kNameLength);
     QString size;
-    if (type.contains(QLatin1String("char")))
+    if (type.contains(QLatin1String("char"))) {
         size = "(" + column.length.left(kFieldLength) + ")";
-    else if (type == QLatin1String("numeric"))
-        size = "(" + column.precision.left(kFieldLength) + ")";
-    else
+        size.truncate(kFieldLength);
+    } else if (type == QLatin1String("numeric") || type == QLatin1String("decimal")) {
+        // The scale too: a table created from the text must not round the copied values.
+        // Both are at most two digits, so "(38,10)" is the longest.
+        size = "(" + column.precision.left(2) +
+               (column.scale.isEmpty() ? QString() : "," + column.scale.left(2)) + ")";
+    } else {
         size = QStringLiteral(" ");
-    size.truncate(kFieldLength);
+    }
     QString line = name + blanks(kColumnWidth - name.size()) + type + size +
                    blanks(kColumnWidth - type.size() - size.size());
     if (column.nullFlag == QLatin1String("1"))

@@ -26,6 +26,7 @@ struct LayoutColumn {
     QString nullFlag; // "1" allows nulls, "0" does not
     QString length;
     QString precision;
+    QString scale;
 };
 
 // Columns 1 to 4 of the last row of sp_ostrim_get_index.

@@ -188,8 +188,14 @@ void Tserverform::createMenus() {
     Paste1 = item(Edit1, "Paste1", "  &Paste", QKeySequence("Ctrl+V"));
     Delete1 = item(Edit1, "Delete1", "  &Delete");
     Undo1 = item(Edit1, "Undo1", "  &Undo/Redo", QKeySequence("Ctrl+Z"));
-    // The form gives this separator Ctrl+D, which starts nothing.
-    Edit1->addSeparator()->setShortcut(QKeySequence("Ctrl+D"));
+    // The form gives this separator Ctrl+D, which starts nothing; the key is kept by an action
+    // of its own, so that the separator line draws no shortcut text.
+    Edit1->addSeparator();
+    auto* swallowCtrlD = new QAction(this);
+    swallowCtrlD->setObjectName("SeparatorCtrlD");
+    swallowCtrlD->setShortcut(QKeySequence("Ctrl+D"));
+    swallowCtrlD->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(swallowCtrlD);
     Selectall1 = item(Edit1, "Selectall1", "Select &all", QKeySequence("Ctrl+A"));
 
     Search1 = menu("Search1", "&Search");

@@ -156,9 +156,9 @@ void Tserverform::switchDatabase(const QString& name) {
 
 QString Tserverform::table_layout(const QString& table) {
     std::vector<LayoutColumn> columns;
-    if (const std::optional<Rows> rows = readRows(*query, layoutQuery(table), 5))
+    if (const std::optional<Rows> rows = readRows(*query, layoutQuery(table), 6))
         for (const QStringList& row : *rows)
-            columns.push_back({row[0], row[1], row[2], row[3], row[4]});
+            columns.push_back({row[0], row[1], row[2], row[3], row[4], row[5]});
     return tableLayout(columns, options.PasteCREATE);
 }
 

@@ -52,40 +52,42 @@ QStringList lines(const QString& crlfText) {
 // --- The text builders, without a server ---------------------------------------------------
 
 TEST(LayoutLine, PadsNameAndTypeToThirtyColumns) {
-    EXPECT_EQ(layoutLine({"id", "varchar", "1", "30", ""}),
+    EXPECT_EQ(layoutLine({"id", "varchar", "1", "30", "", ""}),
               "id" + blanks(28) + "varchar(30)" + blanks(19) + "NULL");
-    EXPECT_EQ(layoutLine({"n", "int", "0", "4", ""}),
+    EXPECT_EQ(layoutLine({"n", "int", "0", "4", "", ""}),
               "n" + blanks(29) + "int" + " " + blanks(26) + "NOT NULL");
-    EXPECT_EQ(layoutLine({"code", "char", "0", "4", ""}),
+    EXPECT_EQ(layoutLine({"code", "char", "0", "4", "", ""}),
               "code" + blanks(26) + "char(4)" + blanks(23) + "NOT NULL");
     // Every type whose name holds "char" gets its length.
-    EXPECT_EQ(layoutLine({"u", "nvarchar", "1", "60", ""}),
+    EXPECT_EQ(layoutLine({"u", "nvarchar", "1", "60", "", ""}),
               "u" + blanks(29) + "nvarchar(60)" + blanks(18) + "NULL");
 }
 
 TEST(LayoutLine, NumericShowsItsPrecisionDecimalNothing) {
-    EXPECT_EQ(layoutLine({"amount", "numeric", "1", "5", "7"}),
-              "amount" + blanks(24) + "numeric(7)" + blanks(20) + "NULL");
-    EXPECT_EQ(layoutLine({"rate", "decimal", "0", "5", "9"}),
-              "rate" + blanks(26) + "decimal" + " " + blanks(22) + "NOT NULL");
+    EXPECT_EQ(layoutLine({"amount", "numeric", "1", "5", "7", "2"}),
+              "amount" + blanks(24) + "numeric(7,2)" + blanks(18) + "NULL");
+    EXPECT_EQ(layoutLine({"rate", "decimal", "0", "5", "9", "3"}),
+              "rate" + blanks(26) + "decimal(9,3)" + blanks(18) + "NOT NULL");
+    EXPECT_EQ(layoutLine({"whole", "numeric", "0", "5", "38", "10"}),
+              "whole" + blanks(25) + "numeric(38,10)" + blanks(16) + "NOT NULL");
 }
 
 TEST(LayoutLine, LongFieldsAreCutAndGetNoPadding) {
     const QString name31 = QString(31, QLatin1Char('n'));
     const QString type31 = QString(31, QLatin1Char('t'));
     // Name and type at most 30, the size part at most 6 characters.
-    EXPECT_EQ(layoutLine({name31, type31, "1", "", ""}),
+    EXPECT_EQ(layoutLine({name31, type31, "1", "", "", ""}),
               name31.left(30) + type31.left(30) + " " + "NULL");
-    EXPECT_EQ(layoutLine({"x", "varchar", "1", "1234567", ""}),
+    EXPECT_EQ(layoutLine({"x", "varchar", "1", "1234567", "", ""}),
               "x" + blanks(29) + "varchar(12345" + blanks(17) + "NULL");
     // The outer join gives no type name for a column whose type is unknown.
-    EXPECT_EQ(layoutLine({"y", "", "0", "4", ""}),
+    EXPECT_EQ(layoutLine({"y", "", "0", "4", "", ""}),
               "y" + blanks(29) + " " + blanks(29) + "NOT NULL");
 }
 
 TEST(TableLayout, EachColumnOnItsOwnLineCommasOnlyForCreate) {
-    const std::vector<LayoutColumn> columns = {{"a", "int", "0", "4", ""},
-                                               {"b", "int", "1", "4", ""}};
+    const std::vector<LayoutColumn> columns = {{"a", "int", "0", "4", "", ""},
+                                               {"b", "int", "1", "4", "", ""}};
     const QString a = " a" + blanks(29) + "int " + blanks(26) + "NOT NULL";
     const QString b = " b" + blanks(29) + "int " + blanks(26) + "NULL";
     EXPECT_EQ(tableLayout(columns, false), "\r\n" + a + "\r\n" + b);
@@ -96,7 +98,7 @@ TEST(TableLayout, EachColumnOnItsOwnLineCommasOnlyForCreate) {
 TEST(TableLayout, WideTablesKeepEveryColumn) {
     std::vector<LayoutColumn> columns;
     for (int i = 1; i <= 400; ++i)
-        columns.push_back({"c" + QString::number(i), "int", "1", "4", ""});
+        columns.push_back({"c" + QString::number(i), "int", "1", "4", "", ""});
     const QStringList got = lines(tableLayout(columns, true));
     ASSERT_EQ(got.size(), 401);
     EXPECT_EQ(got[0], "");
@@ -186,11 +188,13 @@ TEST(ObjectSql, TemplatesAndQuoting) {
               "select name from syscolumns where id = object_id(\"authors\") order by colid");
     EXPECT_EQ(columnQuery("a\"b"),
               "select name from syscolumns where id = object_id(\"a\"\"b\") order by colid");
-    EXPECT_EQ(layoutQuery("t"),
-              "select c.name, t.name, convert(varchar(8),convert(bit, (c.status & 8))), "
-              "convert(varchar(6),c.length), convert(varchar(6),c.prec), c.colid from syscolumns "
-              "c, systypes t where c.id = object_id(\"t\") and c.usertype *= t.usertype order by "
-              "c.colid");
+    EXPECT_EQ(
+        layoutQuery("t"),
+        "select c.name, t.name, convert(varchar(8),convert(bit, (c.status & 8))), "
+        "convert(varchar(6),c.length), convert(varchar(6),c.prec), convert(varchar(6),c.scale), "
+        "c.colid from syscolumns "
+        "c, systypes t where c.id = object_id(\"t\") and c.usertype *= t.usertype order by "
+        "c.colid");
     EXPECT_TRUE(layoutQuery(QString(40, 'x')).contains("object_id(\"" + QString(30, 'x') + "\")"));
     EXPECT_EQ(indexCall("titles.titleind"), "sp_ostrim_get_index titles,titleind");
     EXPECT_EQ(indexName("titles.titleind"), "titleind");
@@ -525,8 +529,8 @@ TEST_F(ObjectLists, LayoutLinesOfTheServersTypes) {
     EXPECT_EQ(lines(w->table_layout("layout_t")),
               (QStringList{"", " id" + blanks(28) + "varchar(30)" + blanks(19) + "NULL",
                            " n" + blanks(29) + "int " + blanks(26) + "NOT NULL",
-                           " amount" + blanks(24) + "numeric(7)" + blanks(20) + "NULL",
-                           " rate" + blanks(26) + "decimal " + blanks(22) + "NOT NULL"}));
+                           " amount" + blanks(24) + "numeric(7,2)" + blanks(18) + "NULL",
+                           " rate" + blanks(26) + "decimal(9,3)" + blanks(18) + "NOT NULL"}));
     EXPECT_EQ(w->table_layout("no_such_table"), "");
     EXPECT_EQ(boxes(), 0);
 

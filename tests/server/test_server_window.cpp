@@ -234,6 +234,15 @@ TEST_F(ServerWindow, MenusMergeIntoTheFrameWhileTheWindowIsActive) {
                                                "  &Undo/Redo", "-", "Select &all"}));
     EXPECT_EQ(captions(w->Search1),
               (QStringList{"&Find", "Find &next", "&Replace", "-", "&Go to Line Number"}));
+    // The Edit menu's separator draws no shortcut; Ctrl+D still starts nothing in the editor.
+    for (QAction* a : w->Edit1->actions()) {
+        if (a->isSeparator()) {
+            EXPECT_TRUE(a->shortcut().isEmpty());
+        }
+    }
+    w->memo->setPlainText("keep");
+    QTest::keyClick(w->memo, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(w->memo->toPlainText(), "keep");
     EXPECT_EQ(captions(w->Tools1),
               (QStringList{"&Configure", "-", "&Devices", "&Processes", "&Processes", "Speed&words",
                            "-", "&Search Database", "&Explore Servers", "&Find Differences"}));
