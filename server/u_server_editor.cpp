@@ -99,12 +99,16 @@ public:
         wholeWord->setObjectName("WholeWord");
         wholeWord->hide();
         auto* fields = new QGridLayout;
-        fields->addWidget(new QLabel("Fi&nd what:", this), 0, 0);
+        auto* findLabel = new QLabel("Fi&nd what:", this);
+        findLabel->setBuddy(findText);
+        fields->addWidget(findLabel, 0, 0);
         fields->addWidget(findText, 0, 1);
         if (replace) {
             replaceText = new QLineEdit(this);
             replaceText->setObjectName("ReplaceText");
-            fields->addWidget(new QLabel("Re&place with:", this), 1, 0);
+            auto* replaceLabel = new QLabel("Re&place with:", this);
+            replaceLabel->setBuddy(replaceText);
+            fields->addWidget(replaceLabel, 1, 0);
             fields->addWidget(replaceText, 1, 1);
         }
         fields->addWidget(wholeWord, 2, 0, 1, 2);
@@ -133,6 +137,17 @@ public:
         }
         QPushButton* cancel = button("Cancel", "Cancel");
         buttons->addStretch();
+        // Tab goes down the fields, then the options, then the buttons: what is typed after
+        // the find text must land in the replace text.
+        QWidget* previous = findText;
+        for (QWidget* next :
+             std::initializer_list<QWidget*>{replaceText, matchCase, findChild<QRadioButton*>("Up"),
+                                             down, findNext, replaceOne, replaceAll, cancel}) {
+            if (next) {
+                setTabOrder(previous, next);
+                previous = next;
+            }
+        }
         connect(cancel, &QPushButton::clicked, this, &QDialog::hide);
         // As in the standard dialogs: nothing to search for, nothing to press.
         auto follow = [this] {

@@ -374,6 +374,27 @@ TEST_F(Editor, ReplaceAllReplacesEveryMatchAndEndsWithTextNotFound) {
     EXPECT_EQ(boxes().size(), 3u);
 }
 
+TEST_F(Editor, TabLeadsFromTheFindTextToTheReplaceTextAndLabelsNameTheirFields) {
+    for (bool replacing : {true, false}) {
+        (replacing ? w->Replace1 : w->Find1)->trigger();
+        QWidget* dialog = replacing ? replaceDialog() : findDialog();
+        QStringList order;
+        QWidget* at = dialog->findChild<QLineEdit*>("FindText");
+        for (int i = 0; i < 6; ++i, at = at->nextInFocusChain()) {
+            while (!(at->focusPolicy() & Qt::TabFocus) || at->isHidden())
+                at = at->nextInFocusChain();
+            order << at->objectName();
+        }
+        const QStringList expected =
+            replacing ? QStringList{"FindText", "ReplaceText", "MatchCase",
+                                    "FindNext", "Replace",     "ReplaceAll"}
+                      : QStringList{"FindText", "MatchCase", "Up", "Down", "FindNext", "Cancel"};
+        EXPECT_EQ(order, expected);
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
+    }
+}
+
 TEST_F(Editor, ReplaceOneAtATimeAndMatchCaseOff) {
     memo->setPlainText("X and x");
     replace("x", "y");
