@@ -8,6 +8,9 @@
 #include <QPrinter>
 #include <QThread>
 
+#include <deque>
+#include <mutex>
+
 namespace ostrim {
 
 namespace {
@@ -88,6 +91,41 @@ bool choosePrinter(QPrinter& printer, const QString& caption) {
     return s_service->choosePrinter(printer, caption);
 }
 
+namespace {
+
+struct PostedBox {
+    QString text;
+    QString caption;
+    QMessageBox::Icon icon;
+};
+
+std::mutex g_postedMutex;
+std::deque<PostedBox> g_posted; // guarded by g_postedMutex
+bool g_showingPosted = false;   // GUI thread only
+
+// One box at a time, in posting order. A box's own event loop runs this again for the boxes
+// posted meanwhile: they wait until it is closed, instead of opening on top of it, which would
+// leave the last one to be read first.
+void showPostedBoxes() {
+    if (g_showingPosted)
+        return;
+    g_showingPosted = true;
+    for (;;) {
+        PostedBox box;
+        {
+            const std::lock_guard lock(g_postedMutex);
+            if (g_posted.empty())
+                break;
+            box = std::move(g_posted.front());
+            g_posted.pop_front();
+        }
+        message(box.text, box.caption, box.icon);
+    }
+    g_showingPosted = false;
+}
+
+} // namespace
+
 void postMessage(const QString& text, const QString& caption, QMessageBox::Icon icon) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
@@ -96,9 +134,11 @@ void postMessage(const QString& text, const QString& caption, QMessageBox::Icon 
         message(text, caption, icon);
         return;
     }
-    // Queued: runs on the GUI thread in posting order.
-    QMetaObject::invokeMethod(
-        app, [text, caption, icon] { message(text, caption, icon); }, Qt::QueuedConnection);
+    {
+        const std::lock_guard lock(g_postedMutex);
+        g_posted.push_back({text, caption, icon});
+    }
+    QMetaObject::invokeMethod(app, &showPostedBoxes, Qt::QueuedConnection);
 }
 
 } // namespace Dialogs

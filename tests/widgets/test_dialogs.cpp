@@ -1,0 +1,47 @@
+// Boxes posted from worker threads: shown on the GUI thread, one at a time, in posting order.
+#include "dialogs.h"
+#include "scripted_dialogs.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace ostrim {
+namespace {
+
+TEST(PostedMessages, AreShownOneAfterTheOtherInTheOrderPosted) {
+    test::ScriptedDialogs dialogs;
+    int open = 0;
+    int mostOpen = 0;
+    // A real box runs an event loop while the user reads it; the boxes posted meanwhile must
+    // wait for it to close.
+    dialogs.whileMessageShown = [&](const test::DialogCall&) {
+        mostOpen = std::max(mostOpen, ++open);
+        QEventLoop reading;
+        QTimer::singleShot(50, &reading, &QEventLoop::quit);
+        reading.exec();
+        --open;
+    };
+    std::thread worker([] {
+        for (const char* text : {"first plan", "second plan", "third plan"})
+            Dialogs::postMessage(text, "SQL Server Message - 0");
+    });
+    worker.join();
+    const QDeadlineTimer deadline(5000);
+    while (dialogs.calls.size() < 3 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(dialogs.calls.size(), 3u);
+    EXPECT_EQ(dialogs.calls[0].text, "first plan");
+    EXPECT_EQ(dialogs.calls[1].text, "second plan");
+    EXPECT_EQ(dialogs.calls[2].text, "third plan");
+    EXPECT_EQ(mostOpen, 1) << "no box opens on top of another";
+}
+
+} // namespace
+} // namespace ostrim
