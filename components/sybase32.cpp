@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 
 #include <sybdb.h>
 #include <sybfront.h>
@@ -58,15 +59,53 @@ void installHandlers() {
     dbmsghandle(&messageHandler);
 }
 
+ConnectionWatch& ConnectionWatch::instance() {
+    static auto* watch = new ConnectionWatch; // never freed: handlers may run at exit
+    return *watch;
+}
+
+namespace {
+
+// Dead processes whose failure the current user action has already reported (GUI thread).
+std::vector<DBPROCESS*> g_reportedDead;
+
+// Every DB-Library call on a dead process fails with the same error, and one click may make
+// many of them: the user hears of it once per action. The note is dropped when control is back
+// in the event loop, so the next action reports again; then the owner may offer to reconnect.
+bool firstReportInThisAction(DBPROCESS* process) {
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return true;
+    if (std::find(g_reportedDead.begin(), g_reportedDead.end(), process) != g_reportedDead.end())
+        return false;
+    g_reportedDead.push_back(process);
+    return true;
+}
+
+// After the box: its own event loop must not end the action.
+void endActionLater(DBPROCESS* process) {
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return;
+    QTimer::singleShot(0, &ConnectionWatch::instance(), [process] {
+        g_reportedDead.erase(std::remove(g_reportedDead.begin(), g_reportedDead.end(), process),
+                             g_reportedDead.end());
+        emit ConnectionWatch::instance().connectionLost(DbProcHandle(process));
+    });
+}
+
+} // namespace
+
 int errorHandler(DBPROCESS* process, int severity, int /*dberr*/, int oserr, char* dberrstr,
                  char* oserrstr) {
     if (!process || LoginScope::active() || !dbdead(process))
         return INT_CANCEL;
-    if (severity > 3) {
+    if (severity > 3 && firstReportInThisAction(process)) {
         showBox(fromDbLib(dberrstr), QStringLiteral("DB-Library error"));
         // FreeTDS passes 0 (errno's "no error") where Sybase's library passes DBNOERR.
         if (oserr != DBNOERR && oserr != 0)
             showBox(fromDbLib(oserrstr), QStringLiteral("Operating System error"));
+        endActionLater(process);
     }
     return INT_CANCEL;
 }

@@ -3,6 +3,7 @@
 // message handlers, and the handle type that carries a connection between components.
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 
 #include <vector>
@@ -49,6 +50,17 @@ int messageHandler(DBPROCESS* process, int msgno, int msgstate, int severity, ch
 // True while a handler's box is open on the GUI thread: its event loop runs inside a DB-Library
 // call, so timers must not start work on a connection then.
 bool insideDbLibBox();
+
+// Tells the windows that a connection was found dead, once per user action that met it, after
+// that action has ended (GUI thread).
+class ConnectionWatch : public QObject {
+    Q_OBJECT
+public:
+    static ConnectionWatch& instance();
+
+signals:
+    void connectionLost(ostrim::DbProcHandle process);
+};
 
 // Value to text. Each call writes into the caller's own buffer and keeps nothing between calls,
 // so a worker thread and the GUI thread may convert at the same time (each on its own process).

@@ -1,5 +1,6 @@
 #include "u_server.h"
 
+#include "busy_connection.h"
 #include "dialogs.h"
 #include "file_error_box.h"
 #include "program_dir.h"
@@ -50,6 +51,8 @@ Tserverform::Tserverform(Tmain& main) : m_main(main) {
     createObjectServices();
     createEditorServices();
     createFileServices();
+    connect(&ConnectionWatch::instance(), &ConnectionWatch::connectionLost, this,
+            &Tserverform::connectionLost);
 }
 
 Tserverform::~Tserverform() {
@@ -131,6 +134,34 @@ void Tserverform::FormCreate() {
     read_sql_history();
     showCaretPosition();
     setWindowTitle(TitlePrefix + " - " + DocName);
+}
+
+void Tserverform::connectionLost(DbProcHandle process) {
+    // A results window still on the connection ends its own run first; one question at a time.
+    if (process != sybase->DbProc() || !sybase->Connected() || m_askingReconnect ||
+        BusyConnection::isBusy(process))
+        return;
+    m_askingReconnect = true;
+    const bool reconnect =
+        Dialogs::message("The connection to " + sybase->ServerName() + " was lost. Reconnect?",
+                         "Connection lost", QMessageBox::Question,
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+    m_askingReconnect = false;
+    if (!reconnect)
+        return;
+    sybase->disconnect();
+    // The window's own values, password included: no dialog unless they no longer serve.
+    sybase->setLoginPrompt(false);
+    sybase->connect();
+    if (!sybase->Connected()) {
+        sybase->setLoginPrompt(true);
+        sybase->connect();
+    }
+    // The login goes back into the window's database (DBName is kept).
+    query->setDbProc(sybase->DbProc());
+    column_list->setDbProc(sybase->DbProc());
+    if (sybase->Connected())
+        type_listChange();
 }
 
 void Tserverform::fillDatabaseList() {

@@ -5,6 +5,7 @@
 // the tool launchers in u_server_tools.cpp.
 
 #include "mdi_child.h"
+#include "sybase32.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -137,6 +138,10 @@ public:
     QList<GroupedMenu> childMenus() const override;
     void childActivated() override { FormActivate(); }
 
+    // The window's connection was found dead by the action just ended: offers to log in again
+    // with the window's values, back into its database, and refills the lists.
+    void connectionLost(DbProcHandle process);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
@@ -160,6 +165,7 @@ private:
     // False, with a message, while a results window loads on this window's connection.
     bool connectionFree();
     void launchers();
+    bool m_askingReconnect = false;
 
     // Object lists and object text (u_server_objects.cpp).
 public:

@@ -453,6 +453,60 @@ TEST_F(ServerWindow, AltXDisconnectsTheActiveWindowAndEndsTheProgramOnlyWithoutO
     EXPECT_FALSE(main->isVisible());
 }
 
+TEST_F(ServerWindow, ALostConnectionIsReportedOnceAndCanBeReconnected) {
+    Tserverform* w = connectAs("alice123");
+    ASSERT_NE(w, nullptr);
+    TSybQuery spid;
+    spid.setDbProc(w->sybase->DbProc());
+    spid.setSql("select @@spid");
+    ASSERT_EQ(spid.Execute(), kSucceed);
+    ASSERT_EQ(spid.Next(), kMoreRows);
+    const QString own = spid.ColumnValue(1);
+    while (spid.Next() == kMoreRows) {
+    }
+    TSybDatabase sa;
+    sa.setLoginPrompt(false);
+    sa.setServerName("DEMO");
+    sa.setUserName("sa");
+    sa.connect();
+    ASSERT_TRUE(sa.Connected());
+    TSybQuery kill;
+    kill.setDbProc(sa.DbProc());
+    kill.setSql("kill " + own);
+    kill.Execute();
+    while (kill.Next() == kMoreRows) {
+    }
+    sa.disconnect();
+
+    // Each click is one action: it reports the dead connection in one box, then asks once.
+    dialogs.calls.clear();
+    dialogs.messageAnswers = {QMessageBox::Ok, QMessageBox::No};
+    w->speedButton("btn_tables")->click();
+    QApplication::processEvents();
+    auto boxes = [&](const QString& caption) {
+        int n = 0;
+        for (const auto& m : dialogs.messages())
+            n += m.caption == caption;
+        return n;
+    };
+    ASSERT_EQ(boxes("DB-Library error"), 1);
+    ASSERT_EQ(boxes("Connection lost"), 1);
+    EXPECT_EQ(dialogs.messages().back().text, "The connection to DEMO was lost. Reconnect?");
+    EXPECT_EQ(dialogs.messages().back().buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(w->object_list->count(), 0) << "No leaves the window as it is";
+
+    dialogs.calls.clear();
+    dialogs.messageAnswers = {QMessageBox::Ok, QMessageBox::Yes};
+    w->speedButton("btn_tables")->click();
+    QApplication::processEvents();
+    EXPECT_EQ(boxes("DB-Library error"), 1);
+    EXPECT_EQ(boxes("Connection lost"), 1);
+    EXPECT_EQ(w->type_list->currentText(), "Tables");
+    EXPECT_GE(w->object_list->findText("authors"), 0) << "the list fills again";
+    EXPECT_EQ(w->sybase->DBName(), "ostrimdemo");
+    EXPECT_EQ(dialogs.calls.size(), 2u) << "no login dialog: the window knew its password";
+}
+
 TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
     writeFile("Ostrim.Ini", "[Run]\r\nLastUser=alice\r\nLastDbName=ostrimdemo\r\n"
                             "LastServerName=DEMO\r\nHistory5=/old/five.sql\r\n"
