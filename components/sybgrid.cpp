@@ -128,6 +128,10 @@ QString GridModel::cell(int col, int row) const {
     return QString::fromLocal8Bit(m_store.cell(row, col));
 }
 
+bool GridModel::isNull(int col, int row) const {
+    return col >= 1 && m_store.isNull(row, col) && !m_edits.contains(cellKey(col, row));
+}
+
 void GridModel::setCell(int col, int row, const QString& text) {
     if (col < 0 || row < 0 || col >= m_columns || row >= m_store.rowCount())
         return;

@@ -33,6 +33,9 @@ public:
 
     QString cell(int col, int row) const;
     void setCell(int col, int row, const QString& text);
+    // A cell the server sent as NULL and nobody has edited since.
+    bool isNull(int col, int row) const;
+    RowKind rowKind(int row) const { return m_store.rowKind(row); }
     int fixedRows() const { return m_fixedRows; }
     int fixedCols() const { return m_fixedCols; }
     void setFixed(int rows, int cols);

@@ -100,9 +100,10 @@ private:
     std::vector<int> m_remembered{0};
     bool m_widthsChanged = true;
     std::vector<int> m_types;
-    int m_lineDigits = 1;    // of the row number column 0 shows
-    int m_moreDigitsAt = 10; // the first row number with more digits
-    RowWriter m_writer;      // the run's own: values convert straight into their rows
+    int m_lineDigits = 1;         // of the row number column 0 shows
+    int m_moreDigitsAt = 10;      // the first row number with more digits
+    RowWriter m_writer;           // the run's own: values convert straight into their rows
+    bool m_rowCountBatch = false; // its lines are no result set of the user's
 };
 
 GridRunResult Loader::run() {
@@ -118,6 +119,7 @@ GridRunResult Loader::run() {
             return m_result;
         if (!sendBatch(i))
             return m_result;
+        m_rowCountBatch = i < m_run.script.rowCountQuery.size() && m_run.script.rowCountQuery[i];
         m_result.lastResult = dbresults(m_process);
         if (!check())
             return m_result;
@@ -213,7 +215,8 @@ void Loader::rememberWidth(int column) {
 }
 
 bool Loader::writeHeader() {
-    m_writer.begin(std::uint32_t(m_result.resultColumns));
+    m_writer.begin(std::uint32_t(m_result.resultColumns),
+                   m_rowCountBatch ? RowKind::Other : RowKind::ColumnNames);
     for (int c = 1; c <= m_result.resultColumns; ++c) {
         if (!check())
             return false;
@@ -240,16 +243,17 @@ bool Loader::writeRows() {
         if (!check())
             return false;
         const int row = m_result.currentRow;
-        m_writer.begin(std::uint32_t(m_result.resultColumns));
+        m_writer.begin(std::uint32_t(m_result.resultColumns),
+                       m_rowCountBatch ? RowKind::Other : RowKind::Data);
         for (int c = 1; c <= m_result.resultColumns; ++c) {
             if (!check())
                 return false;
-            std::size_t n = writeValue(m_writer, m_process, m_types[std::size_t(c - 1)],
-                                       dbdata(m_process, c), dbdatlen(m_process, c));
-            if (n == 0) {
-                *m_writer.room(1) = ' ';
-                n = 1;
-            }
+            const std::size_t n = writeValue(m_writer, m_process, m_types[std::size_t(c - 1)],
+                                             dbdata(m_process, c), dbdatlen(m_process, c));
+            // NULL is kept as nothing (a data row shows it as one blank), so that an export can
+            // tell it from a value.
+            if (n == 0 && m_run.charUnit > m_widths[std::size_t(c)])
+                widen(c, 1);
             // Characters never outnumber bytes: most cells need no counting.
             if (int(n) * m_run.charUnit > m_widths[std::size_t(c)])
                 widen(c, characterCount(std::string_view(m_writer.room(0), n)));

@@ -9,6 +9,9 @@ namespace ostrim {
 namespace {
 
 constexpr std::uint32_t kWideEnds = 0x80000000u;
+constexpr int kKindShift = 28;
+constexpr std::uint32_t kKindBits = 0x30000000u;
+constexpr std::uint32_t kCellBits = 0x0FFFFFFFu;
 constexpr std::size_t kHeadBytes = sizeof(std::uint32_t);
 
 std::uint32_t readWord(const char* at) {
@@ -48,8 +51,10 @@ void RowWriter::grow(std::size_t bytes) {
     m_used = 0;
 }
 
-void RowWriter::begin(std::uint32_t cells) {
-    m_cells = cells;
+void RowWriter::begin(std::uint32_t cells, RowKind kind) {
+    m_cells = cells & kCellBits;
+    m_kind = kind;
+    cells = m_cells;
     m_ends.clear();
     const std::size_t head = kHeadBytes + 2 * std::size_t(cells);
     m_text = m_end = m_used;
@@ -73,7 +78,7 @@ const char* RowWriter::finish() {
     const std::uint32_t last = m_ends.empty() ? 0 : m_ends.back();
     m_ends.resize(m_cells, last);
     const std::size_t length = m_end - m_text;
-    std::uint32_t head = m_cells;
+    std::uint32_t head = m_cells | (std::uint32_t(m_kind) << kKindShift);
     if (length > 0xFFFF) {
         // Rare: the ends need 32 bits, so the text moves up to make room for them.
         const std::size_t extra = 2 * std::size_t(m_cells);
@@ -110,15 +115,23 @@ void RowWriter::takeChunks(std::vector<GridChunk>& into) {
 int GridStore::cellCount(int row) const {
     if (row < 1 || row > int(m_rows.size()))
         return 0;
-    return int(readWord(m_rows[std::size_t(row - 1)]) & ~kWideEnds);
+    return int(readWord(m_rows[std::size_t(row - 1)]) & kCellBits);
 }
 
 QByteArrayView GridStore::cell(int row, int col) const {
     if (row < 1 || row > int(m_rows.size()) || col < 1)
         return {};
+    const QByteArrayView stored = storedCell(row, col);
+    // NULL, kept as nothing, shows as one blank.
+    if (stored.isEmpty() && rowKind(row) == RowKind::Data && col <= cellCount(row))
+        return QByteArrayView(" ", 1);
+    return stored;
+}
+
+QByteArrayView GridStore::storedCell(int row, int col) const {
     const char* at = m_rows[std::size_t(row - 1)];
     const std::uint32_t head = readWord(at);
-    const std::uint32_t cells = head & ~kWideEnds;
+    const std::uint32_t cells = head & kCellBits;
     if (std::uint32_t(col) > cells)
         return {};
     const bool wide = head & kWideEnds;
@@ -127,6 +140,17 @@ QByteArrayView GridStore::cell(int row, int col) const {
     const std::uint32_t begin = col == 1 ? 0 : cellEnd(ends, wide, std::uint32_t(col - 2));
     const std::uint32_t end = cellEnd(ends, wide, std::uint32_t(col - 1));
     return QByteArrayView(text + begin, qsizetype(end - begin));
+}
+
+RowKind GridStore::rowKind(int row) const {
+    if (row < 1 || row > int(m_rows.size()))
+        return RowKind::Other;
+    return RowKind((readWord(m_rows[std::size_t(row - 1)]) & kKindBits) >> kKindShift);
+}
+
+bool GridStore::isNull(int row, int col) const {
+    return rowKind(row) == RowKind::Data && col >= 1 && col <= cellCount(row) &&
+           storedCell(row, col).isEmpty();
 }
 
 void GridStore::reset(int rows, bool lineNumbers) {
@@ -150,10 +174,10 @@ void GridStore::append(const char* row, RowWriter& writer) {
 }
 
 void GridStore::appendRow(std::string_view bytes, const std::uint32_t* cellEnds,
-                          std::uint32_t cells) {
+                          std::uint32_t cells, RowKind kind) {
     if (!m_writer)
         m_writer = std::make_unique<RowWriter>();
-    m_writer->begin(cells);
+    m_writer->begin(cells, kind);
     if (!bytes.empty())
         std::memcpy(m_writer->room(bytes.size()), bytes.data(), bytes.size());
     std::uint32_t previous = 0;

@@ -15,15 +15,19 @@ namespace ostrim {
 // goes on writing later rows into the same chunk: bytes once part of a finished row never change.
 using GridChunk = std::shared_ptr<char[]>;
 
-// Builds rows in place, one at a time. A row is a 32-bit word (its cell count; the top bit set
-// when its cell ends need 32 bits), each cell's end within the text (16 or 32 bits), then the
-// cells' text end to end.
+// What a row holds: a result set's column names, one of its rows, or anything else (the empty
+// line and the row count that follow a batch).
+enum class RowKind : std::uint8_t { Other = 0, ColumnNames = 1, Data = 2 };
+
+// Builds rows in place, one at a time. A row is a 32-bit word (its cell count in the low 28 bits,
+// its kind in the next two, the top bit set when its cell ends need 32 bits), each cell's end
+// within the text (16 or 32 bits), then the cells' text end to end.
 class RowWriter {
 public:
     explicit RowWriter(std::size_t chunkBytes = std::size_t(1) << 16);
 
     // Starts a row of cells cells; a row begun and not finished is dropped.
-    void begin(std::uint32_t cells);
+    void begin(std::uint32_t cells, RowKind kind = RowKind::Other);
     // Room for bytes more bytes of text after the row's text so far; valid until the next call.
     char* room(std::size_t bytes);
     // The current cell's text ends after bytes more bytes (written at room()).
@@ -43,6 +47,7 @@ private:
     bool m_chunkSent = true;
     std::vector<GridChunk> m_unsent;
     std::uint32_t m_cells = 0;
+    RowKind m_kind = RowKind::Other;
     std::size_t m_text = 0; // offset of the row's text within the chunk
     std::size_t m_end = 0;  // of the row's text so far
     std::vector<std::uint32_t> m_ends;
@@ -57,8 +62,12 @@ public:
     void setRowCount(int rows) { m_rowCount = rows; }
     int writtenRows() const { return int(m_rows.size()); }
     int cellCount(int row) const;
-    // Cell col (1-based) of grid row; empty outside the written cells.
+    // Cell col (1-based) of grid row; empty outside the written cells. A NULL of a data row
+    // (stored empty) reads as one blank, as the grid shows it.
     QByteArrayView cell(int row, int col) const;
+    RowKind rowKind(int row) const;
+    // A data row's cell that the server sent as NULL.
+    bool isNull(int row, int col) const;
 
     bool lineNumbers() const { return m_lineNumbers; }
     // Empties the store: rows rows, none written.
@@ -67,13 +76,16 @@ public:
     // Appends a row finished by writer (grid row writtenRows() + 1).
     void append(const char* row, RowWriter& writer);
     // Appends the next row from its cells laid end to end.
-    void appendRow(std::string_view bytes, const std::uint32_t* cellEnds, std::uint32_t cells);
+    void appendRow(std::string_view bytes, const std::uint32_t* cellEnds, std::uint32_t cells,
+                   RowKind kind = RowKind::Other);
     // Moves every written row of another store after this one's rows, leaving it without rows.
     void appendRows(GridStore& rows);
     // Drops the written rows, keeping the row count.
     void clearRows();
 
 private:
+    QByteArrayView storedCell(int row, int col) const;
+
     std::vector<const char*> m_rows;
     std::vector<GridChunk> m_chunks;
     std::unique_ptr<RowWriter> m_writer; // for appendRow only

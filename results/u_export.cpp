@@ -54,7 +54,7 @@ QStringList joinedLines(const TSybGrid& grid, const QString& separator, bool all
 }
 
 QString csvField(const QString& value) {
-    // Trimming leaves no blank at either end, so only these four force quotes.
+    // Blanks need no quotes: a reader keeps them as part of the field.
     const bool quoted = value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('"')) ||
                         value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'));
     if (!quoted)
@@ -213,7 +213,26 @@ QStringList exportCharLines(const TSybGrid& grid, const QString& delimiter, bool
 }
 
 QStringList exportCsvLines(const TSybGrid& grid, bool all, const GridRect& selection) {
-    return joinedLines(grid, QStringLiteral(","), all, selection, csvField);
+    const GridModel& model = *grid.gridModel();
+    const GridRect rect = exportedRect(grid, all, selection);
+    QStringList lines;
+    for (int row = rect.top; row <= rect.bottom; ++row) {
+        // Records are the result sets' names and rows; the empty lines and row counts between
+        // them are the grid's, not data.
+        const RowKind kind = model.rowKind(row);
+        if (kind != RowKind::ColumnNames && kind != RowKind::Data)
+            continue;
+        QString line;
+        for (int col = rect.left; col <= rect.right; ++col) {
+            if (col > rect.left)
+                line += QLatin1Char(',');
+            // Values as the server sent them, blanks and all; NULL is an empty field.
+            if (!model.isNull(col, row))
+                line += csvField(grid.cell(col, row));
+        }
+        lines << line;
+    }
+    return lines;
 }
 
 void runExport(TSybGrid& grid, QWidget* parent, const std::function<bool()>& confirmRunning,

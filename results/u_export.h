@@ -75,9 +75,10 @@ QStringList exportFixedLines(const TSybGrid& grid, bool all, const GridRect& sel
 // (cut to 10 characters; exactly "tab" stands for one TAB), never quoted.
 QStringList exportCharLines(const TSybGrid& grid, const QString& delimiter, bool all,
                             const GridRect& selection);
-// RFC 4180: values trimmed as for the delimited layout, separated by commas; a value holding a
-// comma, a double quote, CR or LF is enclosed in double quotes with its quotes doubled. A line
-// may therefore hold line breaks inside a quoted value.
+// RFC 4180: each result set's column names and rows only (not the empty lines and row counts
+// between them), values exactly as the server sent them and NULL as an empty field, separated
+// by commas; a value holding a comma, a double quote, CR or LF is enclosed in double quotes with
+// its quotes doubled. A line may therefore hold line breaks inside a quoted value.
 QStringList exportCsvLines(const TSybGrid& grid, bool all, const GridRect& selection);
 
 // The Export command. confirmRunning asks about a running load (false ends the command); then

@@ -12,26 +12,26 @@ namespace {
 
 constexpr int kDefaultWidth = 64;
 
-void appendRow(GridBatch& batch, const QStringList& cells, bool blankForEmpty,
-               std::vector<int>& widths, int charUnit) {
+void appendRow(GridBatch& batch, const QStringList& cells, RowKind kind, std::vector<int>& widths,
+               int charUnit) {
     std::string bytes;
     std::vector<std::uint32_t> ends;
     for (int c = 0; c < cells.size(); ++c) {
-        QString text = cells[c];
-        if (blankForEmpty && text.isEmpty())
-            text = QStringLiteral(" ");
+        const QString& text = cells[c];
         bytes += text.toLocal8Bit().toStdString();
         ends.push_back(std::uint32_t(bytes.size()));
+        // A NULL of a data row shows as one blank.
+        const int shown = kind == RowKind::Data ? std::max(int(text.size()), 1) : int(text.size());
         int& width = widths[std::size_t(c) + 1];
-        width = std::max(width, int(text.size()) * charUnit);
+        width = std::max(width, shown * charUnit);
     }
-    batch.rows.appendRow(bytes, ends.data(), std::uint32_t(ends.size()));
+    batch.rows.appendRow(bytes, ends.data(), std::uint32_t(ends.size()), kind);
 }
 
 } // namespace
 
 ResultSet rowCountResult(int affected) {
-    return {{QString()}, {{QStringLiteral("(%1 rows affected)").arg(affected)}}};
+    return {{QString()}, {{QStringLiteral("(%1 rows affected)").arg(affected)}}, true};
 }
 
 void fillGrid(TSybGrid& grid, const std::vector<ResultSet>& sets) {
@@ -46,11 +46,13 @@ void fillGrid(TSybGrid& grid, const std::vector<ResultSet>& sets) {
     int written = 0;
     bool firstRow = true;
     for (const ResultSet& set : sets) {
-        appendRow(batch, set.names, false, widths, grid.CharUnit());
+        appendRow(batch, set.names, set.rowCount ? RowKind::Other : RowKind::ColumnNames, widths,
+                  grid.CharUnit());
         ++rowCount;
         ++written;
         for (const QStringList& row : set.rows) {
-            appendRow(batch, row, true, widths, grid.CharUnit());
+            appendRow(batch, row, set.rowCount ? RowKind::Other : RowKind::Data, widths,
+                      grid.CharUnit());
             ++written;
             if (firstRow)
                 firstRow = false;

@@ -18,6 +18,8 @@ struct ResultSet {
     QStringList names;
     // A null or empty value stands for NULL, which the grid shows as one blank.
     QList<QStringList> rows;
+    // The row-count query's set: the grid's own lines, not data.
+    bool rowCount = false;
 };
 
 // What the row-count query after a batch returns: an unnamed column and one row.

@@ -191,8 +191,9 @@ TEST(ExportLayouts, CsvReadsBackCellForCell) {
                                {"6", QString()},
                                {"7", "  padded\t "},
                                {"8", "\"quoted\", then more"},
-                               {"9", "cr\ronly"}}},
-                    rowCountResult(9), ResultSet{{"n"}, {{"x"}}}, rowCountResult(1)});
+                               {"9", "cr\ronly"},
+                               {"10", " "}}},
+                    rowCountResult(10), ResultSet{{"n"}, {{"x"}}}, rowCountResult(1)});
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("out.csv");
@@ -210,15 +211,12 @@ TEST(ExportLayouts, CsvReadsBackCellForCell) {
                                       {"4", "two\r\nlines"},
                                       {"5", "lf\nonly"},
                                       {"6", ""},
-                                      {"7", "padded"},
+                                      {"7", "  padded\t "},
                                       {"8", "\"quoted\", then more"},
                                       {"9", "cr\ronly"},
-                                      {"", ""},
-                                      {"(9 rows affected)", ""},
+                                      {"10", " "},
                                       {"n", ""},
-                                      {"x", ""},
-                                      {"", ""},
-                                      {"(1 rows affected)", ""}};
+                                      {"x", ""}};
     ASSERT_EQ(records->size(), expected.size());
     for (int r = 0; r < expected.size(); ++r)
         EXPECT_EQ((*records)[r], expected[r]) << "record " << r;
@@ -366,7 +364,8 @@ TEST_F(ExportCommand, WritesTheChosenLayoutWithCrLfLineEnds) {
 
     choose({&Tf_export::chk_csv});
     run(path);
-    EXPECT_TRUE(fileBytes(path).startsWith("n,,\r\n7,,\r\n,,\r\n(1 rows affected),,\r\na,b,c"));
+    EXPECT_EQ(fileBytes(path), "n,,\r\n7,,\r\na,b,c\r\n1,one,x  \r\n22,,yy \r\n")
+        << "only names and rows, values as sent";
     EXPECT_EQ(m_asked, 5);
 }
 

@@ -504,5 +504,23 @@ TEST_F(ResultsWindow, AFailedSaveOrExportIsReportedAndTheProgramGoesOn) {
     EXPECT_EQ(results->results_grid->cell(2, 3), "dd");
 }
 
+TEST_F(ResultsWindow, CsvExportWritesTheServersValuesAndNullAsNothing) {
+    Tresults_form* results = ranSynchronously("select a, b, c, ' ' as blank from three\r\n"
+                                              "go\r\nselect x from two where x = 'c'");
+    ASSERT_NE(results, nullptr);
+    EXPECT_EQ(results->results_grid->cell(2, 2), " ") << "NULL shows as one blank";
+    const QString path = home.filePath("out.csv");
+    dialogs.dialogHandlers.push_back([](QDialog& shown) {
+        shown.findChild<QRadioButton*>("chk_csv")->click();
+        shown.findChild<QPushButton*>("Button1")->click();
+        return shown.result();
+    });
+    dialogs.fileAnswers.push_back(path);
+    results->Export1Click();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "a,b,c,blank\r\na,,c, \r\nx,,,\r\nc,,,\r\n");
+}
+
 } // namespace
 } // namespace ostrim
