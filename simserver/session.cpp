@@ -1183,7 +1183,7 @@ void Session::execSelectInto(const ast::Stmt& s, Frame& f) {
     }
     int64_t rows = 0;
     inTransaction([&] {
-        createTable(m_sqlite, schema, name, cols);
+        createTable(m_sqlite, schema, name, cols, "U", 0, ownerIn(schema));
         std::string colList;
         for (const auto& c : cols)
             colList += (colList.empty() ? "" : ", ") + quoteId(c.name);
@@ -1238,7 +1238,8 @@ void Session::execCreateTable(const ast::Stmt& s, Frame& f) {
         }
         cols.push_back(std::move(c));
     }
-    inTransaction([&] { createTable(m_sqlite, schema, name, cols); });
+    ObjectOwner owner = ownerIn(schema);
+    inTransaction([&] { createTable(m_sqlite, schema, name, cols, "U", 0, owner); });
     m_error = 0;
     m_rowcount = 0;
     statementDone(f, 0, 0);
@@ -1307,8 +1308,9 @@ void Session::execCreateProcedure(const ast::Stmt& s, Frame& f) {
         c.output = p.output;
         params.push_back(std::move(c));
     }
+    ObjectOwner owner = ownerIn(schema);
     inTransaction([&] {
-        int id = addObject(m_sqlite, schema, name, "P");
+        int id = addObject(m_sqlite, schema, name, "P", 0, owner);
         addColumns(m_sqlite, schema, id, 1, params);
         addComments(m_sqlite, schema, id, s.sourceText);
     });

@@ -8,6 +8,7 @@
 #include "translate.h"
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -92,6 +93,16 @@ private:
     void dropDatabase(const std::string& name, int line);
     // Refuses a command only the system administrator may give.
     void requireSa(const std::string& command, int line) const;
+
+    // The session's user in a database; gid 0 when the user is in no group but public.
+    static constexpr int kNoUser = INT32_MIN;
+    struct DbUser {
+        int uid = kNoUser;
+        int gid = 0;
+    };
+    DbUser userIn(const std::string& schema);
+    // The owner of an object this session creates in a database.
+    ObjectOwner ownerIn(const std::string& schema);
     // A type as declared: a system type or a user type of the current database.
     SqlType declaredType(const ast::TypeName& t, int* userType = nullptr,
                          bool* allowsNull = nullptr);

@@ -79,8 +79,9 @@ void Session::execCreateView(const ast::Stmt& s, Frame& f) {
         c.type.nullable = true;
         cols.push_back(std::move(c));
     }
+    ObjectOwner owner = ownerIn(schema);
     inTransaction([&] {
-        int id = addObject(m_sqlite, schema, name, "V");
+        int id = addObject(m_sqlite, schema, name, "V", 0, owner);
         addColumns(m_sqlite, schema, id, 0, cols);
         addComments(m_sqlite, schema, id, s.sourceText);
     });
@@ -96,8 +97,9 @@ void Session::execCreateTrigger(const ast::Stmt& s, Frame& f) {
     if (!tableId || type != "U")
         throw SqlError::make(208, 16, tableName + " not found.", s.line);
     requireNewName(schema, name, s.line);
+    ObjectOwner owner = ownerIn(schema);
     inTransaction([&] {
-        int id = addObject(m_sqlite, schema, name, "TR");
+        int id = addObject(m_sqlite, schema, name, "TR", 0, owner);
         addComments(m_sqlite, schema, id, s.sourceText);
         // A trigger's own row names its table, in deltrig as Sybase keeps it.
         execSql(m_sqlite, "update " + quoteId(schema) + ".sysobjects set deltrig = " +
@@ -119,9 +121,10 @@ void Session::execCreateTrigger(const ast::Stmt& s, Frame& f) {
 void Session::execCreateRuleOrDefault(const ast::Stmt& s, Frame& f) {
     auto [schema, name] = resolveObject(s.table, *this);
     requireNewName(schema, name, s.line);
+    ObjectOwner owner = ownerIn(schema);
     inTransaction([&] {
-        int id =
-            addObject(m_sqlite, schema, name, s.kind == ast::Stmt::Kind::CreateRule ? "R" : "D");
+        int id = addObject(m_sqlite, schema, name,
+                           s.kind == ast::Stmt::Kind::CreateRule ? "R" : "D", 0, owner);
         addComments(m_sqlite, schema, id, s.sourceText);
     });
     m_error = 0;
