@@ -58,7 +58,15 @@ void Session::execCreateView(const ast::Stmt& s, Frame& f) {
     auto [schema, name] = resolveObject(s.table, *this);
     requireNewName(schema, name, s.line);
     m_frame = &f;
-    Translation t = translateSelect(*s.select, *this);
+    m_checkAccess = false;
+    Translation t;
+    try {
+        t = translateSelect(*s.select, *this);
+    } catch (...) {
+        m_checkAccess = true;
+        throw;
+    }
+    m_checkAccess = true;
     if (!s.columns.empty() && s.columns.size() != t.columns.size())
         throw SqlError::make(8158, 16,
                              "'" + name +
