@@ -70,6 +70,16 @@ protected:
         EXPECT_EQ(rtrim(errors[0].text), refusal) << who << ": " << sql;
         EXPECT_EQ(queryValue(p, "select 42"), "42") << "connection unusable after: " << sql;
     }
+
+    static void expectGrantRefused(DBPROCESS* p, const std::string& sql) {
+        MessageLog::clear();
+        exec(p, sql);
+        const auto errors = errorMessages(p);
+        ASSERT_EQ(errors.size(), 1u) << sql << "\n" << MessageLog::dump();
+        EXPECT_EQ(errors[0].number, 4613) << sql;
+        EXPECT_EQ(errors[0].severity, 14) << sql;
+        EXPECT_EQ(rtrim(errors[0].text), "Grantor does not have GRANT permission.") << sql;
+    }
 };
 
 struct Case {
@@ -164,6 +174,51 @@ TEST_F(Permissions, SystemTablesAndProceduresServeEveryUser) {
     }
 }
 
+TEST_F(Permissions, GrantsToAUserAGroupAndPublicAndTheirRevokes) {
+    Connection s = sa(), a = alice(), b = bob();
+    ASSERT_TRUE(s && a && b);
+    run(s.get(), "create table perm_grants (n int) insert perm_grants values (1)");
+    const std::string select = "select count(*) from perm_grants";
+    const std::string revokes = "select count(*) from sysprotects where protecttype = 2 and "
+                                "id = object_id('perm_grants')";
+    struct Step {
+        std::string statement; // run by sa
+        bool alice, bob;       // may select afterwards
+        int revokeRows;        // sysprotects rows that take a permission away
+    };
+    const std::vector<Step> steps = {
+        {"select 1", false, false, 0},
+        {"grant select on perm_grants to alice", true, false, 0},
+        {"revoke select on perm_grants from alice", false, false, 0},
+        {"grant select on perm_grants to readers", true, false, 0},
+        {"grant select on perm_grants to public", true, true, 0},
+        // A user's or a group's own revoke outweighs public's grant.
+        {"revoke select on perm_grants from bob", true, false, 1},
+        {"revoke select on perm_grants from readers", false, false, 2},
+        // A user's own grant outweighs the group's revoke.
+        {"grant select on perm_grants to alice", true, false, 2},
+        // A later statement to public overrides every earlier one that conflicts.
+        {"grant select on perm_grants to public", true, true, 0},
+        {"revoke select on perm_grants from public", false, false, 0},
+        {"grant select on perm_grants to bob", false, true, 0},
+        {"revoke select on perm_grants from public", false, false, 0},
+    };
+    for (const Step& step : steps) {
+        run(s.get(), step.statement);
+        expectOutcome(a.get(), select, step.alice ? "" : denied("SELECT", "perm_grants"),
+                      "alice after " + step.statement);
+        expectOutcome(b.get(), select, step.bob ? "" : denied("SELECT", "perm_grants"),
+                      "bob after " + step.statement);
+        EXPECT_EQ(queryValue(s.get(), revokes), std::to_string(step.revokeRows)) << step.statement;
+    }
+    // Other actions are permissions of their own.
+    run(s.get(), "grant insert on perm_grants to bob");
+    expectOutcome(b.get(), "insert perm_grants values (2)", "");
+    expectOutcome(b.get(), "delete perm_grants", denied("DELETE", "perm_grants"));
+    expectOutcome(b.get(), select, denied("SELECT", "perm_grants"));
+    run(s.get(), "drop table perm_grants");
+}
+
 TEST_F(Permissions, ViewsAndProceduresOfTheTablesOwnerNeedOnlyTheirOwnGrant) {
     Connection s = sa(), a = alice(), b = bob();
     ASSERT_TRUE(s && a && b);
@@ -205,7 +260,7 @@ TEST_F(Permissions, ViewsAndProceduresOfTheTablesOwnerNeedOnlyTheirOwnGrant) {
     }
 }
 
-TEST_F(Permissions, ObjectsBelongToTheirCreator) {
+TEST_F(Permissions, ObjectsBelongToTheirCreatorWhoAloneGrantsOnThem) {
     Connection s = sa(), a = alice(), b = bob();
     ASSERT_TRUE(s && a && b);
     run(a.get(), "create table perm_mine (n int)");
@@ -218,12 +273,33 @@ TEST_F(Permissions, ObjectsBelongToTheirCreator) {
     }
     expectOutcome(b.get(), "select count(*) from perm_mine",
                   denied("SELECT", "perm_mine", "alice"));
+    // Only an object's owner (or sa) grants on it.
+    expectGrantRefused(b.get(), "grant select on perm_mine to bob");
+    expectGrantRefused(a.get(), "grant delete on titles to alice");
+    expectGrantRefused(a.get(), "revoke select on titles from readers");
+    expectOutcome(a.get(), "delete titles where title_id = 'none'", denied("DELETE", "titles"));
+    expectOutcome(a.get(), "select count(*) from titles", "");
+
     run(a.get(), "grant select on perm_mine to bob");
     expectOutcome(b.get(), "select count(*) from perm_mine", "");
     expectOutcome(b.get(), "delete perm_mine", denied("DELETE", "perm_mine", "alice"));
     // sa may do everything, whoever owns the object.
     run(s.get(), "insert perm_mine values (3) delete perm_mine");
     run(s.get(), "drop table perm_mine");
+}
+
+TEST_F(Permissions, GrantOptionLetsAUserPassAPermissionOn) {
+    Connection s = sa(), a = alice(), b = bob();
+    ASSERT_TRUE(s && a && b);
+    run(s.get(), "create table perm_passed (n int)");
+    run(s.get(), "grant select on perm_passed to alice with grant option");
+    EXPECT_EQ(queryValue(s.get(), "select protecttype from sysprotects where id = "
+                                  "object_id('perm_passed') and uid = user_id('alice')"),
+              "0");
+    expectGrantRefused(a.get(), "grant delete on perm_passed to bob");
+    run(a.get(), "grant select on perm_passed to bob");
+    expectOutcome(b.get(), "select count(*) from perm_passed", "");
+    run(s.get(), "drop table perm_passed");
 }
 
 TEST_F(Permissions, TemporaryObjectsBelongToTheSessionThatMadeThem) {
