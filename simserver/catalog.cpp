@@ -551,7 +551,7 @@ int nextObjectId(sqlite3* db, const std::string& schema) {
 }
 
 int addObject(sqlite3* db, const std::string& schema, const std::string& name,
-              const std::string& objType, int fixedId) {
+              const std::string& objType, int fixedId, const ObjectOwner& owner) {
     int id = fixedId ? fixedId : nextObjectId(db, schema);
     std::string now = currentStamp(db);
     static const std::pair<const char*, int> sysstats[] = {{"S", 1}, {"V", 2}, {"U", 3}, {"P", 4},
@@ -565,9 +565,10 @@ int addObject(sqlite3* db, const std::string& schema, const std::string& name,
     Stmt obj(db, "insert into " + quoteId(schema) +
                      ".sysobjects (name, id, uid, type, userstat, sysstat, indexdel, schemacnt, "
                      "sysstat2, crdate, expdate, deltrig, instrig, updtrig, seltrig, ckfirst, "
-                     "cache, objspare, loginame) values (?, ?, 1, ?, 0, ?, 0, 0, 0, ?, ?, 0, 0, "
-                     "0, 0, 0, 0, 0, 'sa')");
-    obj.bind(1, name).bind(2, id).bind(3, type).bind(4, sysstat).bind(5, now).bind(6, now);
+                     "cache, objspare, loginame) values (?, ?, ?, ?, 0, ?, 0, 0, 0, ?, ?, 0, 0, "
+                     "0, 0, 0, 0, 0, ?)");
+    obj.bind(1, name).bind(2, id).bind(3, owner.uid).bind(4, type).bind(5, sysstat);
+    obj.bind(6, now).bind(7, now).bind(8, owner.login);
     obj.step();
     return id;
 }
@@ -623,14 +624,15 @@ void addIndexRow(sqlite3* db, const std::string& schema, const std::string& name
 }
 
 int createTable(sqlite3* db, const std::string& schema, const std::string& name,
-                const std::vector<NewColumn>& columns, const std::string& objType, int fixedId) {
+                const std::vector<NewColumn>& columns, const std::string& objType, int fixedId,
+                const ObjectOwner& owner) {
     if (!fixedId) {
         std::string ddl = "CREATE TABLE " + quoteId(schema) + "." + quoteId(name) + " (";
         for (size_t i = 0; i < columns.size(); ++i)
             ddl += (i ? ", " : "") + sqliteColumnSql(columns[i]);
         execSql(db, ddl + ")");
     }
-    int id = addObject(db, schema, name, objType, fixedId);
+    int id = addObject(db, schema, name, objType, fixedId, owner);
     addColumns(db, schema, id, 0, columns);
     // Every table has its data row in sysindexes: indid 0 until a clustered index makes it 1.
     addIndexRow(db, schema, name, id, 0, 1, 0, 0);
@@ -658,13 +660,14 @@ std::optional<TableInfo> lookupTable(sqlite3* db, const std::string& schema,
     std::string q = quoteId(schema);
     TableInfo t;
     {
-        Stmt obj(db, "select id, type from " + q +
+        Stmt obj(db, "select id, type, uid from " + q +
                          ".sysobjects where name = ? and type in ('U', 'S', 'V')");
         obj.bind(1, name);
         if (!obj.step())
             return std::nullopt;
         t.id = int(obj.i(0));
         t.type = obj.s(1);
+        t.uid = int(obj.i(2));
         while (!t.type.empty() && t.type.back() == ' ')
             t.type.pop_back();
     }

@@ -25,6 +25,7 @@ struct TableInfo {
     std::string db; // attached schema name: a database, or "temp" for #tables
     std::string name;
     std::string type; // sysobjects.type: "U", "S", "V"
+    int uid = 1;      // owner: sysobjects.uid
     std::vector<ColumnInfo> columns;
 };
 
@@ -45,6 +46,12 @@ struct NewColumn {
     bool primaryKey = false;
     bool output = false; // procedure parameter declared "output"
     int userType = 0;    // systypes.usertype when not the base type's
+};
+
+// Who an object belongs to: sysobjects.uid (a user of its database) and loginame.
+struct ObjectOwner {
+    int uid = 1;
+    std::string login = "sa";
 };
 
 // syscolumns.type as Sybase records it: nullable fixed types as their "n" forms.
@@ -92,12 +99,12 @@ std::optional<TableInfo> lookupTable(sqlite3* db, const std::string& schema,
 // Creates the SQLite table and its sysobjects/syscolumns rows; returns the object id.
 int createTable(sqlite3* db, const std::string& schema, const std::string& name,
                 const std::vector<NewColumn>& columns, const std::string& objType = "U",
-                int fixedId = 0);
+                int fixedId = 0, const ObjectOwner& owner = {});
 void dropTable(sqlite3* db, const std::string& schema, const std::string& name, int id);
 // Catalog rows of any object: sysobjects (type "U", "V", "P", "TR", "R", "D"), its columns or
 // parameters (syscolumns, number 0 for tables and views, 1 for procedures) and its source text.
 int addObject(sqlite3* db, const std::string& schema, const std::string& name,
-              const std::string& objType, int fixedId = 0);
+              const std::string& objType, int fixedId = 0, const ObjectOwner& owner = {});
 void addColumns(sqlite3* db, const std::string& schema, int id, int number,
                 const std::vector<NewColumn>& columns);
 // A sysindexes row: indid 0 a table's data, 1 its clustered index, 2 and up the others.

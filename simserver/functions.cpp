@@ -764,12 +764,14 @@ void sybDbId(sqlite3_context* c, int argc, sqlite3_value** a) {
         sqlite3_result_null(c);
 }
 
-// The session's user in the current database: sa is dbo everywhere; a login without a user
-// of its own is the database's guest.
+// The session's user in the current database: sa and the database's owner are dbo; a login
+// without a user of its own is the database's guest.
 std::string currentUserColumn(sqlite3_context* c, const char* column) {
     std::string q = quoteId(host(c)->currentDb()), value;
-    std::string suid = std::to_string(host(c)->loginSuid());
-    if (host(c)->loginSuid() == 1)
+    std::string suid = std::to_string(host(c)->loginSuid()), owner;
+    if (host(c)->loginSuid() == 1 ||
+        lookup(c, "select 1 from master.sysdatabases where name = ? and suid = ?",
+               {host(c)->currentDb(), suid}, owner))
         lookup(c, std::string("select ") + column + " from " + q + ".sysusers where uid = 1", {},
                value);
     else if (!lookup(c, std::string("select ") + column + " from " + q + ".sysusers where suid = ?",

@@ -173,7 +173,9 @@ private:
 struct Session::Proc {
     int id = 0;
     std::string name;
-    std::string db; // where it was found; empty for a system procedure run from elsewhere
+    std::string db;   // where it was found; empty for a system procedure run from elsewhere
+    std::string home; // the database that holds it
+    int uid = 1;      // its owner there
     std::vector<ast::StmtPtr> stmts; // keeps the tree alive
     const ast::Stmt* create = nullptr;
 };
@@ -1129,6 +1131,7 @@ void Session::execDml(const ast::Stmt& s, Frame& f) {
         auto info = table(schema, name);
         if (!info)
             throw SqlError::make(208, 16, name + " not found.", s.line);
+        requireAccess(*info, Access::Truncate, moduleOwner(), s.line);
         t.sql = "DELETE FROM " + quoteId(schema) + "." + quoteId(name);
     }
     auto started = std::chrono::steady_clock::now();
@@ -1183,7 +1186,7 @@ void Session::execSelectInto(const ast::Stmt& s, Frame& f) {
     }
     int64_t rows = 0;
     inTransaction([&] {
-        createTable(m_sqlite, schema, name, cols);
+        createTable(m_sqlite, schema, name, cols, "U", 0, ownerIn(schema));
         std::string colList;
         for (const auto& c : cols)
             colList += (colList.empty() ? "" : ", ") + quoteId(c.name);
@@ -1238,7 +1241,8 @@ void Session::execCreateTable(const ast::Stmt& s, Frame& f) {
         }
         cols.push_back(std::move(c));
     }
-    inTransaction([&] { createTable(m_sqlite, schema, name, cols); });
+    ObjectOwner owner = ownerIn(schema);
+    inTransaction([&] { createTable(m_sqlite, schema, name, cols, "U", 0, owner); });
     m_error = 0;
     m_rowcount = 0;
     statementDone(f, 0, 0);
@@ -1307,8 +1311,9 @@ void Session::execCreateProcedure(const ast::Stmt& s, Frame& f) {
         c.output = p.output;
         params.push_back(std::move(c));
     }
+    ObjectOwner owner = ownerIn(schema);
     inTransaction([&] {
-        int id = addObject(m_sqlite, schema, name, "P");
+        int id = addObject(m_sqlite, schema, name, "P", 0, owner);
         addColumns(m_sqlite, schema, id, 1, params);
         addComments(m_sqlite, schema, id, s.sourceText);
     });
@@ -1318,11 +1323,12 @@ void Session::execCreateProcedure(const ast::Stmt& s, Frame& f) {
 
 std::shared_ptr<Session::Proc> Session::loadProcedure(const ast::ObjectName& n, int line) {
     auto [schema, name] = resolveObject(n, *this);
+    int uid = 1;
     auto find = [&](const std::string& db) {
         std::string text;
         int id = 0;
         sqlite3_stmt* st = nullptr;
-        std::string q = "select o.id, c.text from " + quoteId(db) + ".sysobjects o join " +
+        std::string q = "select o.id, c.text, o.uid from " + quoteId(db) + ".sysobjects o join " +
                         quoteId(db) +
                         ".syscomments c on c.id = o.id where o.name = ? and o.type = 'P ' "
                         "order by c.colid";
@@ -1336,15 +1342,17 @@ std::shared_ptr<Session::Proc> Session::loadProcedure(const ast::ObjectName& n, 
             id = sqlite3_column_int(st, 0);
             if (auto* p = sqlite3_column_text(st, 1))
                 text += reinterpret_cast<const char*>(p);
+            uid = sqlite3_column_int(st, 2);
         }
         return std::make_pair(id, text);
     };
     auto [id, text] = find(schema);
-    std::string foundIn = schema;
+    std::string foundIn = schema, home = schema;
     // System procedures are found from every database and run in the caller's.
     if (!id && name.rfind("sp_", 0) == 0 && schema != "master") {
         std::tie(id, text) = find("master");
         foundIn.clear();
+        home = "master";
     }
     if (!id)
         throw SqlError::make(2812, 16,
@@ -1358,6 +1366,8 @@ std::shared_ptr<Session::Proc> Session::loadProcedure(const ast::ObjectName& n, 
     proc->id = id;
     proc->name = name;
     proc->db = foundIn;
+    proc->home = home;
+    proc->uid = uid;
     ast::ParseResult parsed = ast::parseBatch(text);
     if (!parsed.ok || parsed.stmts.empty() ||
         parsed.stmts[0]->kind != ast::Stmt::Kind::CreateProcedure)
@@ -1373,11 +1383,16 @@ void Session::callProcedure(const ast::ObjectName& name, std::vector<Argument>& 
         throw SqlError::make(217, 16, "Maximum stored procedure nesting level exceeded (limit 16).",
                              line);
     auto proc = loadProcedure(name, line);
+    // Every user may run the system procedures; what they may do is theirs to check.
+    if (proc->home != "master" || proc->name.rfind("sp_", 0) != 0)
+        requireAccess(proc->home, proc->id, proc->uid, proc->name, Access::Execute, caller.chain,
+                      line);
     const ast::Stmt& def = *proc->create;
     Frame frame;
     frame.inProc = true;
     frame.procName = proc->name;
     frame.db = proc->db;
+    frame.chain = ChainOwner{proc->home, proc->uid};
     frame.depth = caller.depth + 1;
     std::vector<int> paramOfArg(args.size(), -1);
     size_t positional = 0;

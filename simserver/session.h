@@ -8,6 +8,7 @@
 #include "translate.h"
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,9 @@ public:
     const Variable* variable(const std::string& name) const override;
     std::optional<Variable> global(const std::string& name) const override;
     std::shared_ptr<const ast::Stmt> viewDefinition(const std::string& schema, int id) override;
+    std::optional<ChainOwner> moduleOwner() const override;
+    void requireAccess(const TableInfo& t, Access a, const std::optional<ChainOwner>& chain,
+                       int line) override;
 
     // FunctionHost
     int databaseId(const std::string& name) const override;
@@ -57,6 +61,7 @@ private:
         std::string db; // a procedure runs in its own database
         int depth = 0;
         int returnStatus = 0;
+        std::optional<ChainOwner> chain; // the running procedure's owner
     };
     enum class Flow { Next, Break, Continue, Return };
     struct Proc;
@@ -92,6 +97,23 @@ private:
     void dropDatabase(const std::string& name, int line);
     // Refuses a command only the system administrator may give.
     void requireSa(const std::string& command, int line) const;
+
+    // The session's user in a database; gid 0 when the user is in no group but public.
+    static constexpr int kNoUser = INT32_MIN;
+    struct DbUser {
+        int uid = kNoUser;
+        int gid = 0;
+    };
+    DbUser userIn(const std::string& schema);
+    // The owner of an object this session creates in a database.
+    ObjectOwner ownerIn(const std::string& schema);
+    void requireAccess(const std::string& db, int id, int ownerUid, const std::string& name,
+                       Access a, const std::optional<ChainOwner>& chain, int line);
+    bool sameOwner(const ChainOwner& chain, const std::string& db, int uid);
+    // The protecttype of the sysprotects row that decides a permission for a user: the user's
+    // own row, else the group's, else public's; nullopt when there is none.
+    std::optional<int> decidingProtection(const std::string& db, int id, int action,
+                                          const DbUser& u);
     // A type as declared: a system type or a user type of the current database.
     SqlType declaredType(const ast::TypeName& t, int* userType = nullptr,
                          bool* allowsNull = nullptr);
@@ -160,6 +182,9 @@ private:
     int64_t m_identity = 0;
     bool m_noexec = false, m_parseonly = false, m_showplan = false, m_statIo = false,
          m_statTime = false, m_nocount = false, m_arithAbort = true, m_arithIgnore = false;
+
+    // Off while a view's text is translated at its creation: permissions count when it is used.
+    bool m_checkAccess = true;
 
     std::map<std::string, TableInfo> m_tableCache;
     // Attached databases with their incarnation and last use; SQLite attaches only a few at

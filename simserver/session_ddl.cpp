@@ -1,4 +1,4 @@
-// Data definition: views, triggers, indexes, rules, defaults, databases and permissions.
+// Data definition: views, triggers, indexes, rules, defaults and databases.
 
 #include "session.h"
 #include "sqlite_util.h"
@@ -58,7 +58,15 @@ void Session::execCreateView(const ast::Stmt& s, Frame& f) {
     auto [schema, name] = resolveObject(s.table, *this);
     requireNewName(schema, name, s.line);
     m_frame = &f;
-    Translation t = translateSelect(*s.select, *this);
+    m_checkAccess = false;
+    Translation t;
+    try {
+        t = translateSelect(*s.select, *this);
+    } catch (...) {
+        m_checkAccess = true;
+        throw;
+    }
+    m_checkAccess = true;
     if (!s.columns.empty() && s.columns.size() != t.columns.size())
         throw SqlError::make(8158, 16,
                              "'" + name +
@@ -79,8 +87,9 @@ void Session::execCreateView(const ast::Stmt& s, Frame& f) {
         c.type.nullable = true;
         cols.push_back(std::move(c));
     }
+    ObjectOwner owner = ownerIn(schema);
     inTransaction([&] {
-        int id = addObject(m_sqlite, schema, name, "V");
+        int id = addObject(m_sqlite, schema, name, "V", 0, owner);
         addColumns(m_sqlite, schema, id, 0, cols);
         addComments(m_sqlite, schema, id, s.sourceText);
     });
@@ -96,8 +105,9 @@ void Session::execCreateTrigger(const ast::Stmt& s, Frame& f) {
     if (!tableId || type != "U")
         throw SqlError::make(208, 16, tableName + " not found.", s.line);
     requireNewName(schema, name, s.line);
+    ObjectOwner owner = ownerIn(schema);
     inTransaction([&] {
-        int id = addObject(m_sqlite, schema, name, "TR");
+        int id = addObject(m_sqlite, schema, name, "TR", 0, owner);
         addComments(m_sqlite, schema, id, s.sourceText);
         // A trigger's own row names its table, in deltrig as Sybase keeps it.
         execSql(m_sqlite, "update " + quoteId(schema) + ".sysobjects set deltrig = " +
@@ -119,9 +129,10 @@ void Session::execCreateTrigger(const ast::Stmt& s, Frame& f) {
 void Session::execCreateRuleOrDefault(const ast::Stmt& s, Frame& f) {
     auto [schema, name] = resolveObject(s.table, *this);
     requireNewName(schema, name, s.line);
+    ObjectOwner owner = ownerIn(schema);
     inTransaction([&] {
-        int id =
-            addObject(m_sqlite, schema, name, s.kind == ast::Stmt::Kind::CreateRule ? "R" : "D");
+        int id = addObject(m_sqlite, schema, name,
+                           s.kind == ast::Stmt::Kind::CreateRule ? "R" : "D", 0, owner);
         addComments(m_sqlite, schema, id, s.sourceText);
     });
     m_error = 0;
@@ -308,92 +319,6 @@ void Session::dropDatabase(const std::string& name, int line) {
         throw SqlError::make(3702, 16, "DROP DATABASE failed: " + std::string(e.what()), line);
     }
     releaseWriteIfIdle();
-}
-
-namespace {
-
-// sysprotects.action codes.
-int actionCode(const std::string& privilege) {
-    static const std::pair<const char*, int> codes[] = {
-        {"references", 151},      {"select", 193},         {"insert", 195},
-        {"delete", 196},          {"update", 197},         {"create table", 198},
-        {"create database", 203}, {"create view", 207},    {"create procedure", 222},
-        {"execute", 224},         {"create default", 233}, {"create rule", 236}};
-    for (auto [name, code] : codes)
-        if (privilege == name)
-            return code;
-    return 0;
-}
-
-} // namespace
-
-void Session::execGrant(const ast::Stmt& s, Frame& f) {
-    bool grant = s.kind == ast::Stmt::Kind::Grant;
-    const std::string schema = currentDb(), q = quoteId(schema);
-    std::vector<int> uids;
-    for (const auto& g : s.grantees) {
-        Stmt st(m_sqlite, "select uid from " + q + ".sysusers where name = ?");
-        st.bind(1, g);
-        if (!st.step())
-            throw SqlError::make(11110, 16,
-                                 "User or group '" + g +
-                                     "' does not exist in the current "
-                                     "database.",
-                                 s.line);
-        uids.push_back(int(st.i(0)));
-    }
-    struct Target {
-        int id;
-        std::string type;
-    };
-    std::vector<Target> targets;
-    for (const auto& n : s.names) {
-        auto [objSchema, name] = resolveObject(n, *this);
-        Target t{objectId(objSchema, name, nullptr), ""};
-        objectId(objSchema, name, &t.type);
-        if (!t.id)
-            throw SqlError::make(208, 16, name + " not found.", s.line);
-        targets.push_back(t);
-    }
-    if (s.names.empty())
-        targets.push_back({0, ""});                     // command permissions
-    std::vector<std::pair<int, std::vector<int>>> rows; // object id, action codes
-    for (const auto& t : targets) {
-        std::vector<int> actions;
-        for (const auto& p : s.privileges) {
-            if (p == "all") {
-                if (t.id == 0)
-                    actions.insert(actions.end(), {198, 207, 222, 233, 236});
-                else if (t.type == "P")
-                    actions.push_back(224);
-                else
-                    actions.insert(actions.end(), {151, 193, 195, 196, 197});
-            } else if (int code = actionCode(p)) {
-                actions.push_back(code);
-            } else {
-                throw SqlError::make(102, 15, "Incorrect syntax near '" + p + "'.", s.line);
-            }
-        }
-        rows.push_back({t.id, actions});
-    }
-    inTransaction([&] {
-        for (const auto& [id, actions] : rows)
-            for (int uid : uids)
-                for (int action : actions) {
-                    std::string where = " where id = " + std::to_string(id) +
-                                        " and uid = " + std::to_string(uid) +
-                                        " and action = " + std::to_string(action);
-                    execSql(m_sqlite, "delete from " + q + ".sysprotects" + where);
-                    if (grant)
-                        execSql(m_sqlite, "insert into " + q +
-                                              ".sysprotects (id, uid, action, protecttype, "
-                                              "columns, grantor) values (" +
-                                              std::to_string(id) + ", " + std::to_string(uid) +
-                                              ", " + std::to_string(action) + ", 1, null, 1)");
-                }
-    });
-    m_error = 0;
-    statementDone(f, 0, 0);
 }
 
 } // namespace sim

@@ -184,7 +184,8 @@ struct Stmt {
         CreateDatabase, // name = database
         Grant,          // privileges (lower case, "all" for all); names = objects (empty for
                         // command grants such as "grant create table to u"); columns = optional
-                        // column list; grantees = users and groups ("public" included)
+                        // column list; grantees = users and groups ("public" included);
+                        // on = "with grant option"
         Revoke,         // as Grant
     };
     Kind kind = Kind::Select;

@@ -1329,6 +1329,7 @@ private:
             advance();
             advance();
             expectWord("option");
+            s->on = true;
         } else if (!grant) {
             acceptWord("cascade");
         }

@@ -68,7 +68,11 @@ struct Scope {
 class Translator {
 public:
     Translator(TranslateContext& ctx, Translation& out)
-        : m_ctx(ctx), m_out(out), m_db(ctx.currentDb()) {}
+        : m_ctx(ctx), m_out(out), m_db(ctx.currentDb()), m_chain(ctx.moduleOwner()) {}
+
+    // The target of a delete or update, named again in its FROM list, needs no select
+    // permission there.
+    void exempt(const TableInfo& target) { m_exempt = target; }
 
     Sql expr(const Expr& e, const Scope& scope);
     // renames: output names for the columns in order (a view's column list).
@@ -94,6 +98,8 @@ private:
     Translation& m_out;
     std::string m_db; // names without a database resolve here
     int m_viewDepth = 0;
+    std::optional<ChainOwner> m_chain; // owner of the view or procedure being translated
+    std::optional<TableInfo> m_exempt;
 };
 
 SqlType widerNumeric(const SqlType& a, const SqlType& b) {
@@ -667,6 +673,8 @@ Source Translator::tableSource(const ast::ObjectName& n, const std::string& alia
         std::string shown = n.db.empty() ? name : n.db + "." + n.owner + "." + name;
         throw objectNotFound(shown, line);
     }
+    if (!(m_exempt && m_viewDepth == 0 && m_exempt->db == info->db && m_exempt->id == info->id))
+        m_ctx.requireAccess(*info, Access::Select, m_chain, line);
     Source s;
     s.alias = alias.empty() ? info->name : alias;
     s.columns = info->columns;
@@ -684,9 +692,12 @@ Source Translator::tableSource(const ast::ObjectName& n, const std::string& alia
         for (const auto& c : info->columns)
             names.push_back(c.name);
         std::string saved = m_db;
+        auto savedChain = m_chain;
         m_db = schema;
+        m_chain = ChainOwner{schema, info->uid};
         std::string sub = select(*def->select, nullptr, nullptr, &names);
         m_db = saved;
+        m_chain = savedChain;
         --m_viewDepth;
         tableSql = "(" + sub + ") AS " + s.sqlRef;
     } else {
@@ -932,7 +943,7 @@ const ColumnInfo& findColumn(const TableInfo& t, const std::string& name, int li
     throw SqlError::make(207, 16, "Invalid column name '" + name + "'.", line);
 }
 
-TableInfo targetTable(const ast::ObjectName& n, TranslateContext& ctx, int line) {
+TableInfo targetTable(const ast::ObjectName& n, TranslateContext& ctx, Access access, int line) {
     auto [schema, name] = resolveObject(n, ctx);
     auto info = ctx.table(schema, name);
     if (!info)
@@ -943,6 +954,7 @@ TableInfo targetTable(const ast::ObjectName& n, TranslateContext& ctx, int line)
                                  "' is not updatable because the FROM clause "
                                  "names multiple tables.",
                              line);
+    ctx.requireAccess(*info, access, ctx.moduleOwner(), line);
     return *info;
 }
 
@@ -951,7 +963,7 @@ TableInfo targetTable(const ast::ObjectName& n, TranslateContext& ctx, int line)
 Translation translateInsert(const ast::Stmt& s, TranslateContext& ctx) {
     Translation t;
     Translator tr(ctx, t);
-    TableInfo table = targetTable(s.table, ctx, s.line);
+    TableInfo table = targetTable(s.table, ctx, Access::Insert, s.line);
     std::vector<const ColumnInfo*> cols;
     if (s.columns.empty()) {
         for (const auto& c : table.columns)
@@ -1010,7 +1022,8 @@ Translation translateInsert(const ast::Stmt& s, TranslateContext& ctx) {
 Translation translateUpdate(const ast::Stmt& s, TranslateContext& ctx) {
     Translation t;
     Translator tr(ctx, t);
-    TableInfo table = targetTable(s.table, ctx, s.line);
+    TableInfo table = targetTable(s.table, ctx, Access::Update, s.line);
+    tr.exempt(table);
     Scope scope;
     Source self{table.name, quoteId(table.db) + "." + quoteId(table.name), table.columns};
     std::string from, where;
@@ -1075,7 +1088,8 @@ Translation translateUpdate(const ast::Stmt& s, TranslateContext& ctx) {
 Translation translateDelete(const ast::Stmt& s, TranslateContext& ctx) {
     Translation t;
     Translator tr(ctx, t);
-    TableInfo table = targetTable(s.table, ctx, s.line);
+    TableInfo table = targetTable(s.table, ctx, Access::Delete, s.line);
+    tr.exempt(table);
     std::string target = quoteId(table.db) + "." + quoteId(table.name);
     if (s.from.empty()) {
         Scope scope;

@@ -38,6 +38,16 @@ struct Variable {
     Value value;
 };
 
+// Object permissions a statement needs.
+enum class Access { Select, Insert, Update, Delete, Execute, Truncate };
+
+// The owner of a view or procedure being run. What it uses of the same owner needs no
+// permission of the user's own (Sybase's ownership chain).
+struct ChainOwner {
+    std::string db;
+    int uid = 1;
+};
+
 // What the translator needs from the session that runs the query.
 class TranslateContext {
 public:
@@ -50,6 +60,12 @@ public:
     virtual std::optional<Variable> global(const std::string& name) const = 0;
     // The parsed "create view" statement of a view; null when its text cannot be read.
     virtual std::shared_ptr<const ast::Stmt> viewDefinition(const std::string& schema, int id) = 0;
+    // The owner of the procedure being run, if any.
+    virtual std::optional<ChainOwner> moduleOwner() const = 0;
+    // Throws SqlError 229 unless the session's user may use the table or view so; chain: the
+    // owner of the view or procedure that names it.
+    virtual void requireAccess(const TableInfo& t, Access a, const std::optional<ChainOwner>& chain,
+                               int line) = 0;
 };
 
 // Resolves [db.][owner.]name to the attached schema and the table's name;
