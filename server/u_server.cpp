@@ -306,6 +306,8 @@ void Tserverform::showCaretPosition() {
 }
 
 void Tserverform::memoChange() {
+    if (m_formatOnly)
+        return;
     Modified = true;
     statusPanels[3]->setText(QuietChange ? QString() : QStringLiteral("Modified"));
     QuietChange = false;

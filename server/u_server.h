@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QStatusBar;
+class QTextCharFormat;
 class QTextEdit;
 class QToolBar;
 class QToolButton;
@@ -166,6 +167,8 @@ private:
     bool connectionFree();
     void launchers();
     bool m_askingReconnect = false;
+    // Set while attributes change in plain mode, where they are not part of the text.
+    bool m_formatOnly = false;
 
     // Object lists and object text (u_server_objects.cpp).
 public:
@@ -194,6 +197,8 @@ private:
     void edt_bookmark1KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void edt_bookmark2KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void addStyle(bool bold, bool italic, bool underline);
+    // To the selection, or to the whole text and what is typed next.
+    void applyFormat(const QTextCharFormat& format);
     void switchTextMode(bool rich);
 
 public:

@@ -573,6 +573,13 @@ void Tserverform::addStyle(bool bold, bool italic, bool underline) {
         format.setFontItalic(true);
     if (underline)
         format.setFontUnderline(true);
+    applyFormat(format);
+}
+
+void Tserverform::applyFormat(const QTextCharFormat& format) {
+    // Plain text saves no attributes: changing them changes nothing the user could lose.
+    const bool formatOnly = !memo->acceptRichText();
+    m_formatOnly = formatOnly;
     // The selection's attributes, or the editor's default ones: the whole text and what is
     // typed next.
     if (!memo->textCursor().hasSelection()) {
@@ -581,6 +588,7 @@ void Tserverform::addStyle(bool bold, bool italic, bool underline) {
         all.mergeCharFormat(format);
     }
     memo->mergeCurrentCharFormat(format);
+    m_formatOnly = false;
 }
 
 void Tserverform::Fonts1Click() {
@@ -592,12 +600,7 @@ void Tserverform::Fonts1Click() {
         return;
     QTextCharFormat format;
     format.setFont(font);
-    if (!cursor.hasSelection()) {
-        QTextCursor all(memo->document());
-        all.select(QTextCursor::Document);
-        all.mergeCharFormat(format);
-    }
-    memo->mergeCurrentCharFormat(format);
+    applyFormat(format);
     memo->setFocus();
 }
 

@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
 
@@ -365,6 +366,25 @@ TEST_F(Files, AnOpenInANewWindowThatFailsLeavesNothingPending) {
     QApplication::processEvents();
     EXPECT_EQ(calls("open"), 0);
     EXPECT_EQ(w->memo->toPlainText(), "my unsaved work");
+}
+
+TEST_F(Files, AnOpenedFileIsUnchangedUntilItsTextChanges) {
+    Tserverform* w = open();
+    ASSERT_NE(w, nullptr);
+    openFile(w, write("a.sql", "select 1\nfrom t\n"));
+    EXPECT_FALSE(w->Modified);
+    // The caret moves and the font (plain text keeps none) change nothing that could be lost.
+    w->memo->setFocus();
+    QTest::keyClick(w->memo, Qt::Key_Down);
+    QTest::keyClick(w->memo, Qt::Key_End);
+    w->toolButton(25)->click(); // bold
+    EXPECT_FALSE(w->Modified);
+    const QString b = write("b.sql", "select 2\n");
+    openFile(w, b);
+    EXPECT_TRUE(dialogs.messages().empty()) << "nothing to ask about";
+    EXPECT_EQ(w->memo->toPlainText(), "select 2");
+    QTest::keyClicks(w->memo, "x");
+    EXPECT_TRUE(w->Modified);
 }
 
 TEST_F(Files, SaveAsAsksBeforeTheSuffixItAddsReplacesAFile) {
