@@ -156,6 +156,14 @@ protected:
             QItemSelection(grid->model()->index(top, left), grid->model()->index(bottom, right)),
             QItemSelectionModel::ClearAndSelect);
     }
+    // Answers the next export dialog with that layout and OK.
+    void chooseExportLayout(const char* layout) {
+        dialogs.dialogHandlers.push_back([layout](QDialog& shown) {
+            shown.findChild<QRadioButton*>(layout)->click();
+            shown.findChild<QPushButton*>("Button1")->click();
+            return shown.result();
+        });
+    }
     static int charWidth(TSybGrid* grid, int col) {
         return columnChars(grid->columnWidth(col), grid->CharUnit());
     }
@@ -484,11 +492,7 @@ TEST_F(ResultsWindow, AFailedSaveOrExportIsReportedAndTheProgramGoesOn) {
          {QStringLiteral("/proc/ostrim-test/out.txt"), QStringLiteral("/dev/full")}) {
         dialogs.fileAnswers.push_back(target);
         results->SaveAllClick();
-        dialogs.dialogHandlers.push_back([](QDialog& shown) {
-            shown.findChild<QRadioButton*>("chk_fixed")->click();
-            shown.findChild<QPushButton*>("Button1")->click();
-            return shown.result();
-        });
+        chooseExportLayout("chk_fixed");
         dialogs.fileAnswers.push_back(target);
         results->Export1Click();
     }
@@ -510,11 +514,7 @@ TEST_F(ResultsWindow, CsvExportWritesTheServersValuesAndNullAsNothing) {
     ASSERT_NE(results, nullptr);
     EXPECT_EQ(results->results_grid->cell(2, 2), " ") << "NULL shows as one blank";
     const QString path = home.filePath("out.csv");
-    dialogs.dialogHandlers.push_back([](QDialog& shown) {
-        shown.findChild<QRadioButton*>("chk_csv")->click();
-        shown.findChild<QPushButton*>("Button1")->click();
-        return shown.result();
-    });
+    chooseExportLayout("chk_csv");
     dialogs.fileAnswers.push_back(path);
     results->Export1Click();
     QFile file(path);

@@ -41,19 +41,31 @@ using test::ScriptedDialogs;
 const QString kLongServer = "A_SERVER_NAME_OF_28_CHARS_XX";
 const QString kLongDatabase = "a_database_of_30_characters_xx";
 
-void createLongDatabase() {
+// The first column of the last row sql gives on process.
+QString lastValue(DbProcHandle process, const QString& sql) {
+    TSybQuery query;
+    query.setDbProc(process);
+    query.setSql(sql);
+    EXPECT_EQ(query.Execute(), kSucceed) << sql.toStdString();
+    QString value;
+    while (query.Next() == kMoreRows)
+        value = query.ColumnValue(1);
+    return value;
+}
+
+void runAsSa(const QString& sql) {
     TSybDatabase sa;
     sa.setLoginPrompt(false);
     sa.setServerName("DEMO");
     sa.setUserName("sa");
     sa.connect();
     ASSERT_TRUE(sa.Connected());
-    TSybQuery create;
-    create.setDbProc(sa.DbProc());
-    create.setSql("create database " + kLongDatabase);
-    ASSERT_EQ(create.Execute(), kSucceed);
-    while (create.Next() == kMoreRows) {
-    }
+    lastValue(sa.DbProc(), sql);
+    sa.disconnect();
+}
+
+void createLongDatabase() {
+    runAsSa("create database " + kLongDatabase);
 }
 const auto* const s_env = ::testing::AddGlobalTestEnvironment(
     new test::DemoEnvironment({"DEMO", kLongServer}, createLongDatabase));
@@ -456,27 +468,9 @@ TEST_F(ServerWindow, AltXDisconnectsTheActiveWindowAndEndsTheProgramOnlyWithoutO
 TEST_F(ServerWindow, ALostConnectionIsReportedOnceAndCanBeReconnected) {
     Tserverform* w = connectAs("alice123");
     ASSERT_NE(w, nullptr);
-    TSybQuery spid;
-    spid.setDbProc(w->sybase->DbProc());
-    spid.setSql("select @@spid");
-    ASSERT_EQ(spid.Execute(), kSucceed);
-    ASSERT_EQ(spid.Next(), kMoreRows);
-    const QString own = spid.ColumnValue(1);
-    while (spid.Next() == kMoreRows) {
-    }
-    TSybDatabase sa;
-    sa.setLoginPrompt(false);
-    sa.setServerName("DEMO");
-    sa.setUserName("sa");
-    sa.connect();
-    ASSERT_TRUE(sa.Connected());
-    TSybQuery kill;
-    kill.setDbProc(sa.DbProc());
-    kill.setSql("kill " + own);
-    kill.Execute();
-    while (kill.Next() == kMoreRows) {
-    }
-    sa.disconnect();
+    const QString own = lastValue(w->sybase->DbProc(), "select @@spid");
+    ASSERT_FALSE(own.isEmpty());
+    runAsSa("kill " + own);
 
     // Each click is one action: it reports the dead connection in one box, then asks once.
     dialogs.calls.clear();
