@@ -231,23 +231,6 @@ QList<GroupedMenu> Tresults_form::childMenus() const {
     return {{0, File1}};
 }
 
-QStringList Tresults_form::optionStatements(const RunParameters& run) {
-    QStringList statements;
-    const std::pair<bool, const char*> options[] = {
-        {run.ShowPlan, "set showplan on"},
-        {run.CheckSyntax, "set parseonly on"},
-        {run.ShowIo, "set statistics io on"},
-        {run.ShowTime, "set statistics time on"},
-        {run.ArithAbort, "set arithabort arith_overflow on"},
-        {run.ArithIgnore, "set arithignore arith_overflow on"},
-        {run.ShowNonAnsi, "set fipsflagger on"},
-        {run.NoExec, "set noexec on"}};
-    for (const auto& [on, statement] : options)
-        if (on)
-            statements << QString::fromLatin1(statement);
-    return statements;
-}
-
 void Tresults_form::results_timerTimer() {
     // A box raised inside a DB-Library call runs this timer from its own event loop: the run
     // waits until that call has returned, since the connection may be the one it is on.
@@ -297,7 +280,7 @@ void Tresults_form::startRun() {
         }
     }
     query->setDbProc(ResultsDbProc);
-    for (const QString& statement : optionStatements(m_run)) {
+    for (const QString& statement : onStatements(m_run)) {
         query->setSql(statement);
         query->Execute();
     }

@@ -4,6 +4,7 @@
 // resumed and aborted while the window stays usable.
 
 #include "mdi_child.h"
+#include "run_options.h"
 #include "u_main.h"
 
 #include <QTimer>
@@ -75,8 +76,6 @@ public:
 
     // A background load that has not ended.
     bool loadRunning() const;
-    // The statements that switch the run's options on, in the order sent.
-    static QStringList optionStatements(const RunParameters& run);
 
     QList<GroupedMenu> childMenus() const override;
     void childActivated() override {}

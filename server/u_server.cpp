@@ -33,10 +33,24 @@ QColor configColor(int value) {
 }
 
 ServerOptions optionsFrom(const OstrimConfig& c) {
-    return {c.ShowPlan,     c.NoExec,         c.CheckSyntax, c.ShowIo,
-            c.ShowTime,     c.ArithAbort,     c.ArithIgnore, c.ShowNonAnsi,
-            c.ExecSelected, c.SeperateDBProc, c.RichText,    c.OpenNewWindow,
-            c.AppendGo,     c.AppendPaste,    c.PasteCREATE, c.PasteDROP};
+    ServerOptions o;
+    o.ShowPlan = c.ShowPlan;
+    o.NoExec = c.NoExec;
+    o.CheckSyntax = c.CheckSyntax;
+    o.ShowIo = c.ShowIo;
+    o.ShowTime = c.ShowTime;
+    o.ArithAbort = c.ArithAbort;
+    o.ArithIgnore = c.ArithIgnore;
+    o.ShowNonAnsi = c.ShowNonAnsi;
+    o.ExecSelected = c.ExecSelected;
+    o.SeperateDBProc = c.SeperateDBProc;
+    o.RichText = c.RichText;
+    o.OpenNewWindow = c.OpenNewWindow;
+    o.AppendGo = c.AppendGo;
+    o.AppendPaste = c.AppendPaste;
+    o.PasteCREATE = c.PasteCREATE;
+    o.PasteDROP = c.PasteDROP;
+    return o;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // the tool launchers in u_server_tools.cpp.
 
 #include "mdi_child.h"
+#include "run_options.h"
 #include "sybase32.h"
 
 #include <QPointer>
@@ -31,15 +32,7 @@ class TSybDatabase;
 class TSybQuery;
 
 // The option flags a window copies from the configuration when it is created.
-struct ServerOptions {
-    bool ShowPlan = false;
-    bool NoExec = false;
-    bool CheckSyntax = false;
-    bool ShowIo = false;
-    bool ShowTime = false;
-    bool ArithAbort = false;
-    bool ArithIgnore = false;
-    bool ShowNonAnsi = false;
+struct ServerOptions : RunOptions {
     bool ExecSelected = true;
     bool SeperateDBProc = true;
     bool RichText = false;
@@ -133,8 +126,6 @@ public:
 
     // Run: the text or selection to a new results window, then the options off again here.
     void All1Click();
-    // The statements that switch this window's options off, in the order sent.
-    static QStringList offStatements(const ServerOptions& options);
 
     QList<GroupedMenu> childMenus() const override;
     void childActivated() override { FormActivate(); }

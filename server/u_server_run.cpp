@@ -25,23 +25,6 @@ bool Tserverform::connectionFree() {
     return false;
 }
 
-QStringList Tserverform::offStatements(const ServerOptions& options) {
-    QStringList statements;
-    const std::pair<bool, const char*> table[] = {
-        {options.ShowPlan, "set showplan off"},
-        {options.CheckSyntax, "set parseonly off"},
-        {options.ShowIo, "set statistics io off"},
-        {options.ShowTime, "set statistics time off"},
-        {options.ArithAbort, "set arithabort arith_overflow off"},
-        {options.ArithIgnore, "set arithignore arith_overflow off"},
-        {options.ShowNonAnsi, "set fipsflagger off"},
-        {options.NoExec, "set noexec off"}};
-    for (const auto& [on, statement] : table)
-        if (on)
-            statements << QString::fromLatin1(statement);
-    return statements;
-}
-
 void Tserverform::All1Click() {
     if (!connectionFree())
         return;
@@ -52,6 +35,7 @@ void Tserverform::All1Click() {
     if (!text.isEmpty()) {
         add_sql_history(trimHistoryText(text));
         RunParameters run;
+        static_cast<RunOptions&>(run) = options;
         run.Sql = text;
         run.DBName = sybase->DBName();
         run.UserName = sybase->UserName();
@@ -60,14 +44,6 @@ void Tserverform::All1Click() {
         run.Background = m_main.config.BackgroundProcess;
         run.DbProc = sybase->DbProc();
         run.OwnConnection = options.SeperateDBProc;
-        run.ShowPlan = options.ShowPlan;
-        run.NoExec = options.NoExec;
-        run.CheckSyntax = options.CheckSyntax;
-        run.ShowIo = options.ShowIo;
-        run.ShowTime = options.ShowTime;
-        run.ArithAbort = options.ArithAbort;
-        run.ArithIgnore = options.ArithIgnore;
-        run.ShowNonAnsi = options.ShowNonAnsi;
         m_main.execute_results(run);
     }
     for (const QString& statement : offStatements(options)) {

@@ -6,7 +6,6 @@
 #include "history_file.h"
 #include "menu_merge.h"
 #include "recent_files.h"
-#include "sybase32.h"
 #include "tools_file.h"
 
 #include <QMainWindow>
@@ -27,25 +26,9 @@ struct LastConnection {
     QString user, password, server, database;
 };
 
-// What a server window hands to the results window of one run, in execute_results' order.
-struct RunParameters {
-    QString Sql;
-    QString DBName;
-    QString UserName;
-    QString Password;
-    QString ServerName;
-    bool Background = false;
-    DbProcHandle DbProc;
-    bool OwnConnection = true;
-    bool ShowPlan = false;
-    bool NoExec = false;
-    bool CheckSyntax = false;
-    bool ShowIo = false;
-    bool ShowTime = false;
-    bool ArithAbort = false;
-    bool ArithIgnore = false;
-    bool ShowNonAnsi = false;
-};
+// What a server window hands to the results window of one run (run_options.h, beside the
+// connection it may lend).
+struct RunParameters;
 
 class Tmain : public QMainWindow {
     Q_OBJECT
