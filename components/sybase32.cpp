@@ -8,6 +8,8 @@
 #include <sybdb.h>
 #include <sybfront.h>
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -48,8 +50,15 @@ void installHandlers() {
     dbmsghandle(&messageHandler);
 }
 
-int errorHandler(DBPROCESS* process, int severity, int /*dberr*/, int oserr, char* dberrstr,
+int errorHandler(DBPROCESS* process, int severity, int dberr, int oserr, char* dberrstr,
                  char* oserrstr) {
+    if (dberr == SYBETIME && process && LoginScope::active()) {
+        // FreeTDS 1.3 answers INT_CANCEL here with a logout on the connection it is still
+        // reading from, and waits for that for ever; a connection shut down ends the login at
+        // once instead.
+        ::shutdown(dbiordesc(process), SHUT_RDWR);
+        return INT_CONTINUE;
+    }
     if (!process || LoginScope::active() || !dbdead(process))
         return INT_CANCEL;
     if (severity > 3) {

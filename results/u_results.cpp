@@ -60,8 +60,6 @@ Tresults_form::Tresults_form(Tmain& main, const RunParameters& run) : m_main(mai
     sybase_results = new TSybDatabase(this);
     sybase_results->setName("sybase_results");
     sybase_results->setDBName("master");
-    sybase_results->setTimeOut(0);
-    sybase_results->setLoginTimeOut(0);
 
     run_image = new TAnimatedBitmap(this);
     run_image->setObjectName("run_image");
@@ -266,6 +264,7 @@ void Tresults_form::startRun() {
         sybase_results->setDBName(m_run.DBName);
         sybase_results->setServerName(m_run.ServerName);
         sybase_results->setPassword(m_run.Password);
+        sybase_results->setLoginTimeOut(m_main.config.LoginTimeOut);
         sybase_results->connect();
         if (!sybase_results->Connected()) {
             closeWindow();

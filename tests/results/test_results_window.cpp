@@ -5,6 +5,7 @@
 #include "demo_environment.h"
 #include "grid_text.h"
 #include "scripted_dialogs.h"
+#include "silent_server.h"
 #include "sybdatabase.h"
 #include "sybgrid.h"
 #include "sybquery.h"
@@ -408,6 +409,28 @@ TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoads) {
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->results_grid->cell(2, 3), "dd");
     EXPECT_EQ(dialogs.messages().size(), 2u);
+}
+
+TEST_F(ResultsWindow, AnOwnConnectionNeverAnsweredEndsAfterLoginTimeOut) {
+    test::SilentServer silent;
+    main->config.LoginTimeOut = 2;
+    RunParameters never;
+    never.Sql = "select 1";
+    never.UserName = "sa";
+    never.ServerName = silent.address();
+    never.Background = true;
+    never.OwnConnection = true;
+    QElapsedTimer clock;
+    clock.start();
+    main->execute_results(never);
+    QPointer<Tresults_form> results = qobject_cast<Tresults_form*>(main->lastResults.data());
+    ASSERT_TRUE(results);
+    EXPECT_TRUE(waitFor([&] { return !results; }, 30000)) << "the window closes itself";
+    EXPECT_LT(clock.elapsed(), 10000) << "ended by the login timeout, not by the server giving up";
+    EXPECT_GE(silent.accepted(), 1) << "the login reached the server";
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Could not login to Server");
+    EXPECT_EQ(dialogs.messages()[0].caption, "DB-Library error");
 }
 
 } // namespace
