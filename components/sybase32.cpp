@@ -20,6 +20,15 @@ namespace ostrim {
 namespace {
 
 thread_local bool t_inLogin = false;
+thread_local CancelScope* t_cancel = nullptr;
+
+int checkInterrupt(void* process) {
+    return CancelScope::requested(static_cast<const DBPROCESS*>(process)) ? TRUE : FALSE;
+}
+
+int handleInterrupt(void* /*process*/) {
+    return INT_CANCEL;
+}
 
 QString fromDbLib(const char* text) {
     return text ? QString::fromLocal8Bit(text) : QString();
@@ -52,14 +61,18 @@ void installHandlers() {
 
 int errorHandler(DBPROCESS* process, int severity, int dberr, int oserr, char* dberrstr,
                  char* oserrstr) {
-    if (dberr == SYBETIME && process && LoginScope::active()) {
-        // FreeTDS 1.3 answers INT_CANCEL here with a logout on the connection it is still
-        // reading from, and waits for that for ever; a connection shut down ends the login at
-        // once instead.
-        ::shutdown(dbiordesc(process), SHUT_RDWR);
-        return INT_CONTINUE;
+    if (dberr == SYBETIME && process) {
+        if (CancelScope::requested(process))
+            return INT_TIMEOUT;
+        if (LoginScope::active()) {
+            // FreeTDS 1.3 answers INT_CANCEL here with a logout on the connection it is still
+            // reading from, and waits for that for ever; a connection shut down ends the login
+            // at once instead.
+            ::shutdown(dbiordesc(process), SHUT_RDWR);
+            return INT_CONTINUE;
+        }
     }
-    if (!process || LoginScope::active() || !dbdead(process))
+    if (!process || LoginScope::active() || CancelScope::requested(process) || !dbdead(process))
         return INT_CANCEL;
     if (severity > 3) {
         showBox(fromDbLib(dberrstr), QStringLiteral("DB-Library error"));
@@ -172,6 +185,23 @@ LoginScope::~LoginScope() {
 
 bool LoginScope::active() {
     return t_inLogin;
+}
+
+CancelScope::CancelScope(DbProcHandle process, const std::atomic<bool>& requested)
+    : m_process(process.get()), m_requested(requested), m_previous(t_cancel) {
+    t_cancel = this;
+    if (m_process)
+        dbsetinterrupt(m_process, &checkInterrupt, &handleInterrupt);
+}
+
+CancelScope::~CancelScope() {
+    if (m_process)
+        dbsetinterrupt(m_process, nullptr, nullptr);
+    t_cancel = m_previous;
+}
+
+bool CancelScope::requested(const DBPROCESS* process) {
+    return process && t_cancel && t_cancel->m_process == process && t_cancel->m_requested.load();
 }
 
 } // namespace ostrim

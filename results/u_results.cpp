@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -337,15 +336,7 @@ bool Tresults_form::confirmRunning() {
 
 void Tresults_form::stopLoad() {
     results_timer.stop();
-    if (Threadgrid* loader = results_grid->Loader()) {
-        loader->Terminate();
-        if (!loader->Finished()) {
-            QEventLoop loop;
-            connect(results_grid, &TSybGrid::loaderFinished, &loop, &QEventLoop::quit);
-            if (!loader->Finished())
-                loop.exec();
-        }
-    }
+    results_grid->StopLoader();
     m_borrowed.reset();
     sybase_results->disconnect();
 }

@@ -93,7 +93,8 @@ private:
     void startRun();
     // Asks "Query still executing. Continue ?" while a load runs; false on No.
     bool confirmRunning();
-    // Stops the loader, waits for it with the event loop running, then closes the connection.
+    // Stops the loader and the server's statement, waits for them a few seconds at most with
+    // the event loop running (TSybGrid::StopLoader), then closes the connection.
     void stopLoad();
     void printLines(const QStringList& lines);
     void saveLines(const QStringList& lines);

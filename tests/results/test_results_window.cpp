@@ -30,6 +30,9 @@
 #include <QTest>
 #include <QTextEdit>
 
+#include <sybdb.h>
+#include <sybfront.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -84,6 +87,18 @@ const auto* const s_env =
     ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment({"DEMO"}, createTables));
 
 const QString kMillionRows = "select a.n, b.n from k a, k b";
+
+// What the server says connection spid is doing, asked over connection watcher.
+QString serverCommand(DbProcHandle watcher, int spid) {
+    TSybQuery q;
+    q.setDbProc(watcher);
+    q.setSql(QStringLiteral("select cmd from master..sysprocesses where spid = %1").arg(spid));
+    QString command;
+    if (q.Execute() == kSucceed)
+        while (q.Next() == kMoreRows)
+            command = q.ColumnValue(1).trimmed();
+    return command;
+}
 
 // Records each statement it sends.
 class RecordingQuery : public TSybQuery {
@@ -431,6 +446,56 @@ TEST_F(ResultsWindow, AnOwnConnectionNeverAnsweredEndsAfterLoginTimeOut) {
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0].text, "Could not login to Server");
     EXPECT_EQ(dialogs.messages()[0].caption, "DB-Library error");
+}
+
+TEST_F(ResultsWindow, ClosingDuringALongStatementEndsItWithinSeconds) {
+    QPointer<Tresults_form> results = run("waitfor delay \"00:01:00\"", true);
+    ASSERT_TRUE(results);
+    ASSERT_TRUE(started(results));
+    ASSERT_TRUE(results);
+    const int spid = dbspid(results->ResultsDbProc.get());
+    ASSERT_NE(results->ResultsDbProc, server->sybase->DbProc()) << "a connection of its own";
+    ASSERT_TRUE(
+        waitFor([&] { return serverCommand(server->sybase->DbProc(), spid) == "WAITFOR"; }));
+
+    dialogs.messageAnswers = {QMessageBox::Yes};
+    QElapsedTimer clock;
+    clock.start();
+    results->CloseFormClick();
+    EXPECT_TRUE(waitFor([&] { return !results; }, 5000));
+    EXPECT_LT(clock.elapsed(), 5000) << "not left to end on its own";
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Query still executing. Continue ?");
+    EXPECT_NE(serverCommand(server->sybase->DbProc(), spid), "WAITFOR");
+}
+
+TEST_F(ResultsWindow, LeavingTheProgramDuringALongStatementEndsItWithinSeconds) {
+    QPointer<Tresults_form> results = run("waitfor delay \"00:01:00\"", true);
+    ASSERT_TRUE(results);
+    ASSERT_TRUE(started(results));
+    ASSERT_TRUE(results);
+    const int spid = dbspid(results->ResultsDbProc.get());
+    ASSERT_TRUE(
+        waitFor([&] { return serverCommand(server->sybase->DbProc(), spid) == "WAITFOR"; }));
+    TSybDatabase watcher;
+    watcher.setLoginPrompt(false);
+    watcher.setServerName("DEMO");
+    watcher.setUserName("sa");
+    watcher.connect();
+    ASSERT_TRUE(watcher.Connected());
+
+    // Still running?, then the editor's unsaved text: Yes to both.
+    dialogs.messageAnswers = {QMessageBox::Yes, QMessageBox::Yes};
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(main->close());
+    EXPECT_TRUE(waitFor([&] { return !results; }, 5000));
+    EXPECT_LT(clock.elapsed(), 5000) << "not left to end on its own";
+    EXPECT_TRUE(main->mdiArea()->subWindowList().isEmpty());
+    ASSERT_GE(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Query still executing. Continue ?");
+    EXPECT_NE(serverCommand(watcher.DbProc(), spid), "WAITFOR");
+    watcher.disconnect();
 }
 
 } // namespace
