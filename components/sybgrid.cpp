@@ -468,6 +468,14 @@ bool TSybGrid::Terminated() {
     return true;
 }
 
+bool TSybGrid::Paused() {
+    if (!m_loader || !m_loader->Held())
+        return false;
+    // Held, the loader hands over nothing more: what it handed over is all there is.
+    takeLoaderRows();
+    return true;
+}
+
 void TSybGrid::StopLoader() {
     if (!m_loader)
         return;

@@ -105,6 +105,9 @@ public:
     // The loader has finished or has been told to stop; true without a loader. Reading it true
     // also takes the loader's last rows, so none appears afterwards.
     bool Terminated();
+    // The loader is held at a stop point by Suspend. Reading it true also takes the rows it
+    // handed over before, so none appears while the pause lasts.
+    bool Paused();
     // Stops a running loader and waits for it, running the event loop under a busy cursor. The
     // server is asked to end the statement in progress; a server that has not answered within a
     // few seconds loses the connection (Threadgrid::CutConnection), so the wait always ends.

@@ -370,7 +370,9 @@ bool LoadControl::checkpoint() {
         return false;
     if (m_paused.load()) {
         std::unique_lock lock(m_mutex);
+        m_held = true;
         m_wake.wait(lock, [this] { return !m_paused.load() || m_stop.load(); });
+        m_held = false;
     }
     return !m_stop.load();
 }

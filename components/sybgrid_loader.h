@@ -59,12 +59,15 @@ public:
     const std::atomic<bool>& stopFlag() const { return m_stop; }
     void pause();
     void resume();
+    // The run waits at a stop point until resumed or stopped.
+    bool held() const { return m_held.load(); }
     // Waits while paused; false when the run must end.
     bool checkpoint();
 
 private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_held{false};
     std::mutex m_mutex;
     std::condition_variable m_wake;
 };
@@ -131,6 +134,8 @@ public:
     void Resume() { m_control.resume(); }
     // The stop flag: raised by Terminate or by the loader at the end of its run.
     bool Terminated() const { return m_control.stopped(); }
+    // Suspended, the loader waits at a stop point and hands over no more rows.
+    bool Held() const { return m_control.held(); }
     // The thread has left its run and will touch nothing more.
     bool Finished() const { return m_finished.load(); }
     // The last resort when the server does not answer the cancel: the connection is shut down

@@ -86,7 +86,8 @@ void createTables() {
 const auto* const s_env =
     ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment({"DEMO"}, createTables));
 
-const QString kMillionRows = "select a.n, b.n from k a, k b";
+// A thousand million rows: no load of it ends before it is stopped, however the threads run.
+const QString kEndless = "select a.n, b.n from k a, k b, k c";
 
 // What the server says connection spid is doing, asked over connection watcher.
 QString serverCommand(DbProcHandle watcher, int spid) {
@@ -361,13 +362,12 @@ TEST_F(ResultsWindow, TwoQuickRunsShowTheirOwnScripts) {
 }
 
 TEST_F(ResultsWindow, PausedLoadEndsOnCloseWithYes) {
-    QPointer<Tresults_form> results = run(kMillionRows, true);
+    QPointer<Tresults_form> results = run(kEndless, true);
     ASSERT_TRUE(results);
     ASSERT_TRUE(waitFor([&] { return results->results_grid->rowCount() > 1000; }));
     results->PauseClick();
     EXPECT_EQ(results->run_image->Interval(), 0);
-    const int paused = results->results_grid->rowCount();
-    EXPECT_LT(paused, 1000000);
+    ASSERT_TRUE(waitFor([&] { return results->results_grid->Paused(); }));
 
     // Esc in the grid may not close a running load.
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -391,7 +391,7 @@ TEST_F(ResultsWindow, PausedLoadEndsOnCloseWithYes) {
 
 TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoads) {
     server->options.SeperateDBProc = false;
-    QPointer<Tresults_form> results = run(kMillionRows, true);
+    QPointer<Tresults_form> results = run(kEndless, true);
     ASSERT_TRUE(results);
     ASSERT_TRUE(waitFor([&] { return results->results_grid->rowCount() > 100; }));
     ASSERT_FALSE(results->results_grid->Terminated());
@@ -412,7 +412,7 @@ TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoads) {
     ASSERT_TRUE(waitFor([&] { return !results->run_timer.isActive(); }));
     const int kept = results->results_grid->rowCount();
     EXPECT_GT(kept, 100);
-    EXPECT_LT(kept, 1000000);
+    EXPECT_LT(kept, 1000000000);
     server->options.SeperateDBProc = true;
     server->query->setSql("select x from two where x = 'c'");
     ASSERT_EQ(server->query->Execute(), kSucceed);
