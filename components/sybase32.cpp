@@ -9,6 +9,8 @@
 #include <sybdb.h>
 #include <sybfront.h>
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -19,6 +21,15 @@ namespace ostrim {
 namespace {
 
 thread_local LoginScope* t_login = nullptr;
+thread_local CancelScope* t_cancel = nullptr;
+
+int checkInterrupt(void* process) {
+    return CancelScope::requested(static_cast<const DBPROCESS*>(process)) ? TRUE : FALSE;
+}
+
+int handleInterrupt(void* /*process*/) {
+    return INT_CANCEL;
+}
 
 QString fromDbLib(const char* text) {
     return text ? QString::fromLocal8Bit(text) : QString();
@@ -96,9 +107,20 @@ void endActionLater(DBPROCESS* process) {
 
 } // namespace
 
-int errorHandler(DBPROCESS* process, int severity, int /*dberr*/, int oserr, char* dberrstr,
+int errorHandler(DBPROCESS* process, int severity, int dberr, int oserr, char* dberrstr,
                  char* oserrstr) {
-    if (!process || LoginScope::active() || !dbdead(process))
+    if (dberr == SYBETIME && process) {
+        if (CancelScope::requested(process))
+            return INT_TIMEOUT;
+        if (LoginScope::active()) {
+            // FreeTDS 1.3 answers INT_CANCEL here with a logout on the connection it is still
+            // reading from, and waits for that for ever; a connection shut down ends the login
+            // at once instead.
+            ::shutdown(dbiordesc(process), SHUT_RDWR);
+            return INT_CONTINUE;
+        }
+    }
+    if (!process || LoginScope::active() || CancelScope::requested(process) || !dbdead(process))
         return INT_CANCEL;
     if (severity > 3 && firstReportInThisAction(process)) {
         showBox(fromDbLib(dberrstr), QStringLiteral("DB-Library error"));
@@ -231,6 +253,23 @@ void LoginScope::deliverHeldMessages(DBPROCESS* process) {
         messageHandler(process, m.number, m.state, m.severity, m.text.data(), m.server.data(),
                        m.procedure.data(), m.line);
     t_login = self;
+}
+
+CancelScope::CancelScope(DbProcHandle process, const std::atomic<bool>& requested)
+    : m_process(process.get()), m_requested(requested), m_previous(t_cancel) {
+    t_cancel = this;
+    if (m_process)
+        dbsetinterrupt(m_process, &checkInterrupt, &handleInterrupt);
+}
+
+CancelScope::~CancelScope() {
+    if (m_process)
+        dbsetinterrupt(m_process, nullptr, nullptr);
+    t_cancel = m_previous;
+}
+
+bool CancelScope::requested(const DBPROCESS* process) {
+    return process && t_cancel && t_cancel->m_process == process && t_cancel->m_requested.load();
 }
 
 } // namespace ostrim

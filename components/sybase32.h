@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <vector>
 
 // The same declaration as sybdb.h's, which callers of this header need not include.
@@ -108,6 +109,34 @@ private:
     };
     LoginScope* m_previous;
     std::vector<HeldMessage> m_held;
+};
+
+// While alive on the thread that works on process, a DB-Library call of that thread ends soon
+// after requested turns true (from any thread), even one that waits for the server: the server
+// gets a cancel, as dbcancel sends it, and the call returns once the server has acknowledged it.
+// The handlers stay silent for the process meanwhile.
+//
+// Calling dbcancel from the thread that wants the stop is not safe: FreeTDS's dbcancel sends the
+// attention (tds_send_cancel, which is built to be called from another thread) but then reads
+// the reply up to its acknowledgement on the calling thread, while the blocked thread reads the
+// same connection. Here sending and reading stay on the connection's own thread: while a call
+// waits for the server, FreeTDS asks the interrupt handlers (dbsetinterrupt) once a second; a
+// request answers INT_CANCEL, which FreeTDS reports as a timeout, and the error handler answers
+// that with INT_TIMEOUT: send the attention, go on waiting for its acknowledgement.
+class CancelScope {
+public:
+    CancelScope(DbProcHandle process, const std::atomic<bool>& requested);
+    ~CancelScope();
+    CancelScope(const CancelScope&) = delete;
+    CancelScope& operator=(const CancelScope&) = delete;
+
+    // The innermost scope of this thread is for process and has its request raised.
+    static bool requested(const DBPROCESS* process);
+
+private:
+    DBPROCESS* m_process;
+    const std::atomic<bool>& m_requested;
+    CancelScope* m_previous;
 };
 
 } // namespace ostrim

@@ -167,6 +167,9 @@ void TSybDatabase::openConnection() {
 
     DBPROCESS* process;
     {
+        // DB-Library keeps one login timeout for the whole process, which another connection
+        // may have changed since this one's was set.
+        dbsetlogintime(m_loginTimeOut);
         LoginScope scope;
         process = dbopen(login, server.isEmpty() ? nullptr : server.constData());
         if (process)

@@ -44,6 +44,7 @@ public:
     int TimeOut() const { return m_timeOut; }
     void setTimeOut(int seconds);
     int LoginTimeOut() const { return m_loginTimeOut; }
+    // Also applied again by every login of this component; 0 waits for ever.
     void setLoginTimeOut(int seconds);
     QString DbLibVersion() const { return m_dbLibVersion; }
     QString ServerCharSet() const { return m_serverCharSet; }

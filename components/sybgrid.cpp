@@ -68,6 +68,9 @@ void postFromLoader(QObject* grid, quint64 generation, bool finished) {
     QCoreApplication::postEvent(grid, event);
 }
 constexpr int kApplyIntervalMs = 50;
+// FreeTDS looks at a stop request once a second while it waits for the server; then the
+// server's acknowledgement has to come back.
+constexpr int kCancelWaitMs = 3000;
 
 quint64 cellKey(int col, int row) {
     return (quint64(quint32(row)) << 32) | quint32(col);
@@ -447,11 +450,8 @@ TSybGrid::TSybGrid(QWidget* owner) : QTableView(owner), m_model(new GridModel(th
 }
 
 TSybGrid::~TSybGrid() {
-    if (m_loader) {
-        m_loader->Terminate();
-        waitForLoader();
-        m_loader.reset();
-    }
+    StopLoader();
+    m_loader.reset();
     // Before the model, which they show, and without the grid's signals reaching them.
     const GridFixedCells* views[] = {m_fixedTop, m_fixedLeft, m_fixedCorner};
     m_fixedTop = m_fixedLeft = m_fixedCorner = nullptr;
@@ -470,6 +470,29 @@ bool TSybGrid::Terminated() {
             applyBatch(last);
     }
     return true;
+}
+
+bool TSybGrid::Paused() {
+    if (!m_loader || !m_loader->Held())
+        return false;
+    // Held, the loader hands over nothing more: what it handed over is all there is.
+    takeLoaderRows();
+    return true;
+}
+
+void TSybGrid::StopLoader() {
+    if (!m_loader)
+        return;
+    m_loader->Terminate();
+    if (m_loader->Finished())
+        return;
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    if (!waitForLoader(QDeadlineTimer(kCancelWaitMs))) {
+        // The server heard the cancel long ago, or never will.
+        m_loader->CutConnection();
+        waitForLoader(QDeadlineTimer(QDeadlineTimer::Forever));
+    }
+    QGuiApplication::restoreOverrideCursor();
 }
 
 void TSybGrid::setFixedRows(int rows) {
@@ -622,8 +645,7 @@ void TSybGrid::Execute() {
     SplitBatches();
     if (m_loader) {
         // One load at a time: the previous one is stopped and its queued rows dropped.
-        m_loader->Terminate();
-        waitForLoader();
+        StopLoader();
         m_loader.reset();
         m_channel.reset();
     }
@@ -672,14 +694,20 @@ bool TSybGrid::event(QEvent* event) {
     return true;
 }
 
-void TSybGrid::waitForLoader() {
-    if (!m_loader || m_loader->Finished())
-        return;
+bool TSybGrid::waitForLoader(QDeadlineTimer deadline) {
     QEventLoop loop;
     connect(this, &TSybGrid::loaderFinished, &loop, &QEventLoop::quit);
-    // The finished notice is posted after Finished turns true, so it cannot be missed here.
-    if (!m_loader->Finished())
+    QTimer alarm;
+    alarm.setSingleShot(true);
+    connect(&alarm, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // The finished notice is posted after Finished turns true, so it cannot be missed here; an
+    // earlier loader's notice may end a round early.
+    while (!m_loader->Finished() && !deadline.hasExpired()) {
+        if (!deadline.isForever())
+            alarm.start(std::chrono::milliseconds(deadline.remainingTime()));
         loop.exec();
+    }
+    return m_loader->Finished();
 }
 
 void TSybGrid::loaderNotified(quint64 generation) {

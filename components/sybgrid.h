@@ -7,6 +7,7 @@
 #include "sybgrid_store.h"
 
 #include <QAbstractTableModel>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QStringList>
@@ -101,13 +102,22 @@ class TSybGrid : public QTableView {
     Q_OBJECT
 public:
     explicit TSybGrid(QWidget* owner = nullptr);
-    // Waits for a running loader by running the event loop; the loader stops at its next stop
-    // point (a DB-Library call in progress is not interrupted).
+    // Stops a running loader first (StopLoader).
     ~TSybGrid() override;
 
     // The loader has finished or has been told to stop; true without a loader. Reading it true
     // also takes the loader's last rows, so none appears afterwards.
     bool Terminated();
+    // The loader is held at a stop point by Suspend. Reading it true also takes the rows it
+    // handed over before, so none appears while the pause lasts.
+    bool Paused();
+    // Stops a running loader and waits for it, running the event loop under a busy cursor. The
+    // server is asked to end the statement in progress; a server that has not answered within a
+    // few seconds loses the connection (Threadgrid::CutConnection), so the wait always ends.
+    void StopLoader();
+    // Runs the event loop until the loader (there must be one) has finished or the deadline has
+    // come; false when the deadline came first.
+    bool waitForLoader(QDeadlineTimer deadline);
     QString DbName() const { return m_dbName; }
     void setDbName(const QString& name);
     QString Sql() const { return m_sql; }
@@ -173,7 +183,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void waitForLoader();
     void takeLoaderRows();
     friend class GridSyncSink;
     void applyBatch(GridBatch& batch);

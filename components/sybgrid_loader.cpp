@@ -5,6 +5,10 @@
 #include <sybdb.h>
 #include <sybfront.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -370,7 +374,9 @@ bool LoadControl::checkpoint() {
         return false;
     if (m_paused.load()) {
         std::unique_lock lock(m_mutex);
+        m_held = true;
         m_wake.wait(lock, [this] { return !m_paused.load() || m_stop.load(); });
+        m_held = false;
     }
     return !m_stop.load();
 }
@@ -424,8 +430,23 @@ bool LoaderChannel::close(GridBatch& out) {
 Threadgrid::Threadgrid(GridRun run, std::shared_ptr<LoaderChannel> channel,
                        std::function<void()> onFinished)
     : m_channel(std::move(channel)) {
+    // A duplicate, so that it never names another file once DB-Library has closed its own.
+    m_socket = ::fcntl(dbiordesc(run.process.get()), F_DUPFD_CLOEXEC, 0);
     m_thread = std::thread([this, run = std::move(run), onFinished = std::move(onFinished)] {
-        loadGrid(run, *m_channel, &m_control);
+        DBPROCESS* process = run.process.get();
+        {
+            const CancelScope cancel(run.process, m_control.stopFlag());
+            const GridRunResult result = loadGrid(run, *m_channel, &m_control);
+            // A stopped run leaves the server working on the rest of its statement.
+            if (!result.completed && !dbdead(process))
+                dbcancel(process);
+        }
+        {
+            const std::lock_guard lock(m_socketMutex);
+            if (m_socket >= 0)
+                ::close(m_socket);
+            m_socket = -1;
+        }
         // The end of a normal load is told by the stop flag, as a stop request is.
         m_control.stop();
         m_finished = true;
@@ -437,6 +458,12 @@ Threadgrid::~Threadgrid() {
     m_control.stop();
     if (m_thread.joinable())
         m_thread.join();
+}
+
+void Threadgrid::CutConnection() {
+    const std::lock_guard lock(m_socketMutex);
+    if (m_socket >= 0)
+        ::shutdown(m_socket, SHUT_RDWR);
 }
 
 } // namespace ostrim

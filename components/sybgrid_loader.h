@@ -56,14 +56,18 @@ class LoadControl {
 public:
     void stop();
     bool stopped() const { return m_stop.load(); }
+    const std::atomic<bool>& stopFlag() const { return m_stop; }
     void pause();
     void resume();
+    // The run waits at a stop point until resumed or stopped.
+    bool held() const { return m_held.load(); }
     // Waits while paused; false when the run must end.
     bool checkpoint();
 
 private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_held{false};
     std::mutex m_mutex;
     std::condition_variable m_wake;
 };
@@ -123,18 +127,27 @@ public:
     Threadgrid(const Threadgrid&) = delete;
     Threadgrid& operator=(const Threadgrid&) = delete;
 
+    // Also ends a statement the server is still working on: the server is sent a cancel, even
+    // while the loader waits inside DB-Library (see CancelScope).
     void Terminate() { m_control.stop(); }
     void Suspend() { m_control.pause(); }
     void Resume() { m_control.resume(); }
     // The stop flag: raised by Terminate or by the loader at the end of its run.
     bool Terminated() const { return m_control.stopped(); }
+    // Suspended, the loader waits at a stop point and hands over no more rows.
+    bool Held() const { return m_control.held(); }
     // The thread has left its run and will touch nothing more.
     bool Finished() const { return m_finished.load(); }
+    // The last resort when the server does not answer the cancel: the connection is shut down
+    // under the loader, whose DB-Library call then fails at once. The connection is lost.
+    void CutConnection();
 
 private:
     LoadControl m_control;
     std::shared_ptr<LoaderChannel> m_channel;
     std::atomic<bool> m_finished{false};
+    std::mutex m_socketMutex;
+    int m_socket = -1; // the connection's socket, duplicated, while the run lasts
     std::thread m_thread;
 };
 

@@ -17,7 +17,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QEventLoop>
+#include <QDeadlineTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -63,8 +63,6 @@ Tresults_form::Tresults_form(Tmain& main, const RunParameters& run) : m_main(mai
     sybase_results = new TSybDatabase(this);
     sybase_results->setName("sybase_results");
     sybase_results->setDBName("master");
-    sybase_results->setTimeOut(0);
-    sybase_results->setLoginTimeOut(0);
 
     run_image = new TAnimatedBitmap(this);
     run_image->setObjectName("run_image");
@@ -261,6 +259,7 @@ void Tresults_form::startRun() {
         sybase_results->setDBName(m_run.DBName);
         sybase_results->setServerName(m_run.ServerName);
         sybase_results->setPassword(m_run.Password);
+        sybase_results->setLoginTimeOut(m_main.config.LoginTimeOut);
         sybase_results->connect();
         if (!sybase_results->Connected()) {
             closeWindow();
@@ -330,25 +329,9 @@ bool Tresults_form::confirmRunning() {
                             QMessageBox::No) == QMessageBox::Yes;
 }
 
-bool Tresults_form::waitForLoader(int timeoutMs) {
-    Threadgrid* loader = results_grid->Loader();
-    if (!loader || loader->Finished())
-        return true;
-    QEventLoop loop;
-    connect(results_grid, &TSybGrid::loaderFinished, &loop, &QEventLoop::quit);
-    if (timeoutMs >= 0)
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!loader->Finished())
-        loop.exec();
-    return loader->Finished();
-}
-
 void Tresults_form::stopLoad() {
     results_timer.stop();
-    if (Threadgrid* loader = results_grid->Loader()) {
-        loader->Terminate();
-        waitForLoader(-1);
-    }
+    results_grid->StopLoader();
     m_borrowed.reset();
     sybase_results->disconnect();
 }
@@ -514,7 +497,7 @@ void Tresults_form::AbortClick() {
     loader->Terminate();
     // A borrowed connection serves its server window again as soon as Abort returns; a loader
     // that does not stop at once (inside a long statement) leaves that to run_timer.
-    if (m_borrowed && waitForLoader(kAbortWaitMs))
+    if (m_borrowed && results_grid->waitForLoader(QDeadlineTimer(kAbortWaitMs)))
         run_timerTimer();
 }
 

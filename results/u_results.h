@@ -92,11 +92,9 @@ private:
     void startRun();
     // Asks "Query still executing. Continue ?" while a load runs; false on No.
     bool confirmRunning();
-    // Stops the loader, waits for it with the event loop running, then closes the connection.
+    // Stops the loader and the server's statement, waits for them a few seconds at most with
+    // the event loop running (TSybGrid::StopLoader), then closes the connection.
     void stopLoad();
-    // Runs the event loop until the loader has ended, or timeoutMs (-1: no limit) has passed;
-    // true when it has ended.
-    bool waitForLoader(int timeoutMs);
     void printLines(const QStringList& lines);
     void saveLines(const QStringList& lines);
     QString askSaveName();

@@ -119,6 +119,7 @@ void Tserverform::FormCreate() {
         sybase->setDBName(config.LastDbName);
         sybase->setServerName(config.LastServerName);
     }
+    sybase->setLoginTimeOut(config.LoginTimeOut);
     sybase->connect();
     m_main.lastConnection = {sybase->UserName(), sybase->Password(), sybase->ServerName(),
                              sybase->DBName()};

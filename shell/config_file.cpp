@@ -39,6 +39,9 @@ void read_ini(const QString& path, OstrimConfig& config, RecentFiles& recentFile
     config.LastServerName =
         str(Run, "LastServerName", defaults.LastServerName).left(ObjectNameLength);
     config.HistoryFile = str(Run, "HistoryFile", defaults.HistoryFile);
+    config.LoginTimeOut = profile.readInteger(Run, QStringLiteral("LoginTimeOut"), -1);
+    if (config.LoginTimeOut < 0)
+        config.LoginTimeOut = defaults.LoginTimeOut;
 
     config.ShowPlan = flag("ShowPlan", defaults.ShowPlan);
     config.NoExec = flag("NoExec", defaults.NoExec);
@@ -115,6 +118,8 @@ IoResult write_ini(const QString& path, const OstrimConfig& config,
     flag("RichText", config.RichText);
     integer("TextForeGroundColor", config.TextForeGroundColor);
     integer("TextBackGroundColor", config.TextBackGroundColor);
+    // Keys of our own follow all of the above.
+    profile.writeInteger(Run, QStringLiteral("LoginTimeOut"), config.LoginTimeOut);
 
     return profile.save(path);
 }

@@ -22,6 +22,8 @@ struct OstrimConfig {
     QString LastDbName;
     QString LastServerName;
     QString HistoryFile = QStringLiteral("Ostrim.his");
+    // Seconds a login waits for the server before it fails; 0 waits for ever.
+    int LoginTimeOut = 15;
 
     // Section "Config"
     bool ShowPlan = false;

@@ -1,5 +1,6 @@
 // TSybDatabase, its login dialog and the process-wide handlers against ostrim-simserver.
 #include "scripted_dialogs.h"
+#include "silent_server.h"
 #include "simserver_fixture.h"
 #include "sybaselogin.h"
 #include "sybdatabase.h"
@@ -7,6 +8,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -172,6 +174,27 @@ TEST_F(ConnectionTest, FailedLoginsShowExactlyOneBox) {
         EXPECT_EQ(dialogs.calls[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         EXPECT_EQ(db.Password(), "wrong") << "the values stay for the next attempt";
     }
+}
+
+// DB-Library keeps one login timeout for the whole process: a component that set its own 0
+// (wait for ever) after this one must not make this one's login wait for ever.
+TEST_F(ConnectionTest, ALoginNeverAnsweredEndsAfterTheComponentsOwnLoginTimeOut) {
+    test::SilentServer silent;
+    TSybDatabase db;
+    configure(db, silent.address());
+    db.setLoginTimeOut(2);
+    TSybDatabase other;
+    other.setLoginTimeOut(0);
+    QElapsedTimer clock;
+    clock.start();
+    db.connect();
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_FALSE(db.Connected());
+    EXPECT_GE(silent.accepted(), 1) << "the login reached the server";
+    EXPECT_LT(elapsed, 10000) << "ended by the login timeout, not by the server giving up";
+    ASSERT_EQ(m_dialogs.calls.size(), 1u);
+    EXPECT_EQ(m_dialogs.calls[0].text, "Could not login to Server");
+    EXPECT_EQ(m_dialogs.calls[0].caption, "DB-Library error");
 }
 
 TEST_F(ConnectionTest, LoginDialogIsPreparedAndItsAnswersDecide) {

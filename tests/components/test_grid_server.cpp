@@ -63,4 +63,19 @@ void fillNumbered(DbProcHandle process, const QString& name, int rows) {
     runSql(process, QStringLiteral("delete %1 where id > %2").arg(name).arg(rows));
 }
 
+QString serverCommand(DbProcHandle watcher, int spid) {
+    DBPROCESS* p = watcher.get();
+    dbcmd(p, QStringLiteral("select cmd from master..sysprocesses where spid = %1")
+                 .arg(spid)
+                 .toLatin1()
+                 .constData());
+    QString command;
+    if (dbsqlexec(p) == SUCCEED) {
+        while (dbresults(p) == SUCCEED)
+            while (dbnextrow(p) == REG_ROW)
+                command = columnText(watcher, 1).trimmed();
+    }
+    return command;
+}
+
 } // namespace ostrim::test

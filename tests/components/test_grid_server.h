@@ -48,6 +48,9 @@ inline GridConnection connectToGridServer() {
 int runSql(DbProcHandle process, const QString& sql);
 // Fills table `name` (id int, name varchar(30)) with ids 1..rows.
 void fillNumbered(DbProcHandle process, const QString& name, int rows);
+// What the server says connection spid is doing ("WAITFOR", "AWAITING COMMAND", ...), asked
+// over another connection, watcher.
+QString serverCommand(DbProcHandle watcher, int spid);
 
 // Runs the event loop until pred holds; false on timeout.
 template <class Pred> bool waitUntil(Pred pred, int timeoutMs = 30000) {

@@ -3,6 +3,7 @@
 // close path with unsaved text, and the configuration file it leaves behind.
 #include "demo_environment.h"
 #include "scripted_dialogs.h"
+#include "silent_server.h"
 #include "sybdatabase.h"
 #include "sybquery.h"
 #include "u_main.h"
@@ -528,6 +529,7 @@ TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
                                "DefaultDir",
                                "HistoryFile",
                                "History1",
+                               "LoginTimeOut",
                                "[Config]",
                                "ShowPlan",
                                "ProcessesDelay",
@@ -561,6 +563,7 @@ TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
     EXPECT_TRUE(text.contains("BackgroundProcess=0\r\n"));
     EXPECT_TRUE(text.contains("ProcessesDelay=9\r\n"));
     EXPECT_TRUE(text.contains("History1=/old/five.sql\r\n"));
+    EXPECT_TRUE(text.contains("LoginTimeOut=15\r\n")) << "the default, written back";
 }
 
 TEST_F(ServerWindow, FailedOrCancelledLoginLeavesNoWindowButWritesTheValues) {
@@ -577,6 +580,24 @@ TEST_F(ServerWindow, FailedOrCancelledLoginLeavesNoWindowButWritesTheValues) {
     EXPECT_EQ(dialogs.messages()[0].text, "Could not login to Server");
     EXPECT_TRUE(ini().contains("LastUser=bob\r\n")) << ini().toStdString();
     EXPECT_EQ(barItems(), (QStringList{"&File", "&Server", "&Window", "&Help"}));
+}
+
+TEST_F(ServerWindow, AServerThatNeverAnswersTheLoginFailsItAfterLoginTimeOut) {
+    test::SilentServer silent;
+    writeFile("Ostrim.Ini", "[Run]\r\nLastUser=sa\r\nLastServerName=" +
+                                silent.address().toLatin1() + "\r\nLoginTimeOut=2\r\n");
+    dialogs.dialogHandlers.push_back([](QDialog&) { return int(QDialog::Accepted); });
+    QElapsedTimer clock;
+    clock.start();
+    main->Connect1->trigger();
+    QApplication::processEvents();
+    EXPECT_LT(clock.elapsed(), 10000) << "ended by the login timeout, not by the server giving up";
+    EXPECT_GE(silent.accepted(), 1) << "the login reached the server";
+    EXPECT_EQ(children(), 0);
+    ASSERT_EQ(boxes(), 1);
+    EXPECT_EQ(dialogs.messages()[0].text, "Could not login to Server");
+    EXPECT_EQ(dialogs.messages()[0].caption, "DB-Library error");
+    EXPECT_TRUE(ini().contains("LoginTimeOut=2\r\n")) << ini().toStdString();
 }
 
 } // namespace

@@ -26,6 +26,7 @@ OstrimConfig changedConfig() {
     config.LastDbName = "pubs2";
     config.LastServerName = "SYBASE";
     config.HistoryFile = "/tmp/other.his";
+    config.LoginTimeOut = 0;
     config.ShowPlan = true;
     config.NoExec = true;
     config.CheckSyntax = true;
@@ -66,6 +67,7 @@ TEST_F(ConfigFileTest, MissingFileGivesTheDefaults) {
     EXPECT_EQ(config.TextBackGroundColor, 16777215);
     EXPECT_EQ(config.ProcessesDelay, 5);
     EXPECT_EQ(config.ProcessesSProc, QString("sp_who"));
+    EXPECT_EQ(config.LoginTimeOut, 15);
     EXPECT_FALSE(QFile::exists(path()));
 }
 
@@ -82,6 +84,7 @@ TEST_F(ConfigFileTest, FreshFileHoldsEveryKeyInOrder) {
                                                   "HistoryFile=/tmp/other.his\r\n"
                                                   "History1=/sql/a.sql\r\n"
                                                   "History2=/sql/b.sql\r\n"
+                                                  "LoginTimeOut=0\r\n"
                                                   "\r\n"
                                                   "[Config]\r\n"
                                                   "ShowPlan=1\r\n"
@@ -171,7 +174,8 @@ TEST_F(ConfigFileTest, UnknownSectionsAndKeysArePreserved) {
     ASSERT_TRUE(write_ini(path(), changedConfig(), RecentFiles()));
     const QByteArray bytes = test::readBytes(path());
     EXPECT_TRUE(bytes.startsWith("; my settings\r\n[Run]\r\nLastUser=sa\r\nWindowState=2\r\n"));
-    EXPECT_TRUE(bytes.contains("\r\n[Printer]\r\nName=lp0\r\n"));
+    EXPECT_TRUE(bytes.contains("\r\nLoginTimeOut=0\r\n\r\n[Printer]\r\nName=lp0\r\n"))
+        << "a key of our own goes last in its section";
     EXPECT_FALSE(bytes.contains("History1"));
 }
 
@@ -192,12 +196,27 @@ TEST_F(ConfigFileTest, NamesAreCutTo30Characters) {
 }
 
 TEST_F(ConfigFileTest, UnusableValuesFallBackToDefaults) {
-    test::writeBytes(path(), "[Config]\r\nProcessesDelay=soon\r\nExecSelected=\r\n");
+    test::writeBytes(path(), "[Run]\r\nLoginTimeOut=-2\r\n"
+                             "[Config]\r\nProcessesDelay=soon\r\nExecSelected=\r\n");
     OstrimConfig config = changedConfig();
     RecentFiles recent;
     read_ini(path(), config, recent);
     EXPECT_EQ(config.ProcessesDelay, 5);
     EXPECT_TRUE(config.ExecSelected);
+    EXPECT_EQ(config.LoginTimeOut, 15);
+
+    test::writeBytes(path(), "[Run]\r\nLoginTimeOut=soon\r\n");
+    config.LoginTimeOut = 0;
+    read_ini(path(), config, recent);
+    EXPECT_EQ(config.LoginTimeOut, 15);
+}
+
+TEST_F(ConfigFileTest, ALoginTimeOutOfZeroIsKept) {
+    test::writeBytes(path(), "[run]\r\nlogintimeout=0\r\n");
+    OstrimConfig config;
+    RecentFiles recent;
+    read_ini(path(), config, recent);
+    EXPECT_EQ(config.LoginTimeOut, 0) << "0 waits for ever";
 }
 
 TEST_F(ConfigFileTest, WriteFailureIsReported) {
