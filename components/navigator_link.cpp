@@ -1,44 +1,29 @@
 #include "navigator_link.h"
 
-#include <algorithm>
+#include "registry.h"
 
 namespace ostrim {
 
-namespace {
-
-// Never freed: navigators may outlive static destruction order.
-std::vector<NavigatorLink*>& registry() {
-    static auto* list = new std::vector<NavigatorLink*>;
-    return *list;
-}
-
-} // namespace
+using Navigators = Registry<NavigatorLink>;
 
 NavigatorLink::~NavigatorLink() {
-    auto& list = registry();
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    Navigators::leave(this);
 }
 
 const std::vector<NavigatorLink*>& NavigatorLink::NavigatorList() {
-    return registry();
+    return Navigators::items();
 }
 
 NavigatorLink* NavigatorLink::findForDataSet(const QString& dataSet) {
-    for (NavigatorLink* link : registry())
-        if (link->DataSet() == dataSet)
-            return link;
-    return nullptr;
+    return Navigators::find(dataSet, [](const NavigatorLink& link) { return link.DataSet(); });
 }
 
 bool NavigatorLink::isListed(const NavigatorLink* link) {
-    const auto& list = registry();
-    return link && std::find(list.begin(), list.end(), link) != list.end();
+    return Navigators::contains(link);
 }
 
 void NavigatorLink::enterNavigatorList() {
-    auto& list = registry();
-    if (std::find(list.begin(), list.end(), this) == list.end())
-        list.push_back(this);
+    Navigators::enter(this);
 }
 
 } // namespace ostrim

@@ -1,40 +1,28 @@
 #include "sybcombobox.h"
 
-#include <algorithm>
+#include "registry.h"
 
 namespace ostrim {
 
-namespace {
-
-// Never freed: controls may outlive static destruction order.
-std::vector<TSybComboBox*>& registry() {
-    static auto* list = new std::vector<TSybComboBox*>;
-    return *list;
-}
-
-} // namespace
+using ComboBoxes = Registry<TSybComboBox>;
 
 TSybComboBox::TSybComboBox(QWidget* owner) : QComboBox(owner), ListControl(this) {
     setEditable(true);
     // Typed text is the value; it must not become an item.
     setInsertPolicy(QComboBox::NoInsert);
-    registry();
 }
 
 TSybComboBox::~TSybComboBox() {
-    auto& list = registry();
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    ComboBoxes::leave(this);
 }
 
 const std::vector<TSybComboBox*>& TSybComboBox::ComboBoxList() {
-    return registry();
+    return ComboBoxes::items();
 }
 
 void TSybComboBox::setName(const QString& name) {
-    setObjectName(name.left(30));
-    auto& list = registry();
-    if (std::find(list.begin(), list.end(), this) == list.end())
-        list.push_back(this);
+    setObjectName(name.left(kNameLength));
+    ComboBoxes::enter(this);
 }
 
 void TSybComboBox::Fill() {

@@ -1,6 +1,7 @@
 #include "sybdatabase.h"
 
 #include "dialogs.h"
+#include "registry.h"
 #include "server_directory.h"
 #include "sybaselogin.h"
 #include "sybquery.h"
@@ -21,13 +22,7 @@ namespace ostrim {
 
 namespace {
 
-constexpr int kNameLength = 30;
-
-// Never freed: components may outlive static destruction order.
-std::vector<TSybDatabase*>& registry() {
-    static auto* list = new std::vector<TSybDatabase*>;
-    return *list;
-}
+using Databases = Registry<TSybDatabase>;
 
 QString fromDbLib(const char* text) {
     return text ? QString::fromLocal8Bit(text) : QString();
@@ -49,31 +44,24 @@ QString clientCharSet(const QString& requested) {
 
 TSybDatabase::TSybDatabase(QObject* owner) : QObject(owner) {
     installHandlers();
-    registry();
     get_servers();
     m_serverList = m_serverNames;
 }
 
 TSybDatabase::~TSybDatabase() {
-    auto& list = registry();
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    Databases::leave(this);
 }
 
 const std::vector<TSybDatabase*>& TSybDatabase::DatabaseList() {
-    return registry();
+    return Databases::items();
 }
 
 TSybDatabase* TSybDatabase::findDatabase(const QString& name) {
-    for (TSybDatabase* database : registry())
-        if (database->Name() == name)
-            return database;
-    return nullptr;
+    return Databases::find(name, [](const TSybDatabase& database) { return database.Name(); });
 }
 
 void TSybDatabase::enterList() {
-    auto& list = registry();
-    if (std::find(list.begin(), list.end(), this) == list.end())
-        list.push_back(this);
+    Databases::enter(this);
 }
 
 void TSybDatabase::setName(const QString& name) {

@@ -23,7 +23,8 @@ public:
 
     // Every component that has a name or has connected once, in order of entry.
     static const std::vector<TSybDatabase*>& DatabaseList();
-    // The first component whose Name is exactly name; nullptr when none.
+    // The first component whose Name is exactly name; nullptr when none or name is empty
+    // (an empty name names nothing: unnamed components would otherwise match it).
     static TSybDatabase* findDatabase(const QString& name);
 
     QString Name() const { return objectName(); }

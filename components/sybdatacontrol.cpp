@@ -1,39 +1,25 @@
 #include "sybdatacontrol.h"
 
+#include "registry.h"
 #include "sybquery.h"
 
 #include <QWidget>
 
-#include <algorithm>
-
 namespace ostrim {
 
-namespace {
+using DataControls = Registry<DataControl>;
 
-constexpr int kNameLength = 30;
-
-// Never freed: controls may outlive static destruction order.
-std::vector<DataControl*>& registry() {
-    static auto* list = new std::vector<DataControl*>;
-    return *list;
-}
-
-} // namespace
-
-DataControl::DataControl(QWidget* self) : m_self(self) {
-    registry();
-}
+DataControl::DataControl(QWidget* self) : m_self(self) {}
 
 // Runs before the widget part is destroyed, so the name and the owner are still there.
 DataControl::~DataControl() {
     if (TSybQuery* dataSet = dataSetNamed(m_dataSet))
         dataSet->fieldList().remove(Name());
-    auto& list = registry();
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    DataControls::leave(this);
 }
 
 const std::vector<DataControl*>& DataControl::DataControlList() {
-    return registry();
+    return DataControls::items();
 }
 
 QString DataControl::Name() const {
@@ -45,9 +31,7 @@ void DataControl::setName(const QString& name) {
     m_self->setObjectName(name.left(kNameLength));
     if (TSybQuery* dataSet = dataSetNamed(m_dataSet))
         dataSet->fieldList().rename(previous, Name());
-    auto& list = registry();
-    if (std::find(list.begin(), list.end(), this) == list.end())
-        list.push_back(this);
+    DataControls::enter(this);
 }
 
 void DataControl::setDataSet(const QString& name) {

@@ -1,4 +1,5 @@
 #include "sybgrid.h"
+#include "registry.h"
 
 #include "sybdatabase.h"
 
@@ -32,8 +33,6 @@ extern "C" void __tsan_release(void* addr);
 #endif
 
 namespace {
-
-constexpr int kNameLength = 30;
 
 // Qt's event queue orders a posted event after its posting through a lock that
 // ThreadSanitizer cannot see in an uninstrumented Qt; these two calls tell it so.
@@ -609,12 +608,8 @@ void TSybGrid::setDesignActive(bool active) {
 void TSybGrid::BindDbProc() {
     if (!m_autoDbProc)
         return;
-    for (TSybDatabase* database : TSybDatabase::DatabaseList()) {
-        if (database->Name() == m_dbName) {
-            m_dbProc = database->DbProc();
-            return;
-        }
-    }
+    if (const TSybDatabase* database = TSybDatabase::findDatabase(m_dbName))
+        m_dbProc = database->DbProc();
 }
 
 void TSybGrid::SplitBatches() {

@@ -1,37 +1,24 @@
 #include "syblistbox.h"
 
-#include <algorithm>
+#include "registry.h"
 
 namespace ostrim {
 
-namespace {
+using ListBoxes = Registry<TSybListBox>;
 
-// Never freed: controls may outlive static destruction order.
-std::vector<TSybListBox*>& registry() {
-    static auto* list = new std::vector<TSybListBox*>;
-    return *list;
-}
-
-} // namespace
-
-TSybListBox::TSybListBox(QWidget* owner) : QListWidget(owner), ListControl(this) {
-    registry();
-}
+TSybListBox::TSybListBox(QWidget* owner) : QListWidget(owner), ListControl(this) {}
 
 TSybListBox::~TSybListBox() {
-    auto& list = registry();
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    ListBoxes::leave(this);
 }
 
 const std::vector<TSybListBox*>& TSybListBox::ListBoxList() {
-    return registry();
+    return ListBoxes::items();
 }
 
 void TSybListBox::setName(const QString& name) {
-    setObjectName(name.left(30));
-    auto& list = registry();
-    if (std::find(list.begin(), list.end(), this) == list.end())
-        list.push_back(this);
+    setObjectName(name.left(kNameLength));
+    ListBoxes::enter(this);
 }
 
 void TSybListBox::Fill() {

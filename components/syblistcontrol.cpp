@@ -1,4 +1,5 @@
 #include "syblistcontrol.h"
+#include "registry.h"
 
 #include "sybdatabase.h"
 
@@ -10,8 +11,6 @@
 namespace ostrim {
 
 namespace {
-
-constexpr int kNameLength = 30;
 
 // The font size in the unit the width rule counts characters in.
 double fontSize(const QWidget& widget) {
@@ -36,9 +35,8 @@ void ListControl::setDbName(const QString& name) {
     linkDatabase();
 }
 
-// An empty name names nothing: unnamed connections would otherwise match it.
 void ListControl::linkDatabase() {
-    if (!m_autoDbProc || m_dbName.isEmpty())
+    if (!m_autoDbProc)
         return;
     if (const TSybDatabase* database = TSybDatabase::findDatabase(m_dbName))
         m_dbProc = database->DbProc();

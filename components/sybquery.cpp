@@ -1,6 +1,7 @@
 #include "sybquery.h"
 
 #include "navigator_link.h"
+#include "registry.h"
 #include "sybdatabase.h"
 #include "sybdatacontrol.h"
 
@@ -15,15 +16,10 @@ namespace ostrim {
 
 namespace {
 
-constexpr int kNameLength = 30;
 constexpr int kMaxNames = 255;
 constexpr int kMaxColumns = 255;
 
-// Never freed: queries may outlive static destruction order.
-std::vector<TSybQuery*>& registry() {
-    static auto* list = new std::vector<TSybQuery*>;
-    return *list;
-}
+using Queries = Registry<TSybQuery>;
 
 const QString kFieldsProp = QStringLiteral("FieldsProp");
 const QString kFieldsCountProp = QStringLiteral("FieldsCountProp");
@@ -94,31 +90,23 @@ void FieldNameList::read(QDataStream& in) {
     }
 }
 
-TSybQuery::TSybQuery(QObject* owner) : QObject(owner) {
-    registry();
-}
+TSybQuery::TSybQuery(QObject* owner) : QObject(owner) {}
 
 TSybQuery::~TSybQuery() {
-    auto& list = registry();
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    Queries::leave(this);
 }
 
 const std::vector<TSybQuery*>& TSybQuery::QueryList() {
-    return registry();
+    return Queries::items();
 }
 
 TSybQuery* TSybQuery::findQuery(const QString& name) {
-    for (TSybQuery* query : registry())
-        if (query->Name() == name)
-            return query;
-    return nullptr;
+    return Queries::find(name, [](const TSybQuery& query) { return query.Name(); });
 }
 
 void TSybQuery::setName(const QString& name) {
     setObjectName(name.left(kNameLength));
-    auto& list = registry();
-    if (std::find(list.begin(), list.end(), this) == list.end())
-        list.push_back(this);
+    Queries::enter(this);
 }
 
 void TSybQuery::setDbName(const QString& name) {
@@ -126,9 +114,8 @@ void TSybQuery::setDbName(const QString& name) {
     linkDatabase();
 }
 
-// An empty name names nothing: unnamed connections would otherwise match it.
 void TSybQuery::linkDatabase() {
-    if (!m_autoDbProc || m_dbName.isEmpty())
+    if (!m_autoDbProc)
         return;
     if (const TSybDatabase* database = TSybDatabase::findDatabase(m_dbName))
         m_dbProc = database->DbProc();
@@ -160,9 +147,8 @@ void TSybQuery::setDesignActive(bool active) {
 }
 
 int TSybQuery::Execute() {
-    // Unnamed (temporary) queries bind no navigator, not even one with an empty DataSet.
-    if (NavigatorLink* navigator =
-            Name().isEmpty() ? nullptr : NavigatorLink::findForDataSet(Name()))
+    // Unnamed (temporary) queries bind no navigator: an empty name names nothing.
+    if (NavigatorLink* navigator = NavigatorLink::findForDataSet(Name()))
         m_navigator = navigator;
     linkDatabase();
     if (!m_dbProc)

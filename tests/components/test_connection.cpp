@@ -3,7 +3,10 @@
 #include "silent_server.h"
 #include "simserver_fixture.h"
 #include "sybaselogin.h"
+#include "sybcombobox.h"
 #include "sybdatabase.h"
+#include "sybgrid.h"
+#include "sybquery.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -503,6 +506,33 @@ TEST_F(ConnectionTest, KilledServerIsReportedByTheErrorHandler) {
 
     db.disconnect();
     EXPECT_FALSE(db.Connected());
+}
+
+TEST_F(ConnectionTest, AnEmptyNameNamesNoConnectionAnywhere) {
+    TSybDatabase unnamed; // listed once it has connected
+    configure(unnamed);
+    unnamed.connect();
+    ASSERT_TRUE(unnamed.Connected());
+    ASSERT_EQ(unnamed.Name(), "");
+    EXPECT_EQ(TSybDatabase::findDatabase(""), nullptr);
+
+    TSybQuery query;
+    query.setDbName("");
+    query.setSql("select 1");
+    EXPECT_EQ(query.Execute(), kFail) << "no connection to send on";
+    TSybComboBox list;
+    list.setDbName("");
+    EXPECT_FALSE(list.DbProc());
+    TSybGrid grid;
+    grid.setDbName("");
+    grid.BindDbProc();
+    EXPECT_FALSE(grid.DbProc());
+
+    unnamed.setName("named");
+    grid.setDbName("named");
+    grid.BindDbProc();
+    EXPECT_EQ(grid.DbProc(), unnamed.DbProc());
+    unnamed.disconnect();
 }
 
 TEST(DatabaseRegistry, FindsTheFirstExactNameAndForgetsDestroyedComponents) {
