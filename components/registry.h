@@ -8,9 +8,6 @@
 
 namespace ostrim {
 
-// Component names (Name, DbName, DataSet, ...) keep at most this many characters.
-inline constexpr int kNameLength = 30;
-
 // One list per type T, in order of entry. Never freed: components may outlive static
 // destruction order.
 template <class T> class Registry {

@@ -29,6 +29,10 @@ private:
     DBPROCESS* m_process = nullptr;
 };
 
+// Sybase names hold at most this many characters; so do the components' own names (Name,
+// DbName, DataSet, ...).
+inline constexpr int kNameLength = 30;
+
 // DB-Library return codes the components report.
 inline constexpr int kSucceed = 1;
 inline constexpr int kFail = 0;

@@ -13,7 +13,7 @@ void TSybEdit::setDataField(const QString& name) {
 }
 
 void TSybEdit::setDatatype(const QString& name) {
-    m_datatype = name.left(30);
+    m_datatype = name.left(kNameLength);
 }
 
 } // namespace ostrim

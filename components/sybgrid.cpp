@@ -1,5 +1,4 @@
 #include "sybgrid.h"
-#include "registry.h"
 
 #include "sybdatabase.h"
 

@@ -1,5 +1,4 @@
 #include "syblistcontrol.h"
-#include "registry.h"
 
 #include "sybdatabase.h"
 

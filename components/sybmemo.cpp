@@ -1,11 +1,13 @@
 #include "sybmemo.h"
 
+#include "sybase32.h"
+
 namespace ostrim {
 
 TSybMemo::TSybMemo(QWidget* owner) : QPlainTextEdit(owner), DataControl(this) {}
 
 void TSybMemo::setDatatype(const QString& name) {
-    m_datatype = name.left(30);
+    m_datatype = name.left(kNameLength);
 }
 
 } // namespace ostrim

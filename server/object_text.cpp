@@ -1,12 +1,13 @@
 #include "object_text.h"
 
+#include "sybase32.h"
+
 #include <QRegularExpression>
 
 namespace ostrim {
 
 namespace {
 
-constexpr int kNameLength = 30;
 constexpr int kFieldLength = 6;
 constexpr int kColumnWidth = 30;
 
