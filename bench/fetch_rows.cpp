@@ -7,7 +7,7 @@
 //   options: --rows N (default 1000000)  --bsqldb PATH (default bsqldb)  --no-bsqldb
 
 #include "bench_support.h"
-#include "simserver_fixture.h"
+#include "simserver_process.h"
 
 #include <chrono>
 #include <cstdio>

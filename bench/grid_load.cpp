@@ -12,7 +12,7 @@
 // --only (e.g. "--only b") and --packet narrow a run down to what a profiler should see.
 
 #include "bench_support.h"
-#include "simserver_fixture.h"
+#include "simserver_process.h"
 #include "sybgrid.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "component_server.h"
 
-#include "simserver_fixture.h"
+#include "simserver_process.h"
 
 #include <sybdb.h>
 #include <sybfront.h>

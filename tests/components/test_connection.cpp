@@ -1,7 +1,7 @@
 // TSybDatabase, its login dialog and the process-wide handlers against ostrim-simserver.
 #include "scripted_dialogs.h"
 #include "silent_server.h"
-#include "simserver_fixture.h"
+#include "simserver_process.h"
 #include "sybaselogin.h"
 #include "sybcombobox.h"
 #include "sybdatabase.h"

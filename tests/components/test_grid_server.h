@@ -2,7 +2,7 @@
 // The grid tests' server: one ostrim-simserver per test binary, connections to it as sa, and
 // helpers that wait on the event loop.
 
-#include "simserver_fixture.h"
+#include "simserver_process.h"
 #include "sybdatabase.h"
 
 #include <QCoreApplication>

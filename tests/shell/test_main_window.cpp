@@ -1,7 +1,7 @@
 // The frame against a real server: menus, Connect/New/Disconnect, the configuration file as
 // the connection windows leave it, the command-line file and menu merging.
 #include "scripted_dialogs.h"
-#include "simserver_fixture.h"
+#include "simserver_process.h"
 #include "sybaselogin.h"
 #include "sybdatabase.h"
 #include "u_main.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dblib_client.h"
-#include "simserver_fixture.h"
+#include "simserver_process.h"
 
 #include <memory>
 #include <string>

@@ -2,7 +2,7 @@
 // The demo server of a window test program: one ostrim-simserver --demo process, named in the
 // SQL.INI of a temporary $SYBASE so that the login dialog and New find it.
 
-#include "simserver_fixture.h"
+#include "simserver_process.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "simserver_fixture.h"
+#include "simserver_process.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,4 +1,5 @@
 #pragma once
+// Starts, stops and kills ostrim-simserver child processes: shared by the tests and the benchmarks.
 
 #include <chrono>
 #include <string>
