@@ -6,6 +6,10 @@ include(GoogleTest)
 # QApplication on the offscreen platform and the scripted dialog service available.
 function(ostrim_add_test name)
     cmake_parse_arguments(T "QT" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    if(T_UNPARSED_ARGUMENTS OR T_KEYWORDS_MISSING_VALUES)
+        message(FATAL_ERROR "ostrim_add_test(${name}): unknown or empty arguments: "
+                            "${T_UNPARSED_ARGUMENTS} ${T_KEYWORDS_MISSING_VALUES}")
+    endif()
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
