@@ -98,8 +98,8 @@ ConfLookup lookUpFreetdsConf(const QString& server) {
 
 QString serverDirectoryPath() {
     const QString sybase = qEnvironmentVariable("SYBASE").left(255);
-    const QString upper = sybase + QStringLiteral("/INI/SQL.INI");
-    const QString lower = sybase + QStringLiteral("/ini/sql.ini");
+    QString upper = sybase + QStringLiteral("/INI/SQL.INI");
+    QString lower = sybase + QStringLiteral("/ini/sql.ini");
     if (!QFileInfo::exists(upper) && QFileInfo::exists(lower))
         return lower;
     return upper;

@@ -33,7 +33,7 @@ QString fromDbLib(const char* text) {
 QString clientCharSet(const QString& requested) {
     if (!requested.isEmpty())
         return requested;
-    const QString codeset = QString::fromLatin1(nl_langinfo(CODESET));
+    QString codeset = QString::fromLatin1(nl_langinfo(CODESET));
     if (codeset == QLatin1String("ANSI_X3.4-1968") || codeset == QLatin1String("US-ASCII") ||
         codeset == QLatin1String("ASCII"))
         return QStringLiteral("ISO-8859-1");

@@ -13,7 +13,7 @@ namespace {
 
 // The font size in the unit the width rule counts characters in.
 double fontSize(const QWidget& widget) {
-    const QFont font = widget.font();
+    const QFont& font = widget.font();
     return font.pointSizeF() > 0 ? font.pointSizeF() : double(font.pixelSize());
 }
 

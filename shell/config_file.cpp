@@ -34,10 +34,10 @@ void read_ini(const QString& path, OstrimConfig& config, RecentFiles& recentFile
     };
 
     config.DefaultDir = str(Run, "DefaultDir", defaults.DefaultDir);
-    config.LastUser = str(Run, "LastUser", defaults.LastUser).left(ObjectNameLength);
-    config.LastDbName = str(Run, "LastDbName", defaults.LastDbName).left(ObjectNameLength);
+    config.LastUser = str(Run, "LastUser", defaults.LastUser).left(kObjectNameLength);
+    config.LastDbName = str(Run, "LastDbName", defaults.LastDbName).left(kObjectNameLength);
     config.LastServerName =
-        str(Run, "LastServerName", defaults.LastServerName).left(ObjectNameLength);
+        str(Run, "LastServerName", defaults.LastServerName).left(kObjectNameLength);
     config.HistoryFile = str(Run, "HistoryFile", defaults.HistoryFile);
     config.LoginTimeOut = profile.readInteger(Run, QStringLiteral("LoginTimeOut"), -1);
     if (config.LoginTimeOut < 0)
@@ -64,7 +64,7 @@ void read_ini(const QString& path, OstrimConfig& config, RecentFiles& recentFile
     config.TextBackGroundColor = integer("TextBackGroundColor", defaults.TextBackGroundColor);
     config.ProcessesDelay = integer("ProcessesDelay", defaults.ProcessesDelay);
     config.ProcessesSProc =
-        str(Config, "ProcessesSProc", defaults.ProcessesSProc).left(ObjectNameLength);
+        str(Config, "ProcessesSProc", defaults.ProcessesSProc).left(kObjectNameLength);
 
     QStringList values;
     for (int i = 1; i <= RecentFiles::Capacity; ++i)

@@ -11,7 +11,7 @@ namespace ostrim {
 class RecentFiles;
 
 // Names of objects on the server hold at most this many characters.
-inline constexpr int ObjectNameLength = 30;
+inline constexpr int kObjectNameLength = 30;
 
 // Every value named after its key in the file; the initial values are the defaults of a missing
 // file or key.

@@ -10,7 +10,8 @@ QString resolveProgramDirectory(const ProgramDirInputs& inputs) {
     if (!inputs.ostrimHome.isEmpty())
         return QDir::cleanPath(inputs.ostrimHome);
     if (!inputs.executableDir.isEmpty() &&
-        QFileInfo::exists(QDir(inputs.executableDir).filePath(QString::fromLatin1(ConfigFileName))))
+        QFileInfo::exists(
+            QDir(inputs.executableDir).filePath(QString::fromLatin1(kConfigFileName))))
         return QDir::cleanPath(inputs.executableDir);
     // The XDG base directory rules ignore a relative value.
     const QString configHome = QDir::isAbsolutePath(inputs.xdgConfigHome)
@@ -33,7 +34,7 @@ ProgramDirInputs currentProgramDirInputs() {
 }
 
 QString programDirectory() {
-    const QString directory = resolveProgramDirectory(currentProgramDirInputs());
+    QString directory = resolveProgramDirectory(currentProgramDirInputs());
     QDir().mkpath(directory);
     return directory;
 }

@@ -5,8 +5,8 @@
 
 namespace ostrim {
 
-inline constexpr char ConfigFileName[] = "Ostrim.Ini";
-inline constexpr char ToolsFileName[] = "OSTRIM.TOOLS";
+inline constexpr char kConfigFileName[] = "Ostrim.Ini";
+inline constexpr char kToolsFileName[] = "OSTRIM.TOOLS";
 
 // The inputs of the choice, separated from the process so that every rule can be tried.
 struct ProgramDirInputs {
@@ -33,10 +33,10 @@ QString resolveInDirectory(const QString& directory, const QString& name);
 QString programFilePath(const QString& name);
 
 inline QString configFilePath() {
-    return programFilePath(QString::fromLatin1(ConfigFileName));
+    return programFilePath(QString::fromLatin1(kConfigFileName));
 }
 inline QString toolsFilePath() {
-    return programFilePath(QString::fromLatin1(ToolsFileName));
+    return programFilePath(QString::fromLatin1(kToolsFileName));
 }
 
 } // namespace ostrim

@@ -5,7 +5,7 @@ namespace ostrim {
 namespace {
 
 // Every tag is exactly this long; the value starts right after it.
-constexpr qsizetype TagLength = 12;
+constexpr qsizetype kTagLength = 12;
 
 const QLatin1String TitleTag("Title      =");
 const QLatin1String ProgramTag("Program    =");
@@ -27,10 +27,10 @@ IoResult read_tools(const QString& path, ToolLists& tools) {
         {SpeedwordTag, &read.speedwords},
     };
     for (const QString& line : splitLines(bytes)) {
-        const QStringView tag = QStringView(line).left(TagLength);
+        const QStringView tag = QStringView(line).left(kTagLength);
         for (const auto& [expected, list] : targets) {
             if (tag == expected) {
-                list->append(line.mid(TagLength));
+                list->append(line.mid(kTagLength));
                 break;
             }
         }

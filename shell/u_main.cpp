@@ -68,8 +68,8 @@ Tmain* Tmain::instance() {
 }
 
 void Tmain::createMenus() {
-    auto action = [this](QMenu* menu, const QString& name, const QString& caption,
-                         const QKeySequence& key = {}) {
+    auto action = [](QMenu* menu, const QString& name, const QString& caption,
+                     const QKeySequence& key = {}) {
         auto* a = menu->addAction(caption);
         a->setObjectName(name);
         if (!key.isEmpty())

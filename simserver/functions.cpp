@@ -188,7 +188,7 @@ DateTimeParts fromMillis(int64_t ms) {
 }
 
 // Canonical names of the date parts and their abbreviations.
-std::string datePartName(std::string p) {
+std::string datePartName(const std::string& p) {
     static const std::pair<const char*, const char*> names[] = {
         {"yy", "year"},       {"yyyy", "year"},       {"year", "year"},
         {"qq", "quarter"},    {"q", "quarter"},       {"quarter", "quarter"},

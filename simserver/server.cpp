@@ -222,6 +222,7 @@ std::vector<ProcessInfo> Server::processes() {
             list.push_back(e.session);
     }
     std::vector<ProcessInfo> out;
+    out.reserve(list.size());
     for (auto& s : list)
         out.push_back(s->processInfo());
     return out;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <sys/socket.h>
+#include <tuple>
 
 namespace sim {
 
@@ -1127,7 +1128,8 @@ void Session::execDml(const ast::Stmt& s, Frame& f) {
     } else if (s.kind == K::Delete) {
         t = translateDelete(s, *this);
     } else {
-        auto [schema, name] = resolveObject(s.table, *this);
+        std::string schema, name;
+        std::tie(schema, name) = resolveObject(s.table, *this);
         auto info = table(schema, name);
         if (!info)
             throw SqlError::make(208, 16, name + " not found.", s.line);
@@ -1162,7 +1164,8 @@ void Session::execDml(const ast::Stmt& s, Frame& f) {
 
 void Session::execSelectInto(const ast::Stmt& s, Frame& f) {
     m_frame = &f;
-    auto [schema, name] = resolveObject(s.select->into, *this);
+    std::string schema, name;
+    std::tie(schema, name) = resolveObject(s.select->into, *this);
     if (table(schema, name))
         throw SqlError::make(
             2714, 16, "There is already an object named '" + name + "' in the database.", s.line);
@@ -1204,7 +1207,8 @@ void Session::execSelectInto(const ast::Stmt& s, Frame& f) {
 }
 
 void Session::execCreateTable(const ast::Stmt& s, Frame& f) {
-    auto [schema, name] = resolveObject(s.table, *this);
+    std::string schema, name;
+    std::tie(schema, name) = resolveObject(s.table, *this);
     if (name.size() > 255)
         throw SqlError::make(103, 15,
                              "The identifier that starts with '" + name.substr(0, 30) +
@@ -1265,7 +1269,8 @@ void Session::execDrop(const ast::Stmt& s, Frame& f) {
             dropDatabase(n.name, s.line);
             continue;
         }
-        auto [schema, name] = resolveObject(n, *this);
+        std::string schema, name;
+        std::tie(schema, name) = resolveObject(n, *this);
         std::string type;
         int id = objectId(schema, name, &type);
         if (!id || type != wanted)
@@ -1290,7 +1295,8 @@ void Session::execDrop(const ast::Stmt& s, Frame& f) {
 }
 
 void Session::execCreateProcedure(const ast::Stmt& s, Frame& f) {
-    auto [schema, name] = resolveObject(s.table, *this);
+    std::string schema, name;
+    std::tie(schema, name) = resolveObject(s.table, *this);
     {
         sqlite3_stmt* st = nullptr;
         std::string q = "select 1 from " + quoteId(schema) + ".sysobjects where name = ?";
@@ -1322,7 +1328,8 @@ void Session::execCreateProcedure(const ast::Stmt& s, Frame& f) {
 }
 
 std::shared_ptr<Session::Proc> Session::loadProcedure(const ast::ObjectName& n, int line) {
-    auto [schema, name] = resolveObject(n, *this);
+    std::string schema, name;
+    std::tie(schema, name) = resolveObject(n, *this);
     int uid = 1;
     auto find = [&](const std::string& db) {
         std::string text;

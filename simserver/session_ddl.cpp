@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <tuple>
 
 namespace sim {
 
@@ -55,7 +56,8 @@ std::shared_ptr<const ast::Stmt> Session::viewDefinition(const std::string& sche
 }
 
 void Session::execCreateView(const ast::Stmt& s, Frame& f) {
-    auto [schema, name] = resolveObject(s.table, *this);
+    std::string schema, name;
+    std::tie(schema, name) = resolveObject(s.table, *this);
     requireNewName(schema, name, s.line);
     m_frame = &f;
     m_checkAccess = false;
@@ -98,8 +100,10 @@ void Session::execCreateView(const ast::Stmt& s, Frame& f) {
 }
 
 void Session::execCreateTrigger(const ast::Stmt& s, Frame& f) {
-    auto [schema, name] = resolveObject(s.table, *this);
-    auto [tableSchema, tableName] = resolveObject(s.names.at(0), *this);
+    std::string schema, name;
+    std::tie(schema, name) = resolveObject(s.table, *this);
+    std::string tableSchema, tableName;
+    std::tie(tableSchema, tableName) = resolveObject(s.names.at(0), *this);
     std::string type;
     int tableId = objectId(tableSchema, tableName, &type);
     if (!tableId || type != "U")
@@ -127,7 +131,8 @@ void Session::execCreateTrigger(const ast::Stmt& s, Frame& f) {
 }
 
 void Session::execCreateRuleOrDefault(const ast::Stmt& s, Frame& f) {
-    auto [schema, name] = resolveObject(s.table, *this);
+    std::string schema, name;
+    std::tie(schema, name) = resolveObject(s.table, *this);
     requireNewName(schema, name, s.line);
     ObjectOwner owner = ownerIn(schema);
     inTransaction([&] {
@@ -140,7 +145,8 @@ void Session::execCreateRuleOrDefault(const ast::Stmt& s, Frame& f) {
 }
 
 void Session::execCreateIndex(const ast::Stmt& s, Frame& f) {
-    auto [schema, table] = resolveObject(s.table, *this);
+    std::string schema, table;
+    std::tie(schema, table) = resolveObject(s.table, *this);
     auto info = this->table(schema, table);
     if (!info || info->type != "U")
         throw SqlError::make(208, 16, table + " not found.", s.line);
@@ -220,7 +226,8 @@ void Session::dropIndex(const ast::ObjectName& n, int line) {
                              "statement.",
                              line);
     ast::ObjectName tableName{"", "", n.owner};
-    auto [schema, table] = resolveObject(tableName, *this);
+    std::string schema, table;
+    std::tie(schema, table) = resolveObject(tableName, *this);
     auto info = this->table(schema, table);
     const std::string q = quoteId(schema);
     int indid = 0;

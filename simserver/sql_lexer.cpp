@@ -407,17 +407,17 @@ private:
         if (c == '[') {
             return scanBracketed(result);
         }
-        static constexpr std::array<std::string_view, 8> twoChar = {
+        static constexpr std::array<std::string_view, 8> kTwoChar = {
             "<>", "!=", "<=", ">=", "!<", "!>", "*=", "=*"};
         const std::string_view two = m_sql.substr(m_pos, 2);
-        if (std::find(twoChar.begin(), twoChar.end(), two) != twoChar.end()) {
+        if (std::find(kTwoChar.begin(), kTwoChar.end(), two) != kTwoChar.end()) {
             m_pos += 2;
             push(result, TokenKind::Operator, begin, std::string(two));
             return true;
         }
-        static constexpr std::string_view oneChar = "+-*/%=<>&|^~(),.;";
+        static constexpr std::string_view kOneChar = "+-*/%=<>&|^~(),.;";
         ++m_pos;
-        const bool op = oneChar.find(static_cast<char>(c)) != std::string_view::npos;
+        const bool op = kOneChar.find(static_cast<char>(c)) != std::string_view::npos;
         push(result, op ? TokenKind::Operator : TokenKind::Invalid, begin,
              std::string(1, static_cast<char>(c)));
         return true;

@@ -95,6 +95,7 @@ void SimServer::start() {
     std::vector<std::string> args{m_binary, "--port", "0", "--data", m_dataDir};
     args.insert(args.end(), m_extraArgs.begin(), m_extraArgs.end());
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args) {
         argv.push_back(a.data());
     }
