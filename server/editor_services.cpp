@@ -9,10 +9,8 @@
 #include "text_file.h"
 #include "u_gotoline.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QDialog>
-#include <QFile>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -175,9 +173,9 @@ public:
     }
 };
 
-namespace {
-
 enum class SearchOutcome { Found, NotFound, PastEnd };
+
+namespace {
 
 // Searches forward from state.start and selects the match. The next search begins after the
 // whole match, so that searching a in aa finds both. Case-insensitive matching compares
@@ -474,22 +472,25 @@ void EditorServices::openFind() {
     m_find->activateWindow();
 }
 
-void EditorServices::findNext() {
-    const QString pattern = m_find->findText->text();
-    if (pattern.isEmpty())
-        return;
-    switch (searchMemo(*m_widgets.memo, findState, pattern, m_find->caseSensitivity())) {
-    case SearchOutcome::Found:
-        break;
-    case SearchOutcome::PastEnd:
+SearchOutcome EditorServices::search(SearchDialog& dialog, SearchState& state) {
+    const SearchOutcome outcome =
+        searchMemo(*m_widgets.memo, state, dialog.findText->text(), dialog.caseSensitivity());
+    if (outcome == SearchOutcome::PastEnd)
         Dialogs::message("Reached the end of the file.", "Information", QMessageBox::Information,
                          QMessageBox::Ok);
-        break;
-    case SearchOutcome::NotFound:
-        Dialogs::message("Text not found !", "Find", QMessageBox::Critical, QMessageBox::Ok);
-        m_find->hide();
-        break;
-    }
+    return outcome;
+}
+
+void EditorServices::reportNotFound(SearchDialog& dialog, const QString& title) {
+    Dialogs::message("Text not found !", title, QMessageBox::Critical, QMessageBox::Ok);
+    dialog.hide();
+}
+
+void EditorServices::findNext() {
+    if (m_find->findText->text().isEmpty())
+        return;
+    if (search(*m_find, findState) == SearchOutcome::NotFound)
+        reportNotFound(*m_find, "Find");
 }
 
 void EditorServices::openReplace() {
@@ -500,24 +501,12 @@ void EditorServices::openReplace() {
 }
 
 void EditorServices::findForReplace() {
-    const QString pattern = m_replace->findText->text();
-    if (pattern.isEmpty())
+    if (m_replace->findText->text().isEmpty())
         return;
-    QTextEdit& memo = *m_widgets.memo;
-    memo.setFocus();
-    switch (searchMemo(memo, replaceState, pattern, m_replace->caseSensitivity())) {
-    case SearchOutcome::Found:
-        break;
-    case SearchOutcome::PastEnd:
-        Dialogs::message("Reached the end of the file.", "Information", QMessageBox::Information,
-                         QMessageBox::Ok);
-        break;
-    case SearchOutcome::NotFound:
+    m_widgets.memo->setFocus();
+    if (search(*m_replace, replaceState) == SearchOutcome::NotFound) {
         replaceState.notFound = true;
-        Dialogs::message("Text not found !", "Replace/Find", QMessageBox::Critical,
-                         QMessageBox::Ok);
-        m_replace->hide();
-        break;
+        reportNotFound(*m_replace, "Replace/Find");
     }
 }
 
@@ -570,8 +559,7 @@ void EditorServices::replace(bool all) {
     // The run ends when no further match is left; from the end of the text that is so too, so
     // every run ends with the not-found box.
     replaceState.notFound = true;
-    Dialogs::message("Text not found !", "Replace/Find", QMessageBox::Critical, QMessageBox::Ok);
-    m_replace->hide();
+    reportNotFound(*m_replace, "Replace/Find");
 }
 
 void EditorServices::goToLine() {

@@ -17,6 +17,7 @@ class QWidget;
 namespace ostrim {
 
 class SearchDialog;
+enum class SearchOutcome;
 
 // Per digit key, the line and column (both from 1) it marks; {0, 0} marks nothing.
 using BookmarkTable = std::array<std::array<qint32, 2>, 10>;
@@ -103,6 +104,10 @@ private:
     void setBookmark(int key, Qt::KeyboardModifiers modifiers);
     void jumpToBookmark(int key, Qt::KeyboardModifiers modifiers);
     void speedwordsOff();
+    // A search with the dialog's text from state on; the end of the text is reported.
+    SearchOutcome search(SearchDialog& dialog, SearchState& state);
+    // The search ran out: said, and the dialog closed.
+    void reportNotFound(SearchDialog& dialog, const QString& title);
     // To the selection, or to the whole text and what is typed next.
     void applyFormat(const QTextCharFormat& format);
 

@@ -12,14 +12,14 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QTextBlock>
 #include <QTextEdit>
+
+#include <functional>
 
 namespace ostrim {
 
@@ -79,25 +79,30 @@ void Tserverform::createServices() {
         EditorServices::Document{Modified, QuietChange, Bookmarks}, m_main.tools.speedwords);
     FindDialog1 = m_editor->findDialog();
     ReplaceDialog1 = m_editor->replaceDialog();
+    FileServices::Document document{DocName,
+                                    SaveName,
+                                    Modified,
+                                    QuietChange,
+                                    Bookmarks,
+                                    options,
+                                    std::bind_front(&Tserverform::showCaption, this),
+                                    std::bind_front(&EditorServices::speedwordsOn, m_editor.get())};
     m_files = std::make_unique<FileServices>(
-        m_main, FileServices::Widgets{this, memo, cmb_history, statusPanels[3], hist},
-        FileServices::Document{DocName, SaveName, Modified, QuietChange, Bookmarks, options,
-                               [this] { showCaption(); },
-                               [this] {
-                                   speedwordsOn();
-                               }});
+        m_main, FileServices::Widgets{this, memo, cmb_history, statusPanels[3], hist}, document);
     m_run = std::make_unique<RunStep>(m_main, *sybase, query, *memo, options,
-                                      [this](const QString& text) { add_sql_history(text); });
+                                      std::bind_front(&FileServices::addSqlHistory, m_files.get()));
+    auto databaseSwitched = [this](const QString& database) {
+        TitlePrefix = captionPrefix(sybase->ServerName(), database, sybase->UserName());
+        showCaption();
+    };
+    ObjectBrowser::Window window{options, SaveName,
+                                 std::bind_front(&RunStep::connectionFree, m_run.get()),
+                                 databaseSwitched};
     m_objects = std::make_unique<ObjectBrowser>(
         *sybase, query,
         ObjectBrowser::Widgets{type_list, object_list, column_list, memo, cmb_history,
                                findChild<QAction*>("PasteSQLHistory1")},
-        ObjectBrowser::Window{options, SaveName, [this] { return m_run->connectionFree(); },
-                              [this](const QString& database) {
-                                  TitlePrefix = captionPrefix(sybase->ServerName(), database,
-                                                              sybase->UserName());
-                                  showCaption();
-                              }});
+        window);
 }
 
 Tserverform::~Tserverform() {
