@@ -51,10 +51,11 @@ public:
     QString TitlePrefix;
     bool Modified = false;
     bool QuietChange = false;
-    // Document state, as the name and the change: a load or a New clears them.
+    // Document state like the name and the change: the editor services set them and jump to
+    // them, a load or a New clears them.
     BookmarkTable Bookmarks{};
     ServerOptions options;
-    static inline bool& speedwordMode = EditorServices::speedwordMode;
+    static inline bool& speedwordMode = EditorServices::speedwordMode; // program-wide
 
     // Components, by their names.
     QTextEdit* memo = nullptr;
@@ -124,30 +125,6 @@ public:
     // with the window's values, back into its database, and refills the lists.
     void connectionLost(DbProcHandle process);
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool event(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    explicit Tserverform(Tmain& main);
-    void createControls();
-    void createMenus();
-    void createToolBars();
-    void createTypePanel();
-    void createServices();
-    void connectCommands();
-    void memoChange();
-    void showCaption();
-    void launchers();
-    bool m_askingReconnect = false;
-
-    std::unique_ptr<EditorServices> m_editor;
-    std::unique_ptr<ObjectBrowser> m_objects;
-    std::unique_ptr<FileServices> m_files;
-    std::unique_ptr<RunStep> m_run;
-
-public:
     // Object lists and object text.
     void type_listChange() { m_objects->typeChanged(); }
     void object_listChange() { m_objects->objectChanged(); }
@@ -220,8 +197,29 @@ public:
     void IXButton9Click() { m_files->printSelection(); }
     void Printsetup1Click() { m_files->printSetup(); }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    explicit Tserverform(Tmain& main);
+    void createControls();
+    void createMenus();
+    void createToolBars();
+    void createTypePanel();
+    void createServices();
+    void connectCommands();
+    void memoChange();
+    void showCaption();
+    void launchers();
+    bool m_askingReconnect = false;
+
     Tmain& m_main;
+    std::unique_ptr<EditorServices> m_editor;
+    std::unique_ptr<ObjectBrowser> m_objects;
+    std::unique_ptr<FileServices> m_files;
+    std::unique_ptr<RunStep> m_run;
 };
 
 } // namespace ostrim
