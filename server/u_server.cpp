@@ -12,20 +12,25 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QTextBlock>
 #include <QTextEdit>
+
+#include <functional>
 
 namespace ostrim {
 
 namespace {
 
 constexpr int kTitlePrefixLength = 50;
+
+// server/database:user, cut so that a long name does not grow the caption.
+QString captionPrefix(const QString& first, const QString& second, const QString& user) {
+    return QString(first + "/" + second + ":" + user).left(kTitlePrefixLength);
+}
 
 // The configuration keeps colours in the Windows order: red in the low byte.
 QColor configColor(int value) {
@@ -61,12 +66,43 @@ Tserverform::Tserverform(Tmain& main) : m_main(main) {
     createMenus();
     createToolBars();
     createTypePanel();
-    connectEditor();
-    createObjectServices();
-    createEditorServices();
-    createFileServices();
+    createServices();
+    connectCommands();
     connect(&ConnectionWatch::instance(), &ConnectionWatch::connectionLost, this,
             &Tserverform::connectionLost);
+}
+
+void Tserverform::createServices() {
+    m_editor = std::make_unique<EditorServices>(
+        EditorServices::Widgets{this, memo, speed_edit1, edt_bookmark1, edt_bookmark2,
+                                statusPanels[0], statusPanels[1], statusPanels[2]},
+        EditorServices::Document{Modified, QuietChange, Bookmarks}, m_main.tools.speedwords);
+    FindDialog1 = m_editor->findDialog();
+    ReplaceDialog1 = m_editor->replaceDialog();
+    FileServices::Document document{DocName,
+                                    SaveName,
+                                    Modified,
+                                    QuietChange,
+                                    Bookmarks,
+                                    options,
+                                    std::bind_front(&Tserverform::showCaption, this),
+                                    std::bind_front(&EditorServices::speedwordsOn, m_editor.get())};
+    m_files = std::make_unique<FileServices>(
+        m_main, FileServices::Widgets{this, memo, cmb_history, statusPanels[3], hist}, document);
+    m_run = std::make_unique<RunStep>(m_main, *sybase, query, *memo, options,
+                                      std::bind_front(&FileServices::addSqlHistory, m_files.get()));
+    auto databaseSwitched = [this](const QString& database) {
+        TitlePrefix = captionPrefix(sybase->ServerName(), database, sybase->UserName());
+        showCaption();
+    };
+    ObjectBrowser::Window window{options, SaveName,
+                                 std::bind_front(&RunStep::connectionFree, m_run.get()),
+                                 databaseSwitched};
+    m_objects = std::make_unique<ObjectBrowser>(
+        *sybase, query,
+        ObjectBrowser::Widgets{type_list, object_list, column_list, memo, cmb_history,
+                               findChild<QAction*>("PasteSQLHistory1")},
+        window);
 }
 
 Tserverform::~Tserverform() {
@@ -96,7 +132,6 @@ Tserverform* Tserverform::open(Tmain& main) {
 void Tserverform::FormCreate() {
     DocName = QStringLiteral("Untitled.sql");
     Modified = false;
-    LastKeyDown = 0;
     Bookmarks = {};
     const OstrimConfig& config = m_main.config;
     QPalette palette = memo->palette();
@@ -136,19 +171,17 @@ void Tserverform::FormCreate() {
         m_main.Disconnect1->setEnabled(true);
         m_main.Disconnectall1->setEnabled(true);
         type_list->setCurrentIndex(0);
-        fillDatabaseList();
+        m_objects->listDatabases();
         object_list->setCurrentIndex(0);
-        TitlePrefix =
-            QString(sybase->ServerName() + "/" + sybase->DBName() + ":" + sybase->UserName())
-                .left(kTitlePrefixLength);
+        TitlePrefix = captionPrefix(sybase->ServerName(), sybase->DBName(), sybase->UserName());
     }
     // A window whose login failed is closed by open(), which created it.
     options = optionsFrom(config);
     QuietChange = false;
     refresh_history();
     read_sql_history();
-    showCaretPosition();
-    setWindowTitle(TitlePrefix + " - " + DocName);
+    m_editor->showCaretPosition();
+    showCaption();
 }
 
 void Tserverform::connectionLost(DbProcHandle process) {
@@ -179,44 +212,15 @@ void Tserverform::connectionLost(DbProcHandle process) {
         type_listChange();
 }
 
-void Tserverform::fillDatabaseList() {
-    object_list->clear();
-    query->setSql("select name from master..sysdatabases order by name");
-    if (query->Execute() != kSucceed)
-        return;
-    while (query->Next() == kMoreRows)
-        object_list->addItem(query->ColumnValue(1));
-}
-
 void Tserverform::FormActivate() {
-    setTextMode(options.RichText);
+    m_editor->setTextMode(options.RichText);
     speedwordsOn();
     memo->setFocus();
-    if (m_main.openDialogPending == 1) {
-        m_main.openDialogPending = 0;
-        // Only loaded: this path leaves the recent-file list alone.
-        if (mayReplaceText()) {
-            const QString file = askOpenFile();
-            if (!file.isEmpty())
-                load_file(file);
-        }
-    }
+    m_files->openPending();
     refresh_history();
     refresh_tools();
-    if (m_main.openAtStart) {
-        m_main.openAtStart = false;
-        load_file(m_main.commandLineFile);
-    }
-    if (type_list->currentText().trimmed().toUpper() == "DATABASES") {
-        const int index = object_list->findText(sybase->DBName(), Qt::MatchExactly);
-        if (index >= 0)
-            object_list->setCurrentIndex(index);
-    }
-}
-
-void Tserverform::setTextMode(bool rich) {
-    memo->setAcceptRichText(rich);
-    statusPanels[1]->setText(rich ? "Rich Text" : "Plain Text");
+    m_files->openCommandLineFile();
+    m_objects->selectCurrentDatabase();
 }
 
 void Tserverform::updateCaption() {
@@ -227,9 +231,11 @@ void Tserverform::updateCaption() {
     const QString& first = minimised ? sybase->DBName() : sybase->ServerName();
     const QString& second = minimised ? sybase->ServerName() : sybase->DBName();
     // Cut as the prefix of creation is, so that a resize does not grow the caption.
-    setWindowTitle(
-        QString(first + "/" + second + ":" + sybase->UserName()).left(kTitlePrefixLength) + " - " +
-        DocName);
+    setWindowTitle(captionPrefix(first, second, sybase->UserName()) + " - " + DocName);
+}
+
+void Tserverform::showCaption() {
+    setWindowTitle(TitlePrefix + " - " + DocName);
 }
 
 void Tserverform::resizeEvent(QResizeEvent* event) {
@@ -238,23 +244,10 @@ void Tserverform::resizeEvent(QResizeEvent* event) {
         updateCaption();
 }
 
-bool Tserverform::mayReplaceText() {
-    return !Modified || Dialogs::message("Contents has changed. Continue ?", "Close",
-                                         QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                                         QMessageBox::No) == QMessageBox::Yes;
-}
-
-bool Tserverform::confirmDiscard() {
-    if (!mayReplaceText())
-        return false;
-    Modified = false;
-    return true;
-}
-
 void Tserverform::closeEvent(QCloseEvent* event) {
     // Every close path asks about unsaved text: the frame's box, Disconnect, Disconnect all
     // and the program's exit; No keeps the window (and the program) open.
-    if (!connectionFree() || !confirmDiscard()) {
+    if (!m_run->connectionFree() || !m_files->confirmDiscard()) {
         event->ignore();
         return;
     }
@@ -265,10 +258,10 @@ void Tserverform::closeEvent(QCloseEvent* event) {
 }
 
 void Tserverform::ToolButton1Click() {
-    if (!connectionFree())
+    if (!m_run->connectionFree())
         return;
     if (Modified) {
-        if (!confirmDiscard())
+        if (!m_files->confirmDiscard())
             return;
         write_ini();
         sybase->disconnect();
@@ -304,39 +297,12 @@ void Tserverform::write_ini() {
     postIoFailure(ostrim::write_ini(configFilePath(), config, m_main.recentFiles));
 }
 
-void Tserverform::refresh_history() {
-    const RecentFiles& recent = m_main.recentFiles;
-    for (int i = 0; i < int(hist.size()); ++i) {
-        const bool used = i < recent.count();
-        if (used)
-            hist[std::size_t(i)]->setText("&" + QString::number(i) + " " + recent.slot(i + 1));
-        hist[std::size_t(i)]->setVisible(used);
-    }
-}
-
-void Tserverform::showCaretPosition() {
-    // Where the selection starts, however it was made.
-    const RowCol at = GetMemoRowCol(*memo);
-    statusPanels[0]->setText(QString::number(at.line + 1) + " : " + QString::number(at.column + 1));
-}
-
 void Tserverform::memoChange() {
-    if (m_formatOnly)
+    if (m_editor->changingFormatOnly())
         return;
     Modified = true;
     statusPanels[3]->setText(QuietChange ? QString() : QStringLiteral("Modified"));
     QuietChange = false;
-}
-
-void Tserverform::connectEditor() {
-    connect(memo, &QTextEdit::textChanged, this, &Tserverform::memoChange);
-    connect(memo, &QTextEdit::cursorPositionChanged, this, &Tserverform::showCaretPosition);
-}
-
-void Tserverform::insertAtCaret(const QString& text) {
-    QTextCursor cursor = memo->textCursor();
-    cursor.insertText(text);
-    memo->setTextCursor(cursor);
 }
 
 void Tserverform::ShowHint(const QString& hint) {

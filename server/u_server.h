@@ -1,17 +1,23 @@
 #pragma once
 // Tserverform: the working window of one connection. A SQL editor, the object browsers, the
 // executed-batch list, two status bars and two tool bars; its menus merge into the frame's.
-// Construction of the controls and commands lives in u_server_layout.cpp, the Tools menu and
-// the tool launchers in u_server_tools.cpp.
+// The form owns the controls and the document state; its handlers forward to the services that
+// do the work (editor_services, object_browser, file_services, run_step). Construction of the
+// controls and the wiring of the commands live in u_server_layout.cpp, the Tools menu and the
+// tool launchers in u_server_tools.cpp.
 
+#include "editor_services.h"
+#include "file_services.h"
 #include "mdi_child.h"
-#include "run_options.h"
+#include "object_browser.h"
+#include "run_step.h"
+#include "server_options.h"
 #include "sybase32.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -19,7 +25,6 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QStatusBar;
-class QTextCharFormat;
 class QTextEdit;
 class QToolBar;
 class QToolButton;
@@ -30,18 +35,6 @@ class Tmain;
 class TSybComboBox;
 class TSybDatabase;
 class TSybQuery;
-
-// The option flags a window copies from the configuration when it is created.
-struct ServerOptions : RunOptions {
-    bool ExecSelected = true;
-    bool SeperateDBProc = true;
-    bool RichText = false;
-    bool OpenNewWindow = false;
-    bool AppendGo = false;
-    bool AppendPaste = true;
-    bool PasteCREATE = false;
-    bool PasteDROP = false;
-};
 
 class Tserverform : public QWidget, public MdiChild {
     Q_OBJECT
@@ -58,10 +51,11 @@ public:
     QString TitlePrefix;
     bool Modified = false;
     bool QuietChange = false;
-    quint16 LastKeyDown = 0;
-    std::array<std::array<qint32, 2>, 10> Bookmarks{};
+    // Document state like the name and the change: the editor services set them and jump to
+    // them, a load or a New clears them.
+    BookmarkTable Bookmarks{};
     ServerOptions options;
-    static inline bool speedwordMode = false; // program-wide, as its buffer
+    static inline bool& speedwordMode = EditorServices::speedwordMode; // program-wide
 
     // Components, by their names.
     QTextEdit* memo = nullptr;
@@ -114,18 +108,15 @@ public:
     void write_ini();
     void refresh_tools();
     void exec_tool(const QString& itemName);
-    void refresh_history();
+    void refresh_history() { m_files->showRecentFiles(); }
     // The "Close" tool button: asks when the text is modified.
     void ToolButton1Click();
     // The caption from the connection; with the database first while minimised.
     void updateCaption();
     void ShowHint(const QString& hint);
-    // Inserts text at the caret as one edit the editor can undo; the clipboard is not used, so
-    // the user's clipboard text stays as it was.
-    void insertAtCaret(const QString& text);
+    void insertAtCaret(const QString& text) { ostrim::insertAtCaret(*memo, text); }
 
-    // Run: the text or selection to a new results window, then the options off again here.
-    void All1Click();
+    void All1Click() { m_run->run(); }
 
     QList<GroupedMenu> childMenus() const override;
     void childActivated() override { FormActivate(); }
@@ -133,6 +124,78 @@ public:
     // The window's connection was found dead by the action just ended: offers to log in again
     // with the window's values, back into its database, and refills the lists.
     void connectionLost(DbProcHandle process);
+
+    // Object lists and object text.
+    void type_listChange() { m_objects->typeChanged(); }
+    void object_listChange() { m_objects->objectChanged(); }
+    // Paste Object Text.
+    void Button1Click() { m_objects->pasteObjectText(); }
+    QString table_layout(const QString& table) { return m_objects->tableLayout(table); }
+    // Drop Object: dormant, its button is never shown.
+    void IXButton15Click() { m_objects->dropObject(); }
+    void Pasteobjecttext1Click() { m_objects->pasteObjectName(); }
+    void Pastecolumntext1Click() { m_objects->pasteColumnName(); }
+
+    // Editor services. The speedword buffer and the search states are program-wide.
+    static inline QString& SpeedwordBuffer = EditorServices::speedwordBuffer;
+    using SearchState = EditorServices::SearchState;
+    static inline SearchState& findState = EditorServices::findState;
+    static inline SearchState& replaceState = EditorServices::replaceState;
+
+    // The modeless find and replace dialogs of this window.
+    QWidget* FindDialog1 = nullptr;
+    QWidget* ReplaceDialog1 = nullptr;
+
+    using RowCol = EditorServices::RowCol;
+    static RowCol GetMemoRowCol(const QTextEdit& editor) { return EditorServices::rowCol(editor); }
+    static void SetMemoRowCol(QTextEdit& editor, int line, int column) {
+        EditorServices::setRowCol(editor, line, column);
+    }
+    static QString commentedLines(const QString& text) {
+        return EditorServices::commentedLines(text);
+    }
+    static QString uncommentedLines(const QString& text) {
+        return EditorServices::uncommentedLines(text);
+    }
+
+    void speedwordsOn() { m_editor->speedwordsOn(); }
+    void insert_keyword() { m_editor->insertKeyword(); }
+    void addcomment() { m_editor->comment(); }
+    void uncomment() { m_editor->uncomment(); }
+    void Find1Click() { m_editor->openFind(); }
+    void FindDialog1Find() { m_editor->findNext(); }
+    void Findnext1Click() { m_editor->findNext(); }
+    void Replace1Click() { m_editor->openReplace(); }
+    void ReplaceDialog1Find() { m_editor->findForReplace(); }
+    void ReplaceDialog1Replace(bool all) { m_editor->replace(all); }
+    void GotoLineNumber1Click() { m_editor->goToLine(); }
+    void Fonts1Click() { m_editor->chooseFont(); }
+    void BoldClick() { m_editor->addStyle(true, false, false); }
+    void ItalicClick() { m_editor->addStyle(false, true, false); }
+    void UnderlineClick() { m_editor->addStyle(false, false, true); }
+    void Plaintext1Click() { m_editor->switchTextMode(false); }
+    void Richtext1Click() { m_editor->switchTextMode(true); }
+    QByteArray rtfText() const { return editorRtf(*memo); }
+    void loadRtf(const QByteArray& rtf) { ostrim::loadRtf(*memo, rtf); }
+
+    // Files, history and printing.
+    bool load_file(const QString& name) { return m_files->load(name); }
+    void New1Click() { m_files->newText(); }
+    void IXButton4Click() { m_files->newTextAndFont(); }
+    void Open1Click() { m_files->open(); }
+    void histClick(int item) { m_files->openRecent(item); }
+    void Save1Click() { m_files->save(); }
+    void Saveas1Click() { m_files->saveAs(); }
+    void update_history_list(const QString& name) { m_files->addRecentFile(name); }
+    void read_sql_history() { m_files->readSqlHistory(); }
+    void add_sql_history(const QString& text) { m_files->addSqlHistory(text); }
+    void refresh_sql_history() { m_files->refreshSqlHistory(); }
+    void write_sql_history() { m_files->writeSqlHistory(); }
+    void PasteSQLHistory1Click() { m_files->pasteSqlHistory(); }
+    void ClearHistory1Click() { m_files->clearSqlHistory(); }
+    void Print1Click() { m_files->print(); }
+    void IXButton9Click() { m_files->printSelection(); }
+    void Printsetup1Click() { m_files->printSetup(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -145,139 +208,18 @@ private:
     void createMenus();
     void createToolBars();
     void createTypePanel();
-    void connectEditor();
-    void fillDatabaseList();
-    void showCaretPosition();
+    void createServices();
+    void connectCommands();
     void memoChange();
-    void setTextMode(bool rich);
-    // "Contents has changed" when the text is modified; true when it may go.
-    bool mayReplaceText();
-    // mayReplaceText, and a text given up is no longer counted as changed.
-    bool confirmDiscard();
-    // False, with a message, while a results window loads on this window's connection.
-    bool connectionFree();
+    void showCaption();
     void launchers();
     bool m_askingReconnect = false;
-    // Set while attributes change in plain mode, where they are not part of the text.
-    bool m_formatOnly = false;
-
-    // Object lists and object text (u_server_objects.cpp).
-public:
-    void type_listChange();
-    void object_listChange();
-    // Paste Object Text.
-    void Button1Click();
-    QString table_layout(const QString& table);
-    // Drop Object: dormant, its button is never shown.
-    void IXButton15Click();
-    void Pasteobjecttext1Click();
-    void Pastecolumntext1Click();
-
-private:
-    // The kind object_list holds; creation lists the databases.
-    QString m_listedKind = QStringLiteral("Databases");
-    void createObjectServices();
-    void switchDatabase(const QString& name);
-    void setEditorText(const QString& text);
-
-    // Editor services (u_server_editor.cpp).
-    void createEditorServices();
-    void installEditorKeys();
-    bool memoKeyDown(int key, Qt::KeyboardModifiers modifiers);
-    void memoKeyPress(int key, const QString& text);
-    void edt_bookmark1KeyDown(int key, Qt::KeyboardModifiers modifiers);
-    void edt_bookmark2KeyDown(int key, Qt::KeyboardModifiers modifiers);
-    void addStyle(bool bold, bool italic, bool underline);
-    // To the selection, or to the whole text and what is typed next.
-    void applyFormat(const QTextCharFormat& format);
-    void switchTextMode(bool rich);
-
-public:
-    // Program-wide, like the speedword mode: every server window shares them.
-    static inline QString SpeedwordBuffer;
-    struct SearchState {
-        int start; // 1-based index where the next search begins; 0 is the beginning too
-        bool notFound;
-    };
-    static inline SearchState findState{0, false};
-    static inline SearchState replaceState{0, false};
-
-    // The modeless find and replace dialogs of this window.
-    QWidget* FindDialog1 = nullptr;
-    QWidget* ReplaceDialog1 = nullptr;
-
-    // Line and column, both from 0, of the selection start; and the caret to a line and column.
-    struct RowCol {
-        int line = 0;
-        int column = 0;
-    };
-    static RowCol GetMemoRowCol(const QTextEdit& editor);
-    static void SetMemoRowCol(QTextEdit& editor, int line, int column);
-    // Each line with "--" before it; and each line without its leading "--". Lines are joined
-    // with CRLF.
-    static QString commentedLines(const QString& text);
-    static QString uncommentedLines(const QString& text);
-
-    // Speedword mode on with an empty buffer: every activation, and New.
-    void speedwordsOn();
-    void insert_keyword();
-    void addcomment();
-    void uncomment();
-    void Find1Click();
-    void FindDialog1Find();
-    void Findnext1Click();
-    void Replace1Click();
-    void ReplaceDialog1Find();
-    // One replacement, or all of them.
-    void ReplaceDialog1Replace(bool all);
-    void GotoLineNumber1Click();
-    void Fonts1Click();
-    void BoldClick() { addStyle(true, false, false); }
-    void ItalicClick() { addStyle(false, true, false); }
-    void UnderlineClick() { addStyle(false, false, true); }
-    // The mode switch drops the formatting: the text goes through "ostrim.tmp".
-    void Plaintext1Click() { switchTextMode(false); }
-    void Richtext1Click() { switchTextMode(true); }
-    // The editor's content as RTF, and the content replaced by an RTF text (for rich-text files).
-    QByteArray rtfText() const;
-    void loadRtf(const QByteArray& rtf);
-
-private:
-    // Files, history and printing (u_server_files.cpp).
-    void createFileServices();
-
-public:
-    // Reads the file into the editor (false, with a message, when it cannot be read).
-    bool load_file(const QString& name);
-    void New1Click();
-    void IXButton4Click();
-    void Open1Click();
-    void histClick(int item);
-    void Save1Click();
-    void Saveas1Click();
-    void update_history_list(const QString& name);
-    void read_sql_history();
-    void add_sql_history(const QString& text);
-    void refresh_sql_history();
-    void write_sql_history();
-    void PasteSQLHistory1Click();
-    void ClearHistory1Click();
-    void Print1Click();
-    void IXButton9Click();
-    void Printsetup1Click();
-
-private:
-    void rebuildCaption();
-    bool writeEditor(const QString& name);
-    void emptyEditor();
-    // New with its question; false when the user kept the text.
-    bool newText();
-    void openInThisWindow(const QString& file);
-    QString askOpenFile();
-    void printText(const QStringList& lines);
-    void showSqlHistory();
 
     Tmain& m_main;
+    std::unique_ptr<EditorServices> m_editor;
+    std::unique_ptr<ObjectBrowser> m_objects;
+    std::unique_ptr<FileServices> m_files;
+    std::unique_ptr<RunStep> m_run;
 };
 
 } // namespace ostrim

@@ -1,4 +1,5 @@
-// The server window's controls, menus, tool bars and type buttons, and the commands they start.
+// The server window's controls, menus, tool bars and type buttons, and the wiring of the
+// commands they start to the window's handlers.
 
 #include "glyph_icon.h"
 #include "sybcombobox.h"
@@ -417,6 +418,53 @@ void Tserverform::createTypePanel() {
     root->addLayout(middle, 1);
     root->addWidget(server_statusbar);
     root->addWidget(server_statusbar2);
+}
+
+void Tserverform::connectCommands() {
+    connect(memo, &QTextEdit::textChanged, this, &Tserverform::memoChange);
+
+    // activated, not currentIndexChanged: only the user's choice runs a change; the window's
+    // own selections (creation, activation) must not switch databases.
+    connect(type_list, &QComboBox::activated, this, &Tserverform::type_listChange);
+    connect(object_list, &QComboBox::activated, this, &Tserverform::object_listChange);
+    // The type panel's own slot, connected earlier, has set type_list's index by then.
+    for (const char* name : {"btn_databases", "btn_procedures", "btn_select", "btn_tables",
+                             "btn_views", "btn_triggers"})
+        connect(speedButton(name), &QToolButton::clicked, this, &Tserverform::type_listChange);
+    connect(toolButton(2), &QToolButton::clicked, this, &Tserverform::Button1Click);
+    connect(toolButton(24), &QToolButton::clicked, this, &Tserverform::IXButton15Click);
+    connect(findChild<QAction*>("Pasteobjecttext1"), &QAction::triggered, this,
+            &Tserverform::Pasteobjecttext1Click);
+    connect(findChild<QAction*>("Pastecolumntext1"), &QAction::triggered, this,
+            &Tserverform::Pastecolumntext1Click);
+
+    connect(Find1, &QAction::triggered, this, &Tserverform::Find1Click);
+    connect(Findnext1, &QAction::triggered, this, &Tserverform::Findnext1Click);
+    connect(Replace1, &QAction::triggered, this, &Tserverform::Replace1Click);
+    connect(GotoLineNumber1, &QAction::triggered, this, &Tserverform::GotoLineNumber1Click);
+    connect(Fonts1, &QAction::triggered, this, &Tserverform::Fonts1Click);
+    connect(toolButton(32), &QToolButton::clicked, this, &Tserverform::Fonts1Click);
+    connect(toolButton(25), &QToolButton::clicked, this, &Tserverform::BoldClick);
+    connect(toolButton(19), &QToolButton::clicked, this, &Tserverform::ItalicClick);
+    connect(toolButton(21), &QToolButton::clicked, this, &Tserverform::UnderlineClick);
+    connect(toolButton(22), &QToolButton::clicked, this, &Tserverform::addcomment);
+    connect(toolButton(33), &QToolButton::clicked, this, &Tserverform::uncomment);
+
+    connect(New2, &QAction::triggered, this, &Tserverform::New1Click);
+    connect(toolButton(3), &QToolButton::clicked, this, &Tserverform::IXButton4Click);
+    connect(Open2, &QAction::triggered, this, &Tserverform::Open1Click);
+    connect(toolButton(4), &QToolButton::clicked, this, &Tserverform::Open1Click);
+    connect(Save2, &QAction::triggered, this, &Tserverform::Save1Click);
+    connect(toolButton(5), &QToolButton::clicked, this, &Tserverform::Save1Click);
+    connect(Saveas2, &QAction::triggered, this, &Tserverform::Saveas1Click);
+    connect(Print2, &QAction::triggered, this, &Tserverform::Print1Click);
+    connect(toolButton(6), &QToolButton::clicked, this, &Tserverform::Print1Click);
+    connect(toolButton(7), &QToolButton::clicked, this, &Tserverform::IXButton9Click);
+    connect(Printsetup2, &QAction::triggered, this, &Tserverform::Printsetup1Click);
+    connect(findChild<QAction*>("PasteSQLHistory1"), &QAction::triggered, this,
+            &Tserverform::PasteSQLHistory1Click);
+    for (int i = 0; i < int(hist.size()); ++i)
+        connect(hist[std::size_t(i)], &QAction::triggered, this, [this, i] { histClick(i); });
 }
 
 QToolButton* Tserverform::toolButton(int number) const {

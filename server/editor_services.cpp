@@ -1,31 +1,25 @@
 // Editor services: speedwords, bookmarks, comments, search, line jump, fonts and text modes.
 
+#include "editor_services.h"
+
 #include "dialogs.h"
 #include "file_error_box.h"
 #include "program_dir.h"
 #include "rtf.h"
-#include "sybcombobox.h"
 #include "text_file.h"
 #include "u_gotoline.h"
-#include "u_main.h"
-#include "u_server.h"
 
-#include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDialog>
-#include <QFile>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -35,7 +29,7 @@ namespace ostrim {
 
 namespace {
 
-// LastKeyDown keeps 16-bit key codes; these are the codes of the keys it is asked about.
+// The last key is kept as a 16-bit key code; these are the codes of the keys it is asked about.
 constexpr quint16 kKeyControl = 17;
 
 quint16 keyCode(int key) {
@@ -70,11 +64,12 @@ bool isModifierKey(int key) {
            key == Qt::Key_Meta || key == Qt::Key_AltGr;
 }
 
-// Routes another object's events to the window, which keeps the handlers together.
+// Routes another object's events to the services, which keep the handlers together. Owned by
+// the services, so that the hook goes with them.
 class EventHook : public QObject {
 public:
-    EventHook(QObject* watched, std::function<bool(QEvent*)> handler)
-        : QObject(watched), m_handler(std::move(handler)) {
+    EventHook(QObject* watched, QObject* owner, std::function<bool(QEvent*)> handler)
+        : QObject(owner), m_handler(std::move(handler)) {
         watched->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override { return m_handler(event); }
@@ -82,6 +77,8 @@ public:
 private:
     std::function<bool(QEvent*)> m_handler;
 };
+
+} // namespace
 
 // The find and replace dialogs: modeless, with the fields of the standard ones. The whole-word
 // box is there but hidden, and the direction is offered but every search runs forward.
@@ -178,12 +175,14 @@ public:
 
 enum class SearchOutcome { Found, NotFound, PastEnd };
 
+namespace {
+
 // Searches forward from state.start and selects the match. The next search begins after the
 // whole match, so that searching a in aa finds both. Case-insensitive matching compares
 // character by character: upper-casing the whole text could change its length (ß becomes SS)
 // and with it every position after.
-SearchOutcome searchMemo(QTextEdit& memo, Tserverform::SearchState& state, const QString& pattern,
-                         Qt::CaseSensitivity cs) {
+SearchOutcome searchMemo(QTextEdit& memo, EditorServices::SearchState& state,
+                         const QString& pattern, Qt::CaseSensitivity cs) {
     const QString text = memo.toPlainText();
     if (state.start > text.size())
         return SearchOutcome::PastEnd;
@@ -212,40 +211,58 @@ QStringList splitSelection(const QString& text) {
     return lines.split(QLatin1Char('\n'));
 }
 
-SearchDialog* searchDialog(QWidget* dialog) {
-    return static_cast<SearchDialog*>(dialog);
-}
-
 } // namespace
 
-void Tserverform::createEditorServices() {
-    installEditorKeys();
-    FindDialog1 = new SearchDialog(this, false);
-    ReplaceDialog1 = new SearchDialog(this, true);
-    SearchDialog* find = searchDialog(FindDialog1);
-    SearchDialog* replace = searchDialog(ReplaceDialog1);
-    connect(find->findNext, &QPushButton::clicked, this, &Tserverform::FindDialog1Find);
-    connect(replace->findNext, &QPushButton::clicked, this, &Tserverform::ReplaceDialog1Find);
-    connect(replace->replaceOne, &QPushButton::clicked, this,
-            [this] { ReplaceDialog1Replace(false); });
-    connect(replace->replaceAll, &QPushButton::clicked, this,
-            [this] { ReplaceDialog1Replace(true); });
-
-    connect(Find1, &QAction::triggered, this, &Tserverform::Find1Click);
-    connect(Findnext1, &QAction::triggered, this, &Tserverform::Findnext1Click);
-    connect(Replace1, &QAction::triggered, this, &Tserverform::Replace1Click);
-    connect(GotoLineNumber1, &QAction::triggered, this, &Tserverform::GotoLineNumber1Click);
-    connect(Fonts1, &QAction::triggered, this, &Tserverform::Fonts1Click);
-    connect(toolButton(32), &QToolButton::clicked, this, &Tserverform::Fonts1Click);
-    connect(toolButton(25), &QToolButton::clicked, this, &Tserverform::BoldClick);
-    connect(toolButton(19), &QToolButton::clicked, this, &Tserverform::ItalicClick);
-    connect(toolButton(21), &QToolButton::clicked, this, &Tserverform::UnderlineClick);
-    connect(toolButton(22), &QToolButton::clicked, this, &Tserverform::addcomment);
-    connect(toolButton(33), &QToolButton::clicked, this, &Tserverform::uncomment);
+void insertAtCaret(QTextEdit& editor, const QString& text) {
+    QTextCursor cursor = editor.textCursor();
+    cursor.insertText(text);
+    editor.setTextCursor(cursor);
 }
 
-void Tserverform::installEditorKeys() {
-    new EventHook(memo, [this](QEvent* event) {
+QByteArray editorRtf(const QTextEdit& editor) {
+    return documentToRtf(*editor.document());
+}
+
+void loadRtf(QTextEdit& editor, const QByteArray& rtf) {
+    if (!looksLikeRtf(rtf)) {
+        editor.setPlainText(splitLines(rtf).join(QLatin1Char('\n')));
+        return;
+    }
+    QTextCursor cursor(editor.document());
+    // One change notification for the whole load, as for a plain one.
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    insertRuns(cursor, readRtf(rtf));
+    cursor.endEditBlock();
+    editor.document()->clearUndoRedoStacks();
+    editor.setTextCursor(QTextCursor(editor.document()));
+}
+
+EditorServices::EditorServices(const Widgets& widgets, const Document& document,
+                               const QStringList& speedwords)
+    : m_widgets(widgets), m_document(document), m_speedwords(speedwords),
+      m_find(new SearchDialog(widgets.window, false)),
+      m_replace(new SearchDialog(widgets.window, true)) {
+    installKeys();
+    connect(m_widgets.memo, &QTextEdit::cursorPositionChanged, this,
+            &EditorServices::showCaretPosition);
+    connect(m_find->findNext, &QPushButton::clicked, this, &EditorServices::findNext);
+    connect(m_replace->findNext, &QPushButton::clicked, this, &EditorServices::findForReplace);
+    connect(m_replace->replaceOne, &QPushButton::clicked, this, [this] { replace(false); });
+    connect(m_replace->replaceAll, &QPushButton::clicked, this, [this] { replace(true); });
+}
+
+QWidget* EditorServices::findDialog() const {
+    return m_find;
+}
+
+QWidget* EditorServices::replaceDialog() const {
+    return m_replace;
+}
+
+void EditorServices::installKeys() {
+    new EventHook(m_widgets.memo, this, [this](QEvent* event) {
         switch (event->type()) {
         case QEvent::ShortcutOverride: {
             // Keys of the window's own that the editor or a shortcut would otherwise take:
@@ -273,11 +290,11 @@ void Tserverform::installEditorKeys() {
             return false;
         }
     });
-    const std::pair<QLineEdit*, void (Tserverform::*)(int, Qt::KeyboardModifiers)> catchers[] = {
-        {edt_bookmark1, &Tserverform::edt_bookmark1KeyDown},
-        {edt_bookmark2, &Tserverform::edt_bookmark2KeyDown}};
+    const std::pair<QLineEdit*, void (EditorServices::*)(int, Qt::KeyboardModifiers)> catchers[] = {
+        {m_widgets.bookmarkSet, &EditorServices::setBookmark},
+        {m_widgets.bookmarkJump, &EditorServices::jumpToBookmark}};
     for (const auto& [catcher, handler] : catchers) {
-        new EventHook(catcher, [this, handler](QEvent* event) {
+        new EventHook(catcher, this, [this, handler](QEvent* event) {
             // The catcher takes the next key whatever it is: no shortcut fires in between.
             if (event->type() == QEvent::ShortcutOverride) {
                 event->accept();
@@ -294,39 +311,38 @@ void Tserverform::installEditorKeys() {
     }
 }
 
-bool Tserverform::memoKeyDown(int key, Qt::KeyboardModifiers modifiers) {
-    QuietChange = false;
-    const quint16 previous = LastKeyDown;
-    LastKeyDown = keyCode(key);
+bool EditorServices::memoKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    m_document.quietChange = false;
+    const quint16 previous = m_lastKeyDown;
+    m_lastKeyDown = keyCode(key);
     if (key == Qt::Key_Escape) {
         if (!speedwordMode) {
             speedwordsOn();
             return true;
         }
-        if (!SpeedwordBuffer.isEmpty())
-            insert_keyword();
-        SpeedwordBuffer.clear();
-        speed_edit1->clear();
-        speedwordMode = false;
-        statusPanels[2]->setText("Speedword OFF");
+        if (!speedwordBuffer.isEmpty())
+            insertKeyword();
+        speedwordBuffer.clear();
+        m_widgets.speedEdit->clear();
+        speedwordsOff();
         return true;
     }
     // Ctrl must still be down: Ctrl pressed and let go before a K is no Ctrl+K.
     if ((key == Qt::Key_K || key == Qt::Key_Q) && previous == kKeyControl &&
         (modifiers & Qt::ControlModifier)) {
-        (key == Qt::Key_K ? edt_bookmark1 : edt_bookmark2)->setFocus();
+        (key == Qt::Key_K ? m_widgets.bookmarkSet : m_widgets.bookmarkJump)->setFocus();
         return true;
     }
     return false;
 }
 
-void Tserverform::memoKeyPress(int key, const QString& text) {
-    QuietChange = false;
+void EditorServices::memoKeyPress(int key, const QString& text) {
+    m_document.quietChange = false;
     if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
         if (!speedwordMode)
             speedwordsOn();
-        SpeedwordBuffer.clear();
-        speed_edit1->clear();
+        speedwordBuffer.clear();
+        m_widgets.speedEdit->clear();
         return;
     }
     if (!speedwordMode)
@@ -344,56 +360,60 @@ void Tserverform::memoKeyPress(int key, const QString& text) {
         if (c.category() == QChar::Other_Control && c != QLatin1Char('\b') &&
             c != QLatin1Char('\t'))
             return;
-    SpeedwordBuffer += typed;
-    speed_edit1->setText(SpeedwordBuffer);
+    speedwordBuffer += typed;
+    m_widgets.speedEdit->setText(speedwordBuffer);
 }
 
-void Tserverform::speedwordsOn() {
+void EditorServices::speedwordsOn() {
     speedwordMode = true;
-    SpeedwordBuffer.clear();
-    speed_edit1->clear();
-    statusPanels[2]->setText("Speedword ON");
+    speedwordBuffer.clear();
+    m_widgets.speedEdit->clear();
+    m_widgets.speedwordPanel->setText("Speedword ON");
 }
 
-void Tserverform::insert_keyword() {
-    const QStringList& words = m_main.tools.speedwords;
-    const auto match = std::find_if(words.begin(), words.end(), [](const QString& word) {
-        return word.startsWith(SpeedwordBuffer, Qt::CaseSensitive);
-    });
-    if (match == words.end()) {
-        speedwordMode = false;
-        statusPanels[2]->setText("Speedword OFF");
+void EditorServices::speedwordsOff() {
+    speedwordMode = false;
+    m_widgets.speedwordPanel->setText("Speedword OFF");
+}
+
+void EditorServices::insertKeyword() {
+    const auto match =
+        std::find_if(m_speedwords.begin(), m_speedwords.end(), [](const QString& word) {
+            return word.startsWith(speedwordBuffer, Qt::CaseSensitive);
+        });
+    if (match == m_speedwords.end()) {
+        speedwordsOff();
         return;
     }
     // Inserted directly rather than through the clipboard: one edit the editor can undo, and
     // the user's clipboard text is never touched.
-    insertAtCaret(match->mid(SpeedwordBuffer.size()));
+    insertAtCaret(*m_widgets.memo, match->mid(speedwordBuffer.size()));
 }
 
-void Tserverform::edt_bookmark1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+void EditorServices::setBookmark(int key, Qt::KeyboardModifiers modifiers) {
     if (key >= Qt::Key_0 && key <= Qt::Key_9 && !(modifiers & Qt::KeypadModifier)) {
-        const RowCol at = GetMemoRowCol(*memo);
-        Bookmarks[std::size_t(key - Qt::Key_0)] = {at.line + 1, at.column + 1};
+        const RowCol at = rowCol(*m_widgets.memo);
+        m_document.bookmarks[std::size_t(key - Qt::Key_0)] = {at.line + 1, at.column + 1};
     }
-    memo->setFocus();
+    m_widgets.memo->setFocus();
 }
 
-void Tserverform::edt_bookmark2KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+void EditorServices::jumpToBookmark(int key, Qt::KeyboardModifiers modifiers) {
     if (key >= Qt::Key_0 && key <= Qt::Key_9 && !(modifiers & Qt::KeypadModifier)) {
-        const auto& mark = Bookmarks[std::size_t(key - Qt::Key_0)];
+        const auto& mark = m_document.bookmarks[std::size_t(key - Qt::Key_0)];
         if (mark[0] >= 1 && mark[1] >= 1)
-            SetMemoRowCol(*memo, mark[0] - 1, mark[1] - 1);
+            setRowCol(*m_widgets.memo, mark[0] - 1, mark[1] - 1);
     }
-    memo->setFocus();
+    m_widgets.memo->setFocus();
 }
 
-Tserverform::RowCol Tserverform::GetMemoRowCol(const QTextEdit& editor) {
+EditorServices::RowCol EditorServices::rowCol(const QTextEdit& editor) {
     const int start = editor.textCursor().selectionStart();
     const QTextBlock block = editor.document()->findBlock(start);
     return {block.blockNumber(), start - block.position()};
 }
 
-void Tserverform::SetMemoRowCol(QTextEdit& editor, int line, int column) {
+void EditorServices::setRowCol(QTextEdit& editor, int line, int column) {
     QTextDocument* document = editor.document();
     // Beyond the text the caret stops at its last line, or at its end.
     const QTextBlock block =
@@ -403,14 +423,14 @@ void Tserverform::SetMemoRowCol(QTextEdit& editor, int line, int column) {
     editor.setTextCursor(cursor);
 }
 
-QString Tserverform::commentedLines(const QString& text) {
+QString EditorServices::commentedLines(const QString& text) {
     QStringList lines = splitSelection(text);
     for (QString& line : lines)
         line.prepend(QLatin1String("--"));
     return lines.join(QLatin1String("\r\n"));
 }
 
-QString Tserverform::uncommentedLines(const QString& text) {
+QString EditorServices::uncommentedLines(const QString& text) {
     QStringList lines = splitSelection(text);
     for (QString& line : lines)
         if (line.startsWith(QLatin1String("--")))
@@ -418,123 +438,119 @@ QString Tserverform::uncommentedLines(const QString& text) {
     return lines.join(QLatin1String("\r\n"));
 }
 
-void Tserverform::addcomment() {
-    QTextCursor cursor = memo->textCursor();
-    cursor.insertText(commentedLines(selectedLines(cursor)));
-    memo->setTextCursor(cursor);
+void EditorServices::showCaretPosition() {
+    // Where the selection starts, however it was made.
+    const RowCol at = rowCol(*m_widgets.memo);
+    m_widgets.caretPanel->setText(QString::number(at.line + 1) + " : " +
+                                  QString::number(at.column + 1));
 }
 
-void Tserverform::uncomment() {
-    QTextCursor cursor = memo->textCursor();
+void EditorServices::setTextMode(bool rich) {
+    m_widgets.memo->setAcceptRichText(rich);
+    m_widgets.textModePanel->setText(rich ? "Rich Text" : "Plain Text");
+}
+
+void EditorServices::comment() {
+    QTextCursor cursor = m_widgets.memo->textCursor();
+    cursor.insertText(commentedLines(selectedLines(cursor)));
+    m_widgets.memo->setTextCursor(cursor);
+}
+
+void EditorServices::uncomment() {
+    QTextCursor cursor = m_widgets.memo->textCursor();
     if (!cursor.hasSelection())
         return;
     cursor.insertText(uncommentedLines(selectedLines(cursor)));
-    memo->setTextCursor(cursor);
+    m_widgets.memo->setTextCursor(cursor);
 }
 
-void Tserverform::Find1Click() {
+void EditorServices::openFind() {
     findState = {};
-    SearchDialog* dialog = searchDialog(FindDialog1);
-    dialog->down->setChecked(true);
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
+    m_find->down->setChecked(true);
+    m_find->show();
+    m_find->raise();
+    m_find->activateWindow();
 }
 
-void Tserverform::FindDialog1Find() {
-    SearchDialog* dialog = searchDialog(FindDialog1);
-    const QString pattern = dialog->findText->text();
-    if (pattern.isEmpty())
-        return;
-    switch (searchMemo(*memo, findState, pattern, dialog->caseSensitivity())) {
-    case SearchOutcome::Found:
-        break;
-    case SearchOutcome::PastEnd:
+SearchOutcome EditorServices::search(SearchDialog& dialog, SearchState& state) {
+    const SearchOutcome outcome =
+        searchMemo(*m_widgets.memo, state, dialog.findText->text(), dialog.caseSensitivity());
+    if (outcome == SearchOutcome::PastEnd)
         Dialogs::message("Reached the end of the file.", "Information", QMessageBox::Information,
                          QMessageBox::Ok);
-        break;
-    case SearchOutcome::NotFound:
-        Dialogs::message("Text not found !", "Find", QMessageBox::Critical, QMessageBox::Ok);
-        dialog->hide();
-        break;
-    }
+    return outcome;
 }
 
-void Tserverform::Findnext1Click() {
-    FindDialog1Find();
+void EditorServices::reportNotFound(SearchDialog& dialog, const QString& title) {
+    Dialogs::message("Text not found !", title, QMessageBox::Critical, QMessageBox::Ok);
+    dialog.hide();
 }
 
-void Tserverform::Replace1Click() {
+void EditorServices::findNext() {
+    if (m_find->findText->text().isEmpty())
+        return;
+    if (search(*m_find, findState) == SearchOutcome::NotFound)
+        reportNotFound(*m_find, "Find");
+}
+
+void EditorServices::openReplace() {
     replaceState = {};
-    SearchDialog* dialog = searchDialog(ReplaceDialog1);
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
+    m_replace->show();
+    m_replace->raise();
+    m_replace->activateWindow();
 }
 
-void Tserverform::ReplaceDialog1Find() {
-    SearchDialog* dialog = searchDialog(ReplaceDialog1);
-    const QString pattern = dialog->findText->text();
-    if (pattern.isEmpty())
+void EditorServices::findForReplace() {
+    if (m_replace->findText->text().isEmpty())
         return;
-    memo->setFocus();
-    switch (searchMemo(*memo, replaceState, pattern, dialog->caseSensitivity())) {
-    case SearchOutcome::Found:
-        break;
-    case SearchOutcome::PastEnd:
-        Dialogs::message("Reached the end of the file.", "Information", QMessageBox::Information,
-                         QMessageBox::Ok);
-        break;
-    case SearchOutcome::NotFound:
+    m_widgets.memo->setFocus();
+    if (search(*m_replace, replaceState) == SearchOutcome::NotFound) {
         replaceState.notFound = true;
-        Dialogs::message("Text not found !", "Replace/Find", QMessageBox::Critical,
-                         QMessageBox::Ok);
-        dialog->hide();
-        break;
+        reportNotFound(*m_replace, "Replace/Find");
     }
 }
 
-void Tserverform::ReplaceDialog1Replace(bool all) {
-    SearchDialog* dialog = searchDialog(ReplaceDialog1);
-    const QString pattern = dialog->findText->text();
-    const QString replacement = dialog->replaceText->text();
-    const Qt::CaseSensitivity cs = dialog->caseSensitivity();
+void EditorServices::replace(bool all) {
+    const QString pattern = m_replace->findText->text();
+    const QString replacement = m_replace->replaceText->text();
+    const Qt::CaseSensitivity cs = m_replace->caseSensitivity();
     if (pattern.isEmpty())
         return;
+    QTextEdit& memo = *m_widgets.memo;
     // A selection found without matching case differs from the find text exactly, yet is the
     // text to replace: compared as the search compares.
     auto selectionMatches = [&] {
-        const QString selected = memo->textCursor().selectedText();
+        const QString selected = memo.textCursor().selectedText();
         return !selected.isEmpty() && selected.compare(pattern, cs) == 0;
     };
     auto replaceSelection = [&] {
-        QTextCursor cursor = memo->textCursor();
+        QTextCursor cursor = memo.textCursor();
         const int at = cursor.selectionStart();
         cursor.insertText(replacement);
-        memo->setTextCursor(cursor);
+        memo.setTextCursor(cursor);
         // The next search begins after the inserted text: a replacement that contains the find
         // text is not found again, so Replace all always ends.
         replaceState.start = at + int(replacement.size()) + 1;
     };
     if (!all) {
         if (!selectionMatches())
-            ReplaceDialog1Find();
+            findForReplace();
         // After a failed search the user's own selection is no match: it stays as it is.
         if (!selectionMatches())
             return;
         replaceSelection();
-        ReplaceDialog1Find();
+        findForReplace();
         return;
     }
-    memo->setFocus();
+    memo.setFocus();
     replaceState.notFound = false;
     {
         // One step for Undo/Redo, one change notification for the whole run.
-        QTextCursor edit(memo->document());
+        QTextCursor edit(memo.document());
         edit.beginEditBlock();
         while (true) {
             if (!selectionMatches() &&
-                searchMemo(*memo, replaceState, pattern, cs) != SearchOutcome::Found)
+                searchMemo(memo, replaceState, pattern, cs) != SearchOutcome::Found)
                 break;
             replaceSelection();
         }
@@ -543,13 +559,13 @@ void Tserverform::ReplaceDialog1Replace(bool all) {
     // The run ends when no further match is left; from the end of the text that is so too, so
     // every run ends with the not-found box.
     replaceState.notFound = true;
-    Dialogs::message("Text not found !", "Replace/Find", QMessageBox::Critical, QMessageBox::Ok);
-    dialog->hide();
+    reportNotFound(*m_replace, "Replace/Find");
 }
 
-void Tserverform::GotoLineNumber1Click() {
-    Tf_gotoline dialog(this);
-    dialog.edt_line_number->setText(QString::number(GetMemoRowCol(*memo).line + 1));
+void EditorServices::goToLine() {
+    QTextEdit& memo = *m_widgets.memo;
+    Tf_gotoline dialog(m_widgets.window);
+    dialog.edt_line_number->setText(QString::number(rowCol(memo).line + 1));
     if (Dialogs::exec(dialog) != Tf_gotoline::ResultOk)
         return;
     const QString text = dialog.edt_line_number->text();
@@ -560,12 +576,12 @@ void Tserverform::GotoLineNumber1Click() {
                          QMessageBox::Critical, QMessageBox::Ok);
         return;
     }
-    SetMemoRowCol(*memo, line - 1, 0);
+    setRowCol(memo, line - 1, 0);
     showCaretPosition();
-    memo->setFocus();
+    memo.setFocus();
 }
 
-void Tserverform::addStyle(bool bold, bool italic, bool underline) {
+void EditorServices::addStyle(bool bold, bool italic, bool underline) {
     QTextCharFormat format;
     if (bold)
         format.setFontWeight(QFont::Bold);
@@ -576,40 +592,43 @@ void Tserverform::addStyle(bool bold, bool italic, bool underline) {
     applyFormat(format);
 }
 
-void Tserverform::applyFormat(const QTextCharFormat& format) {
+void EditorServices::applyFormat(const QTextCharFormat& format) {
+    QTextEdit& memo = *m_widgets.memo;
     // Plain text saves no attributes: changing them changes nothing the user could lose.
-    const bool formatOnly = !memo->acceptRichText();
+    const bool formatOnly = !memo.acceptRichText();
     m_formatOnly = formatOnly;
     // The selection's attributes, or the editor's default ones: the whole text and what is
     // typed next.
-    if (!memo->textCursor().hasSelection()) {
-        QTextCursor all(memo->document());
+    if (!memo.textCursor().hasSelection()) {
+        QTextCursor all(memo.document());
         all.select(QTextCursor::Document);
         all.mergeCharFormat(format);
     }
-    memo->mergeCurrentCharFormat(format);
+    memo.mergeCurrentCharFormat(format);
     m_formatOnly = false;
 }
 
-void Tserverform::Fonts1Click() {
-    const QTextCursor cursor = memo->textCursor();
+void EditorServices::chooseFont() {
+    QTextEdit& memo = *m_widgets.memo;
+    const QTextCursor cursor = memo.textCursor();
     const QTextCharFormat current =
-        cursor.hasSelection() ? cursor.charFormat() : memo->currentCharFormat();
-    QFont font = current.font().resolve(memo->document()->defaultFont());
+        cursor.hasSelection() ? cursor.charFormat() : memo.currentCharFormat();
+    QFont font = current.font().resolve(memo.document()->defaultFont());
     if (!Dialogs::chooseFont(font, "Font"))
         return;
     QTextCharFormat format;
     format.setFont(font);
     applyFormat(format);
-    memo->setFocus();
+    memo.setFocus();
 }
 
-void Tserverform::switchTextMode(bool rich) {
+void EditorServices::switchTextMode(bool rich) {
+    QTextEdit& memo = *m_widgets.memo;
     // Beside the configuration, not in whatever directory the program was started from.
     const QString path = programFilePath("ostrim.tmp");
-    const QByteArray content = memo->acceptRichText()
-                                   ? rtfText()
-                                   : joinLines(memo->toPlainText().split(QLatin1Char('\n')));
+    const QByteArray content = memo.acceptRichText()
+                                   ? editorRtf(memo)
+                                   : joinLines(memo.toPlainText().split(QLatin1Char('\n')));
     IoResult result = writeFileSafely(path, content);
     QByteArray written;
     if (result)
@@ -617,38 +636,18 @@ void Tserverform::switchTextMode(bool rich) {
     // A failed write changes nothing: no mode, no panel, and no quiet next change.
     if (!reportIo(result))
         return;
-    if (!Modified)
-        QuietChange = true;
+    if (!m_document.modified)
+        m_document.quietChange = true;
     setTextMode(rich);
     const QString text = looksLikeRtf(written) ? plainText(readRtf(written))
                                                : splitLines(written).join(QLatin1Char('\n'));
     // Formatting is dropped: the text takes the editor's plain attributes, not those at the
     // caret.
-    memo->setTextCursor(QTextCursor(memo->document()));
+    memo.setTextCursor(QTextCursor(memo.document()));
     QTextCharFormat plain;
-    plain.setForeground(memo->palette().color(QPalette::Text));
-    memo->setCurrentCharFormat(plain);
-    memo->setPlainText(text);
-}
-
-QByteArray Tserverform::rtfText() const {
-    return documentToRtf(*memo->document());
-}
-
-void Tserverform::loadRtf(const QByteArray& rtf) {
-    if (!looksLikeRtf(rtf)) {
-        memo->setPlainText(splitLines(rtf).join(QLatin1Char('\n')));
-        return;
-    }
-    QTextCursor cursor(memo->document());
-    // One change notification for the whole load, as for a plain one.
-    cursor.beginEditBlock();
-    cursor.select(QTextCursor::Document);
-    cursor.removeSelectedText();
-    insertRuns(cursor, readRtf(rtf));
-    cursor.endEditBlock();
-    memo->document()->clearUndoRedoStacks();
-    memo->setTextCursor(QTextCursor(memo->document()));
+    plain.setForeground(memo.palette().color(QPalette::Text));
+    memo.setCurrentCharFormat(plain);
+    memo.setPlainText(text);
 }
 
 } // namespace ostrim

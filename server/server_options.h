@@ -1,0 +1,20 @@
+#pragma once
+// The option flags a server window copies from the configuration when it is created; the form
+// owns them and its services read them.
+
+#include "run_options.h"
+
+namespace ostrim {
+
+struct ServerOptions : RunOptions {
+    bool ExecSelected = true;
+    bool SeperateDBProc = true;
+    bool RichText = false;
+    bool OpenNewWindow = false;
+    bool AppendGo = false;
+    bool AppendPaste = true;
+    bool PasteCREATE = false;
+    bool PasteDROP = false;
+};
+
+} // namespace ostrim
