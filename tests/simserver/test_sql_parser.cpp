@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace sim::ast;
@@ -110,13 +112,30 @@ std::string cond(const std::string& text) {
     return show(r.stmts[0]->select->where.get());
 }
 
-void expectError(const std::string& sql, int number, int line, const std::string& message) {
-    ParseResult r = parseBatch(sql);
-    EXPECT_FALSE(r.ok) << sql;
-    EXPECT_TRUE(r.stmts.empty()) << sql;
-    EXPECT_EQ(r.error.number, number) << sql;
-    EXPECT_EQ(r.error.line, line) << sql;
-    EXPECT_EQ(r.error.message, message) << sql;
+std::string qualified(const ObjectName& n) {
+    return n.db + "." + n.owner + "." + n.name;
+}
+
+// Every select item, rendered.
+std::vector<std::string> items(const Select& s) {
+    std::vector<std::string> out;
+    for (const SelectItem& item : s.items) {
+        out.push_back(show(item.expr.get()));
+    }
+    return out;
+}
+
+struct SyntaxError {
+    int number;
+    std::string message;
+};
+
+SyntaxError near(const std::string& token) {
+    return {102, "Incorrect syntax near '" + token + "'."};
+}
+
+SyntaxError keyword(const std::string& token) {
+    return {156, "Incorrect syntax near the keyword '" + token + "'."};
 }
 
 } // namespace
@@ -127,11 +146,7 @@ TEST(SqlLexer, TokenKindsAndValues) {
         "Sel_1 #tmp [my col] 'it''s' \"say \"\"hi\"\"\" 42 12.5 .5 1e5 2.5E-3 $12.34 0x0A0b "
         "@v @@SPID <> != !< !> *= =* <= >= ~");
     ASSERT_TRUE(lexed.ok);
-    struct Want {
-        TokenKind kind;
-        std::string text;
-    };
-    const std::vector<Want> want = {
+    const std::vector<std::pair<TokenKind, std::string>> want = {
         {TokenKind::Word, "Sel_1"},        {TokenKind::Word, "#tmp"},
         {TokenKind::Delimited, "my col"},  {TokenKind::String, "it's"},
         {TokenKind::String, "say \"hi\""}, {TokenKind::Integer, "42"},
@@ -147,8 +162,8 @@ TEST(SqlLexer, TokenKindsAndValues) {
     };
     ASSERT_EQ(lexed.tokens.size(), want.size());
     for (std::size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(lexed.tokens[i].kind, want[i].kind) << i;
-        EXPECT_EQ(lexed.tokens[i].text, want[i].text) << i;
+        EXPECT_EQ(lexed.tokens[i].kind, want[i].first) << i;
+        EXPECT_EQ(lexed.tokens[i].text, want[i].second) << i;
     }
     EXPECT_EQ(lexed.tokens[0].lower, "sel_1");
 }
@@ -158,25 +173,23 @@ TEST(SqlLexer, CommentsAndLineNumbers) {
         sim::sql::tokenize("a -- b c\n/* x /* nested\n */ still comment\n*/ d\n'two\nlines' e");
     ASSERT_TRUE(lexed.ok);
     ASSERT_EQ(lexed.tokens.size(), 5u);
-    EXPECT_EQ(lexed.tokens[0].text, "a");
-    EXPECT_EQ(lexed.tokens[0].line, 1);
-    EXPECT_EQ(lexed.tokens[1].text, "d");
-    EXPECT_EQ(lexed.tokens[1].line, 4);
-    EXPECT_EQ(lexed.tokens[2].text, "two\nlines");
-    EXPECT_EQ(lexed.tokens[2].line, 5);
-    EXPECT_EQ(lexed.tokens[3].text, "e");
-    EXPECT_EQ(lexed.tokens[3].line, 6);
+    const std::vector<std::pair<std::string, int>> want = {
+        {"a", 1}, {"d", 4}, {"two\nlines", 5}, {"e", 6}};
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(lexed.tokens[i].text, want[i].first) << i;
+        EXPECT_EQ(lexed.tokens[i].line, want[i].second) << i;
+    }
 }
 
 TEST(SqlLexer, ReservedWords) {
-    EXPECT_TRUE(sim::sql::isReservedWord("select"));
-    EXPECT_TRUE(sim::sql::isReservedWord("add"));       // first of the table
-    EXPECT_TRUE(sim::sql::isReservedWord("writetext")); // last of the table
-    EXPECT_TRUE(sim::sql::isReservedWord("identity"));
-    EXPECT_FALSE(sim::sql::isReservedWord("left"));
-    EXPECT_FALSE(sim::sql::isReservedWord("go"));
-    EXPECT_FALSE(sim::sql::isReservedWord("sp_who"));
-    EXPECT_FALSE(sim::sql::isReservedWord("SELECT")); // callers pass lower case
+    // "add" is the first of the table, "writetext" the last.
+    for (const char* word : {"select", "add", "writetext", "identity"}) {
+        EXPECT_TRUE(sim::sql::isReservedWord(word)) << word;
+    }
+    // Callers pass lower case, so "SELECT" is not found.
+    for (const char* word : {"left", "go", "sp_who", "SELECT"}) {
+        EXPECT_FALSE(sim::sql::isReservedWord(word)) << word;
+    }
 }
 
 TEST(SqlParser, ExpressionPrecedence) {
@@ -209,21 +222,14 @@ TEST(SqlParser, Predicates) {
 TEST(SqlParser, LiteralsAndReferences) {
     ParseResult r = parseOk("select null, 12, 12.50, 1e5, $12.34, 'o''k', \"d\"\"q\", 0x0102, "
                             "@Var, @@SPID, a, t.a, o.t.a, db.o.t.a, db..t.a");
-    const Select* sp = onlySelect(r);
-    ASSERT_NE(sp, nullptr);
-    const Select& s = *sp;
-    std::vector<std::string> got;
-    for (const SelectItem& item : s.items) {
-        got.push_back(show(item.expr.get()));
-    }
-    const std::vector<std::string> want = {
-        "null", "12",     "12.50", "1e5", "money:12.34", "'o'k'",    "'d\"q'",  "0x0102",
-        "@Var", "@@spid", "a",     "t.a", "o.t.a",       "db.o.t.a", "db..t.a",
-    };
-    EXPECT_EQ(got, want);
-    EXPECT_EQ(s.items[3].expr->kind, Expr::Kind::Float);
-    EXPECT_EQ(s.items[2].expr->kind, Expr::Kind::Decimal);
-    EXPECT_EQ(s.items[14].expr->qualifiers, (std::vector<std::string>{"db", "", "t"}));
+    const Select* s = onlySelect(r);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(items(*s), (std::vector<std::string>{"null", "12", "12.50", "1e5", "money:12.34",
+                                                   "'o'k'", "'d\"q'", "0x0102", "@Var", "@@spid",
+                                                   "a", "t.a", "o.t.a", "db.o.t.a", "db..t.a"}));
+    EXPECT_EQ(s->items[3].expr->kind, Expr::Kind::Float);
+    EXPECT_EQ(s->items[2].expr->kind, Expr::Kind::Decimal);
+    EXPECT_EQ(s->items[14].expr->qualifiers, (std::vector<std::string>{"db", "", "t"}));
 }
 
 TEST(SqlParser, FunctionsCaseAndSubqueries) {
@@ -232,56 +238,40 @@ TEST(SqlParser, FunctionsCaseAndSubqueries) {
         " convert(numeric(10,2), 5), cast(a as int), user, substring(s, 1, 2),"
         " case a when 1 then 'one' when 2 then 'two' else 'many' end,"
         " case when a > 0 then 1 end, (select max(b) from t)");
-    const Select* sp = onlySelect(r);
-    ASSERT_NE(sp, nullptr);
-    const Select& s = *sp;
-    ASSERT_EQ(s.items.size(), 12u);
-    std::vector<std::string> got;
-    for (const SelectItem& item : s.items) {
-        got.push_back(show(item.expr.get()));
-    }
-    const std::vector<std::string> want = {
-        "count(*)",
-        "count(distinct x)",
-        "max((a + 1))",
-        "getdate()",
-        "convert(type:varchar, d, 103)",
-        "convert(type:numeric, 5)",
-        "convert(type:int, a)",
-        "user()",
-        "substring(s, 1, 2)",
-        "case(a; 1, 'one', 2, 'two'; 'many')",
-        "case(<null>; (a > 0), 1; <null>)",
-        "subquery",
-    };
-    EXPECT_EQ(got, want);
-    EXPECT_EQ(s.items[0].expr->args[0]->kind, Expr::Kind::Star);
-    EXPECT_EQ(s.items[4].expr->type.arg1, 30);
-    EXPECT_EQ(s.items[5].expr->type.arg1, 10);
-    EXPECT_EQ(s.items[5].expr->type.arg2, 2);
-    ASSERT_TRUE(s.items[11].expr->select);
-    EXPECT_EQ(s.items[11].expr->select->from[0].table.name, "t");
+    const Select* s = onlySelect(r);
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->items.size(), 12u);
+    EXPECT_EQ(items(*s), (std::vector<std::string>{
+                             "count(*)", "count(distinct x)", "max((a + 1))", "getdate()",
+                             "convert(type:varchar, d, 103)", "convert(type:numeric, 5)",
+                             "convert(type:int, a)", "user()", "substring(s, 1, 2)",
+                             "case(a; 1, 'one', 2, 'two'; 'many')",
+                             "case(<null>; (a > 0), 1; <null>)", "subquery"}));
+    EXPECT_EQ(s->items[0].expr->args[0]->kind, Expr::Kind::Star);
+    EXPECT_EQ(s->items[4].expr->type.arg1, 30);
+    EXPECT_EQ(s->items[5].expr->type.arg1, 10);
+    EXPECT_EQ(s->items[5].expr->type.arg2, 2);
+    ASSERT_TRUE(s->items[11].expr->select);
+    EXPECT_EQ(s->items[11].expr->select->from[0].table.name, "t");
 }
 
 TEST(SqlParser, SelectItemAliasForms) {
     ParseResult r = parseOk("select *, t.*, db..t.*, a, b c, d as e, f = g + 1, 'my col' = h, "
                             "i 'str alias', j as [br alias], @v = k, x.y z from t");
-    const Select* sp = onlySelect(r);
-    ASSERT_NE(sp, nullptr);
-    const Select& s = *sp;
-    ASSERT_EQ(s.items.size(), 12u);
-    struct Want {
-        std::string expr, alias, assignVar;
-    };
-    const std::vector<Want> want = {
+    const Select* s = onlySelect(r);
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->items.size(), 12u);
+    // expression, alias, variable assigned
+    const std::vector<std::array<std::string, 3>> want = {
         {"*", "", ""},          {"t.*", "", ""},       {"db..t.*", "", ""},  {"a", "", ""},
         {"b", "c", ""},         {"d", "e", ""},        {"(g + 1)", "f", ""}, {"h", "my col", ""},
         {"i", "str alias", ""}, {"j", "br alias", ""}, {"k", "", "@v"},      {"x.y", "z", ""},
     };
     for (std::size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(show(s.items[i].expr.get()), want[i].expr) << i;
-        EXPECT_EQ(s.items[i].alias, want[i].alias) << i;
-        EXPECT_EQ(s.items[i].assignVar, want[i].assignVar) << i;
+        const SelectItem& item = s->items[i];
+        EXPECT_EQ((std::array<std::string, 3>{show(item.expr.get()), item.alias, item.assignVar}),
+                  want[i])
+            << i;
     }
 }
 
@@ -290,28 +280,27 @@ TEST(SqlParser, SelectClauses) {
                             "group by a, b having count(*) > 2 "
                             "union select x, 1 from u union all select y, 2 from v "
                             "order by 1 desc, a asc, b");
-    const Select* sp = onlySelect(r);
-    ASSERT_NE(sp, nullptr);
-    const Select& s = *sp;
-    EXPECT_TRUE(s.distinct);
-    EXPECT_TRUE(s.hasInto);
-    EXPECT_EQ(s.into.name, "#out");
-    ASSERT_EQ(s.from.size(), 1u);
-    EXPECT_EQ(s.from[0].table.owner, "dbo");
-    EXPECT_EQ(s.from[0].table.name, "t");
-    EXPECT_EQ(show(s.where.get()), "(a > 1)");
-    ASSERT_EQ(s.groupBy.size(), 2u);
-    EXPECT_EQ(show(s.having.get()), "(count(*) > 2)");
-    ASSERT_EQ(s.unions.size(), 2u);
-    EXPECT_FALSE(s.unions[0].all);
-    EXPECT_TRUE(s.unions[1].all);
-    EXPECT_EQ(s.unions[1].select->from[0].table.name, "v");
-    EXPECT_TRUE(s.unions[1].select->orderBy.empty());
-    ASSERT_EQ(s.orderBy.size(), 3u);
-    EXPECT_EQ(s.orderBy[0].expr->kind, Expr::Kind::Integer);
-    EXPECT_TRUE(s.orderBy[0].desc);
-    EXPECT_FALSE(s.orderBy[1].desc);
-    EXPECT_FALSE(s.orderBy[2].desc);
+    const Select* s = onlySelect(r);
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->distinct);
+    EXPECT_TRUE(s->hasInto);
+    EXPECT_EQ(s->into.name, "#out");
+    ASSERT_EQ(s->from.size(), 1u);
+    EXPECT_EQ(qualified(s->from[0].table), ".dbo.t");
+    EXPECT_EQ(show(s->where.get()), "(a > 1)");
+    ASSERT_EQ(s->groupBy.size(), 2u);
+    EXPECT_EQ(show(s->having.get()), "(count(*) > 2)");
+    ASSERT_EQ(s->unions.size(), 2u);
+    EXPECT_FALSE(s->unions[0].all);
+    EXPECT_TRUE(s->unions[1].all);
+    EXPECT_EQ(s->unions[1].select->from[0].table.name, "v");
+    EXPECT_TRUE(s->unions[1].select->orderBy.empty());
+    ASSERT_EQ(s->orderBy.size(), 3u);
+    EXPECT_EQ(s->orderBy[0].expr->kind, Expr::Kind::Integer);
+    const std::vector<bool> desc = {true, false, false};
+    for (std::size_t i = 0; i < desc.size(); ++i) {
+        EXPECT_EQ(s->orderBy[i].desc, desc[i]) << i;
+    }
 }
 
 TEST(SqlParser, FromClauseJoinsAndNames) {
@@ -320,33 +309,23 @@ TEST(SqlParser, FromClauseJoinsAndNames) {
                             "left outer join t5 e on e.x = 1 left join t6 on 1 = 1 "
                             "right join t7 on 2 = 2 cross join t8 "
                             "join (select id from t9) d on d.id = a.id");
-    const Select* sp = onlySelect(r);
-    ASSERT_NE(sp, nullptr);
-    const std::vector<TableRef>& f = sp->from;
+    const Select* s = onlySelect(r);
+    ASSERT_NE(s, nullptr);
+    const std::vector<TableRef>& f = s->from;
     ASSERT_EQ(f.size(), 10u);
     using J = TableRef::Join;
-    const std::vector<J> joins = {J::First, J::Comma, J::Comma, J::Inner, J::Inner,
-                                  J::Left,  J::Left,  J::Right, J::Cross, J::Inner};
-    for (std::size_t i = 0; i < joins.size(); ++i) {
-        EXPECT_EQ(f[i].join, joins[i]) << i;
+    // join, table, alias; "left" after t6's "on" clause is not an alias.
+    const std::vector<std::tuple<J, std::string, std::string>> want = {
+        {J::First, "db.o.t1", "a"}, {J::Comma, "db..t2", "b"}, {J::Comma, "..#tmp", ""},
+        {J::Inner, "..t3", "c"},    {J::Inner, "..t4", ""},    {J::Left, "..t5", "e"},
+        {J::Left, "..t6", ""},      {J::Right, "..t7", ""},    {J::Cross, "..t8", ""},
+        {J::Inner, "..", "d"}};
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(std::tuple(f[i].join, qualified(f[i].table), f[i].alias), want[i]) << i;
     }
-    EXPECT_EQ(f[0].table.db, "db");
-    EXPECT_EQ(f[0].table.owner, "o");
-    EXPECT_EQ(f[0].table.name, "t1");
-    EXPECT_EQ(f[0].alias, "a");
-    EXPECT_EQ(f[1].table.db, "db");
-    EXPECT_EQ(f[1].table.owner, "");
-    EXPECT_EQ(f[1].alias, "b");
-    EXPECT_EQ(f[2].table.name, "#tmp");
-    EXPECT_EQ(f[2].alias, "");
     EXPECT_EQ(show(f[3].on.get()), "(c.id = a.id)");
-    EXPECT_EQ(f[5].alias, "e");
-    EXPECT_EQ(f[6].alias, ""); // "left" after t6's "on" clause is not an alias
-    EXPECT_EQ(f[8].table.name, "t8");
     EXPECT_FALSE(f[8].on);
     ASSERT_TRUE(f[9].derived);
-    EXPECT_EQ(f[9].table.name, "");
-    EXPECT_EQ(f[9].alias, "d");
 }
 
 TEST(SqlParser, OldStyleOuterJoins) {
@@ -406,8 +385,7 @@ TEST(SqlParser, DataModification) {
     EXPECT_EQ(r.stmts[5]->from.size(), 2u);
     EXPECT_FALSE(r.stmts[6]->where);
     EXPECT_EQ(r.stmts[7]->kind, Stmt::Kind::Truncate);
-    EXPECT_EQ(r.stmts[7]->table.owner, "o");
-    EXPECT_EQ(r.stmts[7]->table.name, "t");
+    EXPECT_EQ(qualified(r.stmts[7]->table), ".o.t");
 }
 
 TEST(SqlParser, CreateTable) {
@@ -528,13 +506,6 @@ TEST(SqlParser, CreateView) {
     EXPECT_EQ(r2.stmts[0]->sourceText,
               "create view v as select a from t where a > 0 with check option");
     EXPECT_EQ(r2.stmts[1]->kind, Stmt::Kind::Insert);
-
-    // A view's select takes no order by; views live in the current database.
-    expectError("create view v as select a from t\norder by a", 156, 2,
-                "Incorrect syntax near the keyword 'order'.");
-    expectError("create view db.o.v as select 1", 102, 1, "Incorrect syntax near 'v'.");
-    expectError("create view v select 1", 156, 1, "Incorrect syntax near the keyword 'select'.");
-    expectError("create view v as", 102, 1, "Incorrect syntax near 'as'.");
 }
 
 TEST(SqlParser, CreateTrigger) {
@@ -547,11 +518,9 @@ TEST(SqlParser, CreateTrigger) {
     ASSERT_NE(sp, nullptr);
     const Stmt& t = *sp;
     EXPECT_EQ(t.kind, Stmt::Kind::CreateTrigger);
-    EXPECT_EQ(t.table.owner, "dbo");
-    EXPECT_EQ(t.table.name, "trg_t");
+    EXPECT_EQ(qualified(t.table), ".dbo.trg_t");
     ASSERT_EQ(t.names.size(), 1u);
-    EXPECT_EQ(t.names[0].owner, "dbo");
-    EXPECT_EQ(t.names[0].name, "t");
+    EXPECT_EQ(qualified(t.names[0]), ".dbo.t");
     EXPECT_EQ(t.columns, (std::vector<std::string>{"insert", "update"}));
     // The body is the rest of the batch.
     ASSERT_EQ(t.body.size(), 2u);
@@ -568,14 +537,6 @@ TEST(SqlParser, CreateTrigger) {
     EXPECT_EQ(r2.stmts[0]->columns, (std::vector<std::string>{"delete"}));
     EXPECT_EQ(r2.stmts[0]->names[0].owner, "");
     EXPECT_EQ(r2.stmts[0]->body.size(), 1u);
-
-    expectError("create trigger tr on t for select as print 'x'", 156, 1,
-                "Incorrect syntax near the keyword 'select'.");
-    expectError("create trigger tr on t for insert as", 102, 1, "Incorrect syntax near 'as'.");
-    expectError("create trigger tr for insert as print 'x'", 156, 1,
-                "Incorrect syntax near the keyword 'for'.");
-    expectError("create trigger tr on t for insert update as print 'x'", 156, 1,
-                "Incorrect syntax near the keyword 'update'.");
 }
 
 TEST(SqlParser, CreateIndex) {
@@ -589,7 +550,7 @@ TEST(SqlParser, CreateIndex) {
                 "select 1");
     ASSERT_EQ(r.stmts.size(), 5u);
     struct Want {
-        std::string name, db, owner, table;
+        std::string name, table;
         std::vector<std::string> columns;
         bool unique;
         int clustered;
@@ -597,18 +558,16 @@ TEST(SqlParser, CreateIndex) {
         int line;
     };
     const std::vector<Want> want = {
-        {"ix1", "db", "dbo", "t", {"a", "b", "c"}, true, 1, "seg1", 1},
-        {"ix2", "", "", "t", {"x"}, false, -1, "", 4},
-        {"ix3", "db", "", "t", {"y"}, false, 0, "default", 5},
-        {"ix4", "", "", "#t", {"z"}, true, 0, "", 6},
+        {"ix1", "db.dbo.t", {"a", "b", "c"}, true, 1, "seg1", 1},
+        {"ix2", "..t", {"x"}, false, -1, "", 4},
+        {"ix3", "db..t", {"y"}, false, 0, "default", 5},
+        {"ix4", "..#t", {"z"}, true, 0, "", 6},
     };
     for (std::size_t i = 0; i < want.size(); ++i) {
         const Stmt& s = *r.stmts[i];
         EXPECT_EQ(s.kind, Stmt::Kind::CreateIndex) << i;
         EXPECT_EQ(s.name, want[i].name) << i;
-        EXPECT_EQ(s.table.db, want[i].db) << i;
-        EXPECT_EQ(s.table.owner, want[i].owner) << i;
-        EXPECT_EQ(s.table.name, want[i].table) << i;
+        EXPECT_EQ(qualified(s.table), want[i].table) << i;
         EXPECT_EQ(s.columns, want[i].columns) << i;
         EXPECT_EQ(s.unique, want[i].unique) << i;
         EXPECT_EQ(s.clustered, want[i].clustered) << i;
@@ -616,16 +575,6 @@ TEST(SqlParser, CreateIndex) {
         EXPECT_EQ(s.line, want[i].line) << i;
     }
     EXPECT_EQ(r.stmts[4]->kind, Stmt::Kind::Select);
-
-    expectError("create index ix on t (a) with fillfactor 80", 102, 1,
-                "Incorrect syntax near '80'.");
-    expectError("create index ix on t", 102, 1, "Incorrect syntax near 't'.");
-    expectError("create index ix on t ()", 102, 1, "Incorrect syntax near ')'.");
-    expectError("create unique view v as select 1", 156, 1,
-                "Incorrect syntax near the keyword 'view'.");
-    expectError("create clustered nonclustered index ix on t (a)", 156, 1,
-                "Incorrect syntax near the keyword 'nonclustered'.");
-    expectError("create index o.ix on t (a)", 102, 1, "Incorrect syntax near '.'.");
 }
 
 TEST(SqlParser, CreateRuleAndDefault) {
@@ -646,35 +595,28 @@ TEST(SqlParser, CreateRuleAndDefault) {
     ASSERT_EQ(r.stmts.size(), texts.size() + 1);
     struct Want {
         Stmt::Kind kind;
-        std::string owner, name, value;
+        std::string name, value;
     };
     using K = Stmt::Kind;
     const std::vector<Want> want = {
-        {K::CreateRule, "dbo", "r_range", "(@v between 1 and 10)"},
-        {K::CreateRule, "", "r_list", "(@c in ['a', 'b'])"},
-        {K::CreateRule, "", "r_pat", "((@p like 'A%') or (@p is null))"},
-        {K::CreateDefault, "", "d_zero", "0"},
-        {K::CreateDefault, "dbo", "d_text", "'N/A'"},
-        {K::CreateDefault, "", "d_now", "getdate()"},
-        {K::CreateDefault, "", "d_neg", "((- 1) * 5)"},
+        {K::CreateRule, ".dbo.r_range", "(@v between 1 and 10)"},
+        {K::CreateRule, "..r_list", "(@c in ['a', 'b'])"},
+        {K::CreateRule, "..r_pat", "((@p like 'A%') or (@p is null))"},
+        {K::CreateDefault, "..d_zero", "0"},
+        {K::CreateDefault, ".dbo.d_text", "'N/A'"},
+        {K::CreateDefault, "..d_now", "getdate()"},
+        {K::CreateDefault, "..d_neg", "((- 1) * 5)"},
     };
     for (std::size_t i = 0; i < want.size(); ++i) {
         const Stmt& s = *r.stmts[i];
         EXPECT_EQ(s.kind, want[i].kind) << i;
-        EXPECT_EQ(s.table.owner, want[i].owner) << i;
-        EXPECT_EQ(s.table.name, want[i].name) << i;
+        EXPECT_EQ(qualified(s.table), want[i].name) << i;
         ASSERT_EQ(s.args.size(), 1u) << i;
         EXPECT_EQ(show(s.args[0].get()), want[i].value) << i;
         EXPECT_EQ(s.sourceText, texts[i]) << i;
         EXPECT_EQ(s.line, static_cast<int>(i) + 1) << i;
     }
     EXPECT_EQ(r.stmts.back()->kind, Stmt::Kind::Select);
-
-    expectError("create rule r @v > 1", 102, 1, "Incorrect syntax near '@v'.");
-    expectError("create rule r as", 102, 1, "Incorrect syntax near 'as'.");
-    // A default is a value, not a condition.
-    expectError("create default d as 1 = 1", 102, 1, "Incorrect syntax near '='.");
-    expectError("create default as 1", 156, 1, "Incorrect syntax near the keyword 'as'.");
 }
 
 TEST(SqlParser, CreateDatabase) {
@@ -692,11 +634,6 @@ TEST(SqlParser, CreateDatabase) {
     }
     EXPECT_EQ(r.stmts[4]->kind, Stmt::Kind::Use);
     EXPECT_EQ(r.stmts[4]->name, "big");
-
-    expectError("create database d on dev = x", 102, 1, "Incorrect syntax near 'x'.");
-    expectError("create database d log dev", 102, 1, "Incorrect syntax near 'dev'.");
-    expectError("create database d with", 102, 1, "Incorrect syntax near 'with'.");
-    expectError("create database db1.d", 102, 1, "Incorrect syntax near '.'.");
 }
 
 TEST(SqlParser, GrantAndRevoke) {
@@ -716,70 +653,50 @@ TEST(SqlParser, GrantAndRevoke) {
                 "select 1");
     using K = Stmt::Kind;
     using V = std::vector<std::string>;
+    // The object as db.owner.name, empty for a command permission.
     struct Want {
         K kind;
         V privileges;
-        std::string db, owner, object; // object empty for a command grant
+        std::string object;
         V columns, grantees;
     };
     const std::vector<Want> want = {
         {K::Grant,
          {"select", "insert", "update", "delete", "references"},
-         "",
-         "dbo",
-         "t",
+         ".dbo.t",
          {},
          {"u1", "grp", "public"}},
-        {K::Grant, {"update"}, "", "", "t", {"a", "b"}, {"u1"}},
-        {K::Grant, {"select"}, "db", "", "t", {"c"}, {"public"}},
-        {K::Grant, {"all"}, "", "", "t", {}, {"u2"}},
-        {K::Grant, {"execute"}, "", "", "p", {}, {"u3"}},
-        {K::Grant, {"all"}, "", "", "", {}, {"u4"}},
+        {K::Grant, {"update"}, "..t", {"a", "b"}, {"u1"}},
+        {K::Grant, {"select"}, "db..t", {"c"}, {"public"}},
+        {K::Grant, {"all"}, "..t", {}, {"u2"}},
+        {K::Grant, {"execute"}, "..p", {}, {"u3"}},
+        {K::Grant, {"all"}, "", {}, {"u4"}},
         {K::Grant,
          {"create table", "create view", "create procedure", "create default", "create rule",
           "create database"},
          "",
-         "",
-         "",
          {},
          {"dbo_user"}},
-        {K::Revoke, {"select"}, "", "", "t", {}, {"u1"}},
-        {K::Revoke, {"all"}, "", "", "t", {}, {"public"}},
-        {K::Revoke, {"update"}, "", "", "t", {"a"}, {"u1"}},
-        {K::Revoke, {"create table"}, "", "", "", {}, {"u2", "u3"}},
+        {K::Revoke, {"select"}, "..t", {}, {"u1"}},
+        {K::Revoke, {"all"}, "..t", {}, {"public"}},
+        {K::Revoke, {"update"}, "..t", {"a"}, {"u1"}},
+        {K::Revoke, {"create table"}, "", {}, {"u2", "u3"}},
     };
     ASSERT_EQ(r.stmts.size(), want.size() + 1);
     for (std::size_t i = 0; i < want.size(); ++i) {
         const Stmt& s = *r.stmts[i];
         EXPECT_EQ(s.kind, want[i].kind) << i;
         EXPECT_EQ(s.privileges, want[i].privileges) << i;
-        if (want[i].object.empty()) {
-            EXPECT_TRUE(s.names.empty()) << i;
-        } else if (s.names.size() != 1) {
-            ADD_FAILURE() << i << ": " << s.names.size() << " objects";
-        } else {
-            EXPECT_EQ(s.names[0].db, want[i].db) << i;
-            EXPECT_EQ(s.names[0].owner, want[i].owner) << i;
-            EXPECT_EQ(s.names[0].name, want[i].object) << i;
+        V objects;
+        for (const ObjectName& n : s.names) {
+            objects.push_back(qualified(n));
         }
+        EXPECT_EQ(objects, want[i].object.empty() ? V{} : V{want[i].object}) << i;
         EXPECT_EQ(s.columns, want[i].columns) << i;
         EXPECT_EQ(s.grantees, want[i].grantees) << i;
     }
     EXPECT_EQ(r.stmts[7]->line, 9);
     EXPECT_EQ(r.stmts.back()->kind, K::Select);
-
-    // Object permissions need an object, command permissions must not have one.
-    expectError("grant select to u", 156, 1, "Incorrect syntax near the keyword 'to'.");
-    expectError("grant create table on t to u", 156, 1, "Incorrect syntax near the keyword 'on'.");
-    expectError("grant select (a) on t (b) to u", 102, 1, "Incorrect syntax near '('.");
-    expectError("grant all (a) to u", 156, 1, "Incorrect syntax near the keyword 'to'.");
-    expectError("grant create index to u", 156, 1, "Incorrect syntax near the keyword 'index'.");
-    expectError("grant drop on t to u", 156, 1, "Incorrect syntax near the keyword 'drop'.");
-    expectError("revoke select on t to u", 156, 1, "Incorrect syntax near the keyword 'to'.");
-    expectError("grant select on t to", 102, 1, "Incorrect syntax near 'to'.");
-    // "with grant option" is for object permissions only.
-    expectError("grant create table to u with grant option", 156, 1,
-                "Incorrect syntax near the keyword 'with'.");
 }
 
 TEST(SqlParser, DropOtherObjects) {
@@ -802,22 +719,10 @@ TEST(SqlParser, DropOtherObjects) {
         EXPECT_EQ(s.name, want[i].first) << i;
         V got;
         for (const ObjectName& n : s.names) {
-            got.push_back(n.db + "." + n.owner + "." + n.name);
+            got.push_back(qualified(n));
         }
         EXPECT_EQ(got, want[i].second) << i;
     }
-    expectError("drop view v1,", 102, 1, "Incorrect syntax near ','.");
-    expectError("drop trigger", 102, 1, "Incorrect syntax near 'trigger'.");
-}
-
-// Statements simserver has no use for stay syntax errors.
-TEST(SqlParser, UnsupportedStatementsAreRejected) {
-    expectError("checkpoint", 156, 1, "Incorrect syntax near the keyword 'checkpoint'.");
-    expectError("dbcc checkdb(master)", 156, 1, "Incorrect syntax near the keyword 'dbcc'.");
-    expectError("dump database d to '/tmp/d.dmp'", 156, 1,
-                "Incorrect syntax near the keyword 'dump'.");
-    expectError("select 1\nload database d from '/tmp/d.dmp'", 156, 2,
-                "Incorrect syntax near the keyword 'load'.");
 }
 
 TEST(SqlParser, DropUseAndSet) {
@@ -840,12 +745,10 @@ TEST(SqlParser, DropUseAndSet) {
     EXPECT_EQ(d1.kind, Stmt::Kind::Drop);
     EXPECT_EQ(d1.name, "table");
     ASSERT_EQ(d1.names.size(), 2u);
-    EXPECT_EQ(d1.names[1].db, "db");
-    EXPECT_EQ(d1.names[1].name, "t2");
+    EXPECT_EQ(qualified(d1.names[1]), "db..t2");
     EXPECT_EQ(r.stmts[1]->name, "procedure");
     EXPECT_EQ(r.stmts[2]->name, "index");
-    EXPECT_EQ(r.stmts[2]->names[0].owner, "t");
-    EXPECT_EQ(r.stmts[2]->names[0].name, "ix");
+    EXPECT_EQ(qualified(r.stmts[2]->names[0]), ".t.ix");
     EXPECT_EQ(r.stmts[3]->kind, Stmt::Kind::Use);
     EXPECT_EQ(r.stmts[3]->name, "my db");
     EXPECT_EQ(r.stmts[4]->name, "other");
@@ -955,9 +858,7 @@ TEST(SqlParser, ExecAndImplicitExec) {
     const Stmt& e = *r.stmts[0];
     EXPECT_EQ(e.kind, Stmt::Kind::Exec);
     EXPECT_EQ(e.returnVar, "@rc");
-    EXPECT_EQ(e.table.db, "db");
-    EXPECT_EQ(e.table.owner, "dbo");
-    EXPECT_EQ(e.table.name, "p");
+    EXPECT_EQ(qualified(e.table), "db.dbo.p");
     ASSERT_EQ(e.execArgs.size(), 7u);
     EXPECT_EQ(show(e.execArgs[0].value.get()), "1");
     EXPECT_EQ(show(e.execArgs[1].value.get()), "'two'");
@@ -989,33 +890,90 @@ TEST(SqlParser, ExecAndImplicitExec) {
     ASSERT_EQ(go.stmts.size(), 1u);
     EXPECT_EQ(go.stmts[0]->kind, Stmt::Kind::Exec);
     EXPECT_EQ(go.stmts[0]->table.name, "go");
-    expectError("print 'x'\nsp_who", 102, 2, "Incorrect syntax near 'sp_who'.");
     // After a select item a bare word is a column alias, as in Sybase.
     EXPECT_EQ(onlySelect(parseOk("select 1 sp_who"))->items[0].alias, "sp_who");
 }
 
 TEST(SqlParser, ErrorMessages) {
-    expectError("select * from", 102, 1, "Incorrect syntax near 'from'.");
-    expectError("select a from t where", 102, 1, "Incorrect syntax near 'where'.");
-    expectError("select 1\nselect a frm t", 102, 2, "Incorrect syntax near 't'.");
-    expectError("select 1 +", 102, 1, "Incorrect syntax near '+'.");
-    expectError("\n\nselect a, from t", 156, 3, "Incorrect syntax near the keyword 'from'.");
-    expectError("select 1\n\nSELECT FROM t", 156, 3, "Incorrect syntax near the keyword 'FROM'.");
-    expectError("insert t values (1,)", 102, 1, "Incorrect syntax near ')'.");
-    expectError("select 'abc' 'def' 'x'", 102, 1, "Incorrect syntax near 'x'.");
-    expectError("select 1 ?", 102, 1, "Incorrect syntax near '?'.");
-    expectError("create schema authorization dbo", 156, 1,
-                "Incorrect syntax near the keyword 'schema'.");
-    expectError("select 1\nselect 'abc", 105, 2,
-                "Unclosed quote before the character string 'abc'.");
-    expectError("select 1 /* open /* nested */", 113, 1, "Missing end comment mark '*/'.");
-    // Names have at most four parts in a column and three in an object.
-    expectError("select a.b.c.d.e from t", 102, 1, "Incorrect syntax near 'e'.");
-    expectError("select * from a.b.c.d", 102, 1, "Incorrect syntax near 'd'.");
-    expectError("select * from a....b", 102, 1, "Incorrect syntax near '.'.");
-    expectError("select a.b.c.d.* from t", 102, 1, "Incorrect syntax near 'd'.");
-    // The first error wins, even when the tokenizer would fail later on.
-    expectError("select from\n'unclosed", 156, 1, "Incorrect syntax near the keyword 'from'.");
+    struct Case {
+        std::string sql;
+        int line;
+        SyntaxError error;
+    };
+    const std::vector<Case> cases = {
+        {"select * from", 1, near("from")},
+        {"select a from t where", 1, near("where")},
+        {"select 1\nselect a frm t", 2, near("t")},
+        {"select 1 +", 1, near("+")},
+        {"\n\nselect a, from t", 3, keyword("from")},
+        {"select 1\n\nSELECT FROM t", 3, keyword("FROM")},
+        {"insert t values (1,)", 1, near(")")},
+        {"select 'abc' 'def' 'x'", 1, near("x")},
+        {"select 1 ?", 1, near("?")},
+        {"create schema authorization dbo", 1, keyword("schema")},
+        {"select 1\nselect 'abc", 2, {105, "Unclosed quote before the character string 'abc'."}},
+        {"select 1 /* open /* nested */", 1, {113, "Missing end comment mark '*/'."}},
+        // Names have at most four parts in a column and three in an object.
+        {"select a.b.c.d.e from t", 1, near("e")},
+        {"select * from a.b.c.d", 1, near("d")},
+        {"select * from a....b", 1, near(".")},
+        {"select a.b.c.d.* from t", 1, near("d")},
+        // The first error wins, even when the tokenizer would fail later on.
+        {"select from\n'unclosed", 1, keyword("from")},
+        // After the first statement a procedure call needs "exec".
+        {"print 'x'\nsp_who", 2, near("sp_who")},
+        // Statements simserver has no use for stay syntax errors.
+        {"checkpoint", 1, keyword("checkpoint")},
+        {"dbcc checkdb(master)", 1, keyword("dbcc")},
+        {"dump database d to '/tmp/d.dmp'", 1, keyword("dump")},
+        {"select 1\nload database d from '/tmp/d.dmp'", 2, keyword("load")},
+        // A view's select takes no order by; views live in the current database.
+        {"create view v as select a from t\norder by a", 2, keyword("order")},
+        {"create view db.o.v as select 1", 1, near("v")},
+        {"create view v select 1", 1, keyword("select")},
+        {"create view v as", 1, near("as")},
+        {"create trigger tr on t for select as print 'x'", 1, keyword("select")},
+        {"create trigger tr on t for insert as", 1, near("as")},
+        {"create trigger tr for insert as print 'x'", 1, keyword("for")},
+        {"create trigger tr on t for insert update as print 'x'", 1, keyword("update")},
+        {"create index ix on t (a) with fillfactor 80", 1, near("80")},
+        {"create index ix on t", 1, near("t")},
+        {"create index ix on t ()", 1, near(")")},
+        {"create unique view v as select 1", 1, keyword("view")},
+        {"create clustered nonclustered index ix on t (a)", 1, keyword("nonclustered")},
+        {"create index o.ix on t (a)", 1, near(".")},
+        {"create rule r @v > 1", 1, near("@v")},
+        {"create rule r as", 1, near("as")},
+        // A default is a value, not a condition.
+        {"create default d as 1 = 1", 1, near("=")},
+        {"create default as 1", 1, keyword("as")},
+        {"create database d on dev = x", 1, near("x")},
+        {"create database d log dev", 1, near("dev")},
+        {"create database d with", 1, near("with")},
+        {"create database db1.d", 1, near(".")},
+        // Object permissions need an object, command permissions must not have one.
+        {"grant select to u", 1, keyword("to")},
+        {"grant create table on t to u", 1, keyword("on")},
+        {"grant select (a) on t (b) to u", 1, near("(")},
+        {"grant all (a) to u", 1, keyword("to")},
+        {"grant create index to u", 1, keyword("index")},
+        {"grant drop on t to u", 1, keyword("drop")},
+        {"revoke select on t to u", 1, keyword("to")},
+        {"grant select on t to", 1, near("to")},
+        // "with grant option" is for object permissions only.
+        {"grant create table to u with grant option", 1, keyword("with")},
+        {"drop view v1,", 1, near(",")},
+        {"drop trigger", 1, near("trigger")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        ParseResult r = parseBatch(c.sql);
+        EXPECT_FALSE(r.ok);
+        EXPECT_TRUE(r.stmts.empty());
+        EXPECT_EQ(r.error.number, c.error.number);
+        EXPECT_EQ(r.error.line, c.line);
+        EXPECT_EQ(r.error.message, c.error.message);
+    }
 }
 
 TEST(SqlParser, NestingDepthIsBounded) {
