@@ -6,6 +6,7 @@
 #include "dblib_client.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -82,6 +83,67 @@ inline std::string joined(const BatchResult& r) {
     std::string out;
     for (const std::string& piece : column1(r)) {
         out += piece;
+    }
+    return out;
+}
+
+// Every row of every result set, each value as text; NULL reads as nullText.
+inline std::vector<Names> table(const BatchResult& r, const std::string& nullText = "") {
+    std::vector<Names> out;
+    for (const ResultSet* set : r.rowResults()) {
+        for (const Row& row : set->rows) {
+            Names line;
+            for (const Value& v : row) {
+                line.push_back(v ? *v : nullText);
+            }
+            out.push_back(line);
+        }
+    }
+    return out;
+}
+
+// The workbench's index list: "table.index" for every index but the indid-0 rows.
+inline const std::string kIndexList =
+    "select so.name + \".\" + si.name from sysobjects so,sysindexes si where so.id = si.id  and "
+    "si.indid<> 0 and so.type in (\"U\",\"S\") order by so.name,si.indid";
+
+// The workbench's list of the objects of one type.
+inline std::string objectsOfType(const std::string& type) {
+    return "select name from sysobjects where type=\"" + type + "\" order by name";
+}
+
+inline ConnectOptions loginOf(const std::string& user, const std::string& password) {
+    ConnectOptions options;
+    options.user = user;
+    options.password = password;
+    return options;
+}
+
+// A batch that must fail with this error number; the connection must still answer afterwards.
+inline void expectRefused(DBPROCESS* p, const std::string& sql, int number) {
+    MessageLog::clear();
+    exec(p, sql);
+    const auto msg = MessageLog::find(number);
+    EXPECT_TRUE(msg && msg->severity > 10) << sql.substr(0, 60) << "\n" << MessageLog::dump();
+    EXPECT_EQ(queryValue(p, "select 42"), "42")
+        << "connection unusable after: " << sql.substr(0, 60);
+}
+
+// A shell command's exit status and its output (stdout and stderr as the command redirects).
+struct CommandOutput {
+    int status = -1;
+    std::string text;
+};
+
+inline CommandOutput commandOutput(const std::string& cmd) {
+    CommandOutput out;
+    if (FILE* pipe = ::popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) {
+            out.text.append(buf, n);
+        }
+        out.status = ::pclose(pipe);
     }
     return out;
 }
