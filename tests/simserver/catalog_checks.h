@@ -102,6 +102,11 @@ inline std::vector<Names> table(const BatchResult& r, const std::string& nullTex
     return out;
 }
 
+// An object's text from syscomments, joined.
+inline std::string storedText(DBPROCESS* p, const std::string& name) {
+    return joined(run(p, "select text from syscomments where id = object_id(\"" + name + "\")"));
+}
+
 // The workbench's index list: "table.index" for every index but the indid-0 rows.
 inline const std::string kIndexList =
     "select so.name + \".\" + si.name from sysobjects so,sysindexes si where so.id = si.id  and "

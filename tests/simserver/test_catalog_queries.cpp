@@ -86,11 +86,6 @@ protected:
         return m_connections.back().get();
     }
 
-    static std::string storedText(DBPROCESS* p, const std::string& name) {
-        return joined(
-            run(p, "select text from syscomments where id = object_id(\"" + name + "\")"));
-    }
-
 private:
     std::vector<Connection> m_connections;
 };
