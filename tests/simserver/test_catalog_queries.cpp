@@ -97,6 +97,10 @@ struct ListCase {
     bool sortFirst = false;
 };
 
+void PrintTo(const ListCase& c, std::ostream* os) {
+    *os << c.db << ": " << c.sql;
+}
+
 class Lists : public DemoTest, public ::testing::WithParamInterface<ListCase> {};
 
 TEST_P(Lists, GiveTheDemoNames) {
