@@ -1,9 +1,11 @@
 #pragma once
 
-// Small helpers shared by the catalogue tests: run a batch that must succeed, read column 1 of
-// every row the way the workbench fills its lists, and take object texts from the demo scripts.
+// Helpers shared by the simserver tests: run a batch that must succeed, read column 1 of every
+// row the way the workbench fills its lists, take object texts from the demo scripts, and a
+// fixture that holds an sa connection.
 
 #include "dblib_client.h"
+#include "simserver_environment.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -57,6 +59,28 @@ inline BatchResult run(DBPROCESS* dbproc, const std::string& sql) {
     EXPECT_FALSE(r.dead) << sql;
     return r;
 }
+
+// dbsqlexec accepted the batch; the message log is the failure's explanation.
+inline ::testing::AssertionResult succeeds(DBPROCESS* dbproc, const std::string& sql) {
+    if (exec(dbproc, sql).sqlRc == SUCCEED) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << sql.substr(0, 200) << "\n" << MessageLog::dump();
+}
+
+// A test that starts with an sa connection to the shared server; the test does not run without.
+class SaTest : public SimServerTest {
+protected:
+    void SetUp() override {
+        SimServerTest::SetUp();
+        m_connection = connectSa();
+        ASSERT_TRUE(m_connection) << MessageLog::dump();
+        m_sa = m_connection.get();
+    }
+
+    Connection m_connection;
+    DBPROCESS* m_sa = nullptr;
+};
 
 // Column 1 of every row of every result set (a list fill).
 inline Names column1(const BatchResult& r) {
