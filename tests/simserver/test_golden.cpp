@@ -2,13 +2,12 @@
 // and tsql, and their complete output is compared with hand-derived expected files. The
 // clients do the formatting, so these check what the server sends, judged by independent code.
 
-#include "simserver_environment.h"
+#include "catalog_checks.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,16 +23,6 @@
 
 namespace ostrim::test {
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path);
-    }
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 struct ToolRun {
     int exitCode = -1;
@@ -123,16 +112,7 @@ std::string diff(const std::string& expectedPath, const std::string& actual,
     const std::string actualPath = std::string(OSTRIM_GOLDEN_ACTUAL_DIR) + "/" + name;
     std::ofstream(actualPath, std::ios::binary) << actual;
     const std::string cmd = "diff -u '" + expectedPath + "' '" + actualPath + "' 2>&1";
-    std::string out;
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) {
-            out.append(buf, n);
-        }
-        ::pclose(p);
-    }
-    return "actual output kept in " + actualPath + "\n" + out;
+    return "actual output kept in " + actualPath + "\n" + commandOutput(cmd).text;
 }
 
 class Golden : public ::testing::Test {
@@ -159,7 +139,7 @@ protected:
         EXPECT_EQ(run.exitCode, 0) << run.output;
         const std::string actual =
             creationDates ? normaliseCreationDates(normalise(run.output)) : normalise(run.output);
-        const std::string wanted = readFile(dir + "/" + expected);
+        const std::string wanted = readTextFile(dir + "/" + expected);
         EXPECT_TRUE(actual == wanted) << diff(dir + "/" + expected, actual, expected);
         EXPECT_TRUE(m_server.running());
     }
