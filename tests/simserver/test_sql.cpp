@@ -30,44 +30,43 @@ insert types_t values ('z', null, null, null, null, null, 0, null, null, null, n
     const auto sets = r.rowResults();
     ASSERT_EQ(sets.size(), 1u);
     const ResultSet& s = *sets[0];
-    EXPECT_EQ(s.columnNames,
-              (std::vector<std::string>{"c", "vc", "ti", "si", "i", "bi", "b", "f", "r", "n", "m",
-                                        "sm", "dt", "sdt", "tx", "bn", "vb"}));
-    // dbcoltype folds varchar into SYBCHAR and varbinary into SYBBINARY.
-    EXPECT_EQ(s.columnTypes,
-              (std::vector<int>{SYBCHAR, SYBCHAR, SYBINT1, SYBINT2, SYBINT4, SYBINT8, SYBBIT,
-                                SYBFLT8, SYBREAL, SYBNUMERIC, SYBMONEY, SYBMONEY4, SYBDATETIME,
-                                SYBDATETIME4, SYBTEXT, SYBBINARY, SYBBINARY}));
+    // Name, dbcoltype, the values of both rows as text. dbcoltype folds varchar into SYBCHAR and
+    // varbinary into SYBBINARY; the texts are FreeTDS's own conversions (dbconvert to SYBCHAR).
+    struct Column {
+        std::string name;
+        int type;
+        Value value, nullRow;
+    };
+    const std::vector<Column> columns = {
+        {"c", SYBCHAR, "ab   ", "z    "},
+        {"vc", SYBCHAR, "hello", std::nullopt},
+        {"ti", SYBINT1, "255", std::nullopt},
+        {"si", SYBINT2, "-32768", std::nullopt},
+        {"i", SYBINT4, "2147483647", std::nullopt},
+        {"bi", SYBINT8, "-9000000000", std::nullopt},
+        {"b", SYBBIT, "1", "0"},
+        {"f", SYBFLT8, "3.25", std::nullopt},
+        {"r", SYBREAL, "1.5", std::nullopt},
+        {"n", SYBNUMERIC, "123.45", std::nullopt},
+        {"m", SYBMONEY, "12.3400", std::nullopt},
+        {"sm", SYBMONEY4, "-5.6780", std::nullopt},
+        {"dt", SYBDATETIME, "Apr  1 2023  1:01:01:500PM", std::nullopt},
+        {"sdt", SYBDATETIME4, "Apr  1 2023  1:02:00:000PM", std::nullopt},
+        {"tx", SYBTEXT, "some text", std::nullopt},
+        {"bn", SYBBINARY, "01abff00", "00000000"},
+        {"vb", SYBBINARY, "0102", std::nullopt},
+    };
+    ASSERT_EQ(s.columnNames.size(), columns.size());
+    ASSERT_EQ(s.columnTypes.size(), columns.size());
     ASSERT_EQ(s.rows.size(), 2u);
-    // The texts are FreeTDS's own conversions (dbconvert to SYBCHAR) of the values sent.
-    const Row expected{"ab   ",
-                       "hello",
-                       "255",
-                       "-32768",
-                       "2147483647",
-                       "-9000000000",
-                       "1",
-                       "3.25",
-                       "1.5",
-                       "123.45",
-                       "12.3400",
-                       "-5.6780",
-                       "Apr  1 2023  1:01:01:500PM",
-                       "Apr  1 2023  1:02:00:000PM",
-                       "some text",
-                       "01abff00",
-                       "0102"};
-    ASSERT_EQ(s.rows[0].size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(s.rows[0][i], expected[i]) << "column " << s.columnNames[i];
-    }
-    const Row nulls{"z    ",      std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                    std::nullopt, "0",          std::nullopt, std::nullopt, std::nullopt,
-                    std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                    "00000000",   std::nullopt};
-    ASSERT_EQ(s.rows[1].size(), nulls.size());
-    for (size_t i = 0; i < nulls.size(); ++i) {
-        EXPECT_EQ(s.rows[1][i], nulls[i]) << "column " << s.columnNames[i];
+    ASSERT_EQ(s.rows[0].size(), columns.size());
+    ASSERT_EQ(s.rows[1].size(), columns.size());
+    for (size_t i = 0; i < columns.size(); ++i) {
+        SCOPED_TRACE("column " + columns[i].name);
+        EXPECT_EQ(s.columnNames[i], columns[i].name);
+        EXPECT_EQ(s.columnTypes[i], columns[i].type);
+        EXPECT_EQ(s.rows[0][i], columns[i].value);
+        EXPECT_EQ(s.rows[1][i], columns[i].nullRow);
     }
 }
 
