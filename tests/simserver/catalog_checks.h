@@ -60,6 +60,13 @@ inline BatchResult run(DBPROCESS* dbproc, const std::string& sql) {
     return r;
 }
 
+// Makes the binary's shared server carry the demo databases; call from a namespace-scope
+// initialiser, before GoogleTest starts the server.
+inline bool useDemoServer() {
+    SimServerEnvironment::serverArguments() = {"--demo"};
+    return true;
+}
+
 // dbsqlexec accepted the batch; the message log is the failure's explanation.
 inline ::testing::AssertionResult succeeds(DBPROCESS* dbproc, const std::string& sql) {
     if (exec(dbproc, sql).sqlRc == SUCCEED) {

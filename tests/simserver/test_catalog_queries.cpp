@@ -27,10 +27,7 @@ namespace ostrim::test {
 namespace {
 
 // This binary's shared server carries the demo databases.
-[[maybe_unused]] const bool g_demoServer = [] {
-    SimServerEnvironment::serverArguments() = {"--demo"};
-    return true;
-}();
+[[maybe_unused]] const bool g_demoServer = useDemoServer();
 
 const std::string kDemo = std::string(OSTRIM_DEMO_SCRIPT_DIR) + "/demo.sql";
 const std::string kDemo2 = std::string(OSTRIM_DEMO_SCRIPT_DIR) + "/demo2.sql";

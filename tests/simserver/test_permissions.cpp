@@ -9,10 +9,7 @@
 namespace ostrim::test {
 namespace {
 
-[[maybe_unused]] const bool g_demoServer = [] {
-    SimServerEnvironment::serverArguments() = {"--demo"};
-    return true;
-}();
+[[maybe_unused]] const bool g_demoServer = useDemoServer();
 
 std::string denied(const std::string& action, const std::string& object,
                    const std::string& owner = "dbo", const std::string& db = "ostrimdemo") {

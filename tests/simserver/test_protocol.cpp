@@ -19,23 +19,22 @@ int intValue(const Value& v) {
     return std::stoi(*v);
 }
 
-class Login : public SimServerTest {};
+class Login : public SaTest {};
 
 TEST_F(Login, SaGetsASessionWithItsOwnSpid) {
-    Connection a = connectSa();
     Connection b = connectSa();
-    ASSERT_TRUE(a && b);
+    ASSERT_TRUE(b);
 
-    EXPECT_EQ(dbtds(a.get()), DBTDS_5_0);
+    EXPECT_EQ(dbtds(m_sa), DBTDS_5_0);
     // dbspid comes from the "select @@spid" that FreeTDS sends right after the login.
-    const int spidA = dbspid(a.get());
+    const int spidA = dbspid(m_sa);
     const int spidB = dbspid(b.get());
     EXPECT_GT(spidA, 0);
     EXPECT_GT(spidB, 0);
     EXPECT_NE(spidA, spidB);
-    EXPECT_EQ(intValue(exec(a.get(), "select @@spid").scalar()), spidA);
-    EXPECT_EQ(queryValue(a.get(), "select db_name()"), "master");
-    EXPECT_EQ(queryValue(a.get(), "select suser_name()"), "sa");
+    EXPECT_EQ(intValue(exec(m_sa, "select @@spid").scalar()), spidA);
+    EXPECT_EQ(queryValue(m_sa, "select db_name()"), "master");
+    EXPECT_EQ(queryValue(m_sa, "select suser_name()"), "sa");
 }
 
 TEST_F(Login, WrongPasswordOrUnknownUserIsRefusedWith4002) {
@@ -280,13 +279,12 @@ TEST_F(Attention, CancelAfterTheFirstResultSetDiscardsTheRest) {
     EXPECT_EQ(queryValue(m_sa, "select 'next'"), "next");
 }
 
-class Kill : public SimServerTest {};
+class Kill : public SaTest {};
 
 TEST_F(Kill, KilledSessionIsDeadAndBadKillsFail) {
-    Connection a = connectSa();
     Connection b = connectSa();
-    ASSERT_TRUE(a && b);
-    const int spidA = intValue(exec(a.get(), "select @@spid").scalar());
+    ASSERT_TRUE(b);
+    const int spidA = intValue(exec(m_sa, "select @@spid").scalar());
     const int spidB = dbspid(b.get());
 
     std::set<int> listed;
@@ -301,9 +299,9 @@ TEST_F(Kill, KilledSessionIsDeadAndBadKillsFail) {
     const BatchResult k = exec(b.get(), "kill " + std::to_string(spidA));
     EXPECT_EQ(k.sqlRc, SUCCEED) << MessageLog::dump();
 
-    const BatchResult after = exec(a.get(), "select 1");
+    const BatchResult after = exec(m_sa, "select 1");
     EXPECT_EQ(after.sqlRc, FAIL);
-    EXPECT_TRUE(dbdead(a.get()));
+    EXPECT_TRUE(dbdead(m_sa));
 
     MessageLog::clear();
     const BatchResult bad = exec(b.get(), "kill 9999");
