@@ -12,6 +12,14 @@
 namespace ostrim::test {
 namespace {
 
+// Only the line end and blanks DB-Library leaves after a message text.
+std::string trimmed(std::string s) {
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) {
+        s.pop_back();
+    }
+    return s;
+}
+
 int intValue(const Value& v) {
     if (!v) {
         throw std::runtime_error("NULL where a number was expected");
@@ -46,7 +54,7 @@ TEST_F(Login, WrongPasswordOrUnknownUserIsRefusedWith4002) {
         const auto msg = MessageLog::find(4002);
         ASSERT_TRUE(msg) << user << "\n" << MessageLog::dump();
         EXPECT_EQ(msg->severity, 14);
-        EXPECT_EQ(rtrim(msg->text), "Login failed.");
+        EXPECT_EQ(trimmed(msg->text), "Login failed.");
     }
     // The refused attempts must not disturb the next good login.
     EXPECT_TRUE(connectSa());
@@ -134,7 +142,7 @@ TEST_F(Messages, PrintIsAnInformationalMessageZero) {
     ASSERT_EQ(msgs.size(), 1u) << MessageLog::dump();
     EXPECT_EQ(msgs[0].number, 0);
     EXPECT_EQ(msgs[0].severity, 10);
-    EXPECT_EQ(rtrim(msgs[0].text), "hello");
+    EXPECT_EQ(trimmed(msgs[0].text), "hello");
     // Informational messages are not errors for DB-Library.
     EXPECT_TRUE(MessageLog::errorsFor(m_sa).empty()) << MessageLog::dump();
 }
@@ -145,7 +153,7 @@ TEST_F(Messages, RaiserrorFailsItsStatementOnly) {
     const auto msg = MessageLog::find(20001);
     ASSERT_TRUE(msg) << MessageLog::dump();
     EXPECT_EQ(msg->severity, 16);
-    EXPECT_EQ(rtrim(msg->text), "boom");
+    EXPECT_EQ(trimmed(msg->text), "boom");
     EXPECT_TRUE(MessageLog::hasError(SYBESMSG));
 
     // In the middle of a batch: the statements around it still deliver their rows.

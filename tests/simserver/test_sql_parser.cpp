@@ -3,11 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <chrono>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
 
 using namespace sim::ast;
