@@ -1,8 +1,8 @@
 #pragma once
 
-// Helpers shared by the simserver tests: run a batch that must succeed, read column 1 of every
-// row the way the workbench fills its lists, take object texts from the demo scripts, and a
-// fixture that holds an sa connection.
+// Helpers shared by the simserver tests: batches that must succeed or must be refused, rows read
+// as text the way the workbench fills its lists, object texts from the demo scripts, and a
+// fixture that starts from an sa connection.
 
 #include "dblib_client.h"
 #include "simserver_environment.h"
