@@ -1,11 +1,14 @@
 #pragma once
 
-// Small helpers shared by the catalogue tests: run a batch that must succeed, read column 1 of
-// every row the way the workbench fills its lists, and take object texts from the demo scripts.
+// Helpers shared by the simserver tests: batches that must succeed or must be refused, rows read
+// as text the way the workbench fills its lists, object texts from the demo scripts, and a
+// fixture that starts from an sa connection.
 
 #include "dblib_client.h"
+#include "simserver_environment.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -57,6 +60,35 @@ inline BatchResult run(DBPROCESS* dbproc, const std::string& sql) {
     return r;
 }
 
+// Makes the binary's shared server carry the demo databases; call from a namespace-scope
+// initialiser, before GoogleTest starts the server.
+inline bool useDemoServer() {
+    SimServerEnvironment::serverArguments() = {"--demo"};
+    return true;
+}
+
+// dbsqlexec accepted the batch; the message log is the failure's explanation.
+inline ::testing::AssertionResult succeeds(DBPROCESS* dbproc, const std::string& sql) {
+    if (exec(dbproc, sql).sqlRc == SUCCEED) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << sql.substr(0, 200) << "\n" << MessageLog::dump();
+}
+
+// A test that starts with an sa connection to the shared server; the test does not run without.
+class SaTest : public SimServerTest {
+protected:
+    void SetUp() override {
+        SimServerTest::SetUp();
+        m_connection = connectSa();
+        ASSERT_TRUE(m_connection) << MessageLog::dump();
+        m_sa = m_connection.get();
+    }
+
+    Connection m_connection;
+    DBPROCESS* m_sa = nullptr;
+};
+
 // Column 1 of every row of every result set (a list fill).
 inline Names column1(const BatchResult& r) {
     Names out;
@@ -82,6 +114,72 @@ inline std::string joined(const BatchResult& r) {
     std::string out;
     for (const std::string& piece : column1(r)) {
         out += piece;
+    }
+    return out;
+}
+
+// Every row of every result set, each value as text; NULL reads as nullText.
+inline std::vector<Names> table(const BatchResult& r, const std::string& nullText = "") {
+    std::vector<Names> out;
+    for (const ResultSet* set : r.rowResults()) {
+        for (const Row& row : set->rows) {
+            Names line;
+            for (const Value& v : row) {
+                line.push_back(v ? *v : nullText);
+            }
+            out.push_back(line);
+        }
+    }
+    return out;
+}
+
+// An object's text from syscomments, joined.
+inline std::string storedText(DBPROCESS* p, const std::string& name) {
+    return joined(run(p, "select text from syscomments where id = object_id(\"" + name + "\")"));
+}
+
+// The workbench's index list: "table.index" for every index but the indid-0 rows.
+inline const std::string kIndexList =
+    "select so.name + \".\" + si.name from sysobjects so,sysindexes si where so.id = si.id  and "
+    "si.indid<> 0 and so.type in (\"U\",\"S\") order by so.name,si.indid";
+
+// The workbench's list of the objects of one type.
+inline std::string objectsOfType(const std::string& type) {
+    return "select name from sysobjects where type=\"" + type + "\" order by name";
+}
+
+inline ConnectOptions loginOf(const std::string& user, const std::string& password) {
+    ConnectOptions options;
+    options.user = user;
+    options.password = password;
+    return options;
+}
+
+// A batch that must fail with this error number; the connection must still answer afterwards.
+inline void expectRefused(DBPROCESS* p, const std::string& sql, int number) {
+    MessageLog::clear();
+    exec(p, sql);
+    const auto msg = MessageLog::find(number);
+    EXPECT_TRUE(msg && msg->severity > 10) << sql.substr(0, 60) << "\n" << MessageLog::dump();
+    EXPECT_EQ(queryValue(p, "select 42"), "42")
+        << "connection unusable after: " << sql.substr(0, 60);
+}
+
+// A shell command's exit status and its output (stdout and stderr as the command redirects).
+struct CommandOutput {
+    int status = -1;
+    std::string text;
+};
+
+inline CommandOutput commandOutput(const std::string& cmd) {
+    CommandOutput out;
+    if (FILE* pipe = ::popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) {
+            out.text.append(buf, n);
+        }
+        out.status = ::pclose(pipe);
     }
     return out;
 }

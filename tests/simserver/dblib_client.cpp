@@ -53,6 +53,12 @@ int errorHandler(DBPROCESS* dbproc, int severity, int dberr, int oserr, char* db
     return INT_CANCEL;
 }
 
+template <typename Entry>
+std::vector<Entry> ofConnection(std::vector<Entry> all, DBPROCESS* dbproc) {
+    std::erase_if(all, [dbproc](const Entry& e) { return e.dbproc != dbproc; });
+    return all;
+}
+
 } // namespace
 
 void MessageLog::clear() {
@@ -75,23 +81,11 @@ std::vector<ClientError> MessageLog::errors() {
 }
 
 std::vector<ServerMessage> MessageLog::messagesFor(DBPROCESS* dbproc) {
-    std::vector<ServerMessage> out;
-    for (auto& m : messages()) {
-        if (m.dbproc == dbproc) {
-            out.push_back(std::move(m));
-        }
-    }
-    return out;
+    return ofConnection(messages(), dbproc);
 }
 
 std::vector<ClientError> MessageLog::errorsFor(DBPROCESS* dbproc) {
-    std::vector<ClientError> out;
-    for (auto& e : errors()) {
-        if (e.dbproc == dbproc) {
-            out.push_back(std::move(e));
-        }
-    }
-    return out;
+    return ofConnection(errors(), dbproc);
 }
 
 std::optional<ServerMessage> MessageLog::find(int number) {
@@ -160,10 +154,7 @@ Connection connect(const std::string& host, const ConnectOptions& options) {
     }
     DBSETLUSER(login, options.user.c_str());
     DBSETLPWD(login, options.password.c_str());
-    DBSETLAPP(login, options.appName.c_str());
-    if (!options.database.empty()) {
-        DBSETLDBNAME(login, options.database.c_str());
-    }
+    DBSETLAPP(login, "ostrim-tests");
     if (options.tds50) {
         dbsetlversion(login, DBVERSION_100);
     }
@@ -175,16 +166,7 @@ Connection connect(const std::string& host, const ConnectOptions& options) {
     return Connection(dbproc);
 }
 
-Connection connect(const std::string& host, const std::string& user, const std::string& password,
-                   const std::string& appName) {
-    ConnectOptions options;
-    options.user = user;
-    options.password = password;
-    options.appName = appName;
-    return connect(host, options);
-}
-
-Value toText(DBPROCESS* dbproc, int type, const BYTE* data, DBINT length) {
+static Value toText(DBPROCESS* dbproc, int type, const BYTE* data, DBINT length) {
     if (data == nullptr) {
         return std::nullopt;
     }
@@ -219,7 +201,8 @@ Value BatchResult::scalar() const {
     return sets.front()->rows.front().front();
 }
 
-BatchResult readResults(DBPROCESS* dbproc, RETCODE sqlRc) {
+// The dbresults loop after a successful or failed dbsqlexec/dbsqlok.
+static BatchResult readResults(DBPROCESS* dbproc, RETCODE sqlRc) {
     BatchResult out;
     out.sqlRc = sqlRc;
     if (dbdead(dbproc)) {
@@ -300,41 +283,28 @@ BatchResult exec(DBPROCESS* dbproc, std::string_view sql) {
 }
 
 RpcParam RpcParam::int4(std::string name, DBINT value, bool output) {
-    RpcParam p;
-    p.name = std::move(name);
-    p.output = output;
-    p.type = SYBINT4;
-    p.data.resize(sizeof value);
-    std::memcpy(p.data.data(), &value, sizeof value);
-    return p;
+    std::vector<BYTE> data(sizeof value);
+    std::memcpy(data.data(), &value, sizeof value);
+    return {std::move(name), output, SYBINT4, -1, std::move(data), false};
 }
 
 RpcParam RpcParam::varchar(std::string name, std::string_view value, bool output, DBINT maxlen) {
-    RpcParam p;
-    p.name = std::move(name);
-    p.output = output;
-    p.type = SYBVARCHAR;
-    p.maxlen = maxlen;
-    p.data.assign(value.begin(), value.end());
-    return p;
+    return {std::move(name), output, SYBVARCHAR, maxlen, {value.begin(), value.end()}, false};
 }
 
 RpcParam RpcParam::null(std::string name, int type, bool output, DBINT maxlen) {
-    RpcParam p;
-    p.name = std::move(name);
-    p.output = output;
-    p.type = type;
-    p.maxlen = maxlen;
-    p.isNull = true;
-    return p;
+    return {std::move(name), output, type, maxlen, {}, true};
 }
 
 BatchResult rpc(DBPROCESS* dbproc, const std::string& procName,
                 const std::vector<RpcParam>& params) {
-    BatchResult failed;
+    auto failed = [dbproc] {
+        BatchResult out;
+        out.dead = dbdead(dbproc);
+        return out;
+    };
     if (dbrpcinit(dbproc, procName.c_str(), 0) == FAIL) {
-        failed.dead = dbdead(dbproc);
-        return failed;
+        return failed();
     }
     for (const auto& p : params) {
         // dbrpcparam keeps the pointer until dbrpcsend; params outlives that call.
@@ -343,13 +313,11 @@ BatchResult rpc(DBPROCESS* dbproc, const std::string& procName,
         const DBINT maxlen = p.output ? p.maxlen : -1;
         if (dbrpcparam(dbproc, p.name.c_str(), p.output ? DBRPCRETURN : 0, p.type, maxlen, datalen,
                        value) == FAIL) {
-            failed.dead = dbdead(dbproc);
-            return failed;
+            return failed();
         }
     }
     if (dbrpcsend(dbproc) == FAIL) {
-        failed.dead = dbdead(dbproc);
-        return failed;
+        return failed();
     }
     const RETCODE rc = dbsqlok(dbproc);
     return readResults(dbproc, rc);

@@ -55,8 +55,6 @@ void initDbLib();
 struct ConnectOptions {
     std::string user = "sa";
     std::string password;
-    std::string appName = "ostrim-tests";
-    std::string database;
     // true: ask for TDS 5.0 with dbsetlversion; false: leave FreeTDS's default ("auto").
     bool tds50 = true;
     int packetSize = 0; // 0 leaves the library default
@@ -83,8 +81,6 @@ private:
 
 // dbopen on "127.0.0.1:PORT"; an empty Connection when the login failed.
 Connection connect(const std::string& host, const ConnectOptions& options = {});
-Connection connect(const std::string& host, const std::string& user, const std::string& password,
-                   const std::string& appName = "ostrim-tests");
 
 using Value = std::optional<std::string>; // nullopt is SQL NULL
 using Row = std::vector<Value>;
@@ -122,8 +118,6 @@ struct BatchResult {
 
 // dbcmd + dbsqlexec + every dbresults/dbnextrow, then return status and output parameters.
 BatchResult exec(DBPROCESS* dbproc, std::string_view sql);
-// The dbresults loop after a successful or failed dbsqlexec/dbsqlok.
-BatchResult readResults(DBPROCESS* dbproc, RETCODE sqlRc);
 
 // A parameter of dbrpcparam.
 struct RpcParam {
@@ -143,9 +137,6 @@ struct RpcParam {
 // dbrpcinit/dbrpcparam/dbrpcsend/dbsqlok, then readResults.
 BatchResult rpc(DBPROCESS* dbproc, const std::string& procName,
                 const std::vector<RpcParam>& params);
-
-// dbconvert to SYBCHAR of one value; nullopt for a NULL (no data).
-Value toText(DBPROCESS* dbproc, int type, const BYTE* data, DBINT length);
 
 // One row of one column: exec + scalar, failing loudly in the value when something went wrong.
 std::string queryValue(DBPROCESS* dbproc, std::string_view sql);

@@ -1,7 +1,7 @@
 // Many sessions writing one database at once: the server serializes them, so no client ever
 // sees an error, and a transaction of a killed session is rolled back.
 
-#include "simserver_environment.h"
+#include "catalog_checks.h"
 
 #include <atomic>
 #include <thread>
@@ -9,13 +9,10 @@
 namespace ostrim::test {
 namespace {
 
-class Writers : public SimServerTest {};
+class Writers : public SaTest {};
 
 TEST_F(Writers, ConcurrentInsertsAndTransactionsNeverFail) {
-    Connection setup = connectSa();
-    ASSERT_TRUE(setup);
-    ASSERT_EQ(exec(setup.get(), "create table conc_t (who int, n int)").sqlRc, SUCCEED)
-        << MessageLog::dump();
+    ASSERT_TRUE(succeeds(m_sa, "create table conc_t (who int, n int)"));
 
     constexpr int kThreads = 6, kInserts = 60;
     std::atomic<int> failures{0};
@@ -42,27 +39,22 @@ TEST_F(Writers, ConcurrentInsertsAndTransactionsNeverFail) {
         th.join();
     EXPECT_EQ(failures.load(), 0) << MessageLog::dump();
     EXPECT_TRUE(MessageLog::messages().empty()) << MessageLog::dump();
-    EXPECT_EQ(queryValue(setup.get(), "select count(*) from conc_t"),
-              std::to_string(kThreads * kInserts));
-    EXPECT_EQ(queryValue(setup.get(), "select count(distinct who) from conc_t"),
-              std::to_string(kThreads));
+    EXPECT_EQ(queryValue(m_sa, "select count(*) from conc_t"), std::to_string(kThreads * kInserts));
+    EXPECT_EQ(queryValue(m_sa, "select count(distinct who) from conc_t"), std::to_string(kThreads));
 }
 
 TEST_F(Writers, KilledSessionsOpenTransactionIsRolledBackAndReleased) {
     Connection a = connectSa();
-    Connection b = connectSa();
     ASSERT_TRUE(a);
-    ASSERT_TRUE(b);
-    ASSERT_EQ(exec(b.get(), "create table conc_k (n int)").sqlRc, SUCCEED) << MessageLog::dump();
+    ASSERT_TRUE(succeeds(m_sa, "create table conc_k (n int)"));
     const std::string spidA = queryValue(a.get(), "select @@spid");
-    ASSERT_EQ(exec(a.get(), "begin tran insert conc_k values (1)").sqlRc, SUCCEED)
-        << MessageLog::dump();
+    ASSERT_TRUE(succeeds(a.get(), "begin tran insert conc_k values (1)"));
     EXPECT_EQ(queryValue(a.get(), "select @@trancount"), "1");
 
-    ASSERT_EQ(exec(b.get(), "kill " + spidA).sqlRc, SUCCEED) << MessageLog::dump();
-    // B can write at once, and A's uncommitted row is gone.
-    ASSERT_EQ(exec(b.get(), "insert conc_k values (2)").sqlRc, SUCCEED) << MessageLog::dump();
-    EXPECT_EQ(queryValue(b.get(), "select sum(n) from conc_k"), "2");
+    ASSERT_TRUE(succeeds(m_sa, "kill " + spidA));
+    // The killing session can write at once, and A's uncommitted row is gone.
+    ASSERT_TRUE(succeeds(m_sa, "insert conc_k values (2)"));
+    EXPECT_EQ(queryValue(m_sa, "select sum(n) from conc_k"), "2");
     EXPECT_NE(exec(a.get(), "select 1").sqlRc, SUCCEED);
     EXPECT_TRUE(dbdead(a.get()));
 }

@@ -2,21 +2,15 @@
 // and tsql, and their complete output is compared with hand-derived expected files. The
 // clients do the formatting, so these check what the server sends, judged by independent code.
 
-#include "simserver_environment.h"
+#include "catalog_checks.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #ifndef OSTRIM_GOLDEN_DIR
 #error "OSTRIM_GOLDEN_DIR must name tests/simserver/golden"
@@ -25,77 +19,21 @@
 namespace ostrim::test {
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path);
-    }
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 struct ToolRun {
     int exitCode = -1;
     std::string output; // stdout and stderr interleaved as written
 };
 
-// Runs argv with stdin from a file and both output streams into one pipe. stdbuf makes the
-// tool's stdout unbuffered so that rows and messages keep their order.
+// Runs the tool with stdin from a file and both output streams into one pipe. stdbuf makes the
+// tool's stdout unbuffered so that rows and messages keep their order; a hung client is killed
+// after 60 s, which fails the test instead of the whole ctest run.
 ToolRun runTool(const std::vector<std::string>& args, const std::string& stdinPath) {
-    std::vector<std::string> full{"stdbuf", "-o0"};
-    full.insert(full.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : full) {
-        argv.push_back(a.data());
+    std::string cmd = "timeout -s KILL 60 stdbuf -o0";
+    for (const std::string& a : args) {
+        cmd += " '" + a + "'";
     }
-    argv.push_back(nullptr);
-
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe2 failed");
-    }
-    const int in = ::open(stdinPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        throw std::runtime_error("cannot open " + stdinPath);
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(in, STDIN_FILENO);
-        ::dup2(fds[1], STDOUT_FILENO);
-        ::dup2(fds[1], STDERR_FILENO);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(in);
-    ::close(fds[1]);
-    ToolRun run;
-    // A hung client must fail the test, not the whole ctest run.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd p{fds[0], POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) == 0) {
-            ::kill(pid, SIGKILL);
-            run.output += "\n<killed: no end of output within 60 s>\n";
-            break;
-        }
-        char buf[4096];
-        const ssize_t n = ::read(fds[0], buf, sizeof buf);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        run.output.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    const CommandOutput out = commandOutput(cmd + " < '" + stdinPath + "' 2>&1");
+    return {WIFEXITED(out.status) ? WEXITSTATUS(out.status) : -1, out.text};
 }
 
 // Only what differs from run to run: the clock, session ids and the internal state codes of
@@ -123,16 +61,7 @@ std::string diff(const std::string& expectedPath, const std::string& actual,
     const std::string actualPath = std::string(OSTRIM_GOLDEN_ACTUAL_DIR) + "/" + name;
     std::ofstream(actualPath, std::ios::binary) << actual;
     const std::string cmd = "diff -u '" + expectedPath + "' '" + actualPath + "' 2>&1";
-    std::string out;
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) {
-            out.append(buf, n);
-        }
-        ::pclose(p);
-    }
-    return "actual output kept in " + actualPath + "\n" + out;
+    return "actual output kept in " + actualPath + "\n" + commandOutput(cmd).text;
 }
 
 class Golden : public ::testing::Test {
@@ -159,7 +88,7 @@ protected:
         EXPECT_EQ(run.exitCode, 0) << run.output;
         const std::string actual =
             creationDates ? normaliseCreationDates(normalise(run.output)) : normalise(run.output);
-        const std::string wanted = readFile(dir + "/" + expected);
+        const std::string wanted = readTextFile(dir + "/" + expected);
         EXPECT_TRUE(actual == wanted) << diff(dir + "/" + expected, actual, expected);
         EXPECT_TRUE(m_server.running());
     }

@@ -9,10 +9,7 @@
 namespace ostrim::test {
 namespace {
 
-[[maybe_unused]] const bool g_demoServer = [] {
-    SimServerEnvironment::serverArguments() = {"--demo"};
-    return true;
-}();
+[[maybe_unused]] const bool g_demoServer = useDemoServer();
 
 std::string denied(const std::string& action, const std::string& object,
                    const std::string& owner = "dbo", const std::string& db = "ostrimdemo") {
@@ -33,10 +30,7 @@ std::vector<ServerMessage> errorMessages(DBPROCESS* p) {
 class Permissions : public SimServerTest {
 protected:
     static Connection login(const std::string& user, const std::string& password) {
-        ConnectOptions options;
-        options.user = user;
-        options.password = password;
-        Connection c = connectSa(options);
+        Connection c = connectSa(loginOf(user, password));
         if (c) {
             EXPECT_EQ(queryValue(c.get(), "select db_name()"), "ostrimdemo") << user;
         }
@@ -56,29 +50,32 @@ protected:
     // message 229 at severity 14 with this text.
     static void expectOutcome(DBPROCESS* p, const std::string& sql, const std::string& refusal,
                               const std::string& who = "") {
-        MessageLog::clear();
-        const BatchResult r = exec(p, sql);
-        const auto errors = errorMessages(p);
         if (refusal.empty()) {
-            EXPECT_TRUE(errors.empty()) << who << ": " << sql << "\n" << MessageLog::dump();
+            MessageLog::clear();
+            const BatchResult r = exec(p, sql);
+            EXPECT_TRUE(errorMessages(p).empty()) << who << ": " << sql << "\n"
+                                                  << MessageLog::dump();
             EXPECT_EQ(r.sqlRc, SUCCEED) << who << ": " << sql;
             return;
         }
-        ASSERT_EQ(errors.size(), 1u) << who << ": " << sql << "\n" << MessageLog::dump();
-        EXPECT_EQ(errors[0].number, 229) << who << ": " << sql;
-        EXPECT_EQ(errors[0].severity, 14) << who << ": " << sql;
-        EXPECT_EQ(rtrim(errors[0].text), refusal) << who << ": " << sql;
+        expectOneError(p, sql, 229, refusal, who);
         EXPECT_EQ(queryValue(p, "select 42"), "42") << "connection unusable after: " << sql;
     }
 
     static void expectGrantRefused(DBPROCESS* p, const std::string& sql) {
+        expectOneError(p, sql, 4613, "Grantor does not have GRANT permission.");
+    }
+
+    // The batch meets exactly one error, at severity 14.
+    static void expectOneError(DBPROCESS* p, const std::string& sql, int number,
+                               const std::string& text, const std::string& who = "") {
         MessageLog::clear();
         exec(p, sql);
         const auto errors = errorMessages(p);
-        ASSERT_EQ(errors.size(), 1u) << sql << "\n" << MessageLog::dump();
-        EXPECT_EQ(errors[0].number, 4613) << sql;
-        EXPECT_EQ(errors[0].severity, 14) << sql;
-        EXPECT_EQ(rtrim(errors[0].text), "Grantor does not have GRANT permission.") << sql;
+        ASSERT_EQ(errors.size(), 1u) << who << ": " << sql << "\n" << MessageLog::dump();
+        EXPECT_EQ(errors[0].number, number) << who << ": " << sql;
+        EXPECT_EQ(errors[0].severity, 14) << who << ": " << sql;
+        EXPECT_EQ(rtrim(errors[0].text), text) << who << ": " << sql;
     }
 };
 
@@ -330,10 +327,7 @@ TEST_F(Permissions, TheDatabaseOwnersLoginIsDboThere) {
                  "'perm_owned'");
     run(s.get(), "use perm_owned");
     run(s.get(), "create table perm_dbo_table (n int)");
-    ConnectOptions options;
-    options.user = "perm_owner";
-    options.password = "owner123";
-    Connection owner = connectSa(options);
+    Connection owner = connectSa(loginOf("perm_owner", "owner123"));
     ASSERT_TRUE(owner);
     EXPECT_EQ(queryValue(owner.get(), "select db_name()"), "perm_owned");
     EXPECT_EQ(queryValue(owner.get(), "select user_name()"), "dbo");

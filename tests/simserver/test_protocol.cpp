@@ -1,8 +1,7 @@
 // The server's TDS 5.0 conversation as FreeTDS DB-Library sees it: login, result sets,
 // messages, RPC, attention, kill and many sessions at once.
 
-#include "dblib_client.h"
-#include "simserver_environment.h"
+#include "catalog_checks.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 namespace ostrim::test {
 namespace {
 
+// Only the line end and blanks DB-Library leaves after a message text.
 std::string trimmed(std::string s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) {
         s.pop_back();
@@ -27,33 +27,29 @@ int intValue(const Value& v) {
     return std::stoi(*v);
 }
 
-class Login : public SimServerTest {};
+class Login : public SaTest {};
 
 TEST_F(Login, SaGetsASessionWithItsOwnSpid) {
-    Connection a = connectSa();
     Connection b = connectSa();
-    ASSERT_TRUE(a && b);
+    ASSERT_TRUE(b);
 
-    EXPECT_EQ(dbtds(a.get()), DBTDS_5_0);
+    EXPECT_EQ(dbtds(m_sa), DBTDS_5_0);
     // dbspid comes from the "select @@spid" that FreeTDS sends right after the login.
-    const int spidA = dbspid(a.get());
+    const int spidA = dbspid(m_sa);
     const int spidB = dbspid(b.get());
     EXPECT_GT(spidA, 0);
     EXPECT_GT(spidB, 0);
     EXPECT_NE(spidA, spidB);
-    EXPECT_EQ(intValue(exec(a.get(), "select @@spid").scalar()), spidA);
-    EXPECT_EQ(queryValue(a.get(), "select db_name()"), "master");
-    EXPECT_EQ(queryValue(a.get(), "select suser_name()"), "sa");
+    EXPECT_EQ(intValue(exec(m_sa, "select @@spid").scalar()), spidA);
+    EXPECT_EQ(queryValue(m_sa, "select db_name()"), "master");
+    EXPECT_EQ(queryValue(m_sa, "select suser_name()"), "sa");
 }
 
 TEST_F(Login, WrongPasswordOrUnknownUserIsRefusedWith4002) {
     for (const auto& [user, password] :
          {std::pair<std::string, std::string>{"sa", "wrong"}, {"nobody", ""}}) {
         MessageLog::clear();
-        ConnectOptions options;
-        options.user = user;
-        options.password = password;
-        Connection c = connect(host(), options);
+        Connection c = connect(host(), loginOf(user, password));
         EXPECT_FALSE(c) << user;
         const auto msg = MessageLog::find(4002);
         ASSERT_TRUE(msg) << user << "\n" << MessageLog::dump();
@@ -75,19 +71,17 @@ TEST_F(Login, DefaultAutoVersionFallsBackToTds50) {
     EXPECT_EQ(queryValue(c.get(), "select 1"), "1");
 }
 
-class Batches : public SimServerTest {};
+class Batches : public SaTest {};
 
 TEST_F(Batches, EveryStatementGivesItsOwnResultWithCounts) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    const BatchResult r = exec(c.get(), "create table batch_t (a int, b varchar(10))\n"
-                                        "insert batch_t values (1, 'one')\n"
-                                        "insert batch_t values (2, 'two')\n"
-                                        "insert batch_t select a + 10, b from batch_t\n"
-                                        "select a, b from batch_t order by a\n"
-                                        "select a from batch_t where a > 100\n"
-                                        "update batch_t set b = 'x' where a > 10\n"
-                                        "select count(*) from batch_t\n");
+    const BatchResult r = exec(m_sa, "create table batch_t (a int, b varchar(10))\n"
+                                     "insert batch_t values (1, 'one')\n"
+                                     "insert batch_t values (2, 'two')\n"
+                                     "insert batch_t select a + 10, b from batch_t\n"
+                                     "select a, b from batch_t order by a\n"
+                                     "select a from batch_t where a > 100\n"
+                                     "update batch_t set b = 'x' where a > 10\n"
+                                     "select count(*) from batch_t\n");
     ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
     ASSERT_EQ(r.results.size(), 8u) << MessageLog::dump();
     for (const auto& set : r.results) {
@@ -126,42 +120,35 @@ TEST_F(Batches, EveryStatementGivesItsOwnResultWithCounts) {
 }
 
 TEST_F(Batches, RowcountAndSetRowcountFollowTheLastStatement) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    ASSERT_EQ(exec(c.get(), "create table rc_t (a int)\n"
-                            "insert rc_t values (1) insert rc_t values (2) insert rc_t values (3)")
-                  .sqlRc,
-              SUCCEED);
-    const BatchResult r = exec(c.get(), "update rc_t set a = a where a >= 2 select @@rowcount");
+    ASSERT_TRUE(succeeds(m_sa,
+                         "create table rc_t (a int)\n"
+                         "insert rc_t values (1) insert rc_t values (2) insert rc_t values (3)"));
+    const BatchResult r = exec(m_sa, "update rc_t set a = a where a >= 2 select @@rowcount");
     ASSERT_EQ(r.rowResults().size(), 1u);
     EXPECT_EQ(r.rowResults()[0]->rows[0][0], Value("2"));
 
-    const BatchResult limited = exec(c.get(), "set rowcount 2 select a from rc_t set rowcount 0");
+    const BatchResult limited = exec(m_sa, "set rowcount 2 select a from rc_t set rowcount 0");
     ASSERT_EQ(limited.rowResults().size(), 1u);
     EXPECT_EQ(limited.rowResults()[0]->rows.size(), 2u);
-    EXPECT_EQ(queryValue(c.get(), "select count(*) from rc_t"), "3");
+    EXPECT_EQ(queryValue(m_sa, "select count(*) from rc_t"), "3");
 }
 
-class Messages : public SimServerTest {};
+class Messages : public SaTest {};
 
 TEST_F(Messages, PrintIsAnInformationalMessageZero) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    const BatchResult r = exec(c.get(), "print \"hello\"");
+    const BatchResult r = exec(m_sa, "print \"hello\"");
     EXPECT_EQ(r.sqlRc, SUCCEED);
-    const auto msgs = MessageLog::messagesFor(c.get());
+    const auto msgs = MessageLog::messagesFor(m_sa);
     ASSERT_EQ(msgs.size(), 1u) << MessageLog::dump();
     EXPECT_EQ(msgs[0].number, 0);
     EXPECT_EQ(msgs[0].severity, 10);
     EXPECT_EQ(trimmed(msgs[0].text), "hello");
     // Informational messages are not errors for DB-Library.
-    EXPECT_TRUE(MessageLog::errorsFor(c.get()).empty()) << MessageLog::dump();
+    EXPECT_TRUE(MessageLog::errorsFor(m_sa).empty()) << MessageLog::dump();
 }
 
 TEST_F(Messages, RaiserrorFailsItsStatementOnly) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    const BatchResult alone = exec(c.get(), "raiserror 20001 \"boom\"");
+    const BatchResult alone = exec(m_sa, "raiserror 20001 \"boom\"");
     EXPECT_EQ(alone.sqlRc, FAIL);
     const auto msg = MessageLog::find(20001);
     ASSERT_TRUE(msg) << MessageLog::dump();
@@ -171,7 +158,7 @@ TEST_F(Messages, RaiserrorFailsItsStatementOnly) {
 
     // In the middle of a batch: the statements around it still deliver their rows.
     MessageLog::clear();
-    const BatchResult middle = exec(c.get(), "select 1 raiserror 20001 \"boom\" select 2");
+    const BatchResult middle = exec(m_sa, "select 1 raiserror 20001 \"boom\" select 2");
     EXPECT_EQ(middle.sqlRc, SUCCEED);
     ASSERT_EQ(middle.results.size(), 3u) << MessageLog::dump();
     EXPECT_EQ(middle.results[0].rc, SUCCEED);
@@ -179,7 +166,7 @@ TEST_F(Messages, RaiserrorFailsItsStatementOnly) {
     EXPECT_EQ(middle.results[1].rc, FAIL);
     EXPECT_EQ(middle.results[2].rc, SUCCEED);
     EXPECT_EQ(middle.results[2].rows, (std::vector<Row>{{"2"}}));
-    EXPECT_EQ(queryValue(c.get(), "select 3"), "3");
+    EXPECT_EQ(queryValue(m_sa, "select 3"), "3");
 }
 
 TEST_F(Messages, ServerErrorsCarryTheirSybaseNumbers) {
@@ -194,11 +181,9 @@ TEST_F(Messages, ServerErrorsCarryTheirSybaseNumbers) {
         {"select 1/0", 3607, 16},
         {"use no_such_db", 911, 11},
     };
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
     for (const Case& k : cases) {
         MessageLog::clear();
-        const BatchResult r = exec(c.get(), k.sql);
+        const BatchResult r = exec(m_sa, k.sql);
         EXPECT_EQ(r.sqlRc, FAIL) << k.sql;
         const auto msg = MessageLog::find(k.number);
         ASSERT_TRUE(msg) << k.sql << " gave:\n" << MessageLog::dump();
@@ -206,24 +191,19 @@ TEST_F(Messages, ServerErrorsCarryTheirSybaseNumbers) {
         EXPECT_FALSE(r.dead) << k.sql;
     }
     // After all that, the session is still in master and usable.
-    EXPECT_EQ(queryValue(c.get(), "select db_name()"), "master");
-    EXPECT_EQ(queryValue(c.get(), "select @@error"), "0");
+    EXPECT_EQ(queryValue(m_sa, "select db_name()"), "master");
+    EXPECT_EQ(queryValue(m_sa, "select @@error"), "0");
 }
 
-class Rpc : public SimServerTest {};
+class Rpc : public SaTest {};
 
 TEST_F(Rpc, OutputParameterAndReturnStatus) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    ASSERT_EQ(exec(c.get(), "create procedure rpc_double @a int, @b int output as\n"
-                            "select @b = @a * 2\n"
-                            "return 7")
-                  .sqlRc,
-              SUCCEED)
-        << MessageLog::dump();
+    ASSERT_TRUE(succeeds(m_sa, "create procedure rpc_double @a int, @b int output as\n"
+                               "select @b = @a * 2\n"
+                               "return 7"));
 
     const BatchResult r =
-        rpc(c.get(), "rpc_double", {RpcParam::int4("@a", 21), RpcParam::int4("@b", 0, true)});
+        rpc(m_sa, "rpc_double", {RpcParam::int4("@a", 21), RpcParam::int4("@b", 0, true)});
     ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
     EXPECT_TRUE(r.hasRetStatus);
     EXPECT_EQ(r.retStatus, 7);
@@ -235,26 +215,22 @@ TEST_F(Rpc, OutputParameterAndReturnStatus) {
 
     // NULL input: NULL * 2 is NULL.
     const BatchResult n =
-        rpc(c.get(), "rpc_double", {RpcParam::null("@a", SYBINT4), RpcParam::int4("@b", 5, true)});
+        rpc(m_sa, "rpc_double", {RpcParam::null("@a", SYBINT4), RpcParam::int4("@b", 5, true)});
     ASSERT_EQ(n.sqlRc, SUCCEED) << MessageLog::dump();
     ASSERT_EQ(n.outputs.size(), 1u);
     EXPECT_EQ(n.outputs[0].value, std::nullopt);
 }
 
 TEST_F(Rpc, ProcedureRowsAndVarcharOutput) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    ASSERT_EQ(exec(c.get(), "create procedure rpc_greet @name varchar(20), @greeting varchar(40) "
-                            "output as\n"
-                            "select @greeting = 'hello ' + @name\n"
-                            "select @name as who, char_length(@name) as len\n"
-                            "return 0")
-                  .sqlRc,
-              SUCCEED)
-        << MessageLog::dump();
+    ASSERT_TRUE(succeeds(m_sa,
+                         "create procedure rpc_greet @name varchar(20), @greeting varchar(40) "
+                         "output as\n"
+                         "select @greeting = 'hello ' + @name\n"
+                         "select @name as who, char_length(@name) as len\n"
+                         "return 0"));
 
     const BatchResult r = rpc(
-        c.get(), "rpc_greet",
+        m_sa, "rpc_greet",
         {RpcParam::varchar("@name", "world"), RpcParam::null("@greeting", SYBVARCHAR, true, 40)});
     ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
     const auto sets = r.rowResults();
@@ -268,9 +244,9 @@ TEST_F(Rpc, ProcedureRowsAndVarcharOutput) {
     EXPECT_EQ(r.outputs[0].value, Value("hello world"));
 
     // The same procedure called from a language batch.
-    const BatchResult b = exec(c.get(), "declare @g varchar(40), @r int\n"
-                                        "exec @r = rpc_greet 'batch', @g output\n"
-                                        "select @g, @r");
+    const BatchResult b = exec(m_sa, "declare @g varchar(40), @r int\n"
+                                     "exec @r = rpc_greet 'batch', @g output\n"
+                                     "select @g, @r");
     ASSERT_EQ(b.sqlRc, SUCCEED) << MessageLog::dump();
     const auto bsets = b.rowResults();
     ASSERT_EQ(bsets.size(), 2u);
@@ -278,52 +254,45 @@ TEST_F(Rpc, ProcedureRowsAndVarcharOutput) {
 }
 
 TEST_F(Rpc, UnknownProcedureIs2812) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    const BatchResult r = rpc(c.get(), "no_such_proc", {RpcParam::int4("@a", 1)});
+    const BatchResult r = rpc(m_sa, "no_such_proc", {RpcParam::int4("@a", 1)});
     EXPECT_EQ(r.sqlRc, FAIL);
     const auto msg = MessageLog::find(2812);
     ASSERT_TRUE(msg) << MessageLog::dump();
     EXPECT_EQ(msg->severity, 16);
-    EXPECT_EQ(queryValue(c.get(), "select 1"), "1");
+    EXPECT_EQ(queryValue(m_sa, "select 1"), "1");
 }
 
-class Attention : public SimServerTest {};
+class Attention : public SaTest {};
 
 TEST_F(Attention, CancelStopsAWaitfor) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    ASSERT_EQ(dbcmd(c.get(), "waitfor delay \"00:00:10\""), SUCCEED);
+    ASSERT_EQ(dbcmd(m_sa, "waitfor delay \"00:00:10\""), SUCCEED);
     const auto sent = std::chrono::steady_clock::now();
-    ASSERT_EQ(dbsqlsend(c.get()), SUCCEED);
+    ASSERT_EQ(dbsqlsend(m_sa), SUCCEED);
     // Part of the scenario, not synchronisation: the server should be inside the waitfor.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(dbcancel(c.get()), SUCCEED) << MessageLog::dump();
+    EXPECT_EQ(dbcancel(m_sa), SUCCEED) << MessageLog::dump();
     const auto elapsed = std::chrono::steady_clock::now() - sent;
     // A correctness bound: the 10 s wait must have been cut short by the attention.
     EXPECT_LT(elapsed, std::chrono::seconds(3));
-    EXPECT_FALSE(dbdead(c.get()));
-    EXPECT_EQ(queryValue(c.get(), "select 1"), "1");
+    EXPECT_FALSE(dbdead(m_sa));
+    EXPECT_EQ(queryValue(m_sa, "select 1"), "1");
 }
 
 TEST_F(Attention, CancelAfterTheFirstResultSetDiscardsTheRest) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    ASSERT_EQ(dbcmd(c.get(), "select 1 select 2 select 3"), SUCCEED);
-    ASSERT_EQ(dbsqlexec(c.get()), SUCCEED);
-    ASSERT_EQ(dbresults(c.get()), SUCCEED);
-    EXPECT_EQ(dbcancel(c.get()), SUCCEED);
+    ASSERT_EQ(dbcmd(m_sa, "select 1 select 2 select 3"), SUCCEED);
+    ASSERT_EQ(dbsqlexec(m_sa), SUCCEED);
+    ASSERT_EQ(dbresults(m_sa), SUCCEED);
+    EXPECT_EQ(dbcancel(m_sa), SUCCEED);
     // The reply to the next batch must not be shifted by leftovers of the cancelled one.
-    EXPECT_EQ(queryValue(c.get(), "select 'next'"), "next");
+    EXPECT_EQ(queryValue(m_sa, "select 'next'"), "next");
 }
 
-class Kill : public SimServerTest {};
+class Kill : public SaTest {};
 
 TEST_F(Kill, KilledSessionIsDeadAndBadKillsFail) {
-    Connection a = connectSa();
     Connection b = connectSa();
-    ASSERT_TRUE(a && b);
-    const int spidA = intValue(exec(a.get(), "select @@spid").scalar());
+    ASSERT_TRUE(b);
+    const int spidA = intValue(exec(m_sa, "select @@spid").scalar());
     const int spidB = dbspid(b.get());
 
     std::set<int> listed;
@@ -338,9 +307,9 @@ TEST_F(Kill, KilledSessionIsDeadAndBadKillsFail) {
     const BatchResult k = exec(b.get(), "kill " + std::to_string(spidA));
     EXPECT_EQ(k.sqlRc, SUCCEED) << MessageLog::dump();
 
-    const BatchResult after = exec(a.get(), "select 1");
+    const BatchResult after = exec(m_sa, "select 1");
     EXPECT_EQ(after.sqlRc, FAIL);
-    EXPECT_TRUE(dbdead(a.get()));
+    EXPECT_TRUE(dbdead(m_sa));
 
     MessageLog::clear();
     const BatchResult bad = exec(b.get(), "kill 9999");

@@ -1,21 +1,18 @@
 // Data through DB-Library: every basic type on the wire, durability across a crash, packet sizes
 // and batches larger than one TDS message buffer.
 
-#include "dblib_client.h"
-#include "simserver_environment.h"
+#include "catalog_checks.h"
 
 #include <string>
 
 namespace ostrim::test {
 namespace {
 
-class DataTypes : public SimServerTest {};
+class DataTypes : public SaTest {};
 
 TEST_F(DataTypes, EveryBasicTypeAndItsNullRoundTrips) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
     // char and binary are NOT NULL so that their fixed width (padding) shows; bit cannot be NULL.
-    const BatchResult setup = exec(c.get(), R"sql(
+    ASSERT_TRUE(succeeds(m_sa, R"sql(
 create table types_t (
     c char(5) not null, vc varchar(20) null, ti tinyint null, si smallint null, i int null,
     bi bigint null, b bit not null, f float null, r real null, n numeric(10,2) null,
@@ -26,94 +23,83 @@ insert types_t values ('ab', 'hello', 255, -32768, 2147483647, -9000000000, 1, 3
     0x01abff, 0x0102)
 insert types_t values ('z', null, null, null, null, null, 0, null, null, null, null, null,
     null, null, null, 0x00, null)
-)sql");
-    ASSERT_EQ(setup.sqlRc, SUCCEED) << MessageLog::dump();
+)sql"));
 
-    const BatchResult r = exec(c.get(), "select * from types_t order by b desc");
+    const BatchResult r = exec(m_sa, "select * from types_t order by b desc");
     ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
     const auto sets = r.rowResults();
     ASSERT_EQ(sets.size(), 1u);
     const ResultSet& s = *sets[0];
-    EXPECT_EQ(s.columnNames,
-              (std::vector<std::string>{"c", "vc", "ti", "si", "i", "bi", "b", "f", "r", "n", "m",
-                                        "sm", "dt", "sdt", "tx", "bn", "vb"}));
-    // dbcoltype folds varchar into SYBCHAR and varbinary into SYBBINARY.
-    EXPECT_EQ(s.columnTypes,
-              (std::vector<int>{SYBCHAR, SYBCHAR, SYBINT1, SYBINT2, SYBINT4, SYBINT8, SYBBIT,
-                                SYBFLT8, SYBREAL, SYBNUMERIC, SYBMONEY, SYBMONEY4, SYBDATETIME,
-                                SYBDATETIME4, SYBTEXT, SYBBINARY, SYBBINARY}));
+    // Name, dbcoltype, the values of both rows as text. dbcoltype folds varchar into SYBCHAR and
+    // varbinary into SYBBINARY; the texts are FreeTDS's own conversions (dbconvert to SYBCHAR).
+    struct Column {
+        std::string name;
+        int type;
+        Value value, nullRow;
+    };
+    const std::vector<Column> columns = {
+        {"c", SYBCHAR, "ab   ", "z    "},
+        {"vc", SYBCHAR, "hello", std::nullopt},
+        {"ti", SYBINT1, "255", std::nullopt},
+        {"si", SYBINT2, "-32768", std::nullopt},
+        {"i", SYBINT4, "2147483647", std::nullopt},
+        {"bi", SYBINT8, "-9000000000", std::nullopt},
+        {"b", SYBBIT, "1", "0"},
+        {"f", SYBFLT8, "3.25", std::nullopt},
+        {"r", SYBREAL, "1.5", std::nullopt},
+        {"n", SYBNUMERIC, "123.45", std::nullopt},
+        {"m", SYBMONEY, "12.3400", std::nullopt},
+        {"sm", SYBMONEY4, "-5.6780", std::nullopt},
+        {"dt", SYBDATETIME, "Apr  1 2023  1:01:01:500PM", std::nullopt},
+        {"sdt", SYBDATETIME4, "Apr  1 2023  1:02:00:000PM", std::nullopt},
+        {"tx", SYBTEXT, "some text", std::nullopt},
+        {"bn", SYBBINARY, "01abff00", "00000000"},
+        {"vb", SYBBINARY, "0102", std::nullopt},
+    };
+    ASSERT_EQ(s.columnNames.size(), columns.size());
+    ASSERT_EQ(s.columnTypes.size(), columns.size());
     ASSERT_EQ(s.rows.size(), 2u);
-    // The texts are FreeTDS's own conversions (dbconvert to SYBCHAR) of the values sent.
-    const Row expected{"ab   ",
-                       "hello",
-                       "255",
-                       "-32768",
-                       "2147483647",
-                       "-9000000000",
-                       "1",
-                       "3.25",
-                       "1.5",
-                       "123.45",
-                       "12.3400",
-                       "-5.6780",
-                       "Apr  1 2023  1:01:01:500PM",
-                       "Apr  1 2023  1:02:00:000PM",
-                       "some text",
-                       "01abff00",
-                       "0102"};
-    ASSERT_EQ(s.rows[0].size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(s.rows[0][i], expected[i]) << "column " << s.columnNames[i];
-    }
-    const Row nulls{"z    ",      std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                    std::nullopt, "0",          std::nullopt, std::nullopt, std::nullopt,
-                    std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                    "00000000",   std::nullopt};
-    ASSERT_EQ(s.rows[1].size(), nulls.size());
-    for (size_t i = 0; i < nulls.size(); ++i) {
-        EXPECT_EQ(s.rows[1][i], nulls[i]) << "column " << s.columnNames[i];
+    ASSERT_EQ(s.rows[0].size(), columns.size());
+    ASSERT_EQ(s.rows[1].size(), columns.size());
+    for (size_t i = 0; i < columns.size(); ++i) {
+        SCOPED_TRACE("column " + columns[i].name);
+        EXPECT_EQ(s.columnNames[i], columns[i].name);
+        EXPECT_EQ(s.columnTypes[i], columns[i].type);
+        EXPECT_EQ(s.rows[0][i], columns[i].value);
+        EXPECT_EQ(s.rows[1][i], columns[i].nullRow);
     }
 }
 
 TEST_F(DataTypes, EmptyStringComesBackAsOneSpace) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
     // Sybase has no zero-length non-NULL varchar: '' is stored and returned as a single blank.
-    EXPECT_EQ(exec(c.get(), "select ''").scalar(), Value(" "));
-    EXPECT_EQ(queryValue(c.get(), "select datalength('')"), "1");
-    EXPECT_EQ(exec(c.get(), "select convert(varchar(10), null)").scalar(), std::nullopt);
+    EXPECT_EQ(exec(m_sa, "select ''").scalar(), Value(" "));
+    EXPECT_EQ(queryValue(m_sa, "select datalength('')"), "1");
+    EXPECT_EQ(exec(m_sa, "select convert(varchar(10), null)").scalar(), std::nullopt);
 }
 
 TEST_F(DataTypes, ColumnLengthsFollowTheDeclaredTypes) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    ASSERT_EQ(exec(c.get(), "create table lengths_t (vc varchar(20) null, c char(5) not null, "
-                            "i int null, m money null, d datetime null)\n"
-                            "insert lengths_t values ('a', 'b', 1, 2, 'Jan 1 2020')")
-                  .sqlRc,
-              SUCCEED)
-        << MessageLog::dump();
+    ASSERT_TRUE(succeeds(m_sa, "create table lengths_t (vc varchar(20) null, c char(5) not null, "
+                               "i int null, m money null, d datetime null)\n"
+                               "insert lengths_t values ('a', 'b', 1, 2, 'Jan 1 2020')"));
     // Result grids size their columns from dbcollen, so the declared lengths must arrive.
-    const BatchResult r = exec(c.get(), "select vc, c, i, m, d, convert(varchar(10), i), 'abc' "
-                                        "from lengths_t");
+    const BatchResult r = exec(m_sa, "select vc, c, i, m, d, convert(varchar(10), i), 'abc' "
+                                     "from lengths_t");
     ASSERT_EQ(r.rowResults().size(), 1u) << MessageLog::dump();
     EXPECT_EQ(r.rowResults()[0]->columnLengths, (std::vector<int>{20, 5, 4, 8, 8, 10, 3}));
 }
 
-class SetOptions : public SimServerTest {};
+class SetOptions : public SaTest {};
 
 TEST_F(SetOptions, EachOptionTurnsOnAndOffWithoutError) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
     for (const char* option :
          {"showplan", "statistics io", "statistics time", "fipsflagger",
           "arithabort arith_overflow", "arithignore arith_overflow", "nocount"}) {
         MessageLog::clear();
-        EXPECT_EQ(exec(c.get(), std::string("set ") + option + " on").sqlRc, SUCCEED) << option;
+        EXPECT_EQ(exec(m_sa, std::string("set ") + option + " on").sqlRc, SUCCEED) << option;
         // Queries still run and return their rows while the option is on; a real server may
         // add informational output (plans, I/O and time statistics), never errors.
-        EXPECT_EQ(exec(c.get(), "select 6 * 7").scalar(), Value("42")) << option;
-        EXPECT_EQ(exec(c.get(), std::string("set ") + option + " off").sqlRc, SUCCEED) << option;
+        EXPECT_EQ(exec(m_sa, "select 6 * 7").scalar(), Value("42")) << option;
+        EXPECT_EQ(exec(m_sa, std::string("set ") + option + " off").sqlRc, SUCCEED) << option;
         for (const auto& m : MessageLog::messages()) {
             EXPECT_LE(m.severity, 10) << option << ": " << m.number << " " << m.text;
         }
@@ -121,26 +107,24 @@ TEST_F(SetOptions, EachOptionTurnsOnAndOffWithoutError) {
 }
 
 TEST_F(SetOptions, NoexecAndParseonlyStopExecutionUntilTurnedOff) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
-    ASSERT_EQ(exec(c.get(), "create table noexec_t (a int)").sqlRc, SUCCEED);
+    ASSERT_TRUE(succeeds(m_sa, "create table noexec_t (a int)"));
     for (const char* option : {"noexec", "parseonly"}) {
-        ASSERT_EQ(exec(c.get(), std::string("set ") + option + " on").sqlRc, SUCCEED) << option;
-        const BatchResult skipped = exec(c.get(), "insert noexec_t values (1) select 1");
+        ASSERT_EQ(exec(m_sa, std::string("set ") + option + " on").sqlRc, SUCCEED) << option;
+        const BatchResult skipped = exec(m_sa, "insert noexec_t values (1) select 1");
         EXPECT_EQ(skipped.sqlRc, SUCCEED) << option;
         EXPECT_TRUE(skipped.rowResults().empty()) << option;
-        ASSERT_EQ(exec(c.get(), std::string("set ") + option + " off").sqlRc, SUCCEED) << option;
-        EXPECT_EQ(queryValue(c.get(), "select count(*) from noexec_t"), "0") << option;
+        ASSERT_EQ(exec(m_sa, std::string("set ") + option + " off").sqlRc, SUCCEED) << option;
+        EXPECT_EQ(queryValue(m_sa, "select count(*) from noexec_t"), "0") << option;
     }
     // Syntax is still checked under parseonly.
-    ASSERT_EQ(exec(c.get(), "set parseonly on").sqlRc, SUCCEED);
+    ASSERT_TRUE(succeeds(m_sa, "set parseonly on"));
     MessageLog::clear();
-    EXPECT_EQ(exec(c.get(), "select 1 2").sqlRc, FAIL);
+    EXPECT_EQ(exec(m_sa, "select 1 2").sqlRc, FAIL);
     EXPECT_TRUE(MessageLog::find(102)) << MessageLog::dump();
-    ASSERT_EQ(exec(c.get(), "set parseonly off").sqlRc, SUCCEED);
+    ASSERT_TRUE(succeeds(m_sa, "set parseonly off"));
 }
 
-class PacketSize : public SimServerTest {};
+class PacketSize : public SaTest {};
 
 TEST_F(PacketSize, LargePacketsCarryABigResult) {
     ConnectOptions options;
@@ -152,15 +136,11 @@ TEST_F(PacketSize, LargePacketsCarryABigResult) {
     EXPECT_LE(negotiated, 8192);
 
     // 2^11 rows of ~200 bytes: many packets of any size.
-    const BatchResult fill = exec(c.get(), "create table big_t (id int, pad varchar(200))\n"
-                                           "insert big_t values (1, replicate('x', 200))\n");
-    ASSERT_EQ(fill.sqlRc, SUCCEED) << MessageLog::dump();
+    ASSERT_TRUE(succeeds(c.get(), "create table big_t (id int, pad varchar(200))\n"
+                                  "insert big_t values (1, replicate('x', 200))\n"));
     for (int i = 0; i < 11; ++i) {
-        ASSERT_EQ(exec(c.get(), "insert big_t select id + (select count(*) from big_t), pad "
-                                "from big_t")
-                      .sqlRc,
-                  SUCCEED)
-            << MessageLog::dump();
+        ASSERT_TRUE(succeeds(c.get(), "insert big_t select id + (select count(*) from big_t), pad "
+                                      "from big_t"));
     }
     const BatchResult r = exec(c.get(), "select id, pad from big_t order by id");
     ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
@@ -176,8 +156,6 @@ TEST_F(PacketSize, LargePacketsCarryABigResult) {
 }
 
 TEST_F(PacketSize, BatchTextOver64KB) {
-    Connection c = connectSa();
-    ASSERT_TRUE(c);
     std::string sql = "create table wide_batch_t (id int, note varchar(40))\n";
     constexpr int kRows = 2000;
     for (int i = 0; i < kRows; ++i) {
@@ -186,7 +164,7 @@ TEST_F(PacketSize, BatchTextOver64KB) {
     }
     sql += "select count(*), sum(id) from wide_batch_t\n";
     ASSERT_GT(sql.size(), 64u * 1024u);
-    const BatchResult r = exec(c.get(), sql);
+    const BatchResult r = exec(m_sa, sql);
     ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
     const auto sets = r.rowResults();
     ASSERT_EQ(sets.size(), 1u);
@@ -202,16 +180,13 @@ TEST(Durability, CommittedDataSurvivesKill9AndRestart) {
     {
         Connection c = connect(server.host());
         ASSERT_TRUE(c) << MessageLog::dump();
-        ASSERT_EQ(exec(c.get(), "create table durable_t (id int, name varchar(20))\n"
-                                "insert durable_t values (1, 'one')\n"
-                                "begin tran\n"
-                                "insert durable_t values (2, 'two')\n"
-                                "commit tran\n")
-                      .sqlRc,
-                  SUCCEED)
-            << MessageLog::dump();
+        ASSERT_TRUE(succeeds(c.get(), "create table durable_t (id int, name varchar(20))\n"
+                                      "insert durable_t values (1, 'one')\n"
+                                      "begin tran\n"
+                                      "insert durable_t values (2, 'two')\n"
+                                      "commit tran\n"));
         // Left open and uncommitted when the server dies: must not survive.
-        ASSERT_EQ(exec(c.get(), "begin tran insert durable_t values (3, 'three')").sqlRc, SUCCEED);
+        ASSERT_TRUE(succeeds(c.get(), "begin tran insert durable_t values (3, 'three')"));
         server.kill9();
     }
     EXPECT_FALSE(server.running());

@@ -110,13 +110,162 @@ std::string cond(const std::string& text) {
     return show(r.stmts[0]->select->where.get());
 }
 
-void expectError(const std::string& sql, int number, int line, const std::string& message) {
-    ParseResult r = parseBatch(sql);
-    EXPECT_FALSE(r.ok) << sql;
-    EXPECT_TRUE(r.stmts.empty()) << sql;
-    EXPECT_EQ(r.error.number, number) << sql;
-    EXPECT_EQ(r.error.line, line) << sql;
-    EXPECT_EQ(r.error.message, message) << sql;
+std::string qualified(const ObjectName& n) {
+    return n.db + "." + n.owner + "." + n.name;
+}
+
+// Every select item, rendered.
+std::vector<std::string> items(const Select& s) {
+    std::vector<std::string> out;
+    for (const SelectItem& item : s.items) {
+        out.push_back(show(item.expr.get()));
+    }
+    return out;
+}
+
+struct SyntaxError {
+    int number;
+    std::string message;
+};
+
+SyntaxError near(const std::string& token) {
+    return {102, "Incorrect syntax near '" + token + "'."};
+}
+
+SyntaxError keyword(const std::string& token) {
+    return {156, "Incorrect syntax near the keyword '" + token + "'."};
+}
+
+std::string joinAll(const std::vector<std::string>& parts, const std::string& sep = ",") {
+    std::string s;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        s += (i ? sep : "") + parts[i];
+    }
+    return s;
+}
+
+std::string shown(const std::vector<ExprPtr>& exprs) {
+    std::vector<std::string> parts;
+    for (const ExprPtr& e : exprs) {
+        parts.push_back(show(e.get()));
+    }
+    return joinAll(parts);
+}
+
+std::string typeText(const TypeName& t) {
+    return t.name + (t.arg1 < 0 ? "" : "(" + std::to_string(t.arg1)) +
+           (t.arg2 < 0 ? "" : "," + std::to_string(t.arg2)) + (t.arg1 < 0 ? "" : ")");
+}
+
+// " key:value" when the value is not empty.
+std::string field(const std::string& key, const std::string& value) {
+    return value.empty() ? "" : " " + key + ":" + value;
+}
+
+std::string dump(const Select& s);
+
+std::string dumpFrom(const std::vector<TableRef>& from) {
+    static const char* const joins[] = {"", ", ", " join ", " left ", " right ", " cross "};
+    std::string out;
+    for (const TableRef& t : from) {
+        out += joins[static_cast<int>(t.join)] +
+               (t.derived ? "(" + dump(*t.derived) + ")" : qualified(t.table)) +
+               (t.alias.empty() ? "" : " " + t.alias) + (t.on ? " on " + show(t.on.get()) : "");
+    }
+    return out;
+}
+
+// A select as one line: the items, then each clause that is there.
+std::string dump(const Select& s) {
+    std::vector<std::string> items;
+    for (const SelectItem& item : s.items) {
+        items.push_back((item.assignVar.empty() ? "" : item.assignVar + "=") +
+                        show(item.expr.get()) + (item.alias.empty() ? "" : " as " + item.alias));
+    }
+    std::string out =
+        (s.distinct ? "distinct " : "") + joinAll(items) +
+        (s.hasInto ? " into:" + qualified(s.into) : "") + field("from", dumpFrom(s.from)) +
+        (s.where ? " where:" + show(s.where.get()) : "") + field("group", shown(s.groupBy)) +
+        (s.having ? " having:" + show(s.having.get()) : "");
+    for (const Select::UnionPart& u : s.unions) {
+        out += std::string(u.all ? " union all{" : " union{") + dump(*u.select) + "}";
+    }
+    std::vector<std::string> order;
+    for (const OrderItem& o : s.orderBy) {
+        order.push_back(show(o.expr.get()) + (o.desc ? " desc" : ""));
+    }
+    return out + field("order", joinAll(order));
+}
+
+// A statement as one line: its kind, its line when not the first, then every field that is set.
+std::string dump(const Stmt& s) {
+    static const char* const kinds[] = {"select",      "insert",         "update",
+                                        "delete",      "truncate",       "create table",
+                                        "drop",        "create proc",    "use",
+                                        "set option",  "set value",      "print",
+                                        "raiserror",   "waitfor",        "declare",
+                                        "if",          "while",          "block",
+                                        "return",      "break",          "continue",
+                                        "begin tran",  "commit tran",    "rollback tran",
+                                        "save tran",   "exec",           "kill",
+                                        "create view", "create trigger", "create index",
+                                        "create rule", "create default", "create database",
+                                        "grant",       "revoke"};
+    std::vector<std::string> names, values, sets, defs, decls, body, execArgs, params;
+    for (const ObjectName& n : s.names) {
+        names.push_back(qualified(n));
+    }
+    for (const auto& row : s.values) {
+        values.push_back("(" + shown(row) + ")");
+    }
+    for (const auto& [column, value] : s.sets) {
+        sets.push_back(column + "=" + show(value.get()));
+    }
+    for (const ColumnDef& c : s.columnDefs) {
+        defs.push_back(c.name + " " + typeText(c.type) +
+                       (c.nullability ? (c.nullability > 0 ? " null" : " not null") : "") +
+                       (c.identity ? " identity" : "") +
+                       (c.defaultValue ? " default " + show(c.defaultValue.get()) : "") +
+                       (c.primaryKey ? " pk" : "") + (c.unique ? " unique" : ""));
+    }
+    for (const Declaration& d : s.decls) {
+        decls.push_back(d.name + " " + typeText(d.type));
+    }
+    for (const StmtPtr& b : s.body) {
+        body.push_back(dump(*b));
+    }
+    for (const ExecArg& a : s.execArgs) {
+        execArgs.push_back((a.name.empty() ? "" : a.name + "=") +
+                           (a.value ? show(a.value.get()) : "default") + (a.output ? " out" : ""));
+    }
+    for (const ProcParam& p : s.params) {
+        params.push_back(p.name + " " + typeText(p.type) +
+                         (p.defaultValue ? "=" + show(p.defaultValue.get()) : "") +
+                         (p.output ? " out" : ""));
+    }
+    const ObjectName& t = s.table;
+    return kinds[static_cast<int>(s.kind)] + (s.line == 1 ? "" : " @" + std::to_string(s.line)) +
+           field("t", t.db.empty() && t.owner.empty() && t.name.empty() ? "" : qualified(t)) +
+           field("name", s.name) + field("n", joinAll(names)) + field("c", joinAll(s.columns)) +
+           field("v", joinAll(values)) + field("set", joinAll(sets)) +
+           (s.select ? " {" + dump(*s.select) + "}" : "") + field("from", dumpFrom(s.from)) +
+           (s.where ? " where:" + show(s.where.get()) : "") + field("defs", joinAll(defs, "; ")) +
+           (s.on ? " on" : "") + field("args", shown(s.args)) + field("decl", joinAll(decls)) +
+           field("x", joinAll(execArgs)) + field("rv", s.returnVar) + field("p", joinAll(params)) +
+           (s.unique ? " unique" : "") +
+           (s.clustered ? " clustered:" + std::to_string(s.clustered) : "") +
+           field("seg", s.segment) + field("priv", joinAll(s.privileges)) +
+           field("to", joinAll(s.grantees)) +
+           (body.empty() ? "" : " {" + joinAll(body, "; ") + "}");
+}
+
+// Every statement of a batch that must parse, dumped.
+std::vector<std::string> dumps(const std::string& sql) {
+    std::vector<std::string> out;
+    for (const StmtPtr& s : parseOk(sql).stmts) {
+        out.push_back(dump(*s));
+    }
+    return out;
 }
 
 } // namespace
@@ -127,11 +276,7 @@ TEST(SqlLexer, TokenKindsAndValues) {
         "Sel_1 #tmp [my col] 'it''s' \"say \"\"hi\"\"\" 42 12.5 .5 1e5 2.5E-3 $12.34 0x0A0b "
         "@v @@SPID <> != !< !> *= =* <= >= ~");
     ASSERT_TRUE(lexed.ok);
-    struct Want {
-        TokenKind kind;
-        std::string text;
-    };
-    const std::vector<Want> want = {
+    const std::vector<std::pair<TokenKind, std::string>> want = {
         {TokenKind::Word, "Sel_1"},        {TokenKind::Word, "#tmp"},
         {TokenKind::Delimited, "my col"},  {TokenKind::String, "it's"},
         {TokenKind::String, "say \"hi\""}, {TokenKind::Integer, "42"},
@@ -147,8 +292,8 @@ TEST(SqlLexer, TokenKindsAndValues) {
     };
     ASSERT_EQ(lexed.tokens.size(), want.size());
     for (std::size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(lexed.tokens[i].kind, want[i].kind) << i;
-        EXPECT_EQ(lexed.tokens[i].text, want[i].text) << i;
+        EXPECT_EQ(lexed.tokens[i].kind, want[i].first) << i;
+        EXPECT_EQ(lexed.tokens[i].text, want[i].second) << i;
     }
     EXPECT_EQ(lexed.tokens[0].lower, "sel_1");
 }
@@ -158,25 +303,23 @@ TEST(SqlLexer, CommentsAndLineNumbers) {
         sim::sql::tokenize("a -- b c\n/* x /* nested\n */ still comment\n*/ d\n'two\nlines' e");
     ASSERT_TRUE(lexed.ok);
     ASSERT_EQ(lexed.tokens.size(), 5u);
-    EXPECT_EQ(lexed.tokens[0].text, "a");
-    EXPECT_EQ(lexed.tokens[0].line, 1);
-    EXPECT_EQ(lexed.tokens[1].text, "d");
-    EXPECT_EQ(lexed.tokens[1].line, 4);
-    EXPECT_EQ(lexed.tokens[2].text, "two\nlines");
-    EXPECT_EQ(lexed.tokens[2].line, 5);
-    EXPECT_EQ(lexed.tokens[3].text, "e");
-    EXPECT_EQ(lexed.tokens[3].line, 6);
+    const std::vector<std::pair<std::string, int>> want = {
+        {"a", 1}, {"d", 4}, {"two\nlines", 5}, {"e", 6}};
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(lexed.tokens[i].text, want[i].first) << i;
+        EXPECT_EQ(lexed.tokens[i].line, want[i].second) << i;
+    }
 }
 
 TEST(SqlLexer, ReservedWords) {
-    EXPECT_TRUE(sim::sql::isReservedWord("select"));
-    EXPECT_TRUE(sim::sql::isReservedWord("add"));       // first of the table
-    EXPECT_TRUE(sim::sql::isReservedWord("writetext")); // last of the table
-    EXPECT_TRUE(sim::sql::isReservedWord("identity"));
-    EXPECT_FALSE(sim::sql::isReservedWord("left"));
-    EXPECT_FALSE(sim::sql::isReservedWord("go"));
-    EXPECT_FALSE(sim::sql::isReservedWord("sp_who"));
-    EXPECT_FALSE(sim::sql::isReservedWord("SELECT")); // callers pass lower case
+    // "add" is the first of the table, "writetext" the last.
+    for (const char* word : {"select", "add", "writetext", "identity"}) {
+        EXPECT_TRUE(sim::sql::isReservedWord(word)) << word;
+    }
+    // Callers pass lower case, so "SELECT" is not found.
+    for (const char* word : {"left", "go", "sp_who", "SELECT"}) {
+        EXPECT_FALSE(sim::sql::isReservedWord(word)) << word;
+    }
 }
 
 TEST(SqlParser, ExpressionPrecedence) {
@@ -209,21 +352,14 @@ TEST(SqlParser, Predicates) {
 TEST(SqlParser, LiteralsAndReferences) {
     ParseResult r = parseOk("select null, 12, 12.50, 1e5, $12.34, 'o''k', \"d\"\"q\", 0x0102, "
                             "@Var, @@SPID, a, t.a, o.t.a, db.o.t.a, db..t.a");
-    const Select* sp = onlySelect(r);
-    ASSERT_NE(sp, nullptr);
-    const Select& s = *sp;
-    std::vector<std::string> got;
-    for (const SelectItem& item : s.items) {
-        got.push_back(show(item.expr.get()));
-    }
-    const std::vector<std::string> want = {
-        "null", "12",     "12.50", "1e5", "money:12.34", "'o'k'",    "'d\"q'",  "0x0102",
-        "@Var", "@@spid", "a",     "t.a", "o.t.a",       "db.o.t.a", "db..t.a",
-    };
-    EXPECT_EQ(got, want);
-    EXPECT_EQ(s.items[3].expr->kind, Expr::Kind::Float);
-    EXPECT_EQ(s.items[2].expr->kind, Expr::Kind::Decimal);
-    EXPECT_EQ(s.items[14].expr->qualifiers, (std::vector<std::string>{"db", "", "t"}));
+    const Select* s = onlySelect(r);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(items(*s), (std::vector<std::string>{"null", "12", "12.50", "1e5", "money:12.34",
+                                                   "'o'k'", "'d\"q'", "0x0102", "@Var", "@@spid",
+                                                   "a", "t.a", "o.t.a", "db.o.t.a", "db..t.a"}));
+    EXPECT_EQ(s->items[3].expr->kind, Expr::Kind::Float);
+    EXPECT_EQ(s->items[2].expr->kind, Expr::Kind::Decimal);
+    EXPECT_EQ(s->items[14].expr->qualifiers, (std::vector<std::string>{"db", "", "t"}));
 }
 
 TEST(SqlParser, FunctionsCaseAndSubqueries) {
@@ -232,57 +368,21 @@ TEST(SqlParser, FunctionsCaseAndSubqueries) {
         " convert(numeric(10,2), 5), cast(a as int), user, substring(s, 1, 2),"
         " case a when 1 then 'one' when 2 then 'two' else 'many' end,"
         " case when a > 0 then 1 end, (select max(b) from t)");
-    const Select* sp = onlySelect(r);
-    ASSERT_NE(sp, nullptr);
-    const Select& s = *sp;
-    ASSERT_EQ(s.items.size(), 12u);
-    std::vector<std::string> got;
-    for (const SelectItem& item : s.items) {
-        got.push_back(show(item.expr.get()));
-    }
-    const std::vector<std::string> want = {
-        "count(*)",
-        "count(distinct x)",
-        "max((a + 1))",
-        "getdate()",
-        "convert(type:varchar, d, 103)",
-        "convert(type:numeric, 5)",
-        "convert(type:int, a)",
-        "user()",
-        "substring(s, 1, 2)",
-        "case(a; 1, 'one', 2, 'two'; 'many')",
-        "case(<null>; (a > 0), 1; <null>)",
-        "subquery",
-    };
-    EXPECT_EQ(got, want);
-    EXPECT_EQ(s.items[0].expr->args[0]->kind, Expr::Kind::Star);
-    EXPECT_EQ(s.items[4].expr->type.arg1, 30);
-    EXPECT_EQ(s.items[5].expr->type.arg1, 10);
-    EXPECT_EQ(s.items[5].expr->type.arg2, 2);
-    ASSERT_TRUE(s.items[11].expr->select);
-    EXPECT_EQ(s.items[11].expr->select->from[0].table.name, "t");
-}
-
-TEST(SqlParser, SelectItemAliasForms) {
-    ParseResult r = parseOk("select *, t.*, db..t.*, a, b c, d as e, f = g + 1, 'my col' = h, "
-                            "i 'str alias', j as [br alias], @v = k, x.y z from t");
-    const Select* sp = onlySelect(r);
-    ASSERT_NE(sp, nullptr);
-    const Select& s = *sp;
-    ASSERT_EQ(s.items.size(), 12u);
-    struct Want {
-        std::string expr, alias, assignVar;
-    };
-    const std::vector<Want> want = {
-        {"*", "", ""},          {"t.*", "", ""},       {"db..t.*", "", ""},  {"a", "", ""},
-        {"b", "c", ""},         {"d", "e", ""},        {"(g + 1)", "f", ""}, {"h", "my col", ""},
-        {"i", "str alias", ""}, {"j", "br alias", ""}, {"k", "", "@v"},      {"x.y", "z", ""},
-    };
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(show(s.items[i].expr.get()), want[i].expr) << i;
-        EXPECT_EQ(s.items[i].alias, want[i].alias) << i;
-        EXPECT_EQ(s.items[i].assignVar, want[i].assignVar) << i;
-    }
+    const Select* s = onlySelect(r);
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->items.size(), 12u);
+    EXPECT_EQ(items(*s), (std::vector<std::string>{
+                             "count(*)", "count(distinct x)", "max((a + 1))", "getdate()",
+                             "convert(type:varchar, d, 103)", "convert(type:numeric, 5)",
+                             "convert(type:int, a)", "user()", "substring(s, 1, 2)",
+                             "case(a; 1, 'one', 2, 'two'; 'many')",
+                             "case(<null>; (a > 0), 1; <null>)", "subquery"}));
+    EXPECT_EQ(s->items[0].expr->args[0]->kind, Expr::Kind::Star);
+    EXPECT_EQ(s->items[4].expr->type.arg1, 30);
+    EXPECT_EQ(s->items[5].expr->type.arg1, 10);
+    EXPECT_EQ(s->items[5].expr->type.arg2, 2);
+    ASSERT_TRUE(s->items[11].expr->select);
+    EXPECT_EQ(s->items[11].expr->select->from[0].table.name, "t");
 }
 
 TEST(SqlParser, SelectClauses) {
@@ -290,63 +390,21 @@ TEST(SqlParser, SelectClauses) {
                             "group by a, b having count(*) > 2 "
                             "union select x, 1 from u union all select y, 2 from v "
                             "order by 1 desc, a asc, b");
-    const Select* sp = onlySelect(r);
-    ASSERT_NE(sp, nullptr);
-    const Select& s = *sp;
-    EXPECT_TRUE(s.distinct);
-    EXPECT_TRUE(s.hasInto);
-    EXPECT_EQ(s.into.name, "#out");
-    ASSERT_EQ(s.from.size(), 1u);
-    EXPECT_EQ(s.from[0].table.owner, "dbo");
-    EXPECT_EQ(s.from[0].table.name, "t");
-    EXPECT_EQ(show(s.where.get()), "(a > 1)");
-    ASSERT_EQ(s.groupBy.size(), 2u);
-    EXPECT_EQ(show(s.having.get()), "(count(*) > 2)");
-    ASSERT_EQ(s.unions.size(), 2u);
-    EXPECT_FALSE(s.unions[0].all);
-    EXPECT_TRUE(s.unions[1].all);
-    EXPECT_EQ(s.unions[1].select->from[0].table.name, "v");
-    EXPECT_TRUE(s.unions[1].select->orderBy.empty());
-    ASSERT_EQ(s.orderBy.size(), 3u);
-    EXPECT_EQ(s.orderBy[0].expr->kind, Expr::Kind::Integer);
-    EXPECT_TRUE(s.orderBy[0].desc);
-    EXPECT_FALSE(s.orderBy[1].desc);
-    EXPECT_FALSE(s.orderBy[2].desc);
+    const Stmt* s = only(r);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(dump(*s), "select {distinct a,count(*) into:..#out from:.dbo.t where:(a > 1) "
+                        "group:a,b having:(count(*) > 2) union{x,1 from:..u} "
+                        "union all{y,2 from:..v} order:1 desc,a,b}");
+    // "order by 1" names a position, not a column.
+    EXPECT_EQ(s->select->orderBy[0].expr->kind, Expr::Kind::Integer);
 }
 
-TEST(SqlParser, FromClauseJoinsAndNames) {
-    ParseResult r = parseOk("select * from db.o.t1 a, db..t2 as b holdlock, #tmp "
-                            "join t3 c on c.id = a.id inner join t4 on 1 = 1 "
-                            "left outer join t5 e on e.x = 1 left join t6 on 1 = 1 "
-                            "right join t7 on 2 = 2 cross join t8 "
-                            "join (select id from t9) d on d.id = a.id");
-    const Select* sp = onlySelect(r);
-    ASSERT_NE(sp, nullptr);
-    const std::vector<TableRef>& f = sp->from;
-    ASSERT_EQ(f.size(), 10u);
-    using J = TableRef::Join;
-    const std::vector<J> joins = {J::First, J::Comma, J::Comma, J::Inner, J::Inner,
-                                  J::Left,  J::Left,  J::Right, J::Cross, J::Inner};
-    for (std::size_t i = 0; i < joins.size(); ++i) {
-        EXPECT_EQ(f[i].join, joins[i]) << i;
-    }
-    EXPECT_EQ(f[0].table.db, "db");
-    EXPECT_EQ(f[0].table.owner, "o");
-    EXPECT_EQ(f[0].table.name, "t1");
-    EXPECT_EQ(f[0].alias, "a");
-    EXPECT_EQ(f[1].table.db, "db");
-    EXPECT_EQ(f[1].table.owner, "");
-    EXPECT_EQ(f[1].alias, "b");
-    EXPECT_EQ(f[2].table.name, "#tmp");
-    EXPECT_EQ(f[2].alias, "");
-    EXPECT_EQ(show(f[3].on.get()), "(c.id = a.id)");
-    EXPECT_EQ(f[5].alias, "e");
-    EXPECT_EQ(f[6].alias, ""); // "left" after t6's "on" clause is not an alias
-    EXPECT_EQ(f[8].table.name, "t8");
-    EXPECT_FALSE(f[8].on);
-    ASSERT_TRUE(f[9].derived);
-    EXPECT_EQ(f[9].table.name, "");
-    EXPECT_EQ(f[9].alias, "d");
+TEST(SqlParser, StatementSeparation) {
+    EXPECT_EQ(
+        dumps("select 1 select 2; select 3;;\n select 4"),
+        (std::vector<std::string>{"select {1}", "select {2}", "select {3}", "select @2 {4}"}));
+    EXPECT_TRUE(parseOk("").stmts.empty());
+    EXPECT_TRUE(parseOk("  -- only a comment\n /* and another */ ; ").stmts.empty());
 }
 
 TEST(SqlParser, OldStyleOuterJoins) {
@@ -354,107 +412,209 @@ TEST(SqlParser, OldStyleOuterJoins) {
     EXPECT_EQ(cond("a.x*=b.x"), "(a.x *= b.x)");
 }
 
-TEST(SqlParser, StatementSeparation) {
-    ParseResult r = parseOk("select 1 select 2; select 3;;\n select 4");
-    ASSERT_EQ(r.stmts.size(), 4u);
-    for (const StmtPtr& s : r.stmts) {
-        EXPECT_EQ(s->kind, Stmt::Kind::Select);
-    }
-    EXPECT_EQ(r.stmts[3]->line, 2);
-    EXPECT_TRUE(parseOk("").stmts.empty());
-    EXPECT_TRUE(parseOk("  -- only a comment\n /* and another */ ; ").stmts.empty());
+// A batch and the dumps of the statements it must parse into.
+struct ShapeCase {
+    std::string name;
+    std::string sql;
+    std::vector<std::string> stmts;
+};
+
+void PrintTo(const ShapeCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-TEST(SqlParser, DataModification) {
-    ParseResult r = parseOk("insert into t (a, [b c]) values (1, 'x')\n"
-                            "insert t select * from u\n"
-                            "insert t (a) select 1\n"
-                            "update db..t set a = a + 1, t.b = null, @v = c from t, u "
-                            "where t.id = u.id\n"
-                            "delete from t where a = 1\n"
-                            "delete t from t, u where t.id = u.id\n"
-                            "delete t\n"
-                            "truncate table o.t");
-    ASSERT_EQ(r.stmts.size(), 8u);
-    const Stmt& ins = *r.stmts[0];
-    EXPECT_EQ(ins.kind, Stmt::Kind::Insert);
-    EXPECT_EQ(ins.table.name, "t");
-    EXPECT_EQ(ins.columns, (std::vector<std::string>{"a", "b c"}));
-    ASSERT_EQ(ins.values.size(), 1u);
-    ASSERT_EQ(ins.values[0].size(), 2u);
-    EXPECT_EQ(show(ins.values[0][1].get()), "'x'");
-    EXPECT_FALSE(ins.select);
-    ASSERT_TRUE(r.stmts[1]->select);
-    EXPECT_TRUE(r.stmts[1]->columns.empty());
-    ASSERT_TRUE(r.stmts[2]->select);
-    EXPECT_EQ(r.stmts[2]->columns, (std::vector<std::string>{"a"}));
+class Statements : public ::testing::TestWithParam<ShapeCase> {};
 
-    const Stmt& up = *r.stmts[3];
-    EXPECT_EQ(up.kind, Stmt::Kind::Update);
-    EXPECT_EQ(up.table.db, "db");
-    ASSERT_EQ(up.sets.size(), 3u);
-    EXPECT_EQ(up.sets[0].first, "a");
-    EXPECT_EQ(show(up.sets[0].second.get()), "(a + 1)");
-    EXPECT_EQ(up.sets[1].first, "b");
-    EXPECT_EQ(up.sets[2].first, "@v");
-    EXPECT_EQ(up.from.size(), 2u);
-    EXPECT_EQ(show(up.where.get()), "(t.id = u.id)");
-
-    EXPECT_EQ(r.stmts[4]->kind, Stmt::Kind::Delete);
-    EXPECT_TRUE(r.stmts[4]->from.empty());
-    EXPECT_EQ(show(r.stmts[4]->where.get()), "(a = 1)");
-    EXPECT_EQ(r.stmts[5]->from.size(), 2u);
-    EXPECT_FALSE(r.stmts[6]->where);
-    EXPECT_EQ(r.stmts[7]->kind, Stmt::Kind::Truncate);
-    EXPECT_EQ(r.stmts[7]->table.owner, "o");
-    EXPECT_EQ(r.stmts[7]->table.name, "t");
+TEST_P(Statements, ParseIntoTheirShapes) {
+    EXPECT_EQ(dumps(GetParam().sql), GetParam().stmts) << GetParam().sql;
 }
 
-TEST(SqlParser, CreateTable) {
-    ParseResult r = parseOk("create table #t (\n"
-                            " id numeric(10,0) identity,\n"
-                            " name varchar(30) not null default 'x' unique,\n"
-                            " amount money null,\n"
-                            " d datetime default getdate() not null,\n"
-                            " f double precision,\n"
-                            " k int primary key,\n"
-                            " n int default -1,\n"
-                            " constraint pk primary key clustered (id, name),\n"
-                            " unique (amount), unique (f, n),\n"
-                            " foreign key (k) references other (id),\n"
-                            " check (n > -5)\n"
-                            ") lock datarows");
-    const Stmt* sp = only(r);
-    ASSERT_NE(sp, nullptr);
-    const Stmt& s = *sp;
-    EXPECT_EQ(s.kind, Stmt::Kind::CreateTable);
-    EXPECT_EQ(s.table.name, "#t");
-    ASSERT_EQ(s.columnDefs.size(), 7u);
-    const ColumnDef& id = s.columnDefs[0];
-    EXPECT_EQ(id.type.name, "numeric");
-    EXPECT_EQ(id.type.arg1, 10);
-    EXPECT_EQ(id.type.arg2, 0);
-    EXPECT_TRUE(id.identity);
-    EXPECT_TRUE(id.primaryKey); // from the table constraint
-    const ColumnDef& name = s.columnDefs[1];
-    EXPECT_EQ(name.type.name, "varchar");
-    EXPECT_EQ(name.type.arg1, 30);
-    EXPECT_EQ(name.type.arg2, -1);
-    EXPECT_EQ(name.nullability, -1);
-    EXPECT_EQ(show(name.defaultValue.get()), "'x'");
-    EXPECT_TRUE(name.unique);
-    EXPECT_TRUE(name.primaryKey);
-    EXPECT_EQ(s.columnDefs[2].nullability, 1);
-    EXPECT_TRUE(s.columnDefs[2].unique); // single-column table constraint
-    EXPECT_FALSE(s.columnDefs[2].primaryKey);
-    EXPECT_EQ(s.columnDefs[3].nullability, -1);
-    EXPECT_EQ(show(s.columnDefs[3].defaultValue.get()), "getdate()");
-    EXPECT_EQ(s.columnDefs[4].type.name, "double precision");
-    EXPECT_FALSE(s.columnDefs[4].unique); // two-column unique marks neither column
-    EXPECT_TRUE(s.columnDefs[5].primaryKey);
-    EXPECT_EQ(s.columnDefs[6].nullability, 0);
-    EXPECT_EQ(show(s.columnDefs[6].defaultValue.get()), "(- 1)");
-}
+INSTANTIATE_TEST_SUITE_P(
+    SqlParser, Statements,
+    ::testing::Values(
+        ShapeCase{"SelectItemAliasForms",
+                  "select *, t.*, db..t.*, a, b c, d as e, f = g + 1, 'my col' = h, "
+                  "i 'str alias', j as [br alias], @v = k, x.y z from t",
+                  {"select {*,t.*,db..t.*,a,b as c,d as e,(g + 1) as f,h as my col,"
+                   "i as str alias,j as br alias,@v=k,x.y as z from:..t}"}},
+        // "left" after t6's "on" clause is not an alias.
+        ShapeCase{"FromClauseJoinsAndNames",
+                  "select * from db.o.t1 a, db..t2 as b holdlock, #tmp "
+                  "join t3 c on c.id = a.id inner join t4 on 1 = 1 "
+                  "left outer join t5 e on e.x = 1 left join t6 on 1 = 1 "
+                  "right join t7 on 2 = 2 cross join t8 "
+                  "join (select id from t9) d on d.id = a.id",
+                  {"select {* from:db.o.t1 a, db..t2 b, ..#tmp join ..t3 c on (c.id = a.id) "
+                   "join ..t4 on (1 = 1) left ..t5 e on (e.x = 1) left ..t6 on (1 = 1) "
+                   "right ..t7 on (2 = 2) cross ..t8 join (id from:..t9) d on (d.id = a.id)}"}},
+        ShapeCase{"DataModification",
+                  "insert into t (a, [b c]) values (1, 'x')\n"
+                  "insert t select * from u\n"
+                  "insert t (a) select 1\n"
+                  "update db..t set a = a + 1, t.b = null, @v = c from t, u where t.id = u.id\n"
+                  "delete from t where a = 1\n"
+                  "delete t from t, u where t.id = u.id\n"
+                  "delete t\n"
+                  "truncate table o.t",
+                  {"insert t:..t c:a,b c v:(1,'x')", "insert @2 t:..t {* from:..u}",
+                   "insert @3 t:..t c:a {1}",
+                   "update @4 t:db..t set:a=(a + 1),b=null,@v=c from:..t, ..u where:(t.id = u.id)",
+                   "delete @5 t:..t where:(a = 1)",
+                   "delete @6 t:..t from:..t, ..u where:(t.id = u.id)", "delete @7 t:..t",
+                   "truncate @8 t:.o.t"}},
+        // A table constraint marks its column when it names only one: "pk" makes id and name
+        // the primary key, "unique (amount)" makes amount unique, "unique (f, n)" marks neither.
+        ShapeCase{"CreateTable",
+                  "create table #t (\n"
+                  " id numeric(10,0) identity,\n"
+                  " name varchar(30) not null default 'x' unique,\n"
+                  " amount money null,\n"
+                  " d datetime default getdate() not null,\n"
+                  " f double precision,\n"
+                  " k int primary key,\n"
+                  " n int default -1,\n"
+                  " constraint pk primary key clustered (id, name),\n"
+                  " unique (amount), unique (f, n),\n"
+                  " foreign key (k) references other (id),\n"
+                  " check (n > -5)\n"
+                  ") lock datarows",
+                  {"create table t:..#t defs:id numeric(10,0) identity pk; "
+                   "name varchar(30) not null default 'x' pk unique; amount money null unique; "
+                   "d datetime not null default getdate(); f double precision; k int pk; "
+                   "n int default (- 1)"}},
+        // Without parentheses, and with the body running to the end of the batch.
+        ShapeCase{"CreateProcedureBareParameters",
+                  "create procedure p @x int as if @x > 0 begin print 'pos' end "
+                  "else print 'neg' select 2",
+                  {"create proc t:..p p:@x int {if args:(@x > 0) {block {print args:'pos'}; "
+                   "print args:'neg'}; select {2}}"}},
+        ShapeCase{"CreateTriggerForDelete",
+                  "create trigger tr on t for delete as delete u from u, deleted d "
+                  "where u.id = d.id",
+                  {"create trigger t:..tr n:..t c:delete {delete t:..u from:..u, ..deleted d "
+                   "where:(u.id = d.id)}"}},
+        ShapeCase{"CreateIndex",
+                  "create unique clustered index ix1 on db.dbo.t (a desc, b asc, c)\n"
+                  "  with fillfactor = 80, ignore_dup_key, max_rows_per_page = 10, "
+                  "consumers = 2,\n"
+                  "  statistics using 20 values on seg1\n"
+                  "create nonclustered index ix2 on t (x)\n"
+                  "create index ix3 on db..t (y) with allow_dup_row, sorted_data on default\n"
+                  "create unique index ix4 on #t (z)\n"
+                  "select 1",
+                  {"create index t:db.dbo.t name:ix1 c:a,b,c unique clustered:1 seg:seg1",
+                   "create index @4 t:..t name:ix2 c:x clustered:-1",
+                   "create index @5 t:db..t name:ix3 c:y seg:default",
+                   "create index @6 t:..#t name:ix4 c:z unique", "select @7 {1}"}},
+        ShapeCase{"CreateDatabase",
+                  "create database sales\n"
+                  "create database big on dev1 = 100, default = '50M'\n"
+                  "  log on logdev = 20 with override for load\n"
+                  "create database d2 log on l1\n"
+                  "create database d3 on default\n"
+                  "use big",
+                  {"create database name:sales", "create database @2 name:big",
+                   "create database @4 name:d2", "create database @5 name:d3", "use @6 name:big"}},
+        // "on" is "with grant option".
+        ShapeCase{"GrantAndRevoke",
+                  "grant select, insert, UPDATE, delete, references on dbo.t to u1, grp, public\n"
+                  "grant update (a, b) on t to u1\n"
+                  "grant select on db..t (c) to PUBLIC with grant option\n"
+                  "grant all privileges on t to u2\n"
+                  "grant execute on p to u3\n"
+                  "grant all to u4\n"
+                  "grant create table, create view, create procedure, create default, "
+                  "create rule,\n"
+                  "  create database to dbo_user\n"
+                  "revoke grant option for select on t from u1 cascade\n"
+                  "revoke all on t from public\n"
+                  "revoke update (a) on t from u1\n"
+                  "revoke create table from u2, u3\n"
+                  "select 1",
+                  {"grant n:.dbo.t priv:select,insert,update,delete,references to:u1,grp,public",
+                   "grant @2 n:..t c:a,b priv:update to:u1",
+                   "grant @3 n:db..t c:c on priv:select to:public", "grant @4 n:..t priv:all to:u2",
+                   "grant @5 n:..p priv:execute to:u3", "grant @6 priv:all to:u4",
+                   "grant @7 priv:create table,create view,create procedure,create default,"
+                   "create rule,create database to:dbo_user",
+                   "revoke @9 n:..t priv:select to:u1", "revoke @10 n:..t priv:all to:public",
+                   "revoke @11 n:..t c:a priv:update to:u1",
+                   "revoke @12 priv:create table to:u2,u3", "select @13 {1}"}},
+        ShapeCase{"DropOtherObjects",
+                  "drop trigger trg1, dbo.trg2\n"
+                  "drop rule r1\n"
+                  "drop default dbo.d1, d2\n"
+                  "drop view v1, o.v2, v3\n"
+                  "drop index t.ix1, o.t.ix2\n"
+                  "drop database db1",
+                  {"drop name:trigger n:..trg1,.dbo.trg2", "drop @2 name:rule n:..r1",
+                   "drop @3 name:default n:.dbo.d1,..d2", "drop @4 name:view n:..v1,.o.v2,..v3",
+                   "drop @5 name:index n:.t.ix1,o.t.ix2", "drop @6 name:database n:..db1"}},
+        ShapeCase{"DropUseAndSet",
+                  "drop table t1, db..t2\n"
+                  "drop proc p\n"
+                  "drop index t.ix\n"
+                  "use [my db]\n"
+                  "use \"other\"\n"
+                  "set NoCount ON\n"
+                  "set statistics io off\n"
+                  "set arithabort arith_overflow on\n"
+                  "set rowcount 10\n"
+                  "set textsize @n\n"
+                  "set transaction isolation level 3\n"
+                  "set transaction isolation level read uncommitted\n"
+                  "set dateformat mdy\n"
+                  "set datefirst 7",
+                  {"drop name:table n:..t1,db..t2", "drop @2 name:procedure n:..p",
+                   "drop @3 name:index n:.t.ix", "use @4 name:my db", "use @5 name:other",
+                   "set option @6 name:nocount on", "set option @7 name:statistics io",
+                   "set option @8 name:arithabort arith_overflow on",
+                   "set value @9 name:rowcount args:10", "set value @10 name:textsize args:@n",
+                   "set value @11 name:transaction isolation level args:3",
+                   "set value @12 name:transaction isolation level args:0",
+                   "set value @13 name:dateformat args:'mdy'",
+                   "set value @14 name:datefirst args:7"}},
+        ShapeCase{"ControlFlowAndMessages",
+                  "declare @a int, @b varchar(20)\n"
+                  "if @a = 1 print 'one' else begin print 'other %1!', @a end\n"
+                  "while @a < 10 begin select @a = @a + 1 if @a = 5 break continue end\n"
+                  "raiserror 20001 'bad %1!', @a\n"
+                  "raiserror @err\n"
+                  "waitfor delay '00:00:01'\n"
+                  "return\n"
+                  "return @a + 1\n"
+                  "kill 12",
+                  {"declare decl:@a int,@b varchar(20)",
+                   "if @2 args:(@a = 1) {print @2 args:'one'; block @2 {print @2 "
+                   "args:'other %1!',@a}}",
+                   "while @3 args:(@a < 10) {block @3 {select @3 {@a=(@a + 1)}; if @3 "
+                   "args:(@a = 5) {break @3}; continue @3}}",
+                   "raiserror @4 args:20001,'bad %1!',@a", "raiserror @5 args:@err",
+                   "waitfor @6 name:delay args:'00:00:01'", "return @7", "return @8 args:(@a + 1)",
+                   "kill @9 args:12"}},
+        ShapeCase{"Transactions",
+                  "begin tran\nbegin transaction t1\nsave tran sp1\nrollback tran sp1\ncommit\n"
+                  "commit work\nrollback transaction\ncommit tran t1",
+                  {"begin tran", "begin tran @2 name:t1", "save tran @3 name:sp1",
+                   "rollback tran @4 name:sp1", "commit tran @5", "commit tran @6",
+                   "rollback tran @7", "commit tran @8 name:t1"}},
+        // A bare word argument is a string; "@d = default" has no value.
+        ShapeCase{"Exec",
+                  "exec @rc = db.dbo.p 1, 'two', @x = @y output, @z out, mytable, "
+                  "@d = default, -5\n"
+                  "execute sp_who\n"
+                  "exec p2",
+                  {"exec t:db.dbo.p x:1,'two',@x=@y out,@z out,'mytable',@d=default,(- 5) rv:@rc",
+                   "exec @2 t:..sp_who", "exec @3 t:..p2"}},
+        // The first statement may omit "exec"; a later one may not (see ErrorMessages).
+        ShapeCase{"ImplicitExec",
+                  "sp_help mytable select 1",
+                  {"exec t:..sp_help x:'mytable'", "select {1}"}},
+        ShapeCase{"ImplicitExecWithArguments", "myproc 1, 2", {"exec t:..myproc x:1,2"}},
+        ShapeCase{"ImplicitExecOfGo", "go", {"exec t:..go"}},
+        // After a select item a bare word is a column alias, as in Sybase.
+        ShapeCase{"AliasThatLooksLikeAProcedure", "select 1 sp_who", {"select {1 as sp_who}"}}),
+    [](const ::testing::TestParamInfo<ShapeCase>& p) { return p.param.name; });
 
 TEST(SqlParser, CreateProcedure) {
     const std::string text = "create PROC dbo.p1 (@a int, @b varchar(10) = 'x', @c money = -1 "
@@ -463,36 +623,11 @@ TEST(SqlParser, CreateProcedure) {
                              "  select @a   -- keep this comment\n"
                              "  return 1";
     ParseResult r = parseOk("  " + text + "\n\n  ");
-    const Stmt* sp = only(r);
-    ASSERT_NE(sp, nullptr);
-    const Stmt& s = *sp;
-    EXPECT_EQ(s.kind, Stmt::Kind::CreateProcedure);
-    EXPECT_EQ(s.line, 1);
-    EXPECT_EQ(s.table.owner, "dbo");
-    EXPECT_EQ(s.table.name, "p1");
-    ASSERT_EQ(s.params.size(), 4u);
-    EXPECT_EQ(s.params[0].name, "@a");
-    EXPECT_EQ(s.params[0].type.name, "int");
-    EXPECT_FALSE(s.params[0].defaultValue);
-    EXPECT_EQ(s.params[1].type.arg1, 10);
-    EXPECT_EQ(show(s.params[1].defaultValue.get()), "'x'");
-    EXPECT_EQ(show(s.params[2].defaultValue.get()), "(- 1)");
-    EXPECT_TRUE(s.params[2].output);
-    EXPECT_TRUE(s.params[3].output);
-    EXPECT_FALSE(s.params[1].output);
-    ASSERT_EQ(s.body.size(), 2u);
-    EXPECT_EQ(s.body[0]->kind, Stmt::Kind::Select);
-    EXPECT_EQ(s.body[0]->line, 3);
-    EXPECT_EQ(s.body[1]->kind, Stmt::Kind::Return);
-    EXPECT_EQ(s.sourceText, text);
-
-    // Without parentheses, and with the body running to the end of the batch.
-    ParseResult r2 = parseOk("create procedure p @x int as if @x > 0 begin print 'pos' end "
-                             "else print 'neg' select 2");
-    ASSERT_EQ(r2.stmts.size(), 1u);
-    EXPECT_EQ(r2.stmts[0]->params.size(), 1u);
-    EXPECT_EQ(r2.stmts[0]->body.size(), 2u);
-
+    const Stmt* s = only(r);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(dump(*s), "create proc t:.dbo.p1 p:@a int,@b varchar(10)='x',@c money=(- 1) out,"
+                        "@d int out {select @3 {@a}; return @4 args:1}");
+    EXPECT_EQ(s->sourceText, text);
     EXPECT_FALSE(parseBatch("create proc p as").ok);
 }
 
@@ -504,37 +639,19 @@ TEST(SqlParser, CreateView) {
     // The view ends with its select; the next statement is separate.
     ParseResult r = parseOk("\n" + view + "  \n  select 1");
     ASSERT_EQ(r.stmts.size(), 2u);
-    const Stmt& v = *r.stmts[0];
-    EXPECT_EQ(v.kind, Stmt::Kind::CreateView);
-    EXPECT_EQ(v.line, 2);
-    EXPECT_EQ(v.table.owner, "dbo");
-    EXPECT_EQ(v.table.name, "v_sales");
-    EXPECT_EQ(v.columns, (std::vector<std::string>{"id", "total"}));
-    ASSERT_TRUE(v.select);
-    EXPECT_EQ(v.select->from[0].table.name, "sales");
-    ASSERT_EQ(v.select->unions.size(), 1u);
-    EXPECT_TRUE(v.select->unions[0].all);
-    EXPECT_EQ(v.sourceText, view);
-    EXPECT_EQ(r.stmts[1]->kind, Stmt::Kind::Select);
-    EXPECT_EQ(r.stmts[1]->line, 6);
+    EXPECT_EQ(dump(*r.stmts[0]), "create view @2 t:.dbo.v_sales c:id,total {s.id,sum(s.amount) "
+                                 "from:..sales s group:s.id union all{0,0}}");
+    EXPECT_EQ(r.stmts[0]->sourceText, view);
+    EXPECT_EQ(dump(*r.stmts[1]), "select @6 {1}");
 
     // No column list; "with check option" belongs to the view's text.
     ParseResult r2 = parseOk("create view v as select a from t where a > 0 with check option;"
                              "insert t values (1)");
     ASSERT_EQ(r2.stmts.size(), 2u);
-    EXPECT_TRUE(r2.stmts[0]->columns.empty());
-    EXPECT_EQ(r2.stmts[0]->table.owner, "");
-    EXPECT_EQ(show(r2.stmts[0]->select->where.get()), "(a > 0)");
+    EXPECT_EQ(dump(*r2.stmts[0]), "create view t:..v {a from:..t where:(a > 0)}");
     EXPECT_EQ(r2.stmts[0]->sourceText,
               "create view v as select a from t where a > 0 with check option");
-    EXPECT_EQ(r2.stmts[1]->kind, Stmt::Kind::Insert);
-
-    // A view's select takes no order by; views live in the current database.
-    expectError("create view v as select a from t\norder by a", 156, 2,
-                "Incorrect syntax near the keyword 'order'.");
-    expectError("create view db.o.v as select 1", 102, 1, "Incorrect syntax near 'v'.");
-    expectError("create view v select 1", 156, 1, "Incorrect syntax near the keyword 'select'.");
-    expectError("create view v as", 102, 1, "Incorrect syntax near 'as'.");
+    EXPECT_EQ(dump(*r2.stmts[1]), "insert t:..t v:(1)");
 }
 
 TEST(SqlParser, CreateTrigger) {
@@ -542,90 +659,14 @@ TEST(SqlParser, CreateTrigger) {
                              "if update(a) or update(b)\n"
                              "begin rollback tran return end\n"
                              "select * from inserted -- last line";
-    ParseResult r = parseOk(" " + text + "\n \n");
-    const Stmt* sp = only(r);
-    ASSERT_NE(sp, nullptr);
-    const Stmt& t = *sp;
-    EXPECT_EQ(t.kind, Stmt::Kind::CreateTrigger);
-    EXPECT_EQ(t.table.owner, "dbo");
-    EXPECT_EQ(t.table.name, "trg_t");
-    ASSERT_EQ(t.names.size(), 1u);
-    EXPECT_EQ(t.names[0].owner, "dbo");
-    EXPECT_EQ(t.names[0].name, "t");
-    EXPECT_EQ(t.columns, (std::vector<std::string>{"insert", "update"}));
     // The body is the rest of the batch.
-    ASSERT_EQ(t.body.size(), 2u);
-    EXPECT_EQ(t.body[0]->kind, Stmt::Kind::If);
-    EXPECT_EQ(show(t.body[0]->args[0].get()), "(update(a) or update(b))");
-    EXPECT_EQ(t.body[0]->body[0]->body.size(), 2u);
-    EXPECT_EQ(t.body[1]->kind, Stmt::Kind::Select);
-    EXPECT_EQ(t.body[1]->line, 4);
-    EXPECT_EQ(t.sourceText, text);
-
-    ParseResult r2 = parseOk("create trigger tr on t for delete as delete u from u, deleted d "
-                             "where u.id = d.id");
-    ASSERT_EQ(r2.stmts.size(), 1u);
-    EXPECT_EQ(r2.stmts[0]->columns, (std::vector<std::string>{"delete"}));
-    EXPECT_EQ(r2.stmts[0]->names[0].owner, "");
-    EXPECT_EQ(r2.stmts[0]->body.size(), 1u);
-
-    expectError("create trigger tr on t for select as print 'x'", 156, 1,
-                "Incorrect syntax near the keyword 'select'.");
-    expectError("create trigger tr on t for insert as", 102, 1, "Incorrect syntax near 'as'.");
-    expectError("create trigger tr for insert as print 'x'", 156, 1,
-                "Incorrect syntax near the keyword 'for'.");
-    expectError("create trigger tr on t for insert update as print 'x'", 156, 1,
-                "Incorrect syntax near the keyword 'update'.");
-}
-
-TEST(SqlParser, CreateIndex) {
-    ParseResult r =
-        parseOk("create unique clustered index ix1 on db.dbo.t (a desc, b asc, c)\n"
-                "  with fillfactor = 80, ignore_dup_key, max_rows_per_page = 10, consumers = 2,\n"
-                "  statistics using 20 values on seg1\n"
-                "create nonclustered index ix2 on t (x)\n"
-                "create index ix3 on db..t (y) with allow_dup_row, sorted_data on default\n"
-                "create unique index ix4 on #t (z)\n"
-                "select 1");
-    ASSERT_EQ(r.stmts.size(), 5u);
-    struct Want {
-        std::string name, db, owner, table;
-        std::vector<std::string> columns;
-        bool unique;
-        int clustered;
-        std::string segment;
-        int line;
-    };
-    const std::vector<Want> want = {
-        {"ix1", "db", "dbo", "t", {"a", "b", "c"}, true, 1, "seg1", 1},
-        {"ix2", "", "", "t", {"x"}, false, -1, "", 4},
-        {"ix3", "db", "", "t", {"y"}, false, 0, "default", 5},
-        {"ix4", "", "", "#t", {"z"}, true, 0, "", 6},
-    };
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        const Stmt& s = *r.stmts[i];
-        EXPECT_EQ(s.kind, Stmt::Kind::CreateIndex) << i;
-        EXPECT_EQ(s.name, want[i].name) << i;
-        EXPECT_EQ(s.table.db, want[i].db) << i;
-        EXPECT_EQ(s.table.owner, want[i].owner) << i;
-        EXPECT_EQ(s.table.name, want[i].table) << i;
-        EXPECT_EQ(s.columns, want[i].columns) << i;
-        EXPECT_EQ(s.unique, want[i].unique) << i;
-        EXPECT_EQ(s.clustered, want[i].clustered) << i;
-        EXPECT_EQ(s.segment, want[i].segment) << i;
-        EXPECT_EQ(s.line, want[i].line) << i;
-    }
-    EXPECT_EQ(r.stmts[4]->kind, Stmt::Kind::Select);
-
-    expectError("create index ix on t (a) with fillfactor 80", 102, 1,
-                "Incorrect syntax near '80'.");
-    expectError("create index ix on t", 102, 1, "Incorrect syntax near 't'.");
-    expectError("create index ix on t ()", 102, 1, "Incorrect syntax near ')'.");
-    expectError("create unique view v as select 1", 156, 1,
-                "Incorrect syntax near the keyword 'view'.");
-    expectError("create clustered nonclustered index ix on t (a)", 156, 1,
-                "Incorrect syntax near the keyword 'nonclustered'.");
-    expectError("create index o.ix on t (a)", 102, 1, "Incorrect syntax near '.'.");
+    ParseResult r = parseOk(" " + text + "\n \n");
+    const Stmt* s = only(r);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(dump(*s), "create trigger t:.dbo.trg_t n:.dbo.t c:insert,update {if @2 "
+                        "args:(update(a) or update(b)) {block @3 {rollback tran @3; return @3}}; "
+                        "select @4 {* from:..inserted}}");
+    EXPECT_EQ(s->sourceText, text);
 }
 
 TEST(SqlParser, CreateRuleAndDefault) {
@@ -644,378 +685,100 @@ TEST(SqlParser, CreateRuleAndDefault) {
     }
     ParseResult r = parseOk(batch + "select 1");
     ASSERT_EQ(r.stmts.size(), texts.size() + 1);
-    struct Want {
-        Stmt::Kind kind;
-        std::string owner, name, value;
-    };
-    using K = Stmt::Kind;
-    const std::vector<Want> want = {
-        {K::CreateRule, "dbo", "r_range", "(@v between 1 and 10)"},
-        {K::CreateRule, "", "r_list", "(@c in ['a', 'b'])"},
-        {K::CreateRule, "", "r_pat", "((@p like 'A%') or (@p is null))"},
-        {K::CreateDefault, "", "d_zero", "0"},
-        {K::CreateDefault, "dbo", "d_text", "'N/A'"},
-        {K::CreateDefault, "", "d_now", "getdate()"},
-        {K::CreateDefault, "", "d_neg", "((- 1) * 5)"},
-    };
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        const Stmt& s = *r.stmts[i];
-        EXPECT_EQ(s.kind, want[i].kind) << i;
-        EXPECT_EQ(s.table.owner, want[i].owner) << i;
-        EXPECT_EQ(s.table.name, want[i].name) << i;
-        ASSERT_EQ(s.args.size(), 1u) << i;
-        EXPECT_EQ(show(s.args[0].get()), want[i].value) << i;
-        EXPECT_EQ(s.sourceText, texts[i]) << i;
-        EXPECT_EQ(s.line, static_cast<int>(i) + 1) << i;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(r.stmts[i]->sourceText, texts[i]) << i;
     }
-    EXPECT_EQ(r.stmts.back()->kind, Stmt::Kind::Select);
-
-    expectError("create rule r @v > 1", 102, 1, "Incorrect syntax near '@v'.");
-    expectError("create rule r as", 102, 1, "Incorrect syntax near 'as'.");
-    // A default is a value, not a condition.
-    expectError("create default d as 1 = 1", 102, 1, "Incorrect syntax near '='.");
-    expectError("create default as 1", 156, 1, "Incorrect syntax near the keyword 'as'.");
-}
-
-TEST(SqlParser, CreateDatabase) {
-    ParseResult r = parseOk("create database sales\n"
-                            "create database big on dev1 = 100, default = '50M'\n"
-                            "  log on logdev = 20 with override for load\n"
-                            "create database d2 log on l1\n"
-                            "create database d3 on default\n"
-                            "use big");
-    ASSERT_EQ(r.stmts.size(), 5u);
-    const std::vector<std::string> names = {"sales", "big", "d2", "d3"};
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        EXPECT_EQ(r.stmts[i]->kind, Stmt::Kind::CreateDatabase) << i;
-        EXPECT_EQ(r.stmts[i]->name, names[i]) << i;
-    }
-    EXPECT_EQ(r.stmts[4]->kind, Stmt::Kind::Use);
-    EXPECT_EQ(r.stmts[4]->name, "big");
-
-    expectError("create database d on dev = x", 102, 1, "Incorrect syntax near 'x'.");
-    expectError("create database d log dev", 102, 1, "Incorrect syntax near 'dev'.");
-    expectError("create database d with", 102, 1, "Incorrect syntax near 'with'.");
-    expectError("create database db1.d", 102, 1, "Incorrect syntax near '.'.");
-}
-
-TEST(SqlParser, GrantAndRevoke) {
-    ParseResult r =
-        parseOk("grant select, insert, UPDATE, delete, references on dbo.t to u1, grp, public\n"
-                "grant update (a, b) on t to u1\n"
-                "grant select on db..t (c) to PUBLIC with grant option\n"
-                "grant all privileges on t to u2\n"
-                "grant execute on p to u3\n"
-                "grant all to u4\n"
-                "grant create table, create view, create procedure, create default, create rule,\n"
-                "  create database to dbo_user\n"
-                "revoke grant option for select on t from u1 cascade\n"
-                "revoke all on t from public\n"
-                "revoke update (a) on t from u1\n"
-                "revoke create table from u2, u3\n"
-                "select 1");
-    using K = Stmt::Kind;
-    using V = std::vector<std::string>;
-    struct Want {
-        K kind;
-        V privileges;
-        std::string db, owner, object; // object empty for a command grant
-        V columns, grantees;
-    };
-    const std::vector<Want> want = {
-        {K::Grant,
-         {"select", "insert", "update", "delete", "references"},
-         "",
-         "dbo",
-         "t",
-         {},
-         {"u1", "grp", "public"}},
-        {K::Grant, {"update"}, "", "", "t", {"a", "b"}, {"u1"}},
-        {K::Grant, {"select"}, "db", "", "t", {"c"}, {"public"}},
-        {K::Grant, {"all"}, "", "", "t", {}, {"u2"}},
-        {K::Grant, {"execute"}, "", "", "p", {}, {"u3"}},
-        {K::Grant, {"all"}, "", "", "", {}, {"u4"}},
-        {K::Grant,
-         {"create table", "create view", "create procedure", "create default", "create rule",
-          "create database"},
-         "",
-         "",
-         "",
-         {},
-         {"dbo_user"}},
-        {K::Revoke, {"select"}, "", "", "t", {}, {"u1"}},
-        {K::Revoke, {"all"}, "", "", "t", {}, {"public"}},
-        {K::Revoke, {"update"}, "", "", "t", {"a"}, {"u1"}},
-        {K::Revoke, {"create table"}, "", "", "", {}, {"u2", "u3"}},
-    };
-    ASSERT_EQ(r.stmts.size(), want.size() + 1);
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        const Stmt& s = *r.stmts[i];
-        EXPECT_EQ(s.kind, want[i].kind) << i;
-        EXPECT_EQ(s.privileges, want[i].privileges) << i;
-        if (want[i].object.empty()) {
-            EXPECT_TRUE(s.names.empty()) << i;
-        } else if (s.names.size() != 1) {
-            ADD_FAILURE() << i << ": " << s.names.size() << " objects";
-        } else {
-            EXPECT_EQ(s.names[0].db, want[i].db) << i;
-            EXPECT_EQ(s.names[0].owner, want[i].owner) << i;
-            EXPECT_EQ(s.names[0].name, want[i].object) << i;
-        }
-        EXPECT_EQ(s.columns, want[i].columns) << i;
-        EXPECT_EQ(s.grantees, want[i].grantees) << i;
-    }
-    EXPECT_EQ(r.stmts[7]->line, 9);
-    EXPECT_EQ(r.stmts.back()->kind, K::Select);
-
-    // Object permissions need an object, command permissions must not have one.
-    expectError("grant select to u", 156, 1, "Incorrect syntax near the keyword 'to'.");
-    expectError("grant create table on t to u", 156, 1, "Incorrect syntax near the keyword 'on'.");
-    expectError("grant select (a) on t (b) to u", 102, 1, "Incorrect syntax near '('.");
-    expectError("grant all (a) to u", 156, 1, "Incorrect syntax near the keyword 'to'.");
-    expectError("grant create index to u", 156, 1, "Incorrect syntax near the keyword 'index'.");
-    expectError("grant drop on t to u", 156, 1, "Incorrect syntax near the keyword 'drop'.");
-    expectError("revoke select on t to u", 156, 1, "Incorrect syntax near the keyword 'to'.");
-    expectError("grant select on t to", 102, 1, "Incorrect syntax near 'to'.");
-    // "with grant option" is for object permissions only.
-    expectError("grant create table to u with grant option", 156, 1,
-                "Incorrect syntax near the keyword 'with'.");
-}
-
-TEST(SqlParser, DropOtherObjects) {
-    ParseResult r = parseOk("drop trigger trg1, dbo.trg2\n"
-                            "drop rule r1\n"
-                            "drop default dbo.d1, d2\n"
-                            "drop view v1, o.v2, v3\n"
-                            "drop index t.ix1, o.t.ix2\n"
-                            "drop database db1");
-    ASSERT_EQ(r.stmts.size(), 6u);
-    using V = std::vector<std::string>;
-    const std::vector<std::pair<std::string, V>> want = {
-        {"trigger", {"..trg1", ".dbo.trg2"}}, {"rule", {"..r1"}},
-        {"default", {".dbo.d1", "..d2"}},     {"view", {"..v1", ".o.v2", "..v3"}},
-        {"index", {".t.ix1", "o.t.ix2"}},     {"database", {"..db1"}},
-    };
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        const Stmt& s = *r.stmts[i];
-        EXPECT_EQ(s.kind, Stmt::Kind::Drop) << i;
-        EXPECT_EQ(s.name, want[i].first) << i;
-        V got;
-        for (const ObjectName& n : s.names) {
-            got.push_back(n.db + "." + n.owner + "." + n.name);
-        }
-        EXPECT_EQ(got, want[i].second) << i;
-    }
-    expectError("drop view v1,", 102, 1, "Incorrect syntax near ','.");
-    expectError("drop trigger", 102, 1, "Incorrect syntax near 'trigger'.");
-}
-
-// Statements simserver has no use for stay syntax errors.
-TEST(SqlParser, UnsupportedStatementsAreRejected) {
-    expectError("checkpoint", 156, 1, "Incorrect syntax near the keyword 'checkpoint'.");
-    expectError("dbcc checkdb(master)", 156, 1, "Incorrect syntax near the keyword 'dbcc'.");
-    expectError("dump database d to '/tmp/d.dmp'", 156, 1,
-                "Incorrect syntax near the keyword 'dump'.");
-    expectError("select 1\nload database d from '/tmp/d.dmp'", 156, 2,
-                "Incorrect syntax near the keyword 'load'.");
-}
-
-TEST(SqlParser, DropUseAndSet) {
-    ParseResult r = parseOk("drop table t1, db..t2\n"
-                            "drop proc p\n"
-                            "drop index t.ix\n"
-                            "use [my db]\n"
-                            "use \"other\"\n"
-                            "set NoCount ON\n"
-                            "set statistics io off\n"
-                            "set arithabort arith_overflow on\n"
-                            "set rowcount 10\n"
-                            "set textsize @n\n"
-                            "set transaction isolation level 3\n"
-                            "set transaction isolation level read uncommitted\n"
-                            "set dateformat mdy\n"
-                            "set datefirst 7");
-    ASSERT_EQ(r.stmts.size(), 14u);
-    const Stmt& d1 = *r.stmts[0];
-    EXPECT_EQ(d1.kind, Stmt::Kind::Drop);
-    EXPECT_EQ(d1.name, "table");
-    ASSERT_EQ(d1.names.size(), 2u);
-    EXPECT_EQ(d1.names[1].db, "db");
-    EXPECT_EQ(d1.names[1].name, "t2");
-    EXPECT_EQ(r.stmts[1]->name, "procedure");
-    EXPECT_EQ(r.stmts[2]->name, "index");
-    EXPECT_EQ(r.stmts[2]->names[0].owner, "t");
-    EXPECT_EQ(r.stmts[2]->names[0].name, "ix");
-    EXPECT_EQ(r.stmts[3]->kind, Stmt::Kind::Use);
-    EXPECT_EQ(r.stmts[3]->name, "my db");
-    EXPECT_EQ(r.stmts[4]->name, "other");
-
-    struct Want {
-        Stmt::Kind kind;
-        std::string name;
-        bool on;
-        std::string value;
-    };
-    const std::vector<Want> want = {
-        {Stmt::Kind::SetOption, "nocount", true, ""},
-        {Stmt::Kind::SetOption, "statistics io", false, ""},
-        {Stmt::Kind::SetOption, "arithabort arith_overflow", true, ""},
-        {Stmt::Kind::SetValue, "rowcount", false, "10"},
-        {Stmt::Kind::SetValue, "textsize", false, "@n"},
-        {Stmt::Kind::SetValue, "transaction isolation level", false, "3"},
-        {Stmt::Kind::SetValue, "transaction isolation level", false, "0"},
-        {Stmt::Kind::SetValue, "dateformat", false, "'mdy'"},
-        {Stmt::Kind::SetValue, "datefirst", false, "7"},
-    };
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        const Stmt& s = *r.stmts[5 + i];
-        EXPECT_EQ(s.kind, want[i].kind) << i;
-        EXPECT_EQ(s.name, want[i].name) << i;
-        EXPECT_EQ(s.on, want[i].on) << i;
-        if (want[i].kind == Stmt::Kind::SetValue) {
-            ASSERT_EQ(s.args.size(), 1u) << i;
-            EXPECT_EQ(show(s.args[0].get()), want[i].value) << i;
-        }
-    }
-}
-
-TEST(SqlParser, ControlFlowAndMessages) {
-    ParseResult r = parseOk("declare @a int, @b varchar(20)\n"
-                            "if @a = 1 print 'one' else begin print 'other %1!', @a end\n"
-                            "while @a < 10 begin select @a = @a + 1 if @a = 5 break continue end\n"
-                            "raiserror 20001 'bad %1!', @a\n"
-                            "raiserror @err\n"
-                            "waitfor delay '00:00:01'\n"
-                            "return\n"
-                            "return @a + 1\n"
-                            "kill 12");
-    ASSERT_EQ(r.stmts.size(), 9u);
-    const Stmt& decl = *r.stmts[0];
-    EXPECT_EQ(decl.kind, Stmt::Kind::Declare);
-    ASSERT_EQ(decl.decls.size(), 2u);
-    EXPECT_EQ(decl.decls[1].name, "@b");
-    EXPECT_EQ(decl.decls[1].type.name, "varchar");
-    EXPECT_EQ(decl.decls[1].type.arg1, 20);
-
-    const Stmt& ifs = *r.stmts[1];
-    EXPECT_EQ(ifs.kind, Stmt::Kind::If);
-    EXPECT_EQ(ifs.line, 2);
-    EXPECT_EQ(show(ifs.args[0].get()), "(@a = 1)");
-    ASSERT_EQ(ifs.body.size(), 2u);
-    EXPECT_EQ(ifs.body[0]->kind, Stmt::Kind::Print);
-    EXPECT_EQ(ifs.body[1]->kind, Stmt::Kind::Block);
-    ASSERT_EQ(ifs.body[1]->body.size(), 1u);
-    EXPECT_EQ(ifs.body[1]->body[0]->args.size(), 2u);
-
-    const Stmt& wh = *r.stmts[2];
-    EXPECT_EQ(wh.kind, Stmt::Kind::While);
-    ASSERT_EQ(wh.body.size(), 1u);
-    const Stmt& loop = *wh.body[0];
-    ASSERT_EQ(loop.body.size(), 3u);
-    EXPECT_EQ(loop.body[0]->select->items[0].assignVar, "@a");
-    EXPECT_EQ(loop.body[1]->kind, Stmt::Kind::If);
-    EXPECT_EQ(loop.body[1]->body[0]->kind, Stmt::Kind::Break);
-    EXPECT_EQ(loop.body[2]->kind, Stmt::Kind::Continue);
-
-    const Stmt& re = *r.stmts[3];
-    EXPECT_EQ(re.kind, Stmt::Kind::Raiserror);
-    ASSERT_EQ(re.args.size(), 3u);
-    EXPECT_EQ(show(re.args[0].get()), "20001");
-    EXPECT_EQ(show(re.args[1].get()), "'bad %1!'");
-    EXPECT_EQ(r.stmts[4]->args.size(), 1u);
-    EXPECT_EQ(r.stmts[5]->name, "delay");
-    EXPECT_TRUE(r.stmts[6]->args.empty());
-    EXPECT_EQ(show(r.stmts[7]->args[0].get()), "(@a + 1)");
-    EXPECT_EQ(r.stmts[8]->kind, Stmt::Kind::Kill);
-}
-
-TEST(SqlParser, Transactions) {
-    ParseResult r = parseOk("begin tran\nbegin transaction t1\nsave tran sp1\n"
-                            "rollback tran sp1\ncommit\ncommit work\nrollback transaction\n"
-                            "commit tran t1");
-    using K = Stmt::Kind;
-    const std::vector<std::pair<K, std::string>> want = {
-        {K::BeginTran, ""},  {K::BeginTran, "t1"}, {K::SaveTran, "sp1"},  {K::RollbackTran, "sp1"},
-        {K::CommitTran, ""}, {K::CommitTran, ""},  {K::RollbackTran, ""}, {K::CommitTran, "t1"},
-    };
-    ASSERT_EQ(r.stmts.size(), want.size());
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(r.stmts[i]->kind, want[i].first) << i;
-        EXPECT_EQ(r.stmts[i]->name, want[i].second) << i;
-        EXPECT_EQ(r.stmts[i]->line, static_cast<int>(i) + 1);
-    }
-}
-
-TEST(SqlParser, ExecAndImplicitExec) {
-    ParseResult r = parseOk("exec @rc = db.dbo.p 1, 'two', @x = @y output, @z out, mytable, "
-                            "@d = default, -5\n"
-                            "execute sp_who\n"
-                            "exec p2");
-    ASSERT_EQ(r.stmts.size(), 3u);
-    const Stmt& e = *r.stmts[0];
-    EXPECT_EQ(e.kind, Stmt::Kind::Exec);
-    EXPECT_EQ(e.returnVar, "@rc");
-    EXPECT_EQ(e.table.db, "db");
-    EXPECT_EQ(e.table.owner, "dbo");
-    EXPECT_EQ(e.table.name, "p");
-    ASSERT_EQ(e.execArgs.size(), 7u);
-    EXPECT_EQ(show(e.execArgs[0].value.get()), "1");
-    EXPECT_EQ(show(e.execArgs[1].value.get()), "'two'");
-    EXPECT_EQ(e.execArgs[2].name, "@x");
-    EXPECT_EQ(show(e.execArgs[2].value.get()), "@y");
-    EXPECT_TRUE(e.execArgs[2].output);
-    EXPECT_EQ(e.execArgs[3].name, "");
-    EXPECT_TRUE(e.execArgs[3].output);
-    EXPECT_EQ(e.execArgs[4].value->kind, Expr::Kind::String); // bare word
-    EXPECT_EQ(e.execArgs[4].value->text, "mytable");
-    EXPECT_EQ(e.execArgs[5].name, "@d");
-    EXPECT_FALSE(e.execArgs[5].value);
-    EXPECT_EQ(show(e.execArgs[6].value.get()), "(- 5)");
-    EXPECT_TRUE(r.stmts[1]->execArgs.empty());
-    EXPECT_EQ(r.stmts[2]->table.name, "p2");
-
-    // The first statement may omit "exec"; a later one may not.
-    ParseResult implicit = parseOk("sp_help mytable select 1");
-    ASSERT_EQ(implicit.stmts.size(), 2u);
-    EXPECT_EQ(implicit.stmts[0]->kind, Stmt::Kind::Exec);
-    EXPECT_EQ(implicit.stmts[0]->table.name, "sp_help");
-    ASSERT_EQ(implicit.stmts[0]->execArgs.size(), 1u);
-    EXPECT_EQ(implicit.stmts[0]->execArgs[0].value->text, "mytable");
-    EXPECT_EQ(implicit.stmts[1]->kind, Stmt::Kind::Select);
-    ParseResult two = parseOk("myproc 1, 2");
-    ASSERT_EQ(two.stmts.size(), 1u);
-    EXPECT_EQ(two.stmts[0]->execArgs.size(), 2u);
-    ParseResult go = parseOk("go");
-    ASSERT_EQ(go.stmts.size(), 1u);
-    EXPECT_EQ(go.stmts[0]->kind, Stmt::Kind::Exec);
-    EXPECT_EQ(go.stmts[0]->table.name, "go");
-    expectError("print 'x'\nsp_who", 102, 2, "Incorrect syntax near 'sp_who'.");
-    // After a select item a bare word is a column alias, as in Sybase.
-    EXPECT_EQ(onlySelect(parseOk("select 1 sp_who"))->items[0].alias, "sp_who");
+    EXPECT_EQ(
+        dumps(batch + "select 1"),
+        (std::vector<std::string>{
+            "create rule t:.dbo.r_range args:(@v between 1 and 10)",
+            "create rule @2 t:..r_list args:(@c in ['a', 'b'])",
+            "create rule @3 t:..r_pat args:((@p like 'A%') or (@p is null))",
+            "create default @4 t:..d_zero args:0", "create default @5 t:.dbo.d_text args:'N/A'",
+            "create default @6 t:..d_now args:getdate()",
+            "create default @7 t:..d_neg args:((- 1) * 5)", "select @8 {1}"}));
 }
 
 TEST(SqlParser, ErrorMessages) {
-    expectError("select * from", 102, 1, "Incorrect syntax near 'from'.");
-    expectError("select a from t where", 102, 1, "Incorrect syntax near 'where'.");
-    expectError("select 1\nselect a frm t", 102, 2, "Incorrect syntax near 't'.");
-    expectError("select 1 +", 102, 1, "Incorrect syntax near '+'.");
-    expectError("\n\nselect a, from t", 156, 3, "Incorrect syntax near the keyword 'from'.");
-    expectError("select 1\n\nSELECT FROM t", 156, 3, "Incorrect syntax near the keyword 'FROM'.");
-    expectError("insert t values (1,)", 102, 1, "Incorrect syntax near ')'.");
-    expectError("select 'abc' 'def' 'x'", 102, 1, "Incorrect syntax near 'x'.");
-    expectError("select 1 ?", 102, 1, "Incorrect syntax near '?'.");
-    expectError("create schema authorization dbo", 156, 1,
-                "Incorrect syntax near the keyword 'schema'.");
-    expectError("select 1\nselect 'abc", 105, 2,
-                "Unclosed quote before the character string 'abc'.");
-    expectError("select 1 /* open /* nested */", 113, 1, "Missing end comment mark '*/'.");
-    // Names have at most four parts in a column and three in an object.
-    expectError("select a.b.c.d.e from t", 102, 1, "Incorrect syntax near 'e'.");
-    expectError("select * from a.b.c.d", 102, 1, "Incorrect syntax near 'd'.");
-    expectError("select * from a....b", 102, 1, "Incorrect syntax near '.'.");
-    expectError("select a.b.c.d.* from t", 102, 1, "Incorrect syntax near 'd'.");
-    // The first error wins, even when the tokenizer would fail later on.
-    expectError("select from\n'unclosed", 156, 1, "Incorrect syntax near the keyword 'from'.");
+    struct Case {
+        std::string sql;
+        int line;
+        SyntaxError error;
+    };
+    const std::vector<Case> cases = {
+        {"select * from", 1, near("from")},
+        {"select a from t where", 1, near("where")},
+        {"select 1\nselect a frm t", 2, near("t")},
+        {"select 1 +", 1, near("+")},
+        {"\n\nselect a, from t", 3, keyword("from")},
+        {"select 1\n\nSELECT FROM t", 3, keyword("FROM")},
+        {"insert t values (1,)", 1, near(")")},
+        {"select 'abc' 'def' 'x'", 1, near("x")},
+        {"select 1 ?", 1, near("?")},
+        {"create schema authorization dbo", 1, keyword("schema")},
+        {"select 1\nselect 'abc", 2, {105, "Unclosed quote before the character string 'abc'."}},
+        {"select 1 /* open /* nested */", 1, {113, "Missing end comment mark '*/'."}},
+        // Names have at most four parts in a column and three in an object.
+        {"select a.b.c.d.e from t", 1, near("e")},
+        {"select * from a.b.c.d", 1, near("d")},
+        {"select * from a....b", 1, near(".")},
+        {"select a.b.c.d.* from t", 1, near("d")},
+        // The first error wins, even when the tokenizer would fail later on.
+        {"select from\n'unclosed", 1, keyword("from")},
+        // After the first statement a procedure call needs "exec".
+        {"print 'x'\nsp_who", 2, near("sp_who")},
+        // Statements simserver has no use for stay syntax errors.
+        {"checkpoint", 1, keyword("checkpoint")},
+        {"dbcc checkdb(master)", 1, keyword("dbcc")},
+        {"dump database d to '/tmp/d.dmp'", 1, keyword("dump")},
+        {"select 1\nload database d from '/tmp/d.dmp'", 2, keyword("load")},
+        // A view's select takes no order by; views live in the current database.
+        {"create view v as select a from t\norder by a", 2, keyword("order")},
+        {"create view db.o.v as select 1", 1, near("v")},
+        {"create view v select 1", 1, keyword("select")},
+        {"create view v as", 1, near("as")},
+        {"create trigger tr on t for select as print 'x'", 1, keyword("select")},
+        {"create trigger tr on t for insert as", 1, near("as")},
+        {"create trigger tr for insert as print 'x'", 1, keyword("for")},
+        {"create trigger tr on t for insert update as print 'x'", 1, keyword("update")},
+        {"create index ix on t (a) with fillfactor 80", 1, near("80")},
+        {"create index ix on t", 1, near("t")},
+        {"create index ix on t ()", 1, near(")")},
+        {"create unique view v as select 1", 1, keyword("view")},
+        {"create clustered nonclustered index ix on t (a)", 1, keyword("nonclustered")},
+        {"create index o.ix on t (a)", 1, near(".")},
+        {"create rule r @v > 1", 1, near("@v")},
+        {"create rule r as", 1, near("as")},
+        // A default is a value, not a condition.
+        {"create default d as 1 = 1", 1, near("=")},
+        {"create default as 1", 1, keyword("as")},
+        {"create database d on dev = x", 1, near("x")},
+        {"create database d log dev", 1, near("dev")},
+        {"create database d with", 1, near("with")},
+        {"create database db1.d", 1, near(".")},
+        // Object permissions need an object, command permissions must not have one.
+        {"grant select to u", 1, keyword("to")},
+        {"grant create table on t to u", 1, keyword("on")},
+        {"grant select (a) on t (b) to u", 1, near("(")},
+        {"grant all (a) to u", 1, keyword("to")},
+        {"grant create index to u", 1, keyword("index")},
+        {"grant drop on t to u", 1, keyword("drop")},
+        {"revoke select on t to u", 1, keyword("to")},
+        {"grant select on t to", 1, near("to")},
+        // "with grant option" is for object permissions only.
+        {"grant create table to u with grant option", 1, keyword("with")},
+        {"drop view v1,", 1, near(",")},
+        {"drop trigger", 1, near("trigger")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        ParseResult r = parseBatch(c.sql);
+        EXPECT_FALSE(r.ok);
+        EXPECT_TRUE(r.stmts.empty());
+        EXPECT_EQ(r.error.number, c.error.number);
+        EXPECT_EQ(r.error.line, c.line);
+        EXPECT_EQ(r.error.message, c.error.message);
+    }
 }
 
 TEST(SqlParser, NestingDepthIsBounded) {
