@@ -293,8 +293,8 @@ void EditorServices::installKeys() {
     const std::pair<QLineEdit*, void (EditorServices::*)(int, Qt::KeyboardModifiers)> catchers[] = {
         {m_widgets.bookmarkSet, &EditorServices::setBookmark},
         {m_widgets.bookmarkJump, &EditorServices::jumpToBookmark}};
-    for (const auto& [catcher, handler] : catchers) {
-        new EventHook(catcher, this, [this, handler](QEvent* event) {
+    for (const auto& catcher : catchers) {
+        new EventHook(catcher.first, this, [this, handler = catcher.second](QEvent* event) {
             // The catcher takes the next key whatever it is: no shortcut fires in between.
             if (event->type() == QEvent::ShortcutOverride) {
                 event->accept();
@@ -566,7 +566,7 @@ void EditorServices::goToLine() {
     QTextEdit& memo = *m_widgets.memo;
     Tf_gotoline dialog(m_widgets.window);
     dialog.edt_line_number->setText(QString::number(rowCol(memo).line + 1));
-    if (Dialogs::exec(dialog) != Tf_gotoline::ResultOk)
+    if (Dialogs::exec(dialog) != Tf_gotoline::kResultOk)
         return;
     const QString text = dialog.edt_line_number->text();
     bool valid = false;

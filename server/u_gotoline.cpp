@@ -26,7 +26,7 @@ Tf_gotoline::Tf_gotoline(QWidget* parent) : QDialog(parent) {
     btn_cancel = button("btn_cancel", "Cancel");
     // The form has a Help button that starts nothing.
     btn_help = button("btn_help", "Help");
-    connect(btn_ok, &QPushButton::clicked, this, [this] { done(ResultOk); });
+    connect(btn_ok, &QPushButton::clicked, this, [this] { done(kResultOk); });
     connect(btn_cancel, &QPushButton::clicked, this, &Tf_gotoline::reject);
 
     auto* buttons = new QHBoxLayout;
@@ -41,7 +41,7 @@ Tf_gotoline::Tf_gotoline(QWidget* parent) : QDialog(parent) {
 }
 
 void Tf_gotoline::reject() {
-    done(ResultCancel);
+    done(kResultCancel);
 }
 
 } // namespace ostrim

@@ -13,8 +13,8 @@ class Tf_gotoline : public QDialog {
     Q_OBJECT
 public:
     // The window's results, as the server window tests them.
-    static constexpr int ResultOk = 1;
-    static constexpr int ResultCancel = 2;
+    static constexpr int kResultOk = 1;
+    static constexpr int kResultCancel = 2;
 
     explicit Tf_gotoline(QWidget* parent = nullptr);
 

@@ -67,7 +67,7 @@ void read_ini(const QString& path, OstrimConfig& config, RecentFiles& recentFile
         str(Config, "ProcessesSProc", defaults.ProcessesSProc).left(kObjectNameLength);
 
     QStringList values;
-    for (int i = 1; i <= RecentFiles::Capacity; ++i)
+    for (int i = 1; i <= RecentFiles::kCapacity; ++i)
         values.append(profile.readString(Run, historyKey(i), QString()));
     recentFiles.assignPacked(values);
 }

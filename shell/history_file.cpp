@@ -19,7 +19,7 @@ QStringList parseHistory(const QStringList& lines) {
     QStringList entries;
     QString pending;
     for (const QString& line : lines) {
-        if (entries.size() == HistoryLoadLimit)
+        if (entries.size() == kHistoryLoadLimit)
             return entries;
         if (line.startsWith(QLatin1Char('#'))) {
             if (!pending.isEmpty())
@@ -29,7 +29,7 @@ QStringList parseHistory(const QStringList& lines) {
             pending += QLatin1String("\r\n") + line;
         }
     }
-    if (!pending.isEmpty() && entries.size() < HistoryLoadLimit)
+    if (!pending.isEmpty() && entries.size() < kHistoryLoadLimit)
         entries.append(pending);
     return entries;
 }
@@ -43,13 +43,13 @@ QString SqlHistory::entry(int number) const {
 }
 
 void SqlHistory::insertFirst(const QString& text) {
-    if (m_entries.size() == Capacity)
+    if (m_entries.size() == kCapacity)
         m_entries.removeLast();
     m_entries.prepend(text);
 }
 
 void SqlHistory::assign(const QStringList& entries) {
-    m_entries = entries.mid(0, Capacity);
+    m_entries = entries.mid(0, kCapacity);
 }
 
 QString trimHistoryText(const QString& text) {

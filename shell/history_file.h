@@ -10,7 +10,7 @@ namespace ostrim {
 
 class SqlHistory {
 public:
-    static constexpr int Capacity = 100;
+    static constexpr int kCapacity = 100;
 
     int count() const { return static_cast<int>(m_entries.size()); }
     // Entry 1..count(), 1 the newest; empty for any other number.
@@ -19,7 +19,7 @@ public:
 
     // The text becomes entry 1; a full history drops its last (oldest) entry.
     void insertFirst(const QString& text);
-    // Keeps at most the first Capacity entries.
+    // Keeps at most the first kCapacity entries.
     void assign(const QStringList& entries);
     void clear() { m_entries.clear(); }
 
@@ -28,13 +28,13 @@ private:
 };
 
 // Loading stops one entry short of the in-memory capacity.
-constexpr int HistoryLoadLimit = 99;
+constexpr int kHistoryLoadLimit = 99;
 
 // Leading and trailing blanks and control characters removed: how entries are shown, compared
 // and written.
 QString trimHistoryText(const QString& text);
 
-// Replaces the history by the file's first HistoryLoadLimit entries. Each entry keeps the text
+// Replaces the history by the file's first kHistoryLoadLimit entries. Each entry keeps the text
 // as read: every line of it preceded by CRLF. A missing file is created empty. On failure the
 // history is unchanged.
 IoResult read_history_file(const QString& path, SqlHistory& history);

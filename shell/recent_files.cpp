@@ -12,7 +12,7 @@ bool RecentFiles::add(const QString& name) {
     // An empty name could not be told from an empty slot when read back.
     if (name.isEmpty() || m_names.contains(name, Qt::CaseSensitive))
         return false;
-    if (m_names.size() == Capacity)
+    if (m_names.size() == kCapacity)
         m_names.removeFirst();
     m_names.append(name);
     return true;
@@ -23,7 +23,7 @@ void RecentFiles::assignPacked(const QStringList& values) {
     for (const QString& value : values) {
         if (value.isEmpty())
             continue;
-        if (m_names.size() == Capacity)
+        if (m_names.size() == kCapacity)
             break;
         m_names.append(value);
     }

@@ -449,24 +449,24 @@ TEST_F(Editor, GoToLineMovesTheCaretToTheStartOfTheLine) {
         });
         w->GotoLineNumber1->trigger();
     };
-    answer("2", Tf_gotoline::ResultCancel);
+    answer("2", Tf_gotoline::kResultCancel);
     EXPECT_EQ(panel(0), "7 : 1");
-    answer("abc", Tf_gotoline::ResultOk);
+    answer("abc", Tf_gotoline::kResultOk);
     EXPECT_EQ(panel(0), "7 : 1");
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "'abc' is not a valid integer value");
-    answer("999", Tf_gotoline::ResultOk);
+    answer("999", Tf_gotoline::kResultOk);
     EXPECT_EQ(panel(0), "8 : 1");
-    answer(" 2 ", Tf_gotoline::ResultOk);
+    answer(" 2 ", Tf_gotoline::kResultOk);
     EXPECT_EQ(panel(0), "2 : 1");
 
     Tf_gotoline dialog;
     EXPECT_EQ(dialog.lbl_line_number->text(), "&Enter new line number:");
     EXPECT_TRUE(dialog.btn_ok->isDefault());
     dialog.btn_cancel->click();
-    EXPECT_EQ(dialog.result(), Tf_gotoline::ResultCancel);
+    EXPECT_EQ(dialog.result(), Tf_gotoline::kResultCancel);
     dialog.btn_help->click(); // does nothing
-    EXPECT_EQ(dialog.result(), Tf_gotoline::ResultCancel);
+    EXPECT_EQ(dialog.result(), Tf_gotoline::kResultCancel);
 }
 
 TEST_F(Editor, StylesOnlyAddAndActOnTheSelectionOrTheWholeText) {

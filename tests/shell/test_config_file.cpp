@@ -112,7 +112,7 @@ TEST_F(ConfigFileTest, FreshFileHoldsEveryKeyInOrder) {
 
 TEST_F(ConfigFileTest, WrittenValuesReadBack) {
     RecentFiles written;
-    for (int i = 1; i <= RecentFiles::Capacity; ++i)
+    for (int i = 1; i <= RecentFiles::kCapacity; ++i)
         written.add(QString("/sql/f%1.sql").arg(i));
     ASSERT_TRUE(write_ini(path(), changedConfig(), written));
 

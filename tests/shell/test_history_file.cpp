@@ -94,7 +94,7 @@ TEST_F(HistoryFileTest, AtMost99EntriesAreLoadedAndWrittenBack) {
     for (int i = 1; i <= 150; ++i)
         bytes += "#\r\nselect " + QByteArray::number(i) + "\r\n";
     const SqlHistory history = readFrom(bytes);
-    ASSERT_EQ(history.count(), HistoryLoadLimit);
+    ASSERT_EQ(history.count(), kHistoryLoadLimit);
     EXPECT_EQ(history.entry(1), QString("\r\nselect 1"));
     EXPECT_EQ(history.entry(99), QString("\r\nselect 99"));
 
@@ -144,7 +144,7 @@ TEST(SqlHistory, HoldsAtMost100NewestFirst) {
     SqlHistory history;
     for (int i = 1; i <= 101; ++i)
         history.insertFirst(QString::number(i));
-    ASSERT_EQ(history.count(), SqlHistory::Capacity);
+    ASSERT_EQ(history.count(), SqlHistory::kCapacity);
     EXPECT_EQ(history.entry(1), QString("101"));
     EXPECT_EQ(history.entry(100), QString("2"));
     EXPECT_TRUE(history.entry(101).isEmpty());

@@ -27,7 +27,7 @@ TEST(RecentFiles, EleventhNameDropsTheOldest) {
     RecentFiles recent;
     for (int i = 1; i <= 11; ++i)
         recent.add(name(i));
-    ASSERT_EQ(recent.count(), RecentFiles::Capacity);
+    ASSERT_EQ(recent.count(), RecentFiles::kCapacity);
     for (int slot = 1; slot <= 10; ++slot)
         EXPECT_EQ(recent.slot(slot), name(slot + 1));
     // A dropped name is new again; a kept one is still a duplicate.
