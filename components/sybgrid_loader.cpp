@@ -1,7 +1,5 @@
 #include "sybgrid_loader.h"
 
-#include "dialogs.h"
-
 #include <sybdb.h>
 #include <sybfront.h>
 
@@ -88,7 +86,7 @@ private:
     bool writeRows();
     void widen(int column, int characters);
     void rememberWidth(int column);
-    // Publishes the shape, and the row when one is given.
+    // Publishes the shape, and the row when one is given, and the batches refused since.
     void publish(const char* row);
 
     const GridRun& m_run;
@@ -104,10 +102,11 @@ private:
     std::vector<int> m_remembered{0};
     bool m_widthsChanged = true;
     std::vector<int> m_types;
-    int m_lineDigits = 1;         // of the row number column 0 shows
-    int m_moreDigitsAt = 10;      // the first row number with more digits
-    RowWriter m_writer;           // the run's own: values convert straight into their rows
-    bool m_rowCountBatch = false; // its lines are no result set of the user's
+    int m_lineDigits = 1;                // of the row number column 0 shows
+    int m_moreDigitsAt = 10;             // the first row number with more digits
+    RowWriter m_writer;                  // the run's own: values convert straight into their rows
+    bool m_rowCountBatch = false;        // its lines are no result set of the user's
+    std::vector<RefusedBatch> m_refused; // not yet published
 };
 
 GridRunResult Loader::run() {
@@ -177,12 +176,8 @@ bool Loader::sendBatch(int index) {
             int number = 0;
             for (int i = 0; i <= index; ++i)
                 number += !m_run.script.rowCountQuery[i];
-            Dialogs::postMessage(
-                QStringLiteral("Batch %1 was not sent: DB-Library refused its text (a ? outside "
-                               "quotes and comments is taken for a parameter).\r\n")
-                        .arg(number) +
-                    m_run.script.batches[index].trimmed().left(200),
-                QStringLiteral("DB-Library error"));
+            m_refused.push_back({number, m_run.script.batches[index].trimmed().left(200)});
+            publish(nullptr);
         }
     } else {
         dbsqlok(m_process);
@@ -300,6 +295,9 @@ void Loader::publish(const char* row) {
         batch->widths = m_widths;
         m_widthsChanged = false;
     }
+    for (RefusedBatch& refused : m_refused)
+        batch->refused.push_back(std::move(refused));
+    m_refused.clear();
     m_sink.release();
 }
 
@@ -392,8 +390,12 @@ GridBatch* LoaderChannel::acquire() {
 
 void LoaderChannel::release() {
     m_hasRows = true;
-    if (!m_posted) {
+    // Rows may wait for their hand-off; a refused batch may not, or the boxes the DB-Library
+    // handlers post for the batches after it would be shown first.
+    const bool refusal = !m_refusalPosted && !m_pending.refused.empty();
+    if (!m_posted || refusal) {
         m_posted = true;
+        m_refusalPosted = refusal;
         m_notify();
     }
     m_mutex.unlock();
@@ -402,6 +404,7 @@ void LoaderChannel::release() {
 bool LoaderChannel::take(GridBatch& out) {
     const std::lock_guard lock(m_mutex);
     m_posted = false;
+    m_refusalPosted = false;
     if (!m_hasRows || m_closed)
         return false;
     // The rows change hands: the store out held, emptied by the GUI thread, is filled next, so
@@ -413,8 +416,15 @@ bool LoaderChannel::take(GridBatch& out) {
     out.maxCols = m_pending.maxCols;
     out.widths = std::move(m_pending.widths);
     m_pending.widths.clear();
+    out.refused = std::move(m_pending.refused);
+    m_pending.refused.clear();
     m_hasRows = false;
     return true;
+}
+
+bool LoaderChannel::refusalPending() {
+    const std::lock_guard lock(m_mutex);
+    return !m_closed && !m_pending.refused.empty();
 }
 
 bool LoaderChannel::close(GridBatch& out) {

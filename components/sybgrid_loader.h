@@ -34,12 +34,20 @@ struct SplitScript {
 // always follows a lone batch.
 SplitScript splitBatches(const QString& sql, bool showRowCount);
 
+// A batch DB-Library would not send (dbsqlsend failed on a live connection). The run goes on
+// with the next batch; the GUI thread tells the user.
+struct RefusedBatch {
+    int number = 0; // among the user's batches, the row-count queries not counted
+    QString text;   // its first 200 characters, trimmed
+};
+
 // What a run hands to the grid: rows written since the last hand-off and the grid's shape.
 struct GridBatch {
     GridStore rows;
     int rowCount = 2;
-    int maxCols = 1;         // widest result set so far
-    std::vector<int> widths; // column widths 0..maxCols when changed, else empty
+    int maxCols = 1;                   // widest result set so far
+    std::vector<int> widths;           // column widths 0..maxCols when changed, else empty
+    std::vector<RefusedBatch> refused; // since the last hand-off, in order
 };
 
 // Where a run puts its rows. acquire/release bracket every change; acquire returns nullptr when
@@ -94,7 +102,8 @@ struct GridRunResult {
 GridRunResult loadGrid(const GridRun& run, GridSink& sink, LoadControl* control);
 
 // The rows of a background run on their way to the GUI thread. The loader fills the pending
-// batch under the lock; notify is called (still under the lock) when a batch becomes pending.
+// batch under the lock; notify is called (still under the lock) when a batch becomes pending,
+// and again for the first refused batch it holds, even when its rows are already announced.
 class LoaderChannel final : public GridSink {
 public:
     explicit LoaderChannel(std::function<void()> notify) : m_notify(std::move(notify)) {}
@@ -106,12 +115,15 @@ public:
     bool take(GridBatch& out);
     // GUI thread: takes what is pending and refuses every later row.
     bool close(GridBatch& out);
+    // GUI thread: the pending batch holds a refused batch, to be told before later boxes.
+    bool refusalPending();
 
 private:
     std::mutex m_mutex;
     GridBatch m_pending;
     bool m_hasRows = false;
     bool m_posted = false;
+    bool m_refusalPosted = false;
     bool m_closed = false;
     std::function<void()> m_notify;
 };
