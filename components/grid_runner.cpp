@@ -36,17 +36,18 @@ QEvent::Type loaderEventType() {
     return type;
 }
 
-// Posted by the loader thread: rows are pending, or the thread has ended.
+// Posted by the loader thread.
 class LoaderEvent final : public QEvent {
 public:
-    LoaderEvent(quint64 generation, bool finished)
-        : QEvent(loaderEventType()), m_generation(generation), m_finished(finished) {}
+    enum class Notice { Rows, Refusal, Finished };
+    LoaderEvent(quint64 generation, Notice notice)
+        : QEvent(loaderEventType()), m_generation(generation), m_notice(notice) {}
     quint64 m_generation;
-    bool m_finished;
+    Notice m_notice;
 };
 
-void postFromLoader(QObject* runner, quint64 generation, bool finished) {
-    auto* event = new LoaderEvent(generation, finished);
+void postFromLoader(QObject* runner, quint64 generation, LoaderEvent::Notice notice) {
+    auto* event = new LoaderEvent(generation, notice);
     postedByLoader(event);
     QCoreApplication::postEvent(runner, event);
 }
@@ -139,11 +140,14 @@ void GridRunner::clear() {
 void GridRunner::start(GridRun run) {
     const quint64 generation = m_generation;
     // Posted: the loader thread may only queue events for the runner, never call it.
-    m_channel = std::make_shared<LoaderChannel>(
-        [this, generation] { postFromLoader(this, generation, false); });
+    m_channel = std::make_shared<LoaderChannel>([this, generation](bool refusal) {
+        postFromLoader(this, generation,
+                       refusal ? LoaderEvent::Notice::Refusal : LoaderEvent::Notice::Rows);
+    });
     m_sinceApply.invalidate();
-    m_loader = std::make_unique<Threadgrid>(
-        std::move(run), m_channel, [this, generation] { postFromLoader(this, generation, true); });
+    m_loader = std::make_unique<Threadgrid>(std::move(run), m_channel, [this, generation] {
+        postFromLoader(this, generation, LoaderEvent::Notice::Finished);
+    });
 }
 
 GridRunResult GridRunner::runHere(const GridRun& run) {
@@ -218,21 +222,33 @@ bool GridRunner::event(QEvent* event) {
     if (event->type() != loaderEventType())
         return QObject::event(event);
     const auto* loaderEvent = static_cast<LoaderEvent*>(event);
-    if (loaderEvent->m_finished)
+    if (loaderEvent->m_notice == LoaderEvent::Notice::Finished) {
         emit finished();
+        return true;
+    }
+    if (loaderEvent->m_generation != m_generation)
+        return true;
+    if (loaderEvent->m_notice == LoaderEvent::Notice::Refusal)
+        takeRefused();
     else
-        notified(loaderEvent->m_generation);
+        rowsPending();
     return true;
 }
 
-void GridRunner::notified(quint64 generation) {
-    if (generation != m_generation)
-        return;
+void GridRunner::rowsPending() {
     const qint64 since = m_sinceApply.isValid() ? m_sinceApply.elapsed() : kApplyIntervalMs;
-    if (since >= kApplyIntervalMs || m_channel->refusalPending())
+    if (since >= kApplyIntervalMs)
         takeRows();
     else if (!m_applyTimer.isActive())
         m_applyTimer.start(int(kApplyIntervalMs - since));
+}
+
+void GridRunner::takeRefused() {
+    // With the rows before it.
+    takeRows();
+    std::vector<RefusedBatch> refused;
+    m_channel->takeRefused(refused);
+    tellRefused(refused);
 }
 
 void GridRunner::takeRows() {

@@ -59,8 +59,9 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void notified(quint64 generation);
+    void rowsPending();
     void takeRows();
+    void takeRefused();
     void deliver(GridBatch& batch);
 
     std::function<void(GridBatch&)> m_apply;

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace ostrim {
 
@@ -178,6 +179,7 @@ bool Loader::sendBatch(int index) {
                 number += !m_run.script.rowCountQuery[i];
             m_refused.push_back({number, m_run.script.batches[index].trimmed().left(200)});
             publish(nullptr);
+            m_sink.awaitRefusalTaken();
         }
     } else {
         dbsqlok(m_process);
@@ -390,13 +392,15 @@ GridBatch* LoaderChannel::acquire() {
 
 void LoaderChannel::release() {
     m_hasRows = true;
-    // Rows may wait for their hand-off; a refused batch may not, or the boxes the DB-Library
-    // handlers post for the batches after it would be shown first.
-    const bool refusal = !m_refusalPosted && !m_pending.refused.empty();
-    if (!m_posted || refusal) {
+    if (!m_posted) {
         m_posted = true;
-        m_refusalPosted = refusal;
-        m_notify();
+        m_notify(false);
+    }
+    // Rows may wait for their hand-off, a refused batch may not: announced after the boxes the
+    // DB-Library handlers posted before it, it is shown in its place among them.
+    if (!m_refusalPosted && !m_pending.refused.empty()) {
+        m_refusalPosted = true;
+        m_notify(true);
     }
     m_mutex.unlock();
 }
@@ -404,7 +408,6 @@ void LoaderChannel::release() {
 bool LoaderChannel::take(GridBatch& out) {
     const std::lock_guard lock(m_mutex);
     m_posted = false;
-    m_refusalPosted = false;
     if (!m_hasRows || m_closed)
         return false;
     // The rows change hands: the store out held, emptied by the GUI thread, is filled next, so
@@ -416,24 +419,33 @@ bool LoaderChannel::take(GridBatch& out) {
     out.maxCols = m_pending.maxCols;
     out.widths = std::move(m_pending.widths);
     m_pending.widths.clear();
-    out.refused = std::move(m_pending.refused);
-    m_pending.refused.clear();
     m_hasRows = false;
     return true;
 }
 
-bool LoaderChannel::refusalPending() {
-    const std::lock_guard lock(m_mutex);
-    return !m_closed && !m_pending.refused.empty();
+void LoaderChannel::takeRefused(std::vector<RefusedBatch>& out) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_refusalPosted = false;
+        if (!m_closed)
+            out = std::exchange(m_pending.refused, {});
+    }
+    m_taken.notify_all();
+}
+
+void LoaderChannel::awaitRefusalTaken() {
+    std::unique_lock lock(m_mutex);
+    m_taken.wait(lock, [this] { return m_closed || m_pending.refused.empty(); });
 }
 
 bool LoaderChannel::close(GridBatch& out) {
     const std::lock_guard lock(m_mutex);
-    const bool had = m_hasRows && !m_closed;
+    const bool had = (m_hasRows || !m_pending.refused.empty()) && !m_closed;
     if (had)
         out = std::move(m_pending);
     m_closed = true;
     m_hasRows = false;
+    m_taken.notify_all();
     return had;
 }
 
