@@ -24,8 +24,8 @@ public:
     // Read from the loader, whose flags its thread and its controls (Threadgrid::Suspend,
     // Terminate, both used through TSybGrid::Loader) move without the runner.
     enum class State {
-        Idle,     // no background run
-        Loading,  //
+        Idle, // no background run
+        Loading,
         Paused,   // held at a stop point
         Stopping, // told to stop, or at its end; the thread is still in its run
         Done,     // the thread has left its run and touches nothing more
@@ -52,7 +52,7 @@ public:
     bool wait(QDeadlineTimer deadline);
 
 signals:
-    // Posted by the loader thread as its last act.
+    // The loader thread has left its run: its last act posts this.
     void finished();
 
 protected:
