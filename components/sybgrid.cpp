@@ -2,21 +2,10 @@
 
 #include "sybdatabase.h"
 
-#include <QAbstractItemDelegate>
-#include <QCoreApplication>
-#include <QEvent>
-#include <QEventLoop>
 #include <QFile>
-#include <QGuiApplication>
 #include <QHeaderView>
-#include <QMouseEvent>
-#include <QPaintEvent>
-#include <QPainter>
-#include <QPalette>
 #include <QScrollBar>
-#include <QStyleOptionViewItem>
 #include <QTextStream>
-#include <QWheelEvent>
 
 #include <sybdb.h>
 #include <sybfront.h>
@@ -26,348 +15,11 @@
 
 namespace ostrim {
 
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void* addr);
-extern "C" void __tsan_release(void* addr);
-#endif
-
-namespace {
-
-// Qt's event queue orders a posted event after its posting through a lock that
-// ThreadSanitizer cannot see in an uninstrumented Qt; these two calls tell it so.
-void postedByLoader([[maybe_unused]] QEvent* event) {
-#if defined(__SANITIZE_THREAD__)
-    __tsan_release(event);
-#endif
-}
-void receivedFromLoader([[maybe_unused]] QEvent* event) {
-#if defined(__SANITIZE_THREAD__)
-    __tsan_acquire(event);
-#endif
-}
-
-QEvent::Type loaderEventType() {
-    static const auto type = QEvent::Type(QEvent::registerEventType());
-    return type;
-}
-
-// Posted by the loader thread: rows are pending, or the thread has ended.
-class LoaderEvent final : public QEvent {
-public:
-    LoaderEvent(quint64 generation, bool finished)
-        : QEvent(loaderEventType()), m_generation(generation), m_finished(finished) {}
-    quint64 m_generation;
-    bool m_finished;
-};
-
-void postFromLoader(QObject* grid, quint64 generation, bool finished) {
-    auto* event = new LoaderEvent(generation, finished);
-    postedByLoader(event);
-    QCoreApplication::postEvent(grid, event);
-}
-constexpr int kApplyIntervalMs = 50;
-// FreeTDS looks at a stop request once a second while it waits for the server; then the
-// server's acknowledgement has to come back.
-constexpr int kCancelWaitMs = 3000;
-
-quint64 cellKey(int col, int row) {
-    return (quint64(quint32(row)) << 32) | quint32(col);
-}
-
-} // namespace
-
-// A synchronous run hands its rows over in the same ~50 ms steps, so that a message box raised
-// during the run shows the rows so far.
-class GridSyncSink final : public GridSink {
-public:
-    explicit GridSyncSink(TSybGrid& grid) : m_grid(grid) { m_sinceFlush.start(); }
-    GridBatch* acquire() override { return &m_batch; }
-    void release() override {
-        // Reading the clock costs more than the rest of a row's hand-over.
-        if (++m_sinceLook < 64)
-            return;
-        m_sinceLook = 0;
-        if (m_sinceFlush.elapsed() >= kApplyIntervalMs)
-            flush();
-    }
-    void flush() {
-        m_grid.applyBatch(m_batch);
-        m_batch.rows.clearRows();
-        m_batch.widths.clear();
-        m_sinceFlush.restart();
-    }
-
-private:
-    TSybGrid& m_grid;
-    GridBatch m_batch;
-    QElapsedTimer m_sinceFlush;
-    int m_sinceLook = 0;
-};
-
-GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
-
-int GridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_store.rowCount();
-}
-
-int GridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_columns;
-}
-
-QString GridModel::cell(int col, int row) const {
-    if (!m_edits.isEmpty()) {
-        const auto it = m_edits.constFind(cellKey(col, row));
-        if (it != m_edits.constEnd())
-            return *it;
-    }
-    if (col == 0) {
-        if (row < 1 || row > m_store.writtenRows())
-            return {};
-        return m_store.lineNumbers() ? QString::number(row) : QStringLiteral(" ");
-    }
-    // textFromDbLib's decoding, straight from the store without a copy.
-    return QString::fromLocal8Bit(m_store.cell(row, col));
-}
-
-bool GridModel::isNull(int col, int row) const {
-    return col >= 1 && m_store.isNull(row, col) && !m_edits.contains(cellKey(col, row));
-}
-
-void GridModel::setCell(int col, int row, const QString& text) {
-    if (col < 0 || row < 0 || col >= m_columns || row >= m_store.rowCount())
-        return;
-    m_edits.insert(cellKey(col, row), text);
-    const QModelIndex at = index(row, col);
-    emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
-}
-
-QVariant GridModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid())
-        return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return cell(index.column(), index.row());
-    if (role == Qt::BackgroundRole && isFixed(index.column(), index.row()))
-        return QGuiApplication::palette().button();
-    return {};
-}
-
-bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole)
-        return false;
-    setCell(index.column(), index.row(), value.toString());
-    return true;
-}
-
-Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
-    if (!index.isValid())
-        return Qt::NoItemFlags;
-    if (isFixed(index.column(), index.row()))
-        return Qt::ItemIsEnabled;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
-}
-
-void GridModel::setFixed(int rows, int cols) {
-    rows = std::max(rows, 0);
-    cols = std::max(cols, 0);
-    if (rows == m_fixedRows && cols == m_fixedCols)
-        return;
-    m_fixedRows = rows;
-    m_fixedCols = cols;
-    if (rowCount() > 0 && columnCount() > 0)
-        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
-                         {Qt::BackgroundRole});
-}
-
-void GridModel::reset(bool lineNumbers) {
-    beginResetModel();
-    m_store.reset(2, lineNumbers);
-    m_columns = 2;
-    m_edits.clear();
-    endResetModel();
-}
-
-void GridModel::apply(GridBatch& batch) {
-    const int columns = batch.maxCols + 1;
-    if (columns > m_columns) {
-        beginInsertColumns({}, m_columns, columns - 1);
-        m_columns = columns;
-        endInsertColumns();
-    }
-    const int oldRows = m_store.rowCount();
-    const int oldWritten = m_store.writtenRows();
-    if (batch.rowCount > oldRows) {
-        beginInsertRows({}, oldRows, batch.rowCount - 1);
-        m_store.appendRows(batch.rows);
-        m_store.setRowCount(batch.rowCount);
-        endInsertRows();
-    } else {
-        m_store.appendRows(batch.rows);
-    }
-    // A row shown empty before (the one after a header) may have been written now.
-    const int lastFilled = std::min(m_store.writtenRows(), oldRows - 1);
-    if (lastFilled > oldWritten)
-        emit dataChanged(index(oldWritten + 1, 0), index(lastFilled, m_columns - 1));
-}
-
-GridFixedCells::GridFixedCells(TSybGrid* grid, Part part)
-    : QWidget(grid), m_grid(grid), m_part(part) {
-    // Opaque, so that repainting it never repaints the grid beneath.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setFocusPolicy(Qt::NoFocus);
-    setMouseTracking(part != Part::Columns);
-    hide();
-}
-
-int GridFixedCells::rowTop(int row) const {
-    if (scrollsUpAndDown())
-        return m_grid->rowViewportPosition(row);
-    int top = 0;
-    for (int r = 0; r < row; ++r)
-        top += m_grid->rowHeight(r);
-    return top;
-}
-
-int GridFixedCells::columnLeft(int col) const {
-    if (scrollsSideways())
-        return m_grid->columnViewportPosition(col);
-    int left = 0;
-    for (int c = 0; c < col; ++c)
-        left += m_grid->columnWidth(c);
-    return left;
-}
-
-int GridFixedCells::rowAt(int y) const {
-    if (scrollsUpAndDown())
-        return m_grid->rowAt(y);
-    const int rows = std::min(m_grid->FixedRows(), m_grid->m_model->rowCount());
-    for (int r = 0, top = 0; r < rows; top += m_grid->rowHeight(r), ++r) {
-        if (y >= top && y < top + m_grid->rowHeight(r))
-            return r;
-    }
-    return -1;
-}
-
-int GridFixedCells::columnAt(int x) const {
-    if (scrollsSideways())
-        return m_grid->columnAt(x);
-    const int cols = std::min(m_grid->FixedCols(), m_grid->m_model->columnCount());
-    for (int c = 0, left = 0; c < cols; left += m_grid->columnWidth(c), ++c) {
-        if (x >= left && x < left + m_grid->columnWidth(c))
-            return c;
-    }
-    return -1;
-}
-
-QModelIndex GridFixedCells::indexAt(QPoint at) const {
-    if (!rect().contains(at))
-        return {};
-    return m_grid->m_model->index(rowAt(at.y()), columnAt(at.x()));
-}
-
-QRect GridFixedCells::cellRect(int row, int col) const {
-    const bool fixedRow = row >= 0 && row < m_grid->FixedRows();
-    const bool fixedCol = col >= 0 && col < m_grid->FixedCols();
-    if (row < 0 || col < 0 || row >= m_grid->m_model->rowCount() ||
-        col >= m_grid->m_model->columnCount() || (m_part == Part::Rows && !fixedRow) ||
-        (m_part == Part::Columns && !fixedCol) ||
-        (m_part == Part::Corner && !(fixedRow && fixedCol)))
-        return {};
-    // As the grid's own cells: the grid lines take the last pixel of each column and row.
-    const int line = m_grid->showGrid() ? 1 : 0;
-    const QRect cell(columnLeft(col), rowTop(row), m_grid->columnWidth(col) - line,
-                     m_grid->rowHeight(row) - line);
-    return cell.intersected(rect());
-}
-
-void GridFixedCells::paintEvent(QPaintEvent* event) {
-    const int rows = m_grid->m_model->rowCount();
-    const int cols = m_grid->m_model->columnCount();
-    const QRect dirty = event->rect();
-    QPainter painter(this);
-    painter.fillRect(dirty,
-                     m_grid->viewport()->palette().brush(m_grid->viewport()->backgroundRole()));
-    int firstRow = rowAt(dirty.top());
-    int lastRow = rowAt(dirty.bottom());
-    int firstCol = columnAt(dirty.left());
-    int lastCol = columnAt(dirty.right());
-    if (firstRow < 0 || firstCol < 0)
-        return;
-    if (lastRow < 0)
-        lastRow = m_part == Part::Columns ? rows - 1 : std::min(m_grid->FixedRows(), rows) - 1;
-    if (lastCol < 0)
-        lastCol = m_part == Part::Rows ? cols - 1 : std::min(m_grid->FixedCols(), cols) - 1;
-
-    QStyleOptionViewItem option;
-    m_grid->initViewItemOption(&option);
-    option.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
-    QAbstractItemDelegate* delegate = m_grid->itemDelegate();
-    const QColor lineColor =
-        QColor::fromRgba(QRgb(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, m_grid)));
-    painter.setPen(lineColor);
-    for (int r = firstRow; r <= lastRow; ++r) {
-        for (int c = firstCol; c <= lastCol; ++c) {
-            const QRect cell = cellRect(r, c);
-            if (cell.isEmpty())
-                continue;
-            option.rect =
-                QRect(columnLeft(c), rowTop(r), m_grid->columnWidth(c), m_grid->rowHeight(r));
-            if (m_grid->showGrid()) {
-                painter.drawLine(option.rect.topRight(), option.rect.bottomRight());
-                painter.drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-                option.rect.adjust(0, 0, -1, -1);
-            }
-            delegate->paint(&painter, option, m_grid->m_model->index(r, c));
-        }
-    }
-}
-
-void GridFixedCells::wheelEvent(QWheelEvent* event) {
-    QCoreApplication::sendEvent(m_grid->viewport(), event);
-}
-
-int GridFixedCells::edgeAt(int x) const {
-    if (m_part == Part::Columns)
-        return -1;
-    constexpr int kGrip = 3;
-    const int col = columnAt(x);
-    if (col < 0)
-        return -1;
-    const int left = columnLeft(col);
-    if (x >= left + m_grid->columnWidth(col) - kGrip)
-        return col;
-    if (x < left + kGrip && col > 0)
-        return col - 1;
-    return -1;
-}
-
-// Over the fixed rows a drag at a column's edge sizes the column, as a header would; otherwise
-// the fixed cells take no clicks: the grid keeps its current cell and selection.
-void GridFixedCells::mousePressEvent(QMouseEvent* event) {
-    const int col = edgeAt(event->position().toPoint().x());
-    if (col < 0 || event->button() != Qt::LeftButton)
-        return;
-    m_sizing = col;
-    m_sizingFrom = event->position().toPoint().x() - m_grid->columnWidth(col);
-}
-
-void GridFixedCells::mouseMoveEvent(QMouseEvent* event) {
-    const int x = event->position().toPoint().x();
-    if (m_sizing >= 0) {
-        m_grid->setColumnWidth(m_sizing, std::max(1, x - m_sizingFrom));
-        return;
-    }
-    if (edgeAt(x) >= 0)
-        setCursor(Qt::SplitHCursor);
-    else
-        unsetCursor();
-}
-
-void GridFixedCells::mouseReleaseEvent(QMouseEvent*) {
-    m_sizing = -1;
-}
-
-TSybGrid::TSybGrid(QWidget* owner) : QTableView(owner), m_model(new GridModel(this)) {
+TSybGrid::TSybGrid(QWidget* owner)
+    : QTableView(owner), m_model(new GridModel(this)),
+      m_runner(std::make_unique<GridRunner>([this](GridBatch& batch) { applyBatch(batch); })) {
     setModel(m_model);
+    connect(m_runner.get(), &GridRunner::finished, this, &TSybGrid::loaderFinished);
     QFont font(QStringLiteral("Courier"), 9);
     font.setStyleHint(QFont::TypeWriter);
     setFont(font);
@@ -443,13 +95,12 @@ TSybGrid::TSybGrid(QWidget* owner) : QTableView(owner), m_model(new GridModel(th
                     layoutFixedViews();
                 m_fixedTop->update();
             });
-    m_applyTimer.setSingleShot(true);
-    connect(&m_applyTimer, &QTimer::timeout, this, &TSybGrid::takeLoaderRows);
 }
 
 TSybGrid::~TSybGrid() {
-    StopLoader();
-    m_loader.reset();
+    // While the grid can still take the last rows and answer Loader.
+    m_runner->stop();
+    m_runner.reset();
     // Before the model, which they show, and without the grid's signals reaching them.
     const GridFixedCells* views[] = {m_fixedTop, m_fixedLeft, m_fixedCorner};
     m_fixedTop = m_fixedLeft = m_fixedCorner = nullptr;
@@ -458,39 +109,19 @@ TSybGrid::~TSybGrid() {
 }
 
 bool TSybGrid::Terminated() {
-    if (!m_loader)
-        return true;
-    if (!m_loader->Terminated())
-        return false;
-    if (m_channel) {
-        GridBatch last;
-        if (m_channel->close(last))
-            applyBatch(last);
-    }
-    return true;
+    return m_runner->terminated();
 }
 
 bool TSybGrid::Paused() {
-    if (!m_loader || !m_loader->Held())
-        return false;
-    // Held, the loader hands over nothing more: what it handed over is all there is.
-    takeLoaderRows();
-    return true;
+    return m_runner->paused();
 }
 
 void TSybGrid::StopLoader() {
-    if (!m_loader)
-        return;
-    m_loader->Terminate();
-    if (m_loader->Finished())
-        return;
-    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    if (!waitForLoader(QDeadlineTimer(kCancelWaitMs))) {
-        // The server heard the cancel long ago, or never will.
-        m_loader->CutConnection();
-        waitForLoader(QDeadlineTimer(QDeadlineTimer::Forever));
-    }
-    QGuiApplication::restoreOverrideCursor();
+    m_runner->stop();
+}
+
+bool TSybGrid::waitForLoader(QDeadlineTimer deadline) {
+    return m_runner->wait(deadline);
 }
 
 void TSybGrid::setFixedRows(int rows) {
@@ -637,14 +268,8 @@ void TSybGrid::Execute() {
     if (!m_dbProc)
         return;
     SplitBatches();
-    if (m_loader) {
-        // One load at a time: the previous one is stopped and its queued rows dropped.
-        StopLoader();
-        m_loader.reset();
-        m_channel.reset();
-    }
-    ++m_generation;
-    m_applyTimer.stop();
+    // One load at a time: the previous one is stopped and its queued rows dropped.
+    m_runner->clear();
 
     GridRun run{m_dbProc, m_script, m_showLineNum, m_charUnit, {columnWidth(0), columnWidth(1)}};
     // Emptying the grid drops columns 2 and up; 0 and 1 keep their widths.
@@ -655,71 +280,16 @@ void TSybGrid::Execute() {
     m_currentRow = 1;
 
     if (m_background) {
-        const quint64 generation = m_generation;
-        // Posted: the loader thread may only queue events for the grid, never call it.
-        m_channel = std::make_shared<LoaderChannel>(
-            [this, generation] { postFromLoader(this, generation, false); });
-        m_sinceApply.invalidate();
-        m_loader = std::make_unique<Threadgrid>(std::move(run), m_channel, [this, generation] {
-            postFromLoader(this, generation, true);
-        });
+        m_runner->start(std::move(run));
         return;
     }
 
     viewport()->repaint();
-    GridSyncSink sink(*this);
-    const GridRunResult result = loadGrid(run, sink, nullptr);
-    sink.flush();
+    const GridRunResult result = m_runner->runHere(run);
     m_rowsReturned = result.rowsReturned;
     m_lastResult = result.lastResult;
     m_lastRowStatus = result.lastRowStatus;
     m_currentRow = result.currentRow;
-}
-
-bool TSybGrid::event(QEvent* event) {
-    receivedFromLoader(event);
-    if (event->type() != loaderEventType())
-        return QTableView::event(event);
-    const auto* loaderEvent = static_cast<LoaderEvent*>(event);
-    if (loaderEvent->m_finished)
-        emit loaderFinished();
-    else
-        loaderNotified(loaderEvent->m_generation);
-    return true;
-}
-
-bool TSybGrid::waitForLoader(QDeadlineTimer deadline) {
-    QEventLoop loop;
-    connect(this, &TSybGrid::loaderFinished, &loop, &QEventLoop::quit);
-    QTimer alarm;
-    alarm.setSingleShot(true);
-    connect(&alarm, &QTimer::timeout, &loop, &QEventLoop::quit);
-    // The finished notice is posted after Finished turns true, so it cannot be missed here; an
-    // earlier loader's notice may end a round early.
-    while (!m_loader->Finished() && !deadline.hasExpired()) {
-        if (!deadline.isForever())
-            alarm.start(std::chrono::milliseconds(deadline.remainingTime()));
-        loop.exec();
-    }
-    return m_loader->Finished();
-}
-
-void TSybGrid::loaderNotified(quint64 generation) {
-    if (generation != m_generation)
-        return;
-    const qint64 since = m_sinceApply.isValid() ? m_sinceApply.elapsed() : kApplyIntervalMs;
-    if (since >= kApplyIntervalMs)
-        takeLoaderRows();
-    else if (!m_applyTimer.isActive())
-        m_applyTimer.start(int(kApplyIntervalMs - since));
-}
-
-void TSybGrid::takeLoaderRows() {
-    if (!m_channel)
-        return;
-    if (m_channel->take(m_received))
-        applyBatch(m_received);
-    m_sinceApply.restart();
 }
 
 void TSybGrid::applyBatch(GridBatch& batch) {

@@ -1,7 +1,5 @@
 #include "sybgrid_loader.h"
 
-#include "dialogs.h"
-
 #include <sybdb.h>
 #include <sybfront.h>
 
@@ -13,6 +11,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace ostrim {
 
@@ -88,7 +87,7 @@ private:
     bool writeRows();
     void widen(int column, int characters);
     void rememberWidth(int column);
-    // Publishes the shape, and the row when one is given.
+    // Publishes the shape, and the row when one is given, and the batches refused since.
     void publish(const char* row);
 
     const GridRun& m_run;
@@ -104,10 +103,11 @@ private:
     std::vector<int> m_remembered{0};
     bool m_widthsChanged = true;
     std::vector<int> m_types;
-    int m_lineDigits = 1;         // of the row number column 0 shows
-    int m_moreDigitsAt = 10;      // the first row number with more digits
-    RowWriter m_writer;           // the run's own: values convert straight into their rows
-    bool m_rowCountBatch = false; // its lines are no result set of the user's
+    int m_lineDigits = 1;                // of the row number column 0 shows
+    int m_moreDigitsAt = 10;             // the first row number with more digits
+    RowWriter m_writer;                  // the run's own: values convert straight into their rows
+    bool m_rowCountBatch = false;        // its lines are no result set of the user's
+    std::vector<RefusedBatch> m_refused; // not yet published
 };
 
 GridRunResult Loader::run() {
@@ -177,12 +177,9 @@ bool Loader::sendBatch(int index) {
             int number = 0;
             for (int i = 0; i <= index; ++i)
                 number += !m_run.script.rowCountQuery[i];
-            Dialogs::postMessage(
-                QStringLiteral("Batch %1 was not sent: DB-Library refused its text (a ? outside "
-                               "quotes and comments is taken for a parameter).\r\n")
-                        .arg(number) +
-                    m_run.script.batches[index].trimmed().left(200),
-                QStringLiteral("DB-Library error"));
+            m_refused.push_back({number, m_run.script.batches[index].trimmed().left(200)});
+            publish(nullptr);
+            m_sink.awaitRefusalTaken();
         }
     } else {
         dbsqlok(m_process);
@@ -300,6 +297,9 @@ void Loader::publish(const char* row) {
         batch->widths = m_widths;
         m_widthsChanged = false;
     }
+    for (RefusedBatch& refused : m_refused)
+        batch->refused.push_back(std::move(refused));
+    m_refused.clear();
     m_sink.release();
 }
 
@@ -394,7 +394,13 @@ void LoaderChannel::release() {
     m_hasRows = true;
     if (!m_posted) {
         m_posted = true;
-        m_notify();
+        m_notify(false);
+    }
+    // Rows may wait for their hand-off, a refused batch may not: announced after the boxes the
+    // DB-Library handlers posted before it, it is shown in its place among them.
+    if (!m_refusalPosted && !m_pending.refused.empty()) {
+        m_refusalPosted = true;
+        m_notify(true);
     }
     m_mutex.unlock();
 }
@@ -417,13 +423,29 @@ bool LoaderChannel::take(GridBatch& out) {
     return true;
 }
 
+void LoaderChannel::takeRefused(std::vector<RefusedBatch>& out) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_refusalPosted = false;
+        if (!m_closed)
+            out = std::exchange(m_pending.refused, {});
+    }
+    m_taken.notify_all();
+}
+
+void LoaderChannel::awaitRefusalTaken() {
+    std::unique_lock lock(m_mutex);
+    m_taken.wait(lock, [this] { return m_closed || m_pending.refused.empty(); });
+}
+
 bool LoaderChannel::close(GridBatch& out) {
     const std::lock_guard lock(m_mutex);
-    const bool had = m_hasRows && !m_closed;
+    const bool had = (m_hasRows || !m_pending.refused.empty()) && !m_closed;
     if (had)
         out = std::move(m_pending);
     m_closed = true;
     m_hasRows = false;
+    m_taken.notify_all();
     return had;
 }
 

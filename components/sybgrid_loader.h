@@ -34,12 +34,20 @@ struct SplitScript {
 // always follows a lone batch.
 SplitScript splitBatches(const QString& sql, bool showRowCount);
 
+// A batch DB-Library would not send (dbsqlsend failed on a live connection). The run goes on
+// with the next batch; the GUI thread tells the user.
+struct RefusedBatch {
+    int number = 0; // among the user's batches, the row-count queries not counted
+    QString text;   // its first 200 characters, trimmed
+};
+
 // What a run hands to the grid: rows written since the last hand-off and the grid's shape.
 struct GridBatch {
     GridStore rows;
     int rowCount = 2;
-    int maxCols = 1;         // widest result set so far
-    std::vector<int> widths; // column widths 0..maxCols when changed, else empty
+    int maxCols = 1;                   // widest result set so far
+    std::vector<int> widths;           // column widths 0..maxCols when changed, else empty
+    std::vector<RefusedBatch> refused; // since the last hand-off, in order
 };
 
 // Where a run puts its rows. acquire/release bracket every change; acquire returns nullptr when
@@ -49,6 +57,9 @@ public:
     virtual ~GridSink() = default;
     virtual GridBatch* acquire() = 0;
     virtual void release() = 0;
+    // After a refused batch was released: returns once the GUI thread has it, so that its box
+    // comes before any a DB-Library handler posts for a later batch.
+    virtual void awaitRefusalTaken() {}
 };
 
 // Stop and pause requests, honoured at the run's stop points.
@@ -94,26 +105,34 @@ struct GridRunResult {
 GridRunResult loadGrid(const GridRun& run, GridSink& sink, LoadControl* control);
 
 // The rows of a background run on their way to the GUI thread. The loader fills the pending
-// batch under the lock; notify is called (still under the lock) when a batch becomes pending.
+// batch under the lock; notify is called (still under the lock) with false when a batch becomes
+// pending and with true when a refused batch does.
 class LoaderChannel final : public GridSink {
 public:
-    explicit LoaderChannel(std::function<void()> notify) : m_notify(std::move(notify)) {}
+    explicit LoaderChannel(std::function<void(bool refusal)> notify)
+        : m_notify(std::move(notify)) {}
 
     GridBatch* acquire() override;
     void release() override;
-    // GUI thread: moves the pending batch into out, handing back out's emptied rows to be
-    // filled again; false when there was none.
+    // Also returns when the channel is closed.
+    void awaitRefusalTaken() override;
+    // GUI thread: moves the pending rows and shape into out, handing back out's emptied rows to
+    // be filled again; false when there were none. Refused batches stay for takeRefused.
     bool take(GridBatch& out);
-    // GUI thread: takes what is pending and refuses every later row.
+    // GUI thread: moves the refused batches into out; the loader goes on.
+    void takeRefused(std::vector<RefusedBatch>& out);
+    // GUI thread: takes all that is pending and refuses every later row.
     bool close(GridBatch& out);
 
 private:
     std::mutex m_mutex;
+    std::condition_variable m_taken;
     GridBatch m_pending;
     bool m_hasRows = false;
     bool m_posted = false;
+    bool m_refusalPosted = false;
     bool m_closed = false;
-    std::function<void()> m_notify;
+    std::function<void(bool refusal)> m_notify;
 };
 
 // The worker thread of a background load. It never touches widgets: its rows go through the

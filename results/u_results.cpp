@@ -310,15 +310,16 @@ void Tresults_form::run_timerTimer() {
         return;
     run_image->setInterval(0);
     // The borrowed connection is free only once the loader has left it.
-    if (m_borrowed && results_grid->Loader() && !results_grid->Loader()->Finished())
+    if (m_borrowed && results_grid->RunState() == GridRunner::State::Stopping)
         return;
     m_borrowed.reset();
     run_timer.stop();
 }
 
 bool Tresults_form::loadRunning() const {
-    return results_grid->Background() && results_grid->Loader() &&
-           !results_grid->Loader()->Terminated();
+    const GridRunner::State state = results_grid->RunState();
+    return results_grid->Background() &&
+           (state == GridRunner::State::Loading || state == GridRunner::State::Paused);
 }
 
 bool Tresults_form::confirmRunning() {

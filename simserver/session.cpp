@@ -572,10 +572,7 @@ bool Session::login(const std::vector<uint8_t>& p) {
 void Session::serve() {
     std::vector<uint8_t> payload;
     for (;;) {
-        {
-            std::lock_guard lock(m_infoMutex);
-            m_command = "AWAITING COMMAND";
-        }
+        setCommand("AWAITING COMMAND");
         uint8_t type = m_sock.readMessage(payload, kMaxRequest);
         if (m_killed)
             return;
@@ -617,9 +614,15 @@ void Session::serve() {
             if (m_pending)
                 tokens();
             putDone(m_sock.out(), kTokDone, kDoneAttn, 0, 0);
+            setCommand("AWAITING COMMAND");
             m_sock.finishReply();
         }
     }
+}
+
+void Session::setCommand(const char* command) {
+    std::lock_guard lock(m_infoMutex);
+    m_command = command;
 }
 
 void Session::endReply() {
@@ -632,6 +635,8 @@ void Session::endReply() {
     }
     if (m_sock.attentionSeen())
         throw Cancelled{};
+    // Idle before the reply's end leaves: a client that has it may look at sysprocesses at once.
+    setCommand("AWAITING COMMAND");
     m_sock.finishReply();
 }
 

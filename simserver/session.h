@@ -72,6 +72,8 @@ private:
     void languageRequest(const std::string& sql);
     void rpcRequest(Reader& r);
     void endReply();
+    // What sysprocesses shows for this session.
+    void setCommand(const char* command);
 
     Flow execList(const std::vector<ast::StmtPtr>& list, Frame& f);
     Flow exec(const ast::Stmt& s, Frame& f);

@@ -1,0 +1,125 @@
+#include "sybgrid_model.h"
+
+#include "sybgrid_loader.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+
+#include <algorithm>
+
+namespace ostrim {
+
+namespace {
+
+quint64 cellKey(int col, int row) {
+    return (quint64(quint32(row)) << 32) | quint32(col);
+}
+
+} // namespace
+
+GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int GridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_store.rowCount();
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_columns;
+}
+
+QString GridModel::cell(int col, int row) const {
+    if (!m_edits.isEmpty()) {
+        const auto it = m_edits.constFind(cellKey(col, row));
+        if (it != m_edits.constEnd())
+            return *it;
+    }
+    if (col == 0) {
+        if (row < 1 || row > m_store.writtenRows())
+            return {};
+        return m_store.lineNumbers() ? QString::number(row) : QStringLiteral(" ");
+    }
+    // textFromDbLib's decoding, straight from the store without a copy.
+    return QString::fromLocal8Bit(m_store.cell(row, col));
+}
+
+bool GridModel::isNull(int col, int row) const {
+    return col >= 1 && m_store.isNull(row, col) && !m_edits.contains(cellKey(col, row));
+}
+
+void GridModel::setCell(int col, int row, const QString& text) {
+    if (col < 0 || row < 0 || col >= m_columns || row >= m_store.rowCount())
+        return;
+    m_edits.insert(cellKey(col, row), text);
+    const QModelIndex at = index(row, col);
+    emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return cell(index.column(), index.row());
+    if (role == Qt::BackgroundRole && isFixed(index.column(), index.row()))
+        return QGuiApplication::palette().button();
+    return {};
+}
+
+bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole)
+        return false;
+    setCell(index.column(), index.row(), value.toString());
+    return true;
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    if (isFixed(index.column(), index.row()))
+        return Qt::ItemIsEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+}
+
+void GridModel::setFixed(int rows, int cols) {
+    rows = std::max(rows, 0);
+    cols = std::max(cols, 0);
+    if (rows == m_fixedRows && cols == m_fixedCols)
+        return;
+    m_fixedRows = rows;
+    m_fixedCols = cols;
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::BackgroundRole});
+}
+
+void GridModel::reset(bool lineNumbers) {
+    beginResetModel();
+    m_store.reset(2, lineNumbers);
+    m_columns = 2;
+    m_edits.clear();
+    endResetModel();
+}
+
+void GridModel::apply(GridBatch& batch) {
+    const int columns = batch.maxCols + 1;
+    if (columns > m_columns) {
+        beginInsertColumns({}, m_columns, columns - 1);
+        m_columns = columns;
+        endInsertColumns();
+    }
+    const int oldRows = m_store.rowCount();
+    const int oldWritten = m_store.writtenRows();
+    if (batch.rowCount > oldRows) {
+        beginInsertRows({}, oldRows, batch.rowCount - 1);
+        m_store.appendRows(batch.rows);
+        m_store.setRowCount(batch.rowCount);
+        endInsertRows();
+    } else {
+        m_store.appendRows(batch.rows);
+    }
+    // A row shown empty before (the one after a header) may have been written now.
+    const int lastFilled = std::min(m_store.writtenRows(), oldRows - 1);
+    if (lastFilled > oldWritten)
+        emit dataChanged(index(oldWritten + 1, 0), index(lastFilled, m_columns - 1));
+}
+
+} // namespace ostrim
