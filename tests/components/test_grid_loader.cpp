@@ -1,8 +1,8 @@
 // The background load: the same grid as a synchronous run, progressive rows, abort, pause, a
 // stop that reaches the server, and a server that dies under the loader or ignores the stop.
+#include "component_server.h"
 #include "scripted_dialogs.h"
 #include "sybgrid.h"
-#include "test_grid_server.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -115,7 +115,7 @@ private:
 class GridLoaderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_db = test::connectToGridServer().release();
+        s_db = test::connectToServer().release();
         ASSERT_TRUE(s_db->Connected());
         const DbProcHandle p = s_db->DbProc();
         runSql(p, "create table t3 (a int not null, b varchar(10) not null, c char(3) not null)");
@@ -127,7 +127,7 @@ protected:
         test::fillNumbered(p, "numbers", kLongRows);
     }
     static void TearDownTestSuite() {
-        test::GridDisconnect()(s_db);
+        test::Disconnecting()(s_db);
         s_db = nullptr;
     }
     static void prepare(TSybGrid& grid, const QString& sql, bool background) {
@@ -294,8 +294,8 @@ TEST_F(GridLoaderTest, AServerKilledDuringTheLoadIsReportedAndTheLoaderEnds) {
     test::SimServer server;
     server.start();
     {
-        test::GridConnection watcher = test::connectTo(server.host());
-        test::GridConnection db = test::connectTo(server.host());
+        test::Connection watcher = test::connectTo(QString::fromStdString(server.host()));
+        test::Connection db = test::connectTo(QString::fromStdString(server.host()));
         ASSERT_TRUE(watcher->Connected());
         ASSERT_TRUE(db->Connected());
         const int spid = dbspid(db->DbProc().get());
@@ -338,7 +338,7 @@ TEST_F(GridLoaderTest, AGridClosedDuringALoadWaitsForItsLoader) {
 // A loader blocked inside DB-Library while the server runs a long statement sees no stop point:
 // the stop must reach the server.
 TEST_F(GridLoaderTest, AbortEndsAStatementTheServerIsStillRunning) {
-    test::GridConnection watcher = test::connectToGridServer();
+    test::Connection watcher = test::connectToServer();
     ASSERT_TRUE(watcher->Connected());
     const int spid = dbspid(s_db->DbProc().get());
     TSybGrid grid;
@@ -370,10 +370,10 @@ TEST_F(GridLoaderTest, AbortEndsAStatementTheServerIsStillRunning) {
 // The last resort: a server that never hears the cancel. The wait still ends, under a busy
 // cursor, at the price of the connection.
 TEST_F(GridLoaderTest, StopLoaderEndsEvenWhenTheServerNeverAnswersTheCancel) {
-    test::GridConnection watcher = test::connectToGridServer();
+    test::Connection watcher = test::connectToServer();
     ASSERT_TRUE(watcher->Connected());
-    Relay relay(test::gridServer().port());
-    test::GridConnection db = test::connectTo(relay.host());
+    Relay relay(test::ServerEnvironment::server().port());
+    test::Connection db = test::connectTo(QString::fromStdString(relay.host()));
     ASSERT_TRUE(db->Connected());
     const int spid = dbspid(db->DbProc().get());
     TSybGrid grid;

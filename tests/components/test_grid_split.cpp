@@ -1,4 +1,5 @@
 // Cutting a script into batches at its "go" lines, and reading a script from a file.
+#include "qt_print.h"
 #include "sybgrid.h"
 #include "sybgrid_loader.h"
 
@@ -9,17 +10,6 @@
 
 #include <cstring>
 #include <ios>
-#include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << '[';
-    for (const QString& s : list)
-        *os << '"' << s.toStdString() << "\" ";
-    *os << ']';
-}
 
 namespace ostrim {
 namespace {

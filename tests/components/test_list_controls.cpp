@@ -11,19 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-// Readable QString values in assertion messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace ostrim {
 namespace {
 
 using test::Connection;
 using test::connectToServer;
-using test::runBatch;
+using test::runSql;
 using test::ScriptedDialogs;
 
 QStringList items(const QComboBox& box) {
@@ -46,12 +39,12 @@ protected:
         ScriptedDialogs quiet; // the drops fail on a fresh server
         Connection setup = connectToServer();
         ASSERT_TRUE(setup->Connected());
-        runBatch(setup->DbProc(), "drop table tempdb..colours");
-        runBatch(setup->DbProc(), "drop table tempdb..nothing");
-        ASSERT_EQ(runBatch(setup->DbProc(), "create table tempdb..colours (name varchar(20))\n"
-                                            "insert tempdb..colours values ('red')\n"
-                                            "insert tempdb..colours values ('green')\n"
-                                            "create table tempdb..nothing (name varchar(20))"),
+        runSql(setup->DbProc(), "drop table tempdb..colours");
+        runSql(setup->DbProc(), "drop table tempdb..nothing");
+        ASSERT_EQ(runSql(setup->DbProc(), "create table tempdb..colours (name varchar(20))\n"
+                                          "insert tempdb..colours values ('red')\n"
+                                          "insert tempdb..colours values ('green')\n"
+                                          "create table tempdb..nothing (name varchar(20))"),
                   SUCCEED);
     }
     void SetUp() override {

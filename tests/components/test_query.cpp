@@ -24,17 +24,12 @@
 #include <ostream>
 #include <thread>
 
-// Readable QString values in assertion messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace ostrim {
 namespace {
 
 using test::Connection;
 using test::connectToServer;
-using test::runBatch;
+using test::runSql;
 using test::ScriptedDialogs;
 
 const QString kLongVarchar = QString(200, 'x') + QString(200, 'y');
@@ -46,24 +41,24 @@ protected:
         ScriptedDialogs quiet; // the drops fail on a fresh server
         Connection setup = connectToServer();
         ASSERT_TRUE(setup->Connected());
-        runBatch(setup->DbProc(), "drop table tempdb..items");
-        runBatch(setup->DbProc(), "drop table tempdb..kinds");
-        ASSERT_EQ(runBatch(setup->DbProc(),
-                           "create table tempdb..items (id int, name varchar(30) null)\n"
-                           "insert tempdb..items values (1, 'one')\n"
-                           "insert tempdb..items values (2, 'two')\n"
-                           "insert tempdb..items values (3, 'three')\n"
-                           "create table tempdb..kinds (id int, v varchar(400) null,"
-                           " c char(5) null, tx text null, d datetime null, m money null,"
-                           " n numeric(10,2) null, b bit, vb varbinary(200) null, i int null)\n"
-                           "insert tempdb..kinds values (1, replicate('x', 200) + replicate('y',"
-                           " 200), 'ab', replicate('p', 150) + replicate('q', 150),"
-                           " '2024-01-02 10:30:00', 12.5, 3.14, 1,"
-                           " convert(varbinary(200), replicate('a', 200)), 42)\n"
-                           "insert tempdb..kinds values (2, null, null, null, null, null, null,"
-                           " 0, null, null)\n"
-                           "insert tempdb..kinds values (3, '', ' ', null, null, null, null, 0,"
-                           " null, 0)"),
+        runSql(setup->DbProc(), "drop table tempdb..items");
+        runSql(setup->DbProc(), "drop table tempdb..kinds");
+        ASSERT_EQ(runSql(setup->DbProc(),
+                         "create table tempdb..items (id int, name varchar(30) null)\n"
+                         "insert tempdb..items values (1, 'one')\n"
+                         "insert tempdb..items values (2, 'two')\n"
+                         "insert tempdb..items values (3, 'three')\n"
+                         "create table tempdb..kinds (id int, v varchar(400) null,"
+                         " c char(5) null, tx text null, d datetime null, m money null,"
+                         " n numeric(10,2) null, b bit, vb varbinary(200) null, i int null)\n"
+                         "insert tempdb..kinds values (1, replicate('x', 200) + replicate('y',"
+                         " 200), 'ab', replicate('p', 150) + replicate('q', 150),"
+                         " '2024-01-02 10:30:00', 12.5, 3.14, 1,"
+                         " convert(varbinary(200), replicate('a', 200)), 42)\n"
+                         "insert tempdb..kinds values (2, null, null, null, null, null, null,"
+                         " 0, null, null)\n"
+                         "insert tempdb..kinds values (3, '', ' ', null, null, null, null, 0,"
+                         " null, 0)"),
                   SUCCEED);
     }
 

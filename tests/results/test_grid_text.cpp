@@ -2,6 +2,7 @@
 // fill them; the line writer.
 #include "grid_builder.h"
 #include "grid_text.h"
+#include "qt_print.h"
 #include "sybgrid.h"
 
 #include <QFile>
@@ -12,12 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <ostream>
 #include <string>
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace ostrim {
 namespace {

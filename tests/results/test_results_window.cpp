@@ -2,27 +2,19 @@
 // its copy, cut, save and print commands, pause and abort of a background load, and the
 // connection a background load borrows.
 #include "animated_bitmap.h"
-#include "demo_environment.h"
+#include "frame_test.h"
 #include "grid_text.h"
-#include "scripted_dialogs.h"
 #include "silent_server.h"
-#include "sybdatabase.h"
 #include "sybgrid.h"
 #include "sybquery.h"
-#include "u_main.h"
 #include "u_results.h"
-#include "u_server.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPrinter>
@@ -30,22 +22,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 
 #include <sybdb.h>
 #include <sybfront.h>
 
-#include <gtest/gtest.h>
-
 #include <functional>
-#include <memory>
 
 namespace ostrim {
 namespace {
-
-using test::ScriptedDialogs;
 
 bool waitFor(const std::function<bool()>& done, int ms = 20000) {
     QElapsedTimer timer;
@@ -58,37 +44,20 @@ bool waitFor(const std::function<bool()>& done, int ms = 20000) {
     return true;
 }
 
-void runSql(DbProcHandle process, const QString& sql) {
-    TSybQuery q;
-    q.setDbProc(process);
-    q.setSql(sql);
-    ASSERT_EQ(q.Execute(), kSucceed) << sql.toStdString();
-    while (q.Next() == kMoreRows) {
-    }
-}
-
-void createTables() {
-    TSybDatabase sa;
-    sa.setLoginPrompt(false);
-    sa.setServerName("DEMO");
-    sa.setUserName("sa");
-    sa.setDBName("ostrimdemo");
-    sa.connect();
-    ASSERT_TRUE(sa.Connected());
-    const DbProcHandle p = sa.DbProc();
-    runSql(p, "create table two (x varchar(5) not null, y varchar(5) not null)");
-    runSql(p, "insert two values ('a', 'bb') insert two values ('c', 'dd')");
-    runSql(p, "create table three (a varchar(5) not null, b varchar(5) null, "
-              "c varchar(5) not null)");
-    runSql(p, "insert three values ('a', null, 'c')");
-    // 1024 rows; joined with itself it gives a result of a million rows.
-    runSql(p, "create table k (n int not null)");
-    runSql(p, "insert k values (1)");
-    for (int i = 0; i < 10; ++i)
-        runSql(p, "insert k select n + 1 from k");
-}
-const auto* const s_env =
-    ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment({"DEMO"}, createTables));
+// two and three for the layouts; k has 1024 rows: joined with itself, a million.
+[[maybe_unused]] test::ServerEnvironment* const g_environment = test::addServerEnvironment(
+    {.arguments = {"--demo"}, .entries = {{"DEMO"}}, .prepare = [] {
+         QStringList sql{"create table two (x varchar(5) not null, y varchar(5) not null)",
+                         "insert two values ('a', 'bb') insert two values ('c', 'dd')",
+                         "create table three (a varchar(5) not null, b varchar(5) null, "
+                         "c varchar(5) not null)",
+                         "insert three values ('a', null, 'c')",
+                         "create table k (n int not null)",
+                         "insert k values (1)"};
+         for (int i = 0; i < 10; ++i)
+             sql << "insert k select n + 1 from k";
+         test::runAsSa(sql, "ostrimdemo");
+     }});
 
 // A thousand million rows: no load of it ends before it is stopped, however the threads run.
 const QString kEndless = "select a.n, b.n from k a, k b, k c";
@@ -115,31 +84,18 @@ public:
     }
 };
 
-class ResultsWindow : public ::testing::Test {
+class ResultsWindow : public test::FrameTest<> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
-        QFile ini(home.filePath("Ostrim.Ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Run]\r\nLastUser=sa\r\nLastDbName=ostrimdemo\r\nLastServerName=DEMO\r\n");
-        ini.close();
-        main = std::make_unique<Tmain>();
-        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
+        FrameTest::SetUp();
+        writeIni(test::lastLogin("sa", "ostrimdemo"));
+        closingAnswers.assign(20, QMessageBox::Yes);
+        frame();
         main->setResultsWindowFactory([](Tmain& m, const RunParameters& run) -> QWidget* {
             return Tresults_form::open(m, run);
         });
-        main->resize(1000, 700);
-        main->show();
-        dialogs.dialogHandlers.push_back([](QDialog&) { return int(QDialog::Accepted); });
-        main->Connect1->trigger();
-        server = qobject_cast<Tserverform*>(main->currentServer.data());
+        server = connect();
         ASSERT_NE(server, nullptr);
-    }
-    void TearDown() override {
-        dialogs.messageAnswers.assign(20, QMessageBox::Yes);
-        main.reset();
-        qunsetenv("OSTRIM_HOME");
     }
     // Runs text from the server window; returns the new results window.
     Tresults_form* run(const QString& text, bool background) {
@@ -183,9 +139,6 @@ protected:
         return columnChars(grid->columnWidth(col), grid->CharUnit());
     }
 
-    QTemporaryDir home;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Tmain> main;
     Tserverform* server = nullptr;
 };
 

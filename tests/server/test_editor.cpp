@@ -1,42 +1,32 @@
 // The server window's editor services, driven through the keyboard, the menus and the tool
 // buttons of a window connected to the demo server: speedwords, bookmarks, comments, find and
 // replace, the line jump, fonts and styles, the clipboard commands and the text modes.
-#include "demo_environment.h"
+#include "frame_test.h"
 #include "rtf.h"
-#include "scripted_dialogs.h"
 #include "u_gotoline.h"
-#include "u_main.h"
-#include "u_server.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace ostrim {
 namespace {
 
 using test::ScriptedDialogs;
 
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment);
+[[maybe_unused]] test::ServerEnvironment* const g_environment =
+    test::addServerEnvironment({.arguments = {"--demo"}, .entries = {{"DEMO"}}});
 
 // The font dialog answers with a font of its own and remembers the one it was offered.
 class FontDialogs : public ScriptedDialogs {
@@ -52,36 +42,18 @@ public:
     QFont chosen;
 };
 
-class Editor : public ::testing::Test {
+class Editor : public test::FrameTest<FontDialogs> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
-        QFile ini(home.filePath("Ostrim.Ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Run]\r\nLastUser=alice\r\nLastDbName=ostrimdemo\r\nLastServerName=DEMO\r\n");
-        ini.close();
-        main = std::make_unique<Tmain>();
-        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
-        main->resize(1000, 700);
-        main->show();
-        dialogs.dialogHandlers.push_back([](QDialog& d) {
-            d.findChild<QLineEdit*>("Password")->setText("alice123");
-            return int(QDialog::Accepted);
-        });
-        main->Connect1->trigger();
-        QApplication::processEvents();
-        w = qobject_cast<Tserverform*>(main->currentServer.data());
+        FrameTest::SetUp();
+        writeIni(test::lastLogin("alice", "ostrimdemo"));
+        frame();
+        w = connect("alice123");
         ASSERT_NE(w, nullptr);
         main->tools.speedwords = {"select", "sp_who", "set"};
         dialogs.calls.clear();
         focusEditor();
         memo = w->memo;
-    }
-    void TearDown() override {
-        dialogs.messageAnswers.clear();
-        main.reset();
-        qunsetenv("OSTRIM_HOME");
     }
     void focusEditor() {
         main->activateWindow();
@@ -125,9 +97,6 @@ protected:
         return c.charFormat();
     }
 
-    QTemporaryDir home;
-    FontDialogs dialogs;
-    std::unique_ptr<Tmain> main;
     Tserverform* w = nullptr;
     QTextEdit* memo = nullptr;
 };

@@ -1,111 +1,43 @@
 // The server window in the frame, against the demo server: creation by Connect and New, the
 // database list and captions, menus and their merging, the Tools menu, the hint line, every
 // close path with unsaved text, and the configuration file it leaves behind.
-#include "demo_environment.h"
-#include "scripted_dialogs.h"
+#include "frame_test.h"
 #include "silent_server.h"
-#include "sybdatabase.h"
 #include "sybquery.h"
-#include "u_main.h"
-#include "u_server.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QThread>
 #include <QToolButton>
 
-#include <gtest/gtest.h>
-
-#include <memory>
-
 namespace ostrim {
 namespace {
-
-using test::ScriptedDialogs;
 
 // Long names: the server directory reads 30 characters of a line, brackets included.
 const QString kLongServer = "A_SERVER_NAME_OF_28_CHARS_XX";
 const QString kLongDatabase = "a_database_of_30_characters_xx";
 
-// The first column of the last row sql gives on process.
-QString lastValue(DbProcHandle process, const QString& sql) {
-    TSybQuery query;
-    query.setDbProc(process);
-    query.setSql(sql);
-    EXPECT_EQ(query.Execute(), kSucceed) << sql.toStdString();
-    QString value;
-    while (query.Next() == kMoreRows)
-        value = query.ColumnValue(1);
-    return value;
-}
+[[maybe_unused]] test::ServerEnvironment* const g_environment = test::addServerEnvironment(
+    {.arguments = {"--demo"}, .entries = {{"DEMO"}, {kLongServer.toStdString()}}, .prepare = [] {
+         test::runAsSa({"create database " + kLongDatabase});
+     }});
 
-void runAsSa(const QString& sql) {
-    TSybDatabase sa;
-    sa.setLoginPrompt(false);
-    sa.setServerName("DEMO");
-    sa.setUserName("sa");
-    sa.connect();
-    ASSERT_TRUE(sa.Connected());
-    lastValue(sa.DbProc(), sql);
-    sa.disconnect();
-}
-
-void createLongDatabase() {
-    runAsSa("create database " + kLongDatabase);
-}
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(
-    new test::DemoEnvironment({"DEMO", kLongServer}, createLongDatabase));
-
-class ServerWindow : public ::testing::Test {
+class ServerWindow : public test::FrameTest<> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
-        writeFile("Ostrim.Ini", "[Run]\r\nLastUser=alice\r\nLastDbName=ostrimdemo\r\n"
-                                "LastServerName=DEMO\r\n");
-        main = std::make_unique<Tmain>();
-        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
-        main->resize(1000, 700);
-        main->show();
-    }
-    void TearDown() override {
-        dialogs.messageAnswers.clear();
-        main.reset();
-        qunsetenv("OSTRIM_HOME");
-    }
-    void writeFile(const QString& name, const QByteArray& text) {
-        QFile f(home.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QString ini() {
-        QFile f(home.filePath("Ostrim.Ini"));
-        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
-    }
-    // Connect with the login dialog: the password typed, the rest as offered.
-    Tserverform* connectAs(const QString& password) {
-        dialogs.dialogHandlers.push_back([password](QDialog& d) {
-            d.findChild<QLineEdit*>("Password")->setText(password);
-            return int(QDialog::Accepted);
-        });
-        main->Connect1->trigger();
-        QApplication::processEvents();
-        return qobject_cast<Tserverform*>(main->currentServer.data());
+        FrameTest::SetUp();
+        writeIni(test::lastLogin("alice", "ostrimdemo"));
+        frame();
     }
     Tserverform* newWindow() {
         main->New1->trigger();
@@ -125,10 +57,6 @@ protected:
         return items;
     }
     int boxes() { return int(dialogs.messages().size()); }
-
-    QTemporaryDir home;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Tmain> main;
 };
 
 TEST_F(ServerWindow, ConnectOffersTheConfigurationAndListsTheDatabases) {
@@ -191,7 +119,7 @@ TEST_F(ServerWindow, ConnectOffersTheConfigurationAndListsTheDatabases) {
 }
 
 TEST_F(ServerWindow, NewOpensWindowsOnTheLastConnectionWithoutADialog) {
-    ASSERT_NE(connectAs("alice123"), nullptr);
+    ASSERT_NE(connect("alice123"), nullptr);
     const size_t logins = dialogs.calls.size();
     Tserverform* second = newWindow();
     Tserverform* third = newWindow();
@@ -207,7 +135,7 @@ TEST_F(ServerWindow, NewOpensWindowsOnTheLastConnectionWithoutADialog) {
 TEST_F(ServerWindow, CaptionPrefixIsCutAndMinimisingPutsTheDatabaseFirst) {
     writeFile("Ostrim.Ini", "[Run]\r\nLastUser=sa\r\nLastDbName=" + kLongDatabase.toLatin1() +
                                 "\r\nLastServerName=" + kLongServer.toLatin1() + "\r\n");
-    Tserverform* w = connectAs("");
+    Tserverform* w = connect("");
     ASSERT_NE(w, nullptr);
     const QString full = kLongServer + "/" + kLongDatabase + ":sa";
     ASSERT_GT(full.size(), 50);
@@ -228,7 +156,7 @@ TEST_F(ServerWindow, CaptionPrefixIsCutAndMinimisingPutsTheDatabaseFirst) {
 
 TEST_F(ServerWindow, MenusMergeIntoTheFrameWhileTheWindowIsActive) {
     EXPECT_EQ(barItems(), (QStringList{"&File", "&Server", "&Window", "&Help"}));
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(barItems(), (QStringList{"&File", "&Edit", "&Search", "F&onts", "Run", "&Options",
                                        "&Tools", "&Server", "&Window", "&Help"}));
@@ -309,7 +237,7 @@ TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
                                   "Title      =Third\r\nProgram    =/bin/true\r\n"
                                   "WorkingDir =\r\nParameters =\r\n");
     main->read_tools();
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
     QList<QAction*> items = w->Tools1->actions();
     ASSERT_EQ(items.size(), 14);
@@ -344,7 +272,7 @@ TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
 }
 
 TEST_F(ServerWindow, HintLineShowsTheHintUnderTheMouse) {
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
     QEvent enter(QEvent::Enter);
     QApplication::sendEvent(w->toolButton(8), &enter);
@@ -354,7 +282,7 @@ TEST_F(ServerWindow, HintLineShowsTheHintUnderTheMouse) {
 }
 
 TEST_F(ServerWindow, UnsavedTextIsConfirmedOnEveryClosePath) {
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
     auto edit = [](Tserverform* window) {
         window->memo->insertPlainText("select 1");
@@ -374,7 +302,7 @@ TEST_F(ServerWindow, UnsavedTextIsConfirmedOnEveryClosePath) {
     EXPECT_EQ(boxes(), 0);
 
     // The Close button: No keeps the window and its text, Yes closes it.
-    w = connectAs("alice123");
+    w = connect("alice123");
     ASSERT_NE(w, nullptr);
     edit(w);
     dialogs.messageAnswers = {QMessageBox::No};
@@ -391,7 +319,7 @@ TEST_F(ServerWindow, UnsavedTextIsConfirmedOnEveryClosePath) {
 
     // Switching windows keeps the mark, so the frame's close box, Disconnect and
     // Disconnect all still ask.
-    w = connectAs("alice123");
+    w = connect("alice123");
     Tserverform* other = newWindow();
     ASSERT_NE(other, nullptr);
     edit(w);
@@ -434,7 +362,7 @@ TEST_F(ServerWindow, UnsavedTextIsConfirmedOnEveryClosePath) {
 }
 
 TEST_F(ServerWindow, AltXDisconnectsTheActiveWindowAndEndsTheProgramOnlyWithoutOne) {
-    Tserverform* first = connectAs("alice123");
+    Tserverform* first = connect("alice123");
     ASSERT_NE(first, nullptr);
     Tserverform* second = newWindow();
     ASSERT_NE(second, nullptr);
@@ -467,11 +395,11 @@ TEST_F(ServerWindow, AltXDisconnectsTheActiveWindowAndEndsTheProgramOnlyWithoutO
 }
 
 TEST_F(ServerWindow, ALostConnectionIsReportedOnceAndCanBeReconnected) {
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
-    const QString own = lastValue(w->sybase->DbProc(), "select @@spid");
+    const QString own = test::lastValue(w->sybase->DbProc(), "select @@spid");
     ASSERT_FALSE(own.isEmpty());
-    runAsSa("kill " + own);
+    test::runAsSa({"kill " + own});
 
     // Each click is one action: it reports the dead connection in one box, then asks once.
     dialogs.calls.clear();
@@ -506,7 +434,7 @@ TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
     writeFile("Ostrim.Ini", "[Run]\r\nLastUser=alice\r\nLastDbName=ostrimdemo\r\n"
                             "LastServerName=DEMO\r\nHistory5=/old/five.sql\r\n"
                             "[Config]\r\nShowPlan=0\r\nProcessesDelay=9\r\n[Mine]\r\nKept=1\r\n");
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(main->recentFiles.count(), 1);
     w->options.ShowPlan = true;
