@@ -1,5 +1,7 @@
 #include "component_server.h"
 
+#include "scripted_dialogs.h"
+
 #include <sybdb.h>
 #include <sybfront.h>
 
@@ -39,6 +41,15 @@ void fillNumbered(DbProcHandle process, const QString& name, int rows) {
                                        "id + @m) from %1")
                             .arg(name));
     runSql(process, QStringLiteral("delete %1 where id > %2").arg(name).arg(rows));
+}
+
+void recreateTables(const QStringList& tables, const QString& create) {
+    ScriptedDialogs quiet;
+    Connection setup = connectToServer();
+    ASSERT_TRUE(setup->Connected());
+    for (const QString& table : tables)
+        runSql(setup->DbProc(), "drop table " + table);
+    ASSERT_EQ(runSql(setup->DbProc(), create), SUCCEED);
 }
 
 QString serverCommand(DbProcHandle watcher, int spid) {

@@ -3,12 +3,12 @@
 // connections to it as sa, batches on them, and waits on the event loop.
 
 #include "qt_print.h"
+#include "qt_wait.h"
 #include "server_environment.h"
 #include "sybdatabase.h"
 
-#include <QDeadlineTimer>
 #include <QString>
-#include <QTest>
+#include <QStringList>
 
 #include <memory>
 
@@ -45,19 +45,11 @@ inline Connection connectToServer() {
 int runSql(DbProcHandle process, const QString& sql);
 // Fills table `name` (id int, name varchar(30)) with ids 1..rows.
 void fillNumbered(DbProcHandle process, const QString& name, int rows);
+// Drops the tables (a fresh server has none: the failures are not shown) and runs create, which
+// must succeed.
+void recreateTables(const QStringList& tables, const QString& create);
 // What the server says connection spid is doing ("WAITFOR", "AWAITING COMMAND", ...), asked
 // over another connection, watcher.
 QString serverCommand(DbProcHandle watcher, int spid);
-
-// Runs the event loop until pred holds; false on timeout.
-template <class Pred> bool waitUntil(Pred pred, int timeoutMs = 30000) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
 
 } // namespace ostrim::test

@@ -1,4 +1,5 @@
 // TSybDatabase, its login dialog and the process-wide handlers against ostrim-simserver.
+#include "file_helpers.h"
 #include "qt_print.h"
 #include "scripted_dialogs.h"
 #include "server_environment.h"
@@ -351,9 +352,7 @@ TEST_F(ConnectionTest, DebugFileRecordsWhatIsSent) {
     ASSERT_TRUE(db.Connected());
     db.disconnect();
     // DB-Library numbers the files of its connections.
-    QFile file(dir.filePath("sent.0"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("select @@version"));
+    EXPECT_TRUE(test::readBytes(dir.filePath("sent.0")).contains("select @@version"));
     db.setDebugFile(QString(300, 'd'));
     EXPECT_EQ(db.DebugFile().size(), 255);
     // The setting is DB-Library's, process-wide: later connections try the removed directory

@@ -115,7 +115,7 @@ private:
 class GridLoaderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_db = test::connectToServer().release();
+        s_db = test::connectToServer();
         ASSERT_TRUE(s_db->Connected());
         const DbProcHandle p = s_db->DbProc();
         runSql(p, "create table t3 (a int not null, b varchar(10) not null, c char(3) not null)");
@@ -126,15 +126,18 @@ protected:
                "insert t5 values (7, NULL, NULL, '', 1.5) insert t5 values (8, 'e', 3, 'e', NULL)");
         test::fillNumbered(p, "numbers", kLongRows);
     }
-    static void TearDownTestSuite() {
-        test::Disconnecting()(s_db);
-        s_db = nullptr;
-    }
-    static void prepare(TSybGrid& grid, const QString& sql, bool background) {
+    static void TearDownTestSuite() { s_db.reset(); }
+    // On the suite's connection unless another is given.
+    static void prepare(TSybGrid& grid, const QString& sql, bool background,
+                        DbProcHandle process = {}) {
         grid.setAutoDbProc(false);
-        grid.setDbProc(s_db->DbProc());
+        grid.setDbProc(process ? process : s_db->DbProc());
         grid.setBackground(background);
         grid.setSql(sql);
+    }
+    // Whether connection spid comes to wait inside a WAITFOR, asked over watcher.
+    static bool waitingFor(DbProcHandle watcher, int spid) {
+        return waitUntil([&] { return test::serverCommand(watcher, spid) == "WAITFOR"; });
     }
     // Every row so far is whole: no cell of a loaded data row is empty.
     static bool lastRowWhole(TSybGrid& grid) {
@@ -142,7 +145,7 @@ protected:
         return grid.cell(1, last) != "" && grid.cell(2, last) != "";
     }
 
-    static inline TSybDatabase* s_db = nullptr;
+    static inline test::Connection s_db;
     test::ScriptedDialogs m_dialogs;
 };
 
@@ -300,16 +303,11 @@ TEST_F(GridLoaderTest, AServerKilledDuringTheLoadIsReportedAndTheLoaderEnds) {
         ASSERT_TRUE(db->Connected());
         const int spid = dbspid(db->DbProc().get());
         TSybGrid grid;
-        grid.setAutoDbProc(false);
-        grid.setDbProc(db->DbProc());
-        grid.setBackground(true);
-        grid.setSql("select 1\ngo\nwaitfor delay '00:00:30'\ngo\nselect 2");
+        prepare(grid, "select 1\ngo\nwaitfor delay '00:00:30'\ngo\nselect 2", true, db->DbProc());
         QSignalSpy finished(&grid, &TSybGrid::loaderFinished);
         grid.Execute();
         // Killed while the loader waits inside DB-Library for the server.
-        ASSERT_TRUE(waitUntil([&] {
-            return test::serverCommand(watcher->DbProc(), spid) == QStringLiteral("WAITFOR");
-        }));
+        ASSERT_TRUE(waitingFor(watcher->DbProc(), spid));
         server.kill9();
         ASSERT_TRUE(finished.count() == 1 || finished.wait(20000));
         EXPECT_TRUE(grid.Terminated());
@@ -345,8 +343,7 @@ TEST_F(GridLoaderTest, AbortEndsAStatementTheServerIsStillRunning) {
     prepare(grid, "select 1\ngo\nwaitfor delay '00:01:00'\ngo\nselect 2", true);
     QSignalSpy finished(&grid, &TSybGrid::loaderFinished);
     grid.Execute();
-    ASSERT_TRUE(waitUntil(
-        [&] { return test::serverCommand(watcher->DbProc(), spid) == QStringLiteral("WAITFOR"); }));
+    ASSERT_TRUE(waitingFor(watcher->DbProc(), spid));
 
     QElapsedTimer clock;
     clock.start();
@@ -377,13 +374,9 @@ TEST_F(GridLoaderTest, StopLoaderEndsEvenWhenTheServerNeverAnswersTheCancel) {
     ASSERT_TRUE(db->Connected());
     const int spid = dbspid(db->DbProc().get());
     TSybGrid grid;
-    grid.setAutoDbProc(false);
-    grid.setDbProc(db->DbProc());
-    grid.setBackground(true);
-    grid.setSql("waitfor delay '00:01:00'");
+    prepare(grid, "waitfor delay '00:01:00'", true, db->DbProc());
     grid.Execute();
-    ASSERT_TRUE(waitUntil(
-        [&] { return test::serverCommand(watcher->DbProc(), spid) == QStringLiteral("WAITFOR"); }));
+    ASSERT_TRUE(waitingFor(watcher->DbProc(), spid));
     relay.swallowClient();
 
     // Shown while the wait lasts: the loader cannot end before the connection is cut.

@@ -36,16 +36,11 @@ QStringList items(const QListWidget& box) {
 class ListControlTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ScriptedDialogs quiet; // the drops fail on a fresh server
-        Connection setup = connectToServer();
-        ASSERT_TRUE(setup->Connected());
-        runSql(setup->DbProc(), "drop table tempdb..colours");
-        runSql(setup->DbProc(), "drop table tempdb..nothing");
-        ASSERT_EQ(runSql(setup->DbProc(), "create table tempdb..colours (name varchar(20))\n"
-                                          "insert tempdb..colours values ('red')\n"
-                                          "insert tempdb..colours values ('green')\n"
-                                          "create table tempdb..nothing (name varchar(20))"),
-                  SUCCEED);
+        test::recreateTables({"tempdb..colours", "tempdb..nothing"},
+                             "create table tempdb..colours (name varchar(20))\n"
+                             "insert tempdb..colours values ('red')\n"
+                             "insert tempdb..colours values ('green')\n"
+                             "create table tempdb..nothing (name varchar(20))");
     }
     void SetUp() override {
         m_db = connectToServer();

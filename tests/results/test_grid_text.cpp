@@ -1,5 +1,6 @@
 // The fixed-width layout and the Copy, Cut and Save texts built on it, over grids filled as runs
 // fill them; the line writer.
+#include "file_helpers.h"
 #include "grid_builder.h"
 #include "grid_text.h"
 #include "qt_print.h"
@@ -24,12 +25,6 @@ using test::rowCountResult;
 
 QString blanks(int n) {
     return QString(n, QLatin1Char(' '));
-}
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
 }
 
 // "select a, b from t" with two rows, then the row-count query.
@@ -155,9 +150,9 @@ TEST(WriteLines, EndsEveryLineWithCrLfInUtf8AndReplacesTheFile) {
     const QString path = dir.filePath("out.txt");
     ASSERT_TRUE(writeLines(path, {"first line that is long", "", "Z\u00fcrich"}));
     ASSERT_TRUE(writeLines(path, {"", "x", "Z\u00fcrich"}));
-    EXPECT_EQ(fileBytes(path), QByteArray("\r\nx\r\nZ\xc3\xbcrich\r\n"));
+    EXPECT_EQ(test::readBytes(path), QByteArray("\r\nx\r\nZ\xc3\xbcrich\r\n"));
     ASSERT_TRUE(writeLines(path, {}));
-    EXPECT_EQ(fileBytes(path), QByteArray());
+    EXPECT_EQ(test::readBytes(path), QByteArray());
 }
 
 TEST(WriteLines, AFailedWriteNamesTheFileAndKeepsTheOldOne) {

@@ -1,6 +1,7 @@
 // The server window's editor services, driven through the keyboard, the menus and the tool
 // buttons of a window connected to the demo server: speedwords, bookmarks, comments, find and
 // replace, the line jump, fonts and styles, the clipboard commands and the text modes.
+#include "file_helpers.h"
 #include "frame_test.h"
 #include "rtf.h"
 #include "u_gotoline.h"
@@ -551,11 +552,9 @@ TEST_F(Editor, ModeSwitchGoesThroughTheTemporaryFileAndDropsFormatting) {
     EXPECT_EQ(memo->toPlainText(), QString::fromUtf8("select näme\nfrom t\n"));
     EXPECT_NE(formatAt(0).fontWeight(), QFont::Bold);
     EXPECT_EQ(panel(3), ""); // unmodified text converts quietly
-    QFile temporary(QDir(home.path()).filePath("ostrim.tmp"));
-    ASSERT_TRUE(temporary.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(temporary.readAll()),
+    const QString temporary = home.filePath("ostrim.tmp");
+    EXPECT_EQ(QString::fromUtf8(test::readBytes(temporary)),
               QString::fromUtf8("select näme\r\nfrom t\r\n\r\n"));
-    temporary.close();
     EXPECT_FALSE(QFile::exists(QDir::current().filePath("ostrim.tmp")));
 
     // From rich text the file holds RTF, read back as text.
@@ -568,15 +567,13 @@ TEST_F(Editor, ModeSwitchGoesThroughTheTemporaryFileAndDropsFormatting) {
     EXPECT_EQ(memo->toPlainText(), QString::fromUtf8("select näme\nfrom t\n"));
     EXPECT_FALSE(formatAt(8).fontItalic());
     EXPECT_EQ(panel(3), "Modified");
-    ASSERT_TRUE(temporary.open(QIODevice::ReadOnly));
-    const QByteArray rtf = temporary.readAll();
-    temporary.close();
+    const QByteArray rtf = test::readBytes(temporary);
     EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
     EXPECT_TRUE(rtf.contains("\\i"));
     EXPECT_TRUE(boxes().empty());
 
     // The file cannot be written: a message, and nothing changes.
-    ASSERT_TRUE(QFile::remove(temporary.fileName()));
+    ASSERT_TRUE(QFile::remove(temporary));
     ASSERT_TRUE(QDir(home.path()).mkdir("ostrim.tmp"));
     w->Modified = false;
     w->QuietChange = false;

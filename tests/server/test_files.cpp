@@ -1,6 +1,7 @@
 // The server window's files against the demo server: open, reload, new, save and save as, the
 // recent-file list, the SQL history, printing, the command-line file and the file-name field.
 #include "file_edit.h"
+#include "file_helpers.h"
 #include "frame_test.h"
 
 #include <QAction>
@@ -37,10 +38,6 @@ protected:
         frame(commandLineFile, false);
         main->show();
         return connect();
-    }
-    QByteArray read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
     static QStringList reopenItems(Tserverform* w) {
         QStringList shown;
@@ -105,7 +102,7 @@ TEST_F(Files, OpenLoadsTheFileAndKeepsTheRecentListInFirstOpeningOrder) {
     w->Modified = false;
     main->Disconnectall1->trigger();
     QApplication::processEvents();
-    const QByteArray ini = read(home.filePath("Ostrim.Ini"));
+    const QByteArray ini = test::readBytes(home.filePath("Ostrim.Ini"));
     EXPECT_TRUE(ini.contains(("History1=" + b + "\r\n").toUtf8())) << ini.toStdString();
 }
 
@@ -153,20 +150,20 @@ TEST_F(Files, NewAsksAboutChangedTextAndSaveAsksForAName) {
     dialogs.fileAnswers.push_back(QString());
     w->Save2->trigger();
     EXPECT_EQ(calls("save"), 1);
-    EXPECT_EQ(read(loaded), "select 1\n");
+    EXPECT_EQ(test::readBytes(loaded), "select 1\n");
 
     // Save as writes CRLF lines, adds .sql, and later Saves write there without asking.
     const QString target = home.filePath("out");
     dialogs.fileAnswers.push_back(target);
     w->Saveas2->trigger();
-    EXPECT_EQ(read(target + ".sql"), "select 2\r\n");
+    EXPECT_EQ(test::readBytes(target + ".sql"), "select 2\r\n");
     EXPECT_FALSE(w->Modified);
     EXPECT_EQ(w->DocName, target + ".sql");
     EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:sa - " + target + ".sql");
     w->memo->append("go");
     w->Save2->trigger();
     EXPECT_EQ(calls("save"), 2);
-    EXPECT_EQ(read(target + ".sql"), "select 2\r\ngo\r\n");
+    EXPECT_EQ(test::readBytes(target + ".sql"), "select 2\r\ngo\r\n");
     EXPECT_EQ(w->statusPanels[3]->text(), "");
 
     // The tool-button New also resets the font after its question.
@@ -222,7 +219,7 @@ TEST_F(Files, TheSqlHistoryKeepsDistinctBatchesInItsFile) {
     EXPECT_EQ(trimHistoryText(main->sqlHistory.entry(100)), "select 0 + 1");
     ASSERT_TRUE(read_history_file(file, reread));
     EXPECT_EQ(reread.count(), 99); // reading stops one short of the capacity
-    EXPECT_FALSE(read(file).contains("select 1\r\n"));
+    EXPECT_FALSE(test::readBytes(file).contains("select 1\r\n"));
 
     // Paste SQL History puts the shown entry at the caret.
     w->memo->clear();
@@ -232,7 +229,7 @@ TEST_F(Files, TheSqlHistoryKeepsDistinctBatchesInItsFile) {
 
     w->ClearHistory1->trigger();
     EXPECT_EQ(w->cmb_history->count(), 0);
-    EXPECT_EQ(read(file), "");
+    EXPECT_EQ(test::readBytes(file), "");
 }
 
 TEST_F(Files, OpenWithNewWindowAsksInTheNewWindow) {
@@ -363,14 +360,14 @@ TEST_F(Files, SaveAsAsksBeforeTheSuffixItAddsReplacesAFile) {
     EXPECT_EQ(dialogs.messages()[0].text,
               existing + " already exists.\nDo you want to replace it?");
     EXPECT_EQ(dialogs.messages()[0].caption, "Save As");
-    EXPECT_EQ(read(existing), "precious\r\n");
+    EXPECT_EQ(test::readBytes(existing), "precious\r\n");
     EXPECT_TRUE(w->Modified);
     EXPECT_NE(w->SaveName, existing);
 
     dialogs.messageAnswers = {QMessageBox::Yes};
     dialogs.fileAnswers.push_back(home.filePath("out"));
     w->Saveas2->trigger();
-    EXPECT_EQ(read(existing), "select 1\r\n");
+    EXPECT_EQ(test::readBytes(existing), "select 1\r\n");
     EXPECT_FALSE(w->Modified);
 }
 
@@ -407,7 +404,7 @@ TEST_F(Files, ANameWithoutADirectoryIsSavedThroughTheDialog) {
     w->Save2->trigger();
     ASSERT_EQ(calls("save"), 1);
     EXPECT_EQ(dialogs.calls.back().text, home.filePath("i"));
-    EXPECT_EQ(read(home.filePath("index.sql")), "create index i on t (c)\r\n");
+    EXPECT_EQ(test::readBytes(home.filePath("index.sql")), "create index i on t (c)\r\n");
     EXPECT_FALSE(QFile::exists(QDir::current().filePath("i")));
 }
 

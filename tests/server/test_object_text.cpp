@@ -21,6 +21,7 @@ namespace ostrim {
 namespace {
 
 using test::blanks;
+using test::items;
 using test::lines;
 
 constexpr char kTestDb[] = "objtest";
@@ -79,12 +80,6 @@ protected:
         ASSERT_GE(index, 0) << name.toStdString();
         w->object_list->setCurrentIndex(index);
         emit w->object_list->activated(index);
-    }
-    static QStringList items(const QComboBox* list) {
-        QStringList all;
-        for (int i = 0; i < list->count(); ++i)
-            all << list->itemText(i);
-        return all;
     }
     static QStringList editorLines(Tserverform* w) { return w->memo->toPlainText().split('\n'); }
     // Options as the settings dialog would leave them.

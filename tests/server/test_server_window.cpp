@@ -2,6 +2,7 @@
 // database list and captions, menus and their merging, the Tools menu, the hint line, every
 // close path with unsaved text, and the configuration file it leaves behind.
 #include "frame_test.h"
+#include "qt_wait.h"
 #include "silent_server.h"
 #include "sybquery.h"
 
@@ -17,7 +18,6 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTextEdit>
-#include <QThread>
 #include <QToolButton>
 
 namespace ostrim {
@@ -79,16 +79,12 @@ TEST_F(ServerWindow, ConnectOffersTheConfigurationAndListsTheDatabases) {
     EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:alice - Untitled.sql");
     EXPECT_TRUE(main->Disconnect1->isEnabled());
 
-    QStringList types;
-    for (int i = 0; i < w->type_list->count(); ++i)
-        types << w->type_list->itemText(i);
-    EXPECT_EQ(types, (QStringList{"Databases", "Groups", "Indexes", "Logins", "Procedures", "Rules",
-                                  "Select", "System Datatypes", "Tables", "Triggers",
-                                  "User Datatypes", "Users", "Views"}));
+    EXPECT_EQ(test::items(w->type_list),
+              (QStringList{"Databases", "Groups", "Indexes", "Logins", "Procedures", "Rules",
+                           "Select", "System Datatypes", "Tables", "Triggers", "User Datatypes",
+                           "Users", "Views"}));
     EXPECT_EQ(w->type_list->currentIndex(), 0);
-    QStringList databases;
-    for (int i = 0; i < w->object_list->count(); ++i)
-        databases << w->object_list->itemText(i);
+    const QStringList databases = test::items(w->object_list);
     EXPECT_TRUE(databases.contains("master"));
     EXPECT_TRUE(databases.contains("ostrimdemo"));
     QStringList sorted = databases;
@@ -133,8 +129,7 @@ TEST_F(ServerWindow, NewOpensWindowsOnTheLastConnectionWithoutADialog) {
 }
 
 TEST_F(ServerWindow, CaptionPrefixIsCutAndMinimisingPutsTheDatabaseFirst) {
-    writeFile("Ostrim.Ini", "[Run]\r\nLastUser=sa\r\nLastDbName=" + kLongDatabase.toLatin1() +
-                                "\r\nLastServerName=" + kLongServer.toLatin1() + "\r\n");
+    writeIni(test::lastLogin("sa", kLongDatabase, kLongServer));
     Tserverform* w = connect("");
     ASSERT_NE(w, nullptr);
     const QString full = kLongServer + "/" + kLongDatabase + ":sa";
@@ -255,11 +250,7 @@ TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
     EXPECT_EQ(dialogs.messages()[0].icon, QMessageBox::Critical);
     items[12]->trigger();
     EXPECT_EQ(boxes(), 1);
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFile::exists(marker) && waited.elapsed() < 10000)
-        QThread::msleep(20);
-    EXPECT_TRUE(QFile::exists(marker));
+    EXPECT_TRUE(test::waitUntil([&] { return QFile::exists(marker); }, 10000));
 
     // Without tools the menu ends after "&Find Differences", with no separator; rebuilding
     // twice keeps the window's own ten items.

@@ -10,6 +10,13 @@ QByteArray lastLogin(const QString& user, const QString& database, const QString
         .toLatin1();
 }
 
+QStringList items(const QComboBox* box) {
+    QStringList all;
+    for (int i = 0; i < box->count(); ++i)
+        all << box->itemText(i);
+    return all;
+}
+
 QString lastValue(DbProcHandle process, const QString& sql) {
     TSybQuery query;
     query.setDbProc(process);

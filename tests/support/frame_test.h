@@ -10,6 +10,7 @@
 #include "u_server.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QString>
@@ -26,6 +27,9 @@ namespace ostrim::test {
 // The configuration's [Run] section: the login dialog offers these.
 QByteArray lastLogin(const QString& user, const QString& database,
                      const QString& server = QStringLiteral("DEMO"));
+
+// The entries of a combo box, in order.
+QStringList items(const QComboBox* box);
 
 // The first column of the last row sql gives on process; the statement must succeed.
 QString lastValue(DbProcHandle process, const QString& sql);
