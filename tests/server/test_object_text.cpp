@@ -81,6 +81,10 @@ protected:
         w->object_list->setCurrentIndex(index);
         emit w->object_list->activated(index);
     }
+    static void choose(Tserverform* w, const QString& kind, const QString& name) {
+        chooseType(w, kind);
+        chooseObject(w, name);
+    }
     static QStringList editorLines(Tserverform* w) { return w->memo->toPlainText().split('\n'); }
     // Options as the settings dialog would leave them.
     static void setPaste(Tserverform* w, bool append, bool drop, bool create, bool go) {
@@ -238,8 +242,7 @@ TEST_F(ObjectLists, SelectPasteOfATable) {
     ASSERT_NE(w, nullptr);
     setPaste(w, false, true, true, true);
     w->memo->setPlainText("old text");
-    chooseType(w, "Select");
-    chooseObject(w, "t");
+    choose(w, "Select", "t");
     w->Modified = false;
     paste(w);
     // Drop, create and "go" do not apply to a SELECT.
@@ -256,8 +259,7 @@ TEST_F(ObjectLists, SelectPasteOfATable) {
 TEST_F(ObjectLists, TablePasteWithDropCreateAndGo) {
     Tserverform* w = open(kTestDb);
     ASSERT_NE(w, nullptr);
-    chooseType(w, "Tables");
-    chooseObject(w, "t");
+    choose(w, "Tables", "t");
     const QString a = " a" + blanks(29) + "int " + blanks(26) + "NOT NULL";
     const QString b = " b" + blanks(29) + "int " + blanks(26) + "NULL";
     const QString c = " c" + blanks(29) + "int " + blanks(26) + "NULL";
@@ -296,8 +298,7 @@ TEST_F(ObjectLists, LayoutLinesOfTheServersTypes) {
 TEST_F(ObjectLists, WideTablePastesEveryColumn) {
     Tserverform* w = open(kTestDb);
     ASSERT_NE(w, nullptr);
-    chooseType(w, "Tables");
-    chooseObject(w, "wide");
+    choose(w, "Tables", "wide");
     EXPECT_EQ(w->column_list->count(), kWideColumns);
     setPaste(w, false, false, true, false);
     paste(w);
@@ -325,8 +326,7 @@ TEST_F(ObjectLists, ProcedureTextOverSeveralRowsPastedWhole) {
     ASSERT_GT(rows, 1);
 
     setPaste(w, false, false, false, false);
-    chooseType(w, "Procedures");
-    chooseObject(w, "longproc");
+    choose(w, "Procedures", "longproc");
     EXPECT_EQ(items(w->column_list), QStringList{"@x"});
     paste(w);
     QString expected = source;
@@ -345,8 +345,7 @@ TEST_F(ObjectLists, TriggerAndViewText) {
     Tserverform* w = open("ostrimdemo");
     ASSERT_NE(w, nullptr);
     setPaste(w, false, true, false, false);
-    chooseType(w, "Triggers");
-    chooseObject(w, "salestrig");
+    choose(w, "Triggers", "salestrig");
     paste(w);
     const QStringList trigger = editorLines(w);
     ASSERT_GE(trigger.size(), 3);
@@ -355,8 +354,7 @@ TEST_F(ObjectLists, TriggerAndViewText) {
     EXPECT_TRUE(w->memo->toPlainText().contains("raiserror 20010"));
     EXPECT_EQ(w->SaveName, "salestrig");
 
-    chooseType(w, "Views");
-    chooseObject(w, "titleview");
+    choose(w, "Views", "titleview");
     paste(w);
     EXPECT_EQ(editorLines(w).value(0), "drop view titleview");
     EXPECT_EQ(editorLines(w).value(1), "create view titleview");
@@ -367,8 +365,7 @@ TEST_F(ObjectLists, IndexPasteWithAndWithoutSegmentClause) {
     Tserverform* w = open("ostrimdemo");
     ASSERT_NE(w, nullptr);
     setPaste(w, false, false, false, false);
-    chooseType(w, "Indexes");
-    chooseObject(w, "publishers.pubind");
+    choose(w, "Indexes", "publishers.pubind");
     paste(w);
     EXPECT_EQ(editorLines(w),
               (QStringList{"create unique clustered index pubind on publishers(pub_id) ", ""}));
@@ -395,15 +392,13 @@ TEST_F(ObjectLists, AppendPasteAndTheEmptyEditor) {
     Tserverform* w = open("ostrimdemo");
     ASSERT_NE(w, nullptr);
     setPaste(w, true, false, false, false);
-    chooseType(w, "Indexes");
-    chooseObject(w, "publishers.pubind");
+    choose(w, "Indexes", "publishers.pubind");
     w->memo->clear();
     paste(w);
     EXPECT_EQ(editorLines(w),
               (QStringList{"", "create unique clustered index pubind on publishers(pub_id) ", ""}));
 
-    chooseType(w, "Select");
-    chooseObject(w, "stores");
+    choose(w, "Select", "stores");
     w->memo->clear();
     paste(w);
     EXPECT_EQ(editorLines(w).value(0), "select ");
@@ -459,8 +454,7 @@ TEST_F(ObjectLists, NothingToPasteLeavesTheEditorAlone) {
 TEST_F(ObjectLists, PopupItemsInsertTheChosenNames) {
     Tserverform* w = open("ostrimdemo");
     ASSERT_NE(w, nullptr);
-    chooseType(w, "Tables");
-    chooseObject(w, "authors");
+    choose(w, "Tables", "authors");
     w->column_list->setCurrentIndex(w->column_list->findText("au_fname"));
     w->memo->setPlainText("select  from ");
     QTextCursor cursor = w->memo->textCursor();
@@ -554,8 +548,7 @@ TEST_F(ObjectLists, NothingIsSentWhileAResultsWindowLoads) {
 TEST_F(ObjectLists, PasteWithTheHistoryFocusedLeavesItToTheHistory) {
     Tserverform* w = open("ostrimdemo");
     ASSERT_NE(w, nullptr);
-    chooseType(w, "Select");
-    chooseObject(w, "stores");
+    choose(w, "Select", "stores");
     auto* history = w->findChild<QAction*>("PasteSQLHistory1");
     history->setEnabled(true);
     QSignalSpy spy(history, &QAction::triggered);
@@ -579,8 +572,7 @@ TEST_F(ObjectLists, DropObjectStaysDormantAndAsksFirst) {
     ASSERT_NE(w, nullptr);
     EXPECT_FALSE(w->toolButton(24)->isEnabled());
     EXPECT_FALSE(w->toolButton(24)->isVisible());
-    chooseType(w, "Tables");
-    chooseObject(w, "victim");
+    choose(w, "Tables", "victim");
     dialogs.messageAnswers.push_back(QMessageBox::Cancel);
     w->IXButton15Click();
     ASSERT_EQ(boxes(), 1);
