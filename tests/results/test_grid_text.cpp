@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -144,10 +143,10 @@ TEST(Selection, IsTheBoundingRectangleOrTheCurrentCell) {
         << "the fixed row and column are not part of a selection";
 }
 
-TEST(WriteLines, EndsEveryLineWithCrLfInUtf8AndReplacesTheFile) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath("out.txt");
+class WriteLines : public test::TempDirTest {};
+
+TEST_F(WriteLines, EndsEveryLineWithCrLfInUtf8AndReplacesTheFile) {
+    const QString path = m_dir.filePath("out.txt");
     ASSERT_TRUE(writeLines(path, {"first line that is long", "", "Z\u00fcrich"}));
     ASSERT_TRUE(writeLines(path, {"", "x", "Z\u00fcrich"}));
     EXPECT_EQ(test::readBytes(path), QByteArray("\r\nx\r\nZ\xc3\xbcrich\r\n"));
@@ -155,15 +154,13 @@ TEST(WriteLines, EndsEveryLineWithCrLfInUtf8AndReplacesTheFile) {
     EXPECT_EQ(test::readBytes(path), QByteArray());
 }
 
-TEST(WriteLines, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString missing = dir.filePath("no/such/dir/out.txt");
+TEST_F(WriteLines, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
+    const QString missing = m_dir.filePath("no/such/dir/out.txt");
     IoResult result = writeLines(missing, {"x"});
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.fileName(), missing);
     EXPECT_FALSE(result.message().isEmpty());
-    EXPECT_FALSE(writeLines(dir.path(), {"x"}).ok()) << "a directory";
+    EXPECT_FALSE(writeLines(m_dir.path(), {"x"}).ok()) << "a directory";
     // Opening succeeds there; the writing fails, and the device stays a device.
     ASSERT_TRUE(QFile::exists("/dev/full"));
     EXPECT_FALSE(writeLines("/dev/full", {"x"}).ok()) << "always full";
