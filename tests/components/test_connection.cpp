@@ -1,7 +1,9 @@
 // TSybDatabase, its login dialog and the process-wide handlers against ostrim-simserver.
+#include "file_helpers.h"
+#include "qt_print.h"
 #include "scripted_dialogs.h"
+#include "server_environment.h"
 #include "silent_server.h"
-#include "simserver_process.h"
 #include "sybaselogin.h"
 #include "sybcombobox.h"
 #include "sybdatabase.h"
@@ -10,7 +12,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -24,13 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
 #include <thread>
-
-// Readable QString values in assertion messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace ostrim {
 namespace {
@@ -41,35 +36,13 @@ using test::SimServer;
 
 const QString kDirectoryName = QStringLiteral("SIMSERVER");
 
-// One server per test binary, listed in a server directory under its own name.
-class ServerEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        s_server = std::make_unique<SimServer>();
-        s_server->start();
-        s_sybase = std::make_unique<QTemporaryDir>();
-        QDir(s_sybase->path()).mkpath("INI");
-        QFile ini(s_sybase->filePath("INI/SQL.INI"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[OTHER]\r\nquery=TCP,127.0.0.1,1\r\n[" + kDirectoryName.toLatin1() +
-                  "]\r\nquery=TCP,127.0.0.1," + QByteArray::number(s_server->port()) + "\r\n");
-        ini.close();
-        qputenv("SYBASE", s_sybase->path().toLocal8Bit());
-    }
-    void TearDown() override {
-        EXPECT_EQ(s_server->stop(), 0);
-        s_server.reset();
-        s_sybase.reset();
-    }
-    static QString address() { return QString::fromStdString(s_server->host()); }
+// The server, listed in a server directory under its own name after one that leads nowhere.
+[[maybe_unused]] test::ServerEnvironment* const g_environment =
+    test::addServerEnvironment({.entries = {{"OTHER", 1}, {kDirectoryName.toStdString()}}});
 
-private:
-    static inline std::unique_ptr<SimServer> s_server;
-    static inline std::unique_ptr<QTemporaryDir> s_sybase;
-};
-
-[[maybe_unused]] ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+QString serverAddress() {
+    return QString::fromStdString(test::ServerEnvironment::host());
+}
 
 // A fixed login-by-dialog answer.
 std::function<int(QDialog&)> answer(QString user, QString password, QString server,
@@ -94,7 +67,7 @@ protected:
                 out.push_back(c);
         return out;
     }
-    static void configure(TSybDatabase& db, const QString& server = ServerEnvironment::address()) {
+    static void configure(TSybDatabase& db, const QString& server = serverAddress()) {
         db.setLoginPrompt(false);
         db.setServerName(server);
         db.setUserName("sa");
@@ -161,7 +134,7 @@ TEST_F(ConnectionTest, ServerDirectoryNameConnectsToItsQueryAddress) {
 }
 
 TEST_F(ConnectionTest, FailedLoginsShowExactlyOneBox) {
-    for (const QString& server : {ServerEnvironment::address(), QString("OTHER")}) {
+    for (const QString& server : {serverAddress(), QString("OTHER")}) {
         SCOPED_TRACE(server.toStdString());
         ScriptedDialogs dialogs;
         TSybDatabase db;
@@ -245,10 +218,10 @@ TEST_F(ConnectionTest, LoginDialogIsPreparedAndItsAnswersDecide) {
     EXPECT_EQ(db.Password(), "");
 
     m_dialogs.calls.clear();
-    m_dialogs.dialogHandlers.push_back(answer("sa", "", ServerEnvironment::address()));
+    m_dialogs.dialogHandlers.push_back(answer("sa", "", serverAddress()));
     db.connect();
     ASSERT_TRUE(db.Connected());
-    EXPECT_EQ(db.ServerName(), ServerEnvironment::address());
+    EXPECT_EQ(db.ServerName(), serverAddress());
     EXPECT_TRUE(boxes("DB-Library error").empty());
     db.disconnect();
 }
@@ -379,9 +352,7 @@ TEST_F(ConnectionTest, DebugFileRecordsWhatIsSent) {
     ASSERT_TRUE(db.Connected());
     db.disconnect();
     // DB-Library numbers the files of its connections.
-    QFile file(dir.filePath("sent.0"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("select @@version"));
+    EXPECT_TRUE(test::readBytes(dir.filePath("sent.0")).contains("select @@version"));
     db.setDebugFile(QString(300, 'd'));
     EXPECT_EQ(db.DebugFile().size(), 255);
     // The setting is DB-Library's, process-wide: later connections try the removed directory

@@ -1,8 +1,8 @@
 // TSybGrid's synchronous run against ostrim-simserver: row layout, blanks, widths, rejected
 // batches and the column queries.
+#include "component_server.h"
 #include "scripted_dialogs.h"
 #include "sybgrid.h"
-#include "test_grid_server.h"
 
 #include <QApplication>
 #include <QBrush>
@@ -75,7 +75,7 @@ QStringList rowCells(TSybGrid& grid, int row) {
 class GridTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_db = test::connectToGridServer().release();
+        s_db = test::connectToServer();
         ASSERT_TRUE(s_db->Connected());
         const DbProcHandle p = s_db->DbProc();
         runSql(p, "create table t3 (a int not null, b varchar(10) not null, c char(3) not null)");
@@ -86,10 +86,7 @@ protected:
         runSql(p, "insert t5 values (8, 'eight', 3, 'e', NULL)");
         test::fillNumbered(p, "numbers", kNumbers);
     }
-    static void TearDownTestSuite() {
-        test::GridDisconnect()(s_db);
-        s_db = nullptr;
-    }
+    static void TearDownTestSuite() { s_db.reset(); }
     void SetUp() override {
         m_grid.setAutoDbProc(false);
         m_grid.setDbProc(s_db->DbProc());
@@ -99,7 +96,7 @@ protected:
         m_grid.Execute();
     }
 
-    static inline TSybDatabase* s_db = nullptr;
+    static inline test::Connection s_db;
     test::ScriptedDialogs m_dialogs;
     TSybGrid m_grid;
 };

@@ -1,8 +1,8 @@
 // The background load: the same grid as a synchronous run, progressive rows, abort, pause, a
 // stop that reaches the server, and a server that dies under the loader or ignores the stop.
+#include "component_server.h"
 #include "scripted_dialogs.h"
 #include "sybgrid.h"
-#include "test_grid_server.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -115,7 +115,7 @@ private:
 class GridLoaderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_db = test::connectToGridServer().release();
+        s_db = test::connectToServer();
         ASSERT_TRUE(s_db->Connected());
         const DbProcHandle p = s_db->DbProc();
         runSql(p, "create table t3 (a int not null, b varchar(10) not null, c char(3) not null)");
@@ -126,15 +126,18 @@ protected:
                "insert t5 values (7, NULL, NULL, '', 1.5) insert t5 values (8, 'e', 3, 'e', NULL)");
         test::fillNumbered(p, "numbers", kLongRows);
     }
-    static void TearDownTestSuite() {
-        test::GridDisconnect()(s_db);
-        s_db = nullptr;
-    }
-    static void prepare(TSybGrid& grid, const QString& sql, bool background) {
+    static void TearDownTestSuite() { s_db.reset(); }
+    // On the suite's connection unless another is given.
+    static void prepare(TSybGrid& grid, const QString& sql, bool background,
+                        DbProcHandle process = {}) {
         grid.setAutoDbProc(false);
-        grid.setDbProc(s_db->DbProc());
+        grid.setDbProc(process ? process : s_db->DbProc());
         grid.setBackground(background);
         grid.setSql(sql);
+    }
+    // Whether connection spid comes to wait inside a WAITFOR, asked over watcher.
+    static bool waitingFor(DbProcHandle watcher, int spid) {
+        return waitUntil([&] { return test::serverCommand(watcher, spid) == "WAITFOR"; });
     }
     // Every row so far is whole: no cell of a loaded data row is empty.
     static bool lastRowWhole(TSybGrid& grid) {
@@ -142,7 +145,7 @@ protected:
         return grid.cell(1, last) != "" && grid.cell(2, last) != "";
     }
 
-    static inline TSybDatabase* s_db = nullptr;
+    static inline test::Connection s_db;
     test::ScriptedDialogs m_dialogs;
 };
 
@@ -294,22 +297,17 @@ TEST_F(GridLoaderTest, AServerKilledDuringTheLoadIsReportedAndTheLoaderEnds) {
     test::SimServer server;
     server.start();
     {
-        test::GridConnection watcher = test::connectTo(server.host());
-        test::GridConnection db = test::connectTo(server.host());
+        test::Connection watcher = test::connectTo(QString::fromStdString(server.host()));
+        test::Connection db = test::connectTo(QString::fromStdString(server.host()));
         ASSERT_TRUE(watcher->Connected());
         ASSERT_TRUE(db->Connected());
         const int spid = dbspid(db->DbProc().get());
         TSybGrid grid;
-        grid.setAutoDbProc(false);
-        grid.setDbProc(db->DbProc());
-        grid.setBackground(true);
-        grid.setSql("select 1\ngo\nwaitfor delay '00:00:30'\ngo\nselect 2");
+        prepare(grid, "select 1\ngo\nwaitfor delay '00:00:30'\ngo\nselect 2", true, db->DbProc());
         QSignalSpy finished(&grid, &TSybGrid::loaderFinished);
         grid.Execute();
         // Killed while the loader waits inside DB-Library for the server.
-        ASSERT_TRUE(waitUntil([&] {
-            return test::serverCommand(watcher->DbProc(), spid) == QStringLiteral("WAITFOR");
-        }));
+        ASSERT_TRUE(waitingFor(watcher->DbProc(), spid));
         server.kill9();
         ASSERT_TRUE(finished.count() == 1 || finished.wait(20000));
         EXPECT_TRUE(grid.Terminated());
@@ -338,15 +336,14 @@ TEST_F(GridLoaderTest, AGridClosedDuringALoadWaitsForItsLoader) {
 // A loader blocked inside DB-Library while the server runs a long statement sees no stop point:
 // the stop must reach the server.
 TEST_F(GridLoaderTest, AbortEndsAStatementTheServerIsStillRunning) {
-    test::GridConnection watcher = test::connectToGridServer();
+    test::Connection watcher = test::connectToServer();
     ASSERT_TRUE(watcher->Connected());
     const int spid = dbspid(s_db->DbProc().get());
     TSybGrid grid;
     prepare(grid, "select 1\ngo\nwaitfor delay '00:01:00'\ngo\nselect 2", true);
     QSignalSpy finished(&grid, &TSybGrid::loaderFinished);
     grid.Execute();
-    ASSERT_TRUE(waitUntil(
-        [&] { return test::serverCommand(watcher->DbProc(), spid) == QStringLiteral("WAITFOR"); }));
+    ASSERT_TRUE(waitingFor(watcher->DbProc(), spid));
 
     QElapsedTimer clock;
     clock.start();
@@ -370,20 +367,16 @@ TEST_F(GridLoaderTest, AbortEndsAStatementTheServerIsStillRunning) {
 // The last resort: a server that never hears the cancel. The wait still ends, under a busy
 // cursor, at the price of the connection.
 TEST_F(GridLoaderTest, StopLoaderEndsEvenWhenTheServerNeverAnswersTheCancel) {
-    test::GridConnection watcher = test::connectToGridServer();
+    test::Connection watcher = test::connectToServer();
     ASSERT_TRUE(watcher->Connected());
-    Relay relay(test::gridServer().port());
-    test::GridConnection db = test::connectTo(relay.host());
+    Relay relay(test::ServerEnvironment::server().port());
+    test::Connection db = test::connectTo(QString::fromStdString(relay.host()));
     ASSERT_TRUE(db->Connected());
     const int spid = dbspid(db->DbProc().get());
     TSybGrid grid;
-    grid.setAutoDbProc(false);
-    grid.setDbProc(db->DbProc());
-    grid.setBackground(true);
-    grid.setSql("waitfor delay '00:01:00'");
+    prepare(grid, "waitfor delay '00:01:00'", true, db->DbProc());
     grid.Execute();
-    ASSERT_TRUE(waitUntil(
-        [&] { return test::serverCommand(watcher->DbProc(), spid) == QStringLiteral("WAITFOR"); }));
+    ASSERT_TRUE(waitingFor(watcher->DbProc(), spid));
     relay.swallowClient();
 
     // Shown while the wait lasts: the loader cannot end before the connection is cut.

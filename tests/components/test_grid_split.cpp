@@ -1,4 +1,6 @@
 // Cutting a script into batches at its "go" lines, and reading a script from a file.
+#include "file_helpers.h"
+#include "qt_print.h"
 #include "sybgrid.h"
 #include "sybgrid_loader.h"
 
@@ -9,17 +11,6 @@
 
 #include <cstring>
 #include <ios>
-#include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << '[';
-    for (const QString& s : list)
-        *os << '"' << s.toStdString() << "\" ";
-    *os << ']';
-}
 
 namespace ostrim {
 namespace {
@@ -78,10 +69,7 @@ TEST(GridSplit, GridSplitsItsSqlAndLoadsScriptsFromFiles) {
 
     QTemporaryDir dir;
     const QString path = dir.filePath("script.sql");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("select 1\r\ngo\r\n");
-    file.close();
+    ASSERT_NO_FATAL_FAILURE(test::writeBytes(path, "select 1\r\ngo\r\n"));
     grid.setSql("old");
     grid.LoadSqlFromFile(path);
     EXPECT_EQ(grid.Sql(), "select 1\ngo");

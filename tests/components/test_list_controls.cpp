@@ -11,19 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-// Readable QString values in assertion messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace ostrim {
 namespace {
 
 using test::Connection;
 using test::connectToServer;
-using test::runBatch;
+using test::runSql;
 using test::ScriptedDialogs;
 
 QStringList items(const QComboBox& box) {
@@ -43,16 +36,11 @@ QStringList items(const QListWidget& box) {
 class ListControlTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ScriptedDialogs quiet; // the drops fail on a fresh server
-        Connection setup = connectToServer();
-        ASSERT_TRUE(setup->Connected());
-        runBatch(setup->DbProc(), "drop table tempdb..colours");
-        runBatch(setup->DbProc(), "drop table tempdb..nothing");
-        ASSERT_EQ(runBatch(setup->DbProc(), "create table tempdb..colours (name varchar(20))\n"
-                                            "insert tempdb..colours values ('red')\n"
-                                            "insert tempdb..colours values ('green')\n"
-                                            "create table tempdb..nothing (name varchar(20))"),
-                  SUCCEED);
+        test::recreateTables({"tempdb..colours", "tempdb..nothing"},
+                             "create table tempdb..colours (name varchar(20))\n"
+                             "insert tempdb..colours values ('red')\n"
+                             "insert tempdb..colours values ('green')\n"
+                             "create table tempdb..nothing (name varchar(20))");
     }
     void SetUp() override {
         m_db = connectToServer();

@@ -24,17 +24,12 @@
 #include <ostream>
 #include <thread>
 
-// Readable QString values in assertion messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace ostrim {
 namespace {
 
 using test::Connection;
 using test::connectToServer;
-using test::runBatch;
+using test::runSql;
 using test::ScriptedDialogs;
 
 const QString kLongVarchar = QString(200, 'x') + QString(200, 'y');
@@ -43,28 +38,22 @@ const QString kLongText = QString(150, 'p') + QString(150, 'q');
 class QueryTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ScriptedDialogs quiet; // the drops fail on a fresh server
-        Connection setup = connectToServer();
-        ASSERT_TRUE(setup->Connected());
-        runBatch(setup->DbProc(), "drop table tempdb..items");
-        runBatch(setup->DbProc(), "drop table tempdb..kinds");
-        ASSERT_EQ(runBatch(setup->DbProc(),
-                           "create table tempdb..items (id int, name varchar(30) null)\n"
-                           "insert tempdb..items values (1, 'one')\n"
-                           "insert tempdb..items values (2, 'two')\n"
-                           "insert tempdb..items values (3, 'three')\n"
-                           "create table tempdb..kinds (id int, v varchar(400) null,"
-                           " c char(5) null, tx text null, d datetime null, m money null,"
-                           " n numeric(10,2) null, b bit, vb varbinary(200) null, i int null)\n"
-                           "insert tempdb..kinds values (1, replicate('x', 200) + replicate('y',"
-                           " 200), 'ab', replicate('p', 150) + replicate('q', 150),"
-                           " '2024-01-02 10:30:00', 12.5, 3.14, 1,"
-                           " convert(varbinary(200), replicate('a', 200)), 42)\n"
-                           "insert tempdb..kinds values (2, null, null, null, null, null, null,"
-                           " 0, null, null)\n"
-                           "insert tempdb..kinds values (3, '', ' ', null, null, null, null, 0,"
-                           " null, 0)"),
-                  SUCCEED);
+        test::recreateTables({"tempdb..items", "tempdb..kinds"},
+                             "create table tempdb..items (id int, name varchar(30) null)\n"
+                             "insert tempdb..items values (1, 'one')\n"
+                             "insert tempdb..items values (2, 'two')\n"
+                             "insert tempdb..items values (3, 'three')\n"
+                             "create table tempdb..kinds (id int, v varchar(400) null,"
+                             " c char(5) null, tx text null, d datetime null, m money null,"
+                             " n numeric(10,2) null, b bit, vb varbinary(200) null, i int null)\n"
+                             "insert tempdb..kinds values (1, replicate('x', 200) + replicate('y',"
+                             " 200), 'ab', replicate('p', 150) + replicate('q', 150),"
+                             " '2024-01-02 10:30:00', 12.5, 3.14, 1,"
+                             " convert(varbinary(200), replicate('a', 200)), 42)\n"
+                             "insert tempdb..kinds values (2, null, null, null, null, null, null,"
+                             " 0, null, null)\n"
+                             "insert tempdb..kinds values (3, '', ' ', null, null, null, null, 0,"
+                             " null, 0)");
     }
 
     void SetUp() override {
@@ -387,6 +376,19 @@ private:
 
 using Buttons = std::array<bool, 4>;
 
+// A data-aware control on parent, named and bound to dataSet's field (unnamed when name is empty).
+template <class Control>
+Control* bound(QWidget* parent, const QString& name, const QString& dataSet,
+               const QString& field = {}) {
+    auto* control = new Control(parent);
+    if (!name.isEmpty())
+        control->setName(name);
+    control->setDataSet(dataSet);
+    if (!field.isEmpty())
+        control->setDataField(field);
+    return control;
+}
+
 TEST_F(QueryTest, BoundNavigatorFollowsTheMoves) {
     Connection buffered = connectToServer();
     buffered->setBufferSize(10);
@@ -449,25 +451,11 @@ TEST_F(QueryTest, RowMovesFillTheBoundValueControls) {
     q->setDbProc(m_db->DbProc());
     q->setSql("select v, tx, b, i from tempdb..kinds order by id");
     QWidget* panel = new QWidget(&form);
-    auto* edit = new TSybEdit(panel);
-    edit->setName("e_v");
-    edit->setDataSet("rows");
-    edit->setDataField("v");
-    auto* memo = new TSybMemo(&form);
-    memo->setName("m_tx");
-    memo->setDataSet("rows");
-    memo->setDataField("tx");
-    auto* check = new TSybCheckbox(&form);
-    check->setName("chk_b");
-    check->setDataSet("rows");
-    check->setDataField("b");
-    auto* elsewhere = new TSybEdit(&form);
-    elsewhere->setName("e_other");
-    elsewhere->setDataSet("other");
-    elsewhere->setDataField("i");
-    auto* unnamed = new TSybEdit(&form); // never named: not in DataControlList
-    unnamed->setDataSet("rows");
-    unnamed->setDataField("i");
+    auto* edit = bound<TSybEdit>(panel, "e_v", "rows", "v");
+    auto* memo = bound<TSybMemo>(&form, "m_tx", "rows", "tx");
+    auto* check = bound<TSybCheckbox>(&form, "chk_b", "rows", "b");
+    auto* elsewhere = bound<TSybEdit>(&form, "e_other", "other", "i");
+    auto* unnamed = bound<TSybEdit>(&form, "", "rows", "i"); // not in DataControlList
     EXPECT_EQ(q->Fields(), (QStringList{"e_v", "m_tx", "chk_b"}));
 
     ASSERT_EQ(q->Execute(), SUCCEED);
@@ -516,15 +504,9 @@ TEST(FieldsUpkeep, BindingRenamingAndDestroyingKeepTheListInStep) {
     TSybQuery foreign; // same name, other owner
     foreign.setName("ds");
 
-    auto* a = new TSybEdit(&form);
-    a->setName("a");
-    a->setDataSet("ds");
-    auto* b = new TSybMemo(&form);
-    b->setName("b");
-    b->setDataSet("ds");
-    auto* c = new TSybCheckbox(&form);
-    c->setName("c");
-    c->setDataSet("ds");
+    auto* a = bound<TSybEdit>(&form, "a", "ds");
+    auto* b = bound<TSybMemo>(&form, "b", "ds");
+    auto* c = bound<TSybCheckbox>(&form, "c", "ds");
     EXPECT_EQ(q->Fields(), (QStringList{"a", "b", "c"}));
     EXPECT_TRUE(foreign.Fields().isEmpty()) << "only the owner's data set";
 

@@ -1,6 +1,8 @@
 // Export: the four layouts over grids of several result sets, the options dialog's rules and
 // the command from dialog to file.
+#include "file_helpers.h"
 #include "grid_builder.h"
+#include "qt_print.h"
 #include "scripted_dialogs.h"
 #include "sybgrid.h"
 #include "u_export.h"
@@ -20,11 +22,6 @@
 
 #include <ios>
 #include <optional>
-#include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace ostrim {
 namespace {
@@ -32,12 +29,6 @@ namespace {
 using test::fillGrid;
 using test::ResultSet;
 using test::rowCountResult;
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
 
 // One narrow result set (one column) above a wide one (three columns), each with its row count.
 void fillTwoSets(TSybGrid& grid) {
@@ -70,26 +61,19 @@ TEST(ExportLayouts, FixedLengthCoversRowsOneToLastOfBothSets) {
                            "22" + QString(16, ' ') + " " + to3 + "yy ", "", "(2 rows affected) "}));
 }
 
-TEST(ExportLayouts, TabDelimitedRowsOfTheNarrowerSetEndInSeparators) {
+// Only a lower-case "tab" means the TAB character; any other delimiter is written as typed,
+// up to ten characters.
+TEST(ExportLayouts, DelimitedRowsOfTheNarrowerSetEndInSeparators) {
     TSybGrid grid;
     fillTwoSets(grid);
-    EXPECT_EQ(exportCharLines(grid, "tab", true, {}), twoSetsDelimited("\t"));
-}
-
-TEST(ExportLayouts, OnlyLowerCaseTabMeansTheTabCharacter) {
-    TSybGrid grid;
-    fillTwoSets(grid);
-    EXPECT_EQ(exportCharLines(grid, "TAB", true, {}), twoSetsDelimited("TAB"));
-    EXPECT_EQ(exportCharLines(grid, "Tab", true, {}), twoSetsDelimited("Tab"));
-    EXPECT_EQ(exportCharLines(grid, "tab ", true, {}), twoSetsDelimited("tab "));
-}
-
-TEST(ExportLayouts, AnyTypedDelimiterIsWrittenAsItIsUpToTenCharacters) {
-    TSybGrid grid;
-    fillTwoSets(grid);
+    const struct {
+        QString typed, separator;
+    } cases[] = {{"tab", "\t"},    {"TAB", "TAB"}, {"Tab", "Tab"},
+                 {"tab ", "tab "}, {" | ", " | "}, {"0123456789XYZ", "0123456789"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(exportCharLines(grid, c.typed, true, {}), twoSetsDelimited(c.separator))
+            << c.typed.toStdString();
     EXPECT_EQ(exportCharLines(grid, "", true, {})[5], "1onex") << "an empty one runs together";
-    EXPECT_EQ(exportCharLines(grid, " | ", true, {}), twoSetsDelimited(" | "));
-    EXPECT_EQ(exportCharLines(grid, "0123456789XYZ", true, {}), twoSetsDelimited("0123456789"));
 }
 
 TEST(ExportLayouts, DelimitedValuesLoseOuterBlanksAndControlsButNeverGetQuoted) {
@@ -198,7 +182,7 @@ TEST(ExportLayouts, CsvReadsBackCellForCell) {
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("out.csv");
     ASSERT_TRUE(writeLines(path, exportCsvLines(grid, true, {})));
-    const QByteArray bytes = fileBytes(path);
+    const QByteArray bytes = test::readBytes(path);
     EXPECT_TRUE(bytes.startsWith("id,text\r\n1,plain\r\n2,\"a,b\"\r\n3,\"say \"\"hi\"\"\"\r\n"))
         << bytes.toStdString();
 
@@ -345,26 +329,28 @@ TEST_F(ExportCommand, WritesTheChosenLayoutWithCrLfLineEnds) {
     EXPECT_EQ(m_dialogs.calls[0].kind, "exec");
     EXPECT_EQ(m_dialogs.calls[0].caption, "Export");
     EXPECT_EQ(m_dialogs.calls[0].dialogClass, "ostrim::Tf_export");
-    EXPECT_EQ(fileBytes(path), (twoSetsDelimited("\t").join("\r\n") + "\r\n").toUtf8());
+    EXPECT_EQ(test::readBytes(path), (twoSetsDelimited("\t").join("\r\n") + "\r\n").toUtf8());
 
     choose({&Tf_export::chk_char}, "tab");
     run(path);
-    EXPECT_EQ(fileBytes(path), (twoSetsDelimited("\t").join("\r\n") + "\r\n").toUtf8())
+    EXPECT_EQ(test::readBytes(path), (twoSetsDelimited("\t").join("\r\n") + "\r\n").toUtf8())
         << "a typed \"tab\" is a TAB too";
 
     choose({&Tf_export::chk_char}, "0123456789abc");
     run(path);
-    EXPECT_EQ(fileBytes(path), (twoSetsDelimited("0123456789").join("\r\n") + "\r\n").toUtf8())
+    EXPECT_EQ(test::readBytes(path),
+              (twoSetsDelimited("0123456789").join("\r\n") + "\r\n").toUtf8())
         << "the field takes ten characters";
 
     choose({});
     run(path);
-    EXPECT_EQ(fileBytes(path), (exportFixedLines(m_grid, true, {}).join("\r\n") + "\r\n").toUtf8())
+    EXPECT_EQ(test::readBytes(path),
+              (exportFixedLines(m_grid, true, {}).join("\r\n") + "\r\n").toUtf8())
         << "fixed length is the default";
 
     choose({&Tf_export::chk_csv});
     run(path);
-    EXPECT_EQ(fileBytes(path), "n,,\r\n7,,\r\na,b,c\r\n1,one,x  \r\n22,,yy \r\n")
+    EXPECT_EQ(test::readBytes(path), "n,,\r\n7,,\r\na,b,c\r\n1,one,x  \r\n22,,yy \r\n")
         << "only names and rows, values as sent";
     EXPECT_EQ(m_asked, 5);
 }
@@ -376,7 +362,7 @@ TEST_F(ExportCommand, ExportSelectedTakesTheGridsSelection) {
     const QString path = m_dir.filePath("sel.txt");
     choose({&Tf_export::chk_selected, &Tf_export::chk_char}, "|");
     run(path);
-    EXPECT_EQ(fileBytes(path), QByteArray("one|x\r\n|yy\r\n"));
+    EXPECT_EQ(test::readBytes(path), QByteArray("one|x\r\n|yy\r\n"));
 }
 
 TEST_F(ExportCommand, CancelAnywhereWritesNothing) {

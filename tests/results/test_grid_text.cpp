@@ -1,23 +1,19 @@
 // The fixed-width layout and the Copy, Cut and Save texts built on it, over grids filled as runs
 // fill them; the line writer.
+#include "file_helpers.h"
 #include "grid_builder.h"
 #include "grid_text.h"
+#include "qt_print.h"
 #include "sybgrid.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <ostream>
 #include <string>
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace ostrim {
 namespace {
@@ -28,12 +24,6 @@ using test::rowCountResult;
 
 QString blanks(int n) {
     return QString(n, QLatin1Char(' '));
-}
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
 }
 
 // "select a, b from t" with two rows, then the row-count query.
@@ -153,26 +143,24 @@ TEST(Selection, IsTheBoundingRectangleOrTheCurrentCell) {
         << "the fixed row and column are not part of a selection";
 }
 
-TEST(WriteLines, EndsEveryLineWithCrLfInUtf8AndReplacesTheFile) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath("out.txt");
+class WriteLines : public test::TempDirTest {};
+
+TEST_F(WriteLines, EndsEveryLineWithCrLfInUtf8AndReplacesTheFile) {
+    const QString path = m_dir.filePath("out.txt");
     ASSERT_TRUE(writeLines(path, {"first line that is long", "", "Z\u00fcrich"}));
     ASSERT_TRUE(writeLines(path, {"", "x", "Z\u00fcrich"}));
-    EXPECT_EQ(fileBytes(path), QByteArray("\r\nx\r\nZ\xc3\xbcrich\r\n"));
+    EXPECT_EQ(test::readBytes(path), QByteArray("\r\nx\r\nZ\xc3\xbcrich\r\n"));
     ASSERT_TRUE(writeLines(path, {}));
-    EXPECT_EQ(fileBytes(path), QByteArray());
+    EXPECT_EQ(test::readBytes(path), QByteArray());
 }
 
-TEST(WriteLines, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString missing = dir.filePath("no/such/dir/out.txt");
+TEST_F(WriteLines, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
+    const QString missing = m_dir.filePath("no/such/dir/out.txt");
     IoResult result = writeLines(missing, {"x"});
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.fileName(), missing);
     EXPECT_FALSE(result.message().isEmpty());
-    EXPECT_FALSE(writeLines(dir.path(), {"x"}).ok()) << "a directory";
+    EXPECT_FALSE(writeLines(m_dir.path(), {"x"}).ok()) << "a directory";
     // Opening succeeds there; the writing fails, and the device stays a device.
     ASSERT_TRUE(QFile::exists("/dev/full"));
     EXPECT_FALSE(writeLines("/dev/full", {"x"}).ok()) << "always full";

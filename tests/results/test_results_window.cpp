@@ -2,27 +2,21 @@
 // its copy, cut, save and print commands, pause and abort of a background load, and the
 // connection a background load borrows.
 #include "animated_bitmap.h"
-#include "demo_environment.h"
+#include "file_helpers.h"
+#include "frame_test.h"
 #include "grid_text.h"
-#include "scripted_dialogs.h"
+#include "qt_wait.h"
 #include "silent_server.h"
-#include "sybdatabase.h"
 #include "sybgrid.h"
 #include "sybquery.h"
-#include "u_main.h"
 #include "u_results.h"
-#include "u_server.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPrinter>
@@ -30,65 +24,29 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 
 #include <sybdb.h>
 #include <sybfront.h>
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <memory>
-
 namespace ostrim {
 namespace {
 
-using test::ScriptedDialogs;
-
-bool waitFor(const std::function<bool()>& done, int ms = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-void runSql(DbProcHandle process, const QString& sql) {
-    TSybQuery q;
-    q.setDbProc(process);
-    q.setSql(sql);
-    ASSERT_EQ(q.Execute(), kSucceed) << sql.toStdString();
-    while (q.Next() == kMoreRows) {
-    }
-}
-
-void createTables() {
-    TSybDatabase sa;
-    sa.setLoginPrompt(false);
-    sa.setServerName("DEMO");
-    sa.setUserName("sa");
-    sa.setDBName("ostrimdemo");
-    sa.connect();
-    ASSERT_TRUE(sa.Connected());
-    const DbProcHandle p = sa.DbProc();
-    runSql(p, "create table two (x varchar(5) not null, y varchar(5) not null)");
-    runSql(p, "insert two values ('a', 'bb') insert two values ('c', 'dd')");
-    runSql(p, "create table three (a varchar(5) not null, b varchar(5) null, "
-              "c varchar(5) not null)");
-    runSql(p, "insert three values ('a', null, 'c')");
-    // 1024 rows; joined with itself it gives a result of a million rows.
-    runSql(p, "create table k (n int not null)");
-    runSql(p, "insert k values (1)");
-    for (int i = 0; i < 10; ++i)
-        runSql(p, "insert k select n + 1 from k");
-}
-const auto* const s_env =
-    ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment({"DEMO"}, createTables));
+// two and three for the layouts; k has 1024 rows: joined with itself, a million.
+[[maybe_unused]] test::ServerEnvironment* const g_environment = test::addServerEnvironment(
+    {.arguments = {"--demo"}, .entries = {{"DEMO"}}, .prepare = [] {
+         QStringList sql{"create table two (x varchar(5) not null, y varchar(5) not null)",
+                         "insert two values ('a', 'bb') insert two values ('c', 'dd')",
+                         "create table three (a varchar(5) not null, b varchar(5) null, "
+                         "c varchar(5) not null)",
+                         "insert three values ('a', null, 'c')",
+                         "create table k (n int not null)",
+                         "insert k values (1)"};
+         for (int i = 0; i < 10; ++i)
+             sql << "insert k select n + 1 from k";
+         test::runAsSa(sql, "ostrimdemo");
+     }});
 
 // A thousand million rows: no load of it ends before it is stopped, however the threads run.
 const QString kEndless = "select a.n, b.n from k a, k b, k c";
@@ -115,31 +73,18 @@ public:
     }
 };
 
-class ResultsWindow : public ::testing::Test {
+class ResultsWindow : public test::FrameTest<> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
-        QFile ini(home.filePath("Ostrim.Ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Run]\r\nLastUser=sa\r\nLastDbName=ostrimdemo\r\nLastServerName=DEMO\r\n");
-        ini.close();
-        main = std::make_unique<Tmain>();
-        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
+        FrameTest::SetUp();
+        writeIni(test::lastLogin("sa", "ostrimdemo"));
+        closingAnswers.assign(20, QMessageBox::Yes);
+        frame();
         main->setResultsWindowFactory([](Tmain& m, const RunParameters& run) -> QWidget* {
             return Tresults_form::open(m, run);
         });
-        main->resize(1000, 700);
-        main->show();
-        dialogs.dialogHandlers.push_back([](QDialog&) { return int(QDialog::Accepted); });
-        main->Connect1->trigger();
-        server = qobject_cast<Tserverform*>(main->currentServer.data());
+        server = connect();
         ASSERT_NE(server, nullptr);
-    }
-    void TearDown() override {
-        dialogs.messageAnswers.assign(20, QMessageBox::Yes);
-        main.reset();
-        qunsetenv("OSTRIM_HOME");
     }
     // Runs text from the server window; returns the new results window.
     Tresults_form* run(const QString& text, bool background) {
@@ -152,7 +97,7 @@ protected:
     }
     // Waits until a run has started and, when synchronous, ended.
     static bool started(QPointer<Tresults_form> results) {
-        return waitFor([&] { return !results || !results->results_timer.isActive(); });
+        return test::waitUntil([&] { return !results || !results->results_timer.isActive(); });
     }
     // Null when the window closed itself.
     Tresults_form* ranSynchronously(const QString& text) {
@@ -183,9 +128,6 @@ protected:
         return columnChars(grid->columnWidth(col), grid->CharUnit());
     }
 
-    QTemporaryDir home;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Tmain> main;
     Tserverform* server = nullptr;
 };
 
@@ -229,9 +171,7 @@ TEST_F(ResultsWindow, NullKeepsItsBlanksUntilCutEmptiesIt) {
     dialogs.fileAnswers.push_back(file);
     select(grid, 1, 1, 1, 2);
     results->SaveSelectedClick();
-    QFile saved(file);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), QByteArray("\r\n\r\na\r\na\r\n"));
+    EXPECT_EQ(test::readBytes(file), QByteArray("\r\n\r\na\r\na\r\n"));
 }
 
 TEST_F(ResultsWindow, PrintAllPrintsOneLinePerGridRow) {
@@ -376,10 +316,10 @@ TEST_F(ResultsWindow, TwoQuickRunsShowTheirOwnScripts) {
 TEST_F(ResultsWindow, PausedLoadEndsOnCloseWithYes) {
     QPointer<Tresults_form> results = run(kEndless, true);
     ASSERT_TRUE(results);
-    ASSERT_TRUE(waitFor([&] { return results->results_grid->rowCount() > 1000; }));
+    ASSERT_TRUE(test::waitUntil([&] { return results->results_grid->rowCount() > 1000; }));
     results->PauseClick();
     EXPECT_EQ(results->run_image->Interval(), 0);
-    ASSERT_TRUE(waitFor([&] { return results->results_grid->Paused(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return results->results_grid->Paused(); }));
 
     // Esc in the grid may not close a running load.
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -398,14 +338,14 @@ TEST_F(ResultsWindow, PausedLoadEndsOnCloseWithYes) {
     ASSERT_EQ(dialogs.messages().size(), 3u);
     EXPECT_EQ(dialogs.messages()[2].text, "Query still executing. Continue ?");
     EXPECT_EQ(dialogs.messages()[2].caption, "Close");
-    EXPECT_TRUE(waitFor([&] { return !results; }, 20000));
+    EXPECT_TRUE(test::waitUntil([&] { return !results; }, 20000));
 }
 
 TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoads) {
     server->options.SeperateDBProc = false;
     QPointer<Tresults_form> results = run(kEndless, true);
     ASSERT_TRUE(results);
-    ASSERT_TRUE(waitFor([&] { return results->results_grid->rowCount() > 100; }));
+    ASSERT_TRUE(test::waitUntil([&] { return results->results_grid->rowCount() > 100; }));
     ASSERT_FALSE(results->results_grid->Terminated());
 
     // The server window neither runs nor closes on a connection in use.
@@ -421,7 +361,7 @@ TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoads) {
 
     // Aborted, the load ends with the rows so far; then the connection serves again.
     results->AbortClick();
-    ASSERT_TRUE(waitFor([&] { return !results->run_timer.isActive(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return !results->run_timer.isActive(); }));
     const int kept = results->results_grid->rowCount();
     EXPECT_GT(kept, 100);
     EXPECT_LT(kept, 1000000000);
@@ -442,7 +382,7 @@ TEST_F(ResultsWindow, AbortFreesTheBorrowedConnectionAtOnce) {
     server->options.SeperateDBProc = false;
     QPointer<Tresults_form> results = run(kEndless, true);
     ASSERT_TRUE(results);
-    ASSERT_TRUE(waitFor([&] { return results->results_grid->rowCount() > 100; }));
+    ASSERT_TRUE(test::waitUntil([&] { return results->results_grid->rowCount() > 100; }));
     results->AbortClick();
     // No waiting: the object list, a paste and Run use the connection straight away.
     server->type_list->setCurrentText("Tables");
@@ -470,7 +410,7 @@ TEST_F(ResultsWindow, ABorrowingWindowHoldsTheConnectionFromItsCreation) {
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_TRUE(dialogs.messages()[0].text.startsWith("A results window is still loading"));
     EXPECT_TRUE(main->currentServer);
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(test::waitUntil([&] {
         return results && results->results_grid->Terminated() && !results->run_timer.isActive();
     }));
     EXPECT_EQ(results->results_grid->cell(2, 2), "bb");
@@ -492,7 +432,7 @@ TEST_F(ResultsWindow, ABorrowingWindowHoldsTheConnectionFromItsCreation) {
     EXPECT_FALSE(startedDuringTheBox);
     ASSERT_TRUE(dialogs.messages().size() >= 2u);
     EXPECT_EQ(dialogs.messages()[1].caption, "SQL Server Message - 208");
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(test::waitUntil([&] {
         return second && second->results_grid->Terminated() && !second->run_timer.isActive();
     }));
     EXPECT_EQ(second->results_grid->cell(2, 2), "a");
@@ -531,9 +471,7 @@ TEST_F(ResultsWindow, CsvExportWritesTheServersValuesAndNullAsNothing) {
     chooseExportLayout("chk_csv");
     dialogs.fileAnswers.push_back(path);
     results->Export1Click();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "a,b,c,blank\r\na,,c, \r\nx,,,\r\nc,,,\r\n");
+    EXPECT_EQ(test::readBytes(path), "a,b,c,blank\r\na,,c, \r\nx,,,\r\nc,,,\r\n");
 }
 
 TEST_F(ResultsWindow, AnOwnConnectionNeverAnsweredEndsAfterLoginTimeOut) {
@@ -550,7 +488,7 @@ TEST_F(ResultsWindow, AnOwnConnectionNeverAnsweredEndsAfterLoginTimeOut) {
     main->execute_results(never);
     QPointer<Tresults_form> results = qobject_cast<Tresults_form*>(main->lastResults.data());
     ASSERT_TRUE(results);
-    EXPECT_TRUE(waitFor([&] { return !results; }, 30000)) << "the window closes itself";
+    EXPECT_TRUE(test::waitUntil([&] { return !results; }, 30000)) << "the window closes itself";
     EXPECT_LT(clock.elapsed(), 10000) << "ended by the login timeout, not by the server giving up";
     EXPECT_GE(silent.accepted(), 1) << "the login reached the server";
     ASSERT_EQ(dialogs.messages().size(), 1u);
@@ -565,14 +503,14 @@ TEST_F(ResultsWindow, ClosingDuringALongStatementEndsItWithinSeconds) {
     ASSERT_TRUE(results);
     const int spid = dbspid(results->ResultsDbProc.get());
     ASSERT_NE(results->ResultsDbProc, server->sybase->DbProc()) << "a connection of its own";
-    ASSERT_TRUE(
-        waitFor([&] { return serverCommand(server->sybase->DbProc(), spid) == "WAITFOR"; }));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return serverCommand(server->sybase->DbProc(), spid) == "WAITFOR"; }));
 
     dialogs.messageAnswers = {QMessageBox::Yes};
     QElapsedTimer clock;
     clock.start();
     results->CloseFormClick();
-    EXPECT_TRUE(waitFor([&] { return !results; }, 5000));
+    EXPECT_TRUE(test::waitUntil([&] { return !results; }, 5000));
     EXPECT_LT(clock.elapsed(), 5000) << "not left to end on its own";
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0].text, "Query still executing. Continue ?");
@@ -585,8 +523,8 @@ TEST_F(ResultsWindow, LeavingTheProgramDuringALongStatementEndsItWithinSeconds) 
     ASSERT_TRUE(started(results));
     ASSERT_TRUE(results);
     const int spid = dbspid(results->ResultsDbProc.get());
-    ASSERT_TRUE(
-        waitFor([&] { return serverCommand(server->sybase->DbProc(), spid) == "WAITFOR"; }));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return serverCommand(server->sybase->DbProc(), spid) == "WAITFOR"; }));
     TSybDatabase watcher;
     watcher.setLoginPrompt(false);
     watcher.setServerName("DEMO");
@@ -599,7 +537,7 @@ TEST_F(ResultsWindow, LeavingTheProgramDuringALongStatementEndsItWithinSeconds) 
     QElapsedTimer clock;
     clock.start();
     EXPECT_TRUE(main->close());
-    EXPECT_TRUE(waitFor([&] { return !results; }, 5000));
+    EXPECT_TRUE(test::waitUntil([&] { return !results; }, 5000));
     EXPECT_LT(clock.elapsed(), 5000) << "not left to end on its own";
     EXPECT_TRUE(main->mdiArea()->subWindowList().isEmpty());
     ASSERT_GE(dialogs.messages().size(), 1u);

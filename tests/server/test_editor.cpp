@@ -1,42 +1,33 @@
 // The server window's editor services, driven through the keyboard, the menus and the tool
 // buttons of a window connected to the demo server: speedwords, bookmarks, comments, find and
 // replace, the line jump, fonts and styles, the clipboard commands and the text modes.
-#include "demo_environment.h"
+#include "file_helpers.h"
+#include "frame_test.h"
 #include "rtf.h"
-#include "scripted_dialogs.h"
 #include "u_gotoline.h"
-#include "u_main.h"
-#include "u_server.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace ostrim {
 namespace {
 
 using test::ScriptedDialogs;
 
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment);
+[[maybe_unused]] test::ServerEnvironment* const g_environment =
+    test::addServerEnvironment({.arguments = {"--demo"}, .entries = {{"DEMO"}}});
 
 // The font dialog answers with a font of its own and remembers the one it was offered.
 class FontDialogs : public ScriptedDialogs {
@@ -52,36 +43,18 @@ public:
     QFont chosen;
 };
 
-class Editor : public ::testing::Test {
+class Editor : public test::FrameTest<FontDialogs> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
-        QFile ini(home.filePath("Ostrim.Ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Run]\r\nLastUser=alice\r\nLastDbName=ostrimdemo\r\nLastServerName=DEMO\r\n");
-        ini.close();
-        main = std::make_unique<Tmain>();
-        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
-        main->resize(1000, 700);
-        main->show();
-        dialogs.dialogHandlers.push_back([](QDialog& d) {
-            d.findChild<QLineEdit*>("Password")->setText("alice123");
-            return int(QDialog::Accepted);
-        });
-        main->Connect1->trigger();
-        QApplication::processEvents();
-        w = qobject_cast<Tserverform*>(main->currentServer.data());
+        FrameTest::SetUp();
+        writeIni(test::lastLogin("alice", "ostrimdemo"));
+        frame();
+        w = connect("alice123");
         ASSERT_NE(w, nullptr);
         main->tools.speedwords = {"select", "sp_who", "set"};
         dialogs.calls.clear();
         focusEditor();
         memo = w->memo;
-    }
-    void TearDown() override {
-        dialogs.messageAnswers.clear();
-        main.reset();
-        qunsetenv("OSTRIM_HOME");
     }
     void focusEditor() {
         main->activateWindow();
@@ -125,9 +98,6 @@ protected:
         return c.charFormat();
     }
 
-    QTemporaryDir home;
-    FontDialogs dialogs;
-    std::unique_ptr<Tmain> main;
     Tserverform* w = nullptr;
     QTextEdit* memo = nullptr;
 };
@@ -582,11 +552,9 @@ TEST_F(Editor, ModeSwitchGoesThroughTheTemporaryFileAndDropsFormatting) {
     EXPECT_EQ(memo->toPlainText(), QString::fromUtf8("select näme\nfrom t\n"));
     EXPECT_NE(formatAt(0).fontWeight(), QFont::Bold);
     EXPECT_EQ(panel(3), ""); // unmodified text converts quietly
-    QFile temporary(QDir(home.path()).filePath("ostrim.tmp"));
-    ASSERT_TRUE(temporary.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(temporary.readAll()),
+    const QString temporary = home.filePath("ostrim.tmp");
+    EXPECT_EQ(QString::fromUtf8(test::readBytes(temporary)),
               QString::fromUtf8("select näme\r\nfrom t\r\n\r\n"));
-    temporary.close();
     EXPECT_FALSE(QFile::exists(QDir::current().filePath("ostrim.tmp")));
 
     // From rich text the file holds RTF, read back as text.
@@ -599,15 +567,13 @@ TEST_F(Editor, ModeSwitchGoesThroughTheTemporaryFileAndDropsFormatting) {
     EXPECT_EQ(memo->toPlainText(), QString::fromUtf8("select näme\nfrom t\n"));
     EXPECT_FALSE(formatAt(8).fontItalic());
     EXPECT_EQ(panel(3), "Modified");
-    ASSERT_TRUE(temporary.open(QIODevice::ReadOnly));
-    const QByteArray rtf = temporary.readAll();
-    temporary.close();
+    const QByteArray rtf = test::readBytes(temporary);
     EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
     EXPECT_TRUE(rtf.contains("\\i"));
     EXPECT_TRUE(boxes().empty());
 
     // The file cannot be written: a message, and nothing changes.
-    ASSERT_TRUE(QFile::remove(temporary.fileName()));
+    ASSERT_TRUE(QFile::remove(temporary));
     ASSERT_TRUE(QDir(home.path()).mkdir("ostrim.tmp"));
     w->Modified = false;
     w->QuietChange = false;

@@ -1,72 +1,43 @@
 // The server window's files against the demo server: open, reload, new, save and save as, the
 // recent-file list, the SQL history, printing, the command-line file and the file-name field.
-#include "demo_environment.h"
 #include "file_edit.h"
-#include "scripted_dialogs.h"
-#include "u_main.h"
-#include "u_server.h"
+#include "file_helpers.h"
+#include "frame_test.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace ostrim {
 namespace {
 
 using test::ScriptedDialogs;
 
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment);
+[[maybe_unused]] test::ServerEnvironment* const g_environment =
+    test::addServerEnvironment({.arguments = {"--demo"}, .entries = {{"DEMO"}}});
 
-class Files : public ::testing::Test {
+class Files : public test::FrameTest<> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
-        write("Ostrim.Ini", "[Run]\r\nLastUser=sa\r\nLastDbName=ostrimdemo\r\n"
-                            "LastServerName=DEMO\r\n");
-    }
-    void TearDown() override {
-        dialogs.messageAnswers.assign(20, QMessageBox::Yes);
-        main.reset();
-        qunsetenv("OSTRIM_HOME");
+        FrameTest::SetUp();
+        writeIni(test::lastLogin("sa", "ostrimdemo"));
+        closingAnswers.assign(20, QMessageBox::Yes);
     }
     Tserverform* open(const QString& commandLineFile = {}) {
-        main = std::make_unique<Tmain>(commandLineFile);
-        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
+        frame(commandLineFile, false);
         main->show();
-        dialogs.dialogHandlers.push_back([](QDialog&) { return int(QDialog::Accepted); });
-        main->Connect1->trigger();
-        QApplication::processEvents();
-        return qobject_cast<Tserverform*>(main->currentServer.data());
-    }
-    QString write(const QString& name, const QByteArray& text) {
-        QFile f(home.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        return f.fileName();
-    }
-    QByteArray read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return connect();
     }
     static QStringList reopenItems(Tserverform* w) {
         QStringList shown;
@@ -79,23 +50,13 @@ protected:
         dialogs.fileAnswers.push_back(path);
         w->Open2->trigger();
     }
-    int calls(const QString& kind) {
-        int n = 0;
-        for (const auto& c : dialogs.calls)
-            n += c.kind == kind;
-        return n;
-    }
-
-    QTemporaryDir home;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Tmain> main;
 };
 
 TEST_F(Files, OpenLoadsTheFileAndKeepsTheRecentListInFirstOpeningOrder) {
     Tserverform* w = open();
     ASSERT_NE(w, nullptr);
-    const QString a = write("a.sql", "select 1\r\ngo\r\n");
-    const QString b = write("b.sql", "select 2\n");
+    const QString a = writeFile("a.sql", "select 1\r\ngo\r\n");
+    const QString b = writeFile("b.sql", "select 2\n");
     openFile(w, a);
     EXPECT_EQ(w->memo->toPlainText(), "select 1\ngo");
     EXPECT_EQ(w->DocName, a);
@@ -109,7 +70,7 @@ TEST_F(Files, OpenLoadsTheFileAndKeepsTheRecentListInFirstOpeningOrder) {
 
     // Eleven files: the first falls out, the rest keep their order.
     for (int i = 0; i < 9; ++i)
-        openFile(w, write(QString("f%1.sql").arg(i), "x"));
+        openFile(w, writeFile(QString("f%1.sql").arg(i), "x"));
     const QStringList items = reopenItems(w);
     ASSERT_EQ(items.size(), 10);
     EXPECT_EQ(items[0], "&0 " + b);
@@ -141,7 +102,7 @@ TEST_F(Files, OpenLoadsTheFileAndKeepsTheRecentListInFirstOpeningOrder) {
     w->Modified = false;
     main->Disconnectall1->trigger();
     QApplication::processEvents();
-    const QByteArray ini = read(home.filePath("Ostrim.Ini"));
+    const QByteArray ini = test::readBytes(home.filePath("Ostrim.Ini"));
     EXPECT_TRUE(ini.contains(("History1=" + b + "\r\n").toUtf8())) << ini.toStdString();
 }
 
@@ -160,7 +121,7 @@ TEST_F(Files, AFileThatCannotBeReadLeavesTheText) {
 TEST_F(Files, NewAsksAboutChangedTextAndSaveAsksForAName) {
     Tserverform* w = open();
     ASSERT_NE(w, nullptr);
-    const QString loaded = write("loaded.sql", "select 1\n");
+    const QString loaded = writeFile("loaded.sql", "select 1\n");
     openFile(w, loaded);
     w->memo->insertPlainText("-- edited\n");
     ASSERT_TRUE(w->Modified);
@@ -189,20 +150,20 @@ TEST_F(Files, NewAsksAboutChangedTextAndSaveAsksForAName) {
     dialogs.fileAnswers.push_back(QString());
     w->Save2->trigger();
     EXPECT_EQ(calls("save"), 1);
-    EXPECT_EQ(read(loaded), "select 1\n");
+    EXPECT_EQ(test::readBytes(loaded), "select 1\n");
 
     // Save as writes CRLF lines, adds .sql, and later Saves write there without asking.
     const QString target = home.filePath("out");
     dialogs.fileAnswers.push_back(target);
     w->Saveas2->trigger();
-    EXPECT_EQ(read(target + ".sql"), "select 2\r\n");
+    EXPECT_EQ(test::readBytes(target + ".sql"), "select 2\r\n");
     EXPECT_FALSE(w->Modified);
     EXPECT_EQ(w->DocName, target + ".sql");
     EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:sa - " + target + ".sql");
     w->memo->append("go");
     w->Save2->trigger();
     EXPECT_EQ(calls("save"), 2);
-    EXPECT_EQ(read(target + ".sql"), "select 2\r\ngo\r\n");
+    EXPECT_EQ(test::readBytes(target + ".sql"), "select 2\r\ngo\r\n");
     EXPECT_EQ(w->statusPanels[3]->text(), "");
 
     // The tool-button New also resets the font after its question.
@@ -258,7 +219,7 @@ TEST_F(Files, TheSqlHistoryKeepsDistinctBatchesInItsFile) {
     EXPECT_EQ(trimHistoryText(main->sqlHistory.entry(100)), "select 0 + 1");
     ASSERT_TRUE(read_history_file(file, reread));
     EXPECT_EQ(reread.count(), 99); // reading stops one short of the capacity
-    EXPECT_FALSE(read(file).contains("select 1\r\n"));
+    EXPECT_FALSE(test::readBytes(file).contains("select 1\r\n"));
 
     // Paste SQL History puts the shown entry at the caret.
     w->memo->clear();
@@ -268,13 +229,13 @@ TEST_F(Files, TheSqlHistoryKeepsDistinctBatchesInItsFile) {
 
     w->ClearHistory1->trigger();
     EXPECT_EQ(w->cmb_history->count(), 0);
-    EXPECT_EQ(read(file), "");
+    EXPECT_EQ(test::readBytes(file), "");
 }
 
 TEST_F(Files, OpenWithNewWindowAsksInTheNewWindow) {
     Tserverform* w = open();
     ASSERT_NE(w, nullptr);
-    const QString a = write("a.sql", "select 'new window'\n");
+    const QString a = writeFile("a.sql", "select 'new window'\n");
     w->options.OpenNewWindow = true;
     dialogs.fileAnswers.push_back(a);
     w->Open2->trigger();
@@ -292,7 +253,7 @@ TEST_F(Files, OpenWithNewWindowAsksInTheNewWindow) {
 }
 
 TEST_F(Files, TheCommandLineFileOpensInTheFirstWindow) {
-    const QString start = write("start.sql", "select 'from the command line'\n");
+    const QString start = writeFile("start.sql", "select 'from the command line'\n");
     Tserverform* w = open(start);
     ASSERT_NE(w, nullptr);
     QApplication::processEvents();
@@ -326,7 +287,7 @@ TEST_F(Files, PrintAllPrintsTheEditorsLines) {
 TEST_F(Files, OpenOverChangedTextAsksAndNoKeepsIt) {
     Tserverform* w = open();
     ASSERT_NE(w, nullptr);
-    const QString a = write("a.sql", "select 'a'\n");
+    const QString a = writeFile("a.sql", "select 'a'\n");
     w->memo->setPlainText("my unsaved work");
     ASSERT_TRUE(w->Modified);
     dialogs.messageAnswers = {QMessageBox::No};
@@ -371,7 +332,7 @@ TEST_F(Files, AnOpenInANewWindowThatFailsLeavesNothingPending) {
 TEST_F(Files, AnOpenedFileIsUnchangedUntilItsTextChanges) {
     Tserverform* w = open();
     ASSERT_NE(w, nullptr);
-    openFile(w, write("a.sql", "select 1\nfrom t\n"));
+    openFile(w, writeFile("a.sql", "select 1\nfrom t\n"));
     EXPECT_FALSE(w->Modified);
     // The caret moves and the font (plain text keeps none) change nothing that could be lost.
     w->memo->setFocus();
@@ -379,7 +340,7 @@ TEST_F(Files, AnOpenedFileIsUnchangedUntilItsTextChanges) {
     QTest::keyClick(w->memo, Qt::Key_End);
     w->toolButton(25)->click(); // bold
     EXPECT_FALSE(w->Modified);
-    const QString b = write("b.sql", "select 2\n");
+    const QString b = writeFile("b.sql", "select 2\n");
     openFile(w, b);
     EXPECT_TRUE(dialogs.messages().empty()) << "nothing to ask about";
     EXPECT_EQ(w->memo->toPlainText(), "select 2");
@@ -390,7 +351,7 @@ TEST_F(Files, AnOpenedFileIsUnchangedUntilItsTextChanges) {
 TEST_F(Files, SaveAsAsksBeforeTheSuffixItAddsReplacesAFile) {
     Tserverform* w = open();
     ASSERT_NE(w, nullptr);
-    const QString existing = write("out.sql", "precious\r\n");
+    const QString existing = writeFile("out.sql", "precious\r\n");
     w->memo->setPlainText("select 1");
     dialogs.messageAnswers = {QMessageBox::No};
     dialogs.fileAnswers.push_back(home.filePath("out"));
@@ -399,14 +360,14 @@ TEST_F(Files, SaveAsAsksBeforeTheSuffixItAddsReplacesAFile) {
     EXPECT_EQ(dialogs.messages()[0].text,
               existing + " already exists.\nDo you want to replace it?");
     EXPECT_EQ(dialogs.messages()[0].caption, "Save As");
-    EXPECT_EQ(read(existing), "precious\r\n");
+    EXPECT_EQ(test::readBytes(existing), "precious\r\n");
     EXPECT_TRUE(w->Modified);
     EXPECT_NE(w->SaveName, existing);
 
     dialogs.messageAnswers = {QMessageBox::Yes};
     dialogs.fileAnswers.push_back(home.filePath("out"));
     w->Saveas2->trigger();
-    EXPECT_EQ(read(existing), "select 1\r\n");
+    EXPECT_EQ(test::readBytes(existing), "select 1\r\n");
     EXPECT_FALSE(w->Modified);
 }
 
@@ -443,7 +404,7 @@ TEST_F(Files, ANameWithoutADirectoryIsSavedThroughTheDialog) {
     w->Save2->trigger();
     ASSERT_EQ(calls("save"), 1);
     EXPECT_EQ(dialogs.calls.back().text, home.filePath("i"));
-    EXPECT_EQ(read(home.filePath("index.sql")), "create index i on t (c)\r\n");
+    EXPECT_EQ(test::readBytes(home.filePath("index.sql")), "create index i on t (c)\r\n");
     EXPECT_FALSE(QFile::exists(QDir::current().filePath("i")));
 }
 
@@ -451,7 +412,7 @@ TEST_F(Files, AWindowsFileKeepsItsEuroSignsQuotesAndDashes) {
     Tserverform* w = open();
     ASSERT_NE(w, nullptr);
     // Windows-1252: euro, left and right double quotes, en dash, e acute; not valid UTF-8.
-    openFile(w, write("win.sql", "print \x93\x80 5 \x96 caf\xe9\x94\r\n"));
+    openFile(w, writeFile("win.sql", "print \x93\x80 5 \x96 caf\xe9\x94\r\n"));
     EXPECT_EQ(w->memo->toPlainText(),
               QString::fromUtf8("print \u201c\u20ac 5 \u2013 caf\u00e9\u201d"));
 }

@@ -2,42 +2,27 @@
 // kind's list, columns, index keys, user types, every paste and its options, the database switch
 // with its caption, the dormant drop.
 #include "busy_connection.h"
-#include "demo_environment.h"
+#include "frame_test.h"
 #include "object_text.h"
-#include "scripted_dialogs.h"
 #include "sybcombobox.h"
-#include "sybdatabase.h"
-#include "sybquery.h"
 #include "text_lines.h"
-#include "u_main.h"
-#include "u_server.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <ostream>
 
 namespace ostrim {
 namespace {
 
 using test::blanks;
+using test::items;
 using test::lines;
-using test::ScriptedDialogs;
 
 constexpr char kTestDb[] = "objtest";
 constexpr char kGoneDb[] = "objgone";
@@ -52,71 +37,34 @@ QString longProcedure() {
     return text + "return 0";
 }
 
-bool run(TSybQuery& q, const QString& sql) {
-    q.setSql(sql);
-    const bool ok = q.Execute() == kSucceed;
-    while (q.Next() == kMoreRows) {
-    }
-    return ok;
-}
-
-void createTestObjects() {
-    TSybDatabase sa;
-    sa.setLoginPrompt(false);
-    sa.setServerName("DEMO");
-    sa.setUserName("sa");
-    sa.connect();
-    ASSERT_TRUE(sa.Connected());
-    TSybQuery q;
-    q.setDbProc(sa.DbProc());
-    ASSERT_TRUE(run(q, QString("create database ") + kTestDb));
-    ASSERT_TRUE(run(q, QString("create database ") + kGoneDb));
-    ASSERT_TRUE(run(q, QString("use ") + kTestDb));
-    ASSERT_TRUE(run(q, "create table t (a int not null, b int null, c int null)"));
-    ASSERT_TRUE(run(q, "create table layout_t (id varchar(30) null, n int not null, "
-                       "amount numeric(7,2) null, rate decimal(9,3) not null)"));
+QString wideTable() {
     QString wide = "create table wide (";
     for (int i = 1; i <= kWideColumns; ++i)
         wide += (i > 1 ? ", c" : "c") + QString::number(i) + " int null";
-    ASSERT_TRUE(run(q, wide + ")"));
-    ASSERT_TRUE(run(q, "create table victim (x int null)"));
-    ASSERT_TRUE(run(q, longProcedure()));
-    sa.disconnect();
+    return wide + ")";
 }
-const auto* const s_env =
-    ::testing::AddGlobalTestEnvironment(new test::DemoEnvironment({"DEMO"}, createTestObjects));
 
-class ObjectLists : public ::testing::Test {
+[[maybe_unused]] test::ServerEnvironment* const g_environment = test::addServerEnvironment(
+    {.arguments = {"--demo"}, .entries = {{"DEMO"}}, .prepare = [] {
+         test::runAsSa({QString("create database ") + kTestDb,
+                        QString("create database ") + kGoneDb, QString("use ") + kTestDb,
+                        "create table t (a int not null, b int null, c int null)",
+                        "create table layout_t (id varchar(30) null, n int not null, "
+                        "amount numeric(7,2) null, rate decimal(9,3) not null)",
+                        wideTable(), "create table victim (x int null)", longProcedure()});
+     }});
+
+class ObjectLists : public test::FrameTest<> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
-        main = std::make_unique<Tmain>();
-        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
-        main->resize(1000, 700);
-        main->show();
+        FrameTest::SetUp();
+        frame();
     }
-    void TearDown() override {
-        dialogs.messageAnswers.clear();
-        main.reset();
-        qunsetenv("OSTRIM_HOME");
-    }
-    // A window of sa in database, by Connect and its login dialog.
+    // A window of user in database, by Connect and its login dialog.
     Tserverform* open(const QString& database, const QString& user = "sa",
                       const QString& password = "") {
-        QFile f(home.filePath("Ostrim.Ini"));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(("[Run]\r\nLastUser=" + user + "\r\nLastDbName=" + database +
-                 "\r\nLastServerName=DEMO\r\n")
-                    .toLatin1());
-        f.close();
-        dialogs.dialogHandlers.push_back([password](QDialog& d) {
-            d.findChild<QLineEdit*>("Password")->setText(password);
-            return int(QDialog::Accepted);
-        });
-        main->Connect1->trigger();
-        QApplication::processEvents();
-        auto* w = qobject_cast<Tserverform*>(main->currentServer.data());
+        writeIni(test::lastLogin(user, database));
+        Tserverform* w = connect(password);
         EXPECT_NE(w, nullptr);
         return w;
     }
@@ -133,11 +81,9 @@ protected:
         w->object_list->setCurrentIndex(index);
         emit w->object_list->activated(index);
     }
-    static QStringList items(const QComboBox* list) {
-        QStringList all;
-        for (int i = 0; i < list->count(); ++i)
-            all << list->itemText(i);
-        return all;
+    static void choose(Tserverform* w, const QString& kind, const QString& name) {
+        chooseType(w, kind);
+        chooseObject(w, name);
     }
     static QStringList editorLines(Tserverform* w) { return w->memo->toPlainText().split('\n'); }
     // Options as the settings dialog would leave them.
@@ -149,10 +95,6 @@ protected:
     }
     void paste(Tserverform* w) { w->toolButton(2)->click(); }
     int boxes() const { return int(dialogs.messages().size()); }
-
-    QTemporaryDir home;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Tmain> main;
 };
 
 TEST_F(ObjectLists, EveryKindListsTheDemoCatalogue) {
@@ -300,8 +242,7 @@ TEST_F(ObjectLists, SelectPasteOfATable) {
     ASSERT_NE(w, nullptr);
     setPaste(w, false, true, true, true);
     w->memo->setPlainText("old text");
-    chooseType(w, "Select");
-    chooseObject(w, "t");
+    choose(w, "Select", "t");
     w->Modified = false;
     paste(w);
     // Drop, create and "go" do not apply to a SELECT.
@@ -318,8 +259,7 @@ TEST_F(ObjectLists, SelectPasteOfATable) {
 TEST_F(ObjectLists, TablePasteWithDropCreateAndGo) {
     Tserverform* w = open(kTestDb);
     ASSERT_NE(w, nullptr);
-    chooseType(w, "Tables");
-    chooseObject(w, "t");
+    choose(w, "Tables", "t");
     const QString a = " a" + blanks(29) + "int " + blanks(26) + "NOT NULL";
     const QString b = " b" + blanks(29) + "int " + blanks(26) + "NULL";
     const QString c = " c" + blanks(29) + "int " + blanks(26) + "NULL";
@@ -358,8 +298,7 @@ TEST_F(ObjectLists, LayoutLinesOfTheServersTypes) {
 TEST_F(ObjectLists, WideTablePastesEveryColumn) {
     Tserverform* w = open(kTestDb);
     ASSERT_NE(w, nullptr);
-    chooseType(w, "Tables");
-    chooseObject(w, "wide");
+    choose(w, "Tables", "wide");
     EXPECT_EQ(w->column_list->count(), kWideColumns);
     setPaste(w, false, false, true, false);
     paste(w);
@@ -378,21 +317,16 @@ TEST_F(ObjectLists, WideTablePastesEveryColumn) {
 TEST_F(ObjectLists, ProcedureTextOverSeveralRowsPastedWhole) {
     Tserverform* w = open(kTestDb);
     ASSERT_NE(w, nullptr);
-    TSybQuery count;
-    count.setDbProc(w->sybase->DbProc());
-    count.setSql("select count(*) from syscomments where id = object_id(\"longproc\")");
-    ASSERT_EQ(count.Execute(), kSucceed);
-    ASSERT_EQ(count.Next(), kMoreRows);
-    const int rows = count.ColumnValue(1).toInt();
-    while (count.Next() == kMoreRows) {
-    }
+    const int rows =
+        test::lastValue(w->sybase->DbProc(), "select count(*) from syscomments where id = "
+                                             "object_id(\"longproc\")")
+            .toInt();
     const QString source = longProcedure();
     EXPECT_EQ(rows, (source.size() + 254) / 255);
     ASSERT_GT(rows, 1);
 
     setPaste(w, false, false, false, false);
-    chooseType(w, "Procedures");
-    chooseObject(w, "longproc");
+    choose(w, "Procedures", "longproc");
     EXPECT_EQ(items(w->column_list), QStringList{"@x"});
     paste(w);
     QString expected = source;
@@ -411,8 +345,7 @@ TEST_F(ObjectLists, TriggerAndViewText) {
     Tserverform* w = open("ostrimdemo");
     ASSERT_NE(w, nullptr);
     setPaste(w, false, true, false, false);
-    chooseType(w, "Triggers");
-    chooseObject(w, "salestrig");
+    choose(w, "Triggers", "salestrig");
     paste(w);
     const QStringList trigger = editorLines(w);
     ASSERT_GE(trigger.size(), 3);
@@ -421,8 +354,7 @@ TEST_F(ObjectLists, TriggerAndViewText) {
     EXPECT_TRUE(w->memo->toPlainText().contains("raiserror 20010"));
     EXPECT_EQ(w->SaveName, "salestrig");
 
-    chooseType(w, "Views");
-    chooseObject(w, "titleview");
+    choose(w, "Views", "titleview");
     paste(w);
     EXPECT_EQ(editorLines(w).value(0), "drop view titleview");
     EXPECT_EQ(editorLines(w).value(1), "create view titleview");
@@ -433,8 +365,7 @@ TEST_F(ObjectLists, IndexPasteWithAndWithoutSegmentClause) {
     Tserverform* w = open("ostrimdemo");
     ASSERT_NE(w, nullptr);
     setPaste(w, false, false, false, false);
-    chooseType(w, "Indexes");
-    chooseObject(w, "publishers.pubind");
+    choose(w, "Indexes", "publishers.pubind");
     paste(w);
     EXPECT_EQ(editorLines(w),
               (QStringList{"create unique clustered index pubind on publishers(pub_id) ", ""}));
@@ -461,15 +392,13 @@ TEST_F(ObjectLists, AppendPasteAndTheEmptyEditor) {
     Tserverform* w = open("ostrimdemo");
     ASSERT_NE(w, nullptr);
     setPaste(w, true, false, false, false);
-    chooseType(w, "Indexes");
-    chooseObject(w, "publishers.pubind");
+    choose(w, "Indexes", "publishers.pubind");
     w->memo->clear();
     paste(w);
     EXPECT_EQ(editorLines(w),
               (QStringList{"", "create unique clustered index pubind on publishers(pub_id) ", ""}));
 
-    chooseType(w, "Select");
-    chooseObject(w, "stores");
+    choose(w, "Select", "stores");
     w->memo->clear();
     paste(w);
     EXPECT_EQ(editorLines(w).value(0), "select ");
@@ -525,8 +454,7 @@ TEST_F(ObjectLists, NothingToPasteLeavesTheEditorAlone) {
 TEST_F(ObjectLists, PopupItemsInsertTheChosenNames) {
     Tserverform* w = open("ostrimdemo");
     ASSERT_NE(w, nullptr);
-    chooseType(w, "Tables");
-    chooseObject(w, "authors");
+    choose(w, "Tables", "authors");
     w->column_list->setCurrentIndex(w->column_list->findText("au_fname"));
     w->memo->setPlainText("select  from ");
     QTextCursor cursor = w->memo->textCursor();
@@ -555,14 +483,7 @@ TEST_F(ObjectLists, PickingADatabaseSwitchesConnectionAndCaption) {
     // The connection is there now: its objects are listed.
     chooseType(w, "Procedures");
     EXPECT_EQ(items(w->object_list), QStringList{"longproc"});
-    TSybQuery q;
-    q.setDbProc(w->sybase->DbProc());
-    q.setSql("select db_name()");
-    ASSERT_EQ(q.Execute(), kSucceed);
-    ASSERT_EQ(q.Next(), kMoreRows);
-    EXPECT_EQ(q.ColumnValue(1), kTestDb);
-    while (q.Next() == kMoreRows) {
-    }
+    EXPECT_EQ(test::lastValue(w->sybase->DbProc(), "select db_name()"), kTestDb);
     // Later captions keep the new database.
     w->resize(w->width() - 10, w->height());
     w->updateCaption();
@@ -581,18 +502,7 @@ TEST_F(ObjectLists, AFailedSwitchKeepsTheCurrentDatabase) {
     ASSERT_NE(w, nullptr);
     chooseType(w, "Databases");
     ASSERT_TRUE(items(w->object_list).contains(kGoneDb));
-    {
-        TSybDatabase sa;
-        sa.setLoginPrompt(false);
-        sa.setServerName("DEMO");
-        sa.setUserName("sa");
-        sa.connect();
-        ASSERT_TRUE(sa.Connected());
-        TSybQuery drop;
-        drop.setDbProc(sa.DbProc());
-        ASSERT_TRUE(run(drop, QString("drop database ") + kGoneDb));
-        sa.disconnect();
-    }
+    ASSERT_NO_FATAL_FAILURE(test::runAsSa({QString("drop database ") + kGoneDb}));
     chooseObject(w, kGoneDb);
     // The server said why; the window goes on naming the database it is in.
     EXPECT_GE(boxes(), 1);
@@ -638,8 +548,7 @@ TEST_F(ObjectLists, NothingIsSentWhileAResultsWindowLoads) {
 TEST_F(ObjectLists, PasteWithTheHistoryFocusedLeavesItToTheHistory) {
     Tserverform* w = open("ostrimdemo");
     ASSERT_NE(w, nullptr);
-    chooseType(w, "Select");
-    chooseObject(w, "stores");
+    choose(w, "Select", "stores");
     auto* history = w->findChild<QAction*>("PasteSQLHistory1");
     history->setEnabled(true);
     QSignalSpy spy(history, &QAction::triggered);
@@ -663,8 +572,7 @@ TEST_F(ObjectLists, DropObjectStaysDormantAndAsksFirst) {
     ASSERT_NE(w, nullptr);
     EXPECT_FALSE(w->toolButton(24)->isEnabled());
     EXPECT_FALSE(w->toolButton(24)->isVisible());
-    chooseType(w, "Tables");
-    chooseObject(w, "victim");
+    choose(w, "Tables", "victim");
     dialogs.messageAnswers.push_back(QMessageBox::Cancel);
     w->IXButton15Click();
     ASSERT_EQ(boxes(), 1);

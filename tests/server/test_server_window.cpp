@@ -1,111 +1,43 @@
 // The server window in the frame, against the demo server: creation by Connect and New, the
 // database list and captions, menus and their merging, the Tools menu, the hint line, every
 // close path with unsaved text, and the configuration file it leaves behind.
-#include "demo_environment.h"
-#include "scripted_dialogs.h"
+#include "frame_test.h"
+#include "qt_wait.h"
 #include "silent_server.h"
-#include "sybdatabase.h"
 #include "sybquery.h"
-#include "u_main.h"
-#include "u_server.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
-#include <QThread>
 #include <QToolButton>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace ostrim {
 namespace {
-
-using test::ScriptedDialogs;
 
 // Long names: the server directory reads 30 characters of a line, brackets included.
 const QString kLongServer = "A_SERVER_NAME_OF_28_CHARS_XX";
 const QString kLongDatabase = "a_database_of_30_characters_xx";
 
-// The first column of the last row sql gives on process.
-QString lastValue(DbProcHandle process, const QString& sql) {
-    TSybQuery query;
-    query.setDbProc(process);
-    query.setSql(sql);
-    EXPECT_EQ(query.Execute(), kSucceed) << sql.toStdString();
-    QString value;
-    while (query.Next() == kMoreRows)
-        value = query.ColumnValue(1);
-    return value;
-}
+[[maybe_unused]] test::ServerEnvironment* const g_environment = test::addServerEnvironment(
+    {.arguments = {"--demo"}, .entries = {{"DEMO"}, {kLongServer.toStdString()}}, .prepare = [] {
+         test::runAsSa({"create database " + kLongDatabase});
+     }});
 
-void runAsSa(const QString& sql) {
-    TSybDatabase sa;
-    sa.setLoginPrompt(false);
-    sa.setServerName("DEMO");
-    sa.setUserName("sa");
-    sa.connect();
-    ASSERT_TRUE(sa.Connected());
-    lastValue(sa.DbProc(), sql);
-    sa.disconnect();
-}
-
-void createLongDatabase() {
-    runAsSa("create database " + kLongDatabase);
-}
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(
-    new test::DemoEnvironment({"DEMO", kLongServer}, createLongDatabase));
-
-class ServerWindow : public ::testing::Test {
+class ServerWindow : public test::FrameTest<> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
-        writeFile("Ostrim.Ini", "[Run]\r\nLastUser=alice\r\nLastDbName=ostrimdemo\r\n"
-                                "LastServerName=DEMO\r\n");
-        main = std::make_unique<Tmain>();
-        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
-        main->resize(1000, 700);
-        main->show();
-    }
-    void TearDown() override {
-        dialogs.messageAnswers.clear();
-        main.reset();
-        qunsetenv("OSTRIM_HOME");
-    }
-    void writeFile(const QString& name, const QByteArray& text) {
-        QFile f(home.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QString ini() {
-        QFile f(home.filePath("Ostrim.Ini"));
-        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
-    }
-    // Connect with the login dialog: the password typed, the rest as offered.
-    Tserverform* connectAs(const QString& password) {
-        dialogs.dialogHandlers.push_back([password](QDialog& d) {
-            d.findChild<QLineEdit*>("Password")->setText(password);
-            return int(QDialog::Accepted);
-        });
-        main->Connect1->trigger();
-        QApplication::processEvents();
-        return qobject_cast<Tserverform*>(main->currentServer.data());
+        FrameTest::SetUp();
+        writeIni(test::lastLogin("alice", "ostrimdemo"));
+        frame();
     }
     Tserverform* newWindow() {
         main->New1->trigger();
@@ -125,10 +57,6 @@ protected:
         return items;
     }
     int boxes() { return int(dialogs.messages().size()); }
-
-    QTemporaryDir home;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Tmain> main;
 };
 
 TEST_F(ServerWindow, ConnectOffersTheConfigurationAndListsTheDatabases) {
@@ -151,16 +79,12 @@ TEST_F(ServerWindow, ConnectOffersTheConfigurationAndListsTheDatabases) {
     EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:alice - Untitled.sql");
     EXPECT_TRUE(main->Disconnect1->isEnabled());
 
-    QStringList types;
-    for (int i = 0; i < w->type_list->count(); ++i)
-        types << w->type_list->itemText(i);
-    EXPECT_EQ(types, (QStringList{"Databases", "Groups", "Indexes", "Logins", "Procedures", "Rules",
-                                  "Select", "System Datatypes", "Tables", "Triggers",
-                                  "User Datatypes", "Users", "Views"}));
+    EXPECT_EQ(test::items(w->type_list),
+              (QStringList{"Databases", "Groups", "Indexes", "Logins", "Procedures", "Rules",
+                           "Select", "System Datatypes", "Tables", "Triggers", "User Datatypes",
+                           "Users", "Views"}));
     EXPECT_EQ(w->type_list->currentIndex(), 0);
-    QStringList databases;
-    for (int i = 0; i < w->object_list->count(); ++i)
-        databases << w->object_list->itemText(i);
+    const QStringList databases = test::items(w->object_list);
     EXPECT_TRUE(databases.contains("master"));
     EXPECT_TRUE(databases.contains("ostrimdemo"));
     QStringList sorted = databases;
@@ -191,7 +115,7 @@ TEST_F(ServerWindow, ConnectOffersTheConfigurationAndListsTheDatabases) {
 }
 
 TEST_F(ServerWindow, NewOpensWindowsOnTheLastConnectionWithoutADialog) {
-    ASSERT_NE(connectAs("alice123"), nullptr);
+    ASSERT_NE(connect("alice123"), nullptr);
     const size_t logins = dialogs.calls.size();
     Tserverform* second = newWindow();
     Tserverform* third = newWindow();
@@ -205,9 +129,8 @@ TEST_F(ServerWindow, NewOpensWindowsOnTheLastConnectionWithoutADialog) {
 }
 
 TEST_F(ServerWindow, CaptionPrefixIsCutAndMinimisingPutsTheDatabaseFirst) {
-    writeFile("Ostrim.Ini", "[Run]\r\nLastUser=sa\r\nLastDbName=" + kLongDatabase.toLatin1() +
-                                "\r\nLastServerName=" + kLongServer.toLatin1() + "\r\n");
-    Tserverform* w = connectAs("");
+    writeIni(test::lastLogin("sa", kLongDatabase, kLongServer));
+    Tserverform* w = connect("");
     ASSERT_NE(w, nullptr);
     const QString full = kLongServer + "/" + kLongDatabase + ":sa";
     ASSERT_GT(full.size(), 50);
@@ -228,7 +151,7 @@ TEST_F(ServerWindow, CaptionPrefixIsCutAndMinimisingPutsTheDatabaseFirst) {
 
 TEST_F(ServerWindow, MenusMergeIntoTheFrameWhileTheWindowIsActive) {
     EXPECT_EQ(barItems(), (QStringList{"&File", "&Server", "&Window", "&Help"}));
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(barItems(), (QStringList{"&File", "&Edit", "&Search", "F&onts", "Run", "&Options",
                                        "&Tools", "&Server", "&Window", "&Help"}));
@@ -309,7 +232,7 @@ TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
                                   "Title      =Third\r\nProgram    =/bin/true\r\n"
                                   "WorkingDir =\r\nParameters =\r\n");
     main->read_tools();
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
     QList<QAction*> items = w->Tools1->actions();
     ASSERT_EQ(items.size(), 14);
@@ -327,11 +250,7 @@ TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
     EXPECT_EQ(dialogs.messages()[0].icon, QMessageBox::Critical);
     items[12]->trigger();
     EXPECT_EQ(boxes(), 1);
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFile::exists(marker) && waited.elapsed() < 10000)
-        QThread::msleep(20);
-    EXPECT_TRUE(QFile::exists(marker));
+    EXPECT_TRUE(test::waitUntil([&] { return QFile::exists(marker); }, 10000));
 
     // Without tools the menu ends after "&Find Differences", with no separator; rebuilding
     // twice keeps the window's own ten items.
@@ -344,7 +263,7 @@ TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
 }
 
 TEST_F(ServerWindow, HintLineShowsTheHintUnderTheMouse) {
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
     QEvent enter(QEvent::Enter);
     QApplication::sendEvent(w->toolButton(8), &enter);
@@ -354,7 +273,7 @@ TEST_F(ServerWindow, HintLineShowsTheHintUnderTheMouse) {
 }
 
 TEST_F(ServerWindow, UnsavedTextIsConfirmedOnEveryClosePath) {
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
     auto edit = [](Tserverform* window) {
         window->memo->insertPlainText("select 1");
@@ -374,7 +293,7 @@ TEST_F(ServerWindow, UnsavedTextIsConfirmedOnEveryClosePath) {
     EXPECT_EQ(boxes(), 0);
 
     // The Close button: No keeps the window and its text, Yes closes it.
-    w = connectAs("alice123");
+    w = connect("alice123");
     ASSERT_NE(w, nullptr);
     edit(w);
     dialogs.messageAnswers = {QMessageBox::No};
@@ -391,7 +310,7 @@ TEST_F(ServerWindow, UnsavedTextIsConfirmedOnEveryClosePath) {
 
     // Switching windows keeps the mark, so the frame's close box, Disconnect and
     // Disconnect all still ask.
-    w = connectAs("alice123");
+    w = connect("alice123");
     Tserverform* other = newWindow();
     ASSERT_NE(other, nullptr);
     edit(w);
@@ -434,7 +353,7 @@ TEST_F(ServerWindow, UnsavedTextIsConfirmedOnEveryClosePath) {
 }
 
 TEST_F(ServerWindow, AltXDisconnectsTheActiveWindowAndEndsTheProgramOnlyWithoutOne) {
-    Tserverform* first = connectAs("alice123");
+    Tserverform* first = connect("alice123");
     ASSERT_NE(first, nullptr);
     Tserverform* second = newWindow();
     ASSERT_NE(second, nullptr);
@@ -467,11 +386,11 @@ TEST_F(ServerWindow, AltXDisconnectsTheActiveWindowAndEndsTheProgramOnlyWithoutO
 }
 
 TEST_F(ServerWindow, ALostConnectionIsReportedOnceAndCanBeReconnected) {
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
-    const QString own = lastValue(w->sybase->DbProc(), "select @@spid");
+    const QString own = test::lastValue(w->sybase->DbProc(), "select @@spid");
     ASSERT_FALSE(own.isEmpty());
-    runAsSa("kill " + own);
+    test::runAsSa({"kill " + own});
 
     // Each click is one action: it reports the dead connection in one box, then asks once.
     dialogs.calls.clear();
@@ -506,7 +425,7 @@ TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
     writeFile("Ostrim.Ini", "[Run]\r\nLastUser=alice\r\nLastDbName=ostrimdemo\r\n"
                             "LastServerName=DEMO\r\nHistory5=/old/five.sql\r\n"
                             "[Config]\r\nShowPlan=0\r\nProcessesDelay=9\r\n[Mine]\r\nKept=1\r\n");
-    Tserverform* w = connectAs("alice123");
+    Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(main->recentFiles.count(), 1);
     w->options.ShowPlan = true;

@@ -1,15 +1,10 @@
 #pragma once
 // Helpers of the object text tests: blanks, CR LF lines, and readable QString failures.
 
+#include "qt_print.h"
+
 #include <QString>
 #include <QStringList>
-
-#include <ostream>
-
-// Failures show the text, not its bytes.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace ostrim::test {
 

@@ -3,19 +3,14 @@
 
 #include "file_helpers.h"
 
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace ostrim {
 namespace {
 
-class ConfigFileTest : public ::testing::Test {
+class ConfigFileTest : public test::TempDirTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     QString path() const { return m_dir.filePath("Ostrim.Ini"); }
-
-    QTemporaryDir m_dir;
 };
 
 // Every value different from its default.

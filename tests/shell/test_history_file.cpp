@@ -2,16 +2,13 @@
 
 #include "file_helpers.h"
 
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace ostrim {
 namespace {
 
-class HistoryFileTest : public ::testing::Test {
+class HistoryFileTest : public test::TempDirTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     QString path() const { return m_dir.filePath("Ostrim.his"); }
 
     SqlHistory readFrom(const QByteArray& bytes) {
@@ -21,8 +18,6 @@ protected:
         EXPECT_TRUE(result.ok()) << result.message().toStdString();
         return history;
     }
-
-    QTemporaryDir m_dir;
 };
 
 TEST_F(HistoryFileTest, EntriesKeepTheirLinesEachAfterALineBreak) {

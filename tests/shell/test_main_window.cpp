@@ -1,97 +1,32 @@
 // The frame against a real server: menus, Connect/New/Disconnect, the configuration file as
 // the connection windows leave it, the command-line file and menu merging.
-#include "scripted_dialogs.h"
-#include "simserver_process.h"
+#include "frame_test.h"
 #include "sybaselogin.h"
-#include "sybdatabase.h"
-#include "u_main.h"
-#include "u_server.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace ostrim {
 namespace {
 
-using test::ScriptedDialogs;
-using test::SimServer;
+[[maybe_unused]] test::ServerEnvironment* const g_environment =
+    test::addServerEnvironment({.entries = {{"SIMSERVER"}}});
 
-class FrameEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        s_server = std::make_unique<SimServer>();
-        s_server->start();
-        s_sybase = std::make_unique<QTemporaryDir>();
-        QDir(s_sybase->path()).mkpath("INI");
-        QFile ini(s_sybase->filePath("INI/SQL.INI"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[SIMSERVER]\r\nquery=TCP,127.0.0.1," + QByteArray::number(s_server->port()) +
-                  "\r\n");
-        ini.close();
-        qputenv("SYBASE", s_sybase->path().toLocal8Bit());
-    }
-    void TearDown() override {
-        s_server.reset();
-        s_sybase.reset();
-    }
-    static std::unique_ptr<SimServer> s_server;
-    static std::unique_ptr<QTemporaryDir> s_sybase;
-};
-std::unique_ptr<SimServer> FrameEnvironment::s_server;
-std::unique_ptr<QTemporaryDir> FrameEnvironment::s_sybase;
-const auto* const s_env = ::testing::AddGlobalTestEnvironment(new FrameEnvironment);
-
-// Accepts the login dialog with the given password.
-std::function<int(QDialog&)> login(const QString& password) {
-    return [password](QDialog& d) {
-        d.findChild<QLineEdit*>("Password")->setText(password);
-        return int(QDialog::Accepted);
-    };
-}
-
-class Frame : public ::testing::Test {
+class Frame : public test::FrameTest<> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("OSTRIM_HOME", home.path().toLocal8Bit());
-        writeIni("[Run]\r\nLastUser=sa\r\nLastDbName=master\r\nLastServerName=SIMSERVER\r\n");
+        FrameTest::SetUp();
+        writeIni(test::lastLogin("sa", "master", "SIMSERVER"));
     }
-    void TearDown() override {
-        main.reset();
-        qunsetenv("OSTRIM_HOME");
-    }
-    void writeIni(const QByteArray& text) {
-        QFile f(home.filePath("Ostrim.Ini"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QString ini() {
-        QFile f(home.filePath("Ostrim.Ini"));
-        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
-    }
+    // Not shown: activation is the test's to send.
     Tmain& frame(const QString& commandLineFile = {}) {
-        main = std::make_unique<Tmain>(commandLineFile);
-        main->setServerWindowFactory([](Tmain& m) -> QWidget* { return Tserverform::open(m); });
-        return *main;
+        return FrameTest::frame(commandLineFile, false);
     }
     int children() { return int(main->mdiArea()->subWindowList().size()); }
-
-    QTemporaryDir home;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Tmain> main;
 };
 
 TEST_F(Frame, MenusCarryTheirCaptionsShortcutsAndGroups) {
@@ -173,10 +108,8 @@ TEST_F(Frame, CancelledLoginLeavesNoWindowAndStillWritesTheConfiguration) {
 }
 
 TEST_F(Frame, FailedLoginShowsOneBoxAndNoWindow) {
-    Tmain& m = frame();
-    dialogs.dialogHandlers.push_back(login("wrong"));
-    m.Connect1->trigger();
-    QApplication::processEvents();
+    frame();
+    connect("wrong");
     EXPECT_EQ(children(), 0);
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0].text, "Could not login to Server");
@@ -184,19 +117,12 @@ TEST_F(Frame, FailedLoginShowsOneBoxAndNoWindow) {
 }
 
 TEST_F(Frame, CommandLineFileConnectsOnceOnActivation) {
-    QFile script(home.filePath("start.sql"));
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("select 1\n");
-    script.close();
-    Tmain& m = frame(script.fileName());
+    Tmain& m = frame(writeFile("start.sql", "select 1\n"));
     EXPECT_TRUE(m.openAtStart);
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&m, &activate); // the login is cancelled
     QApplication::sendEvent(&m, &activate);
-    int logins = 0;
-    for (const auto& c : dialogs.calls)
-        logins += c.kind == "exec";
-    EXPECT_EQ(logins, 1);
+    EXPECT_EQ(calls("exec"), 1) << "one login";
 
     Tmain& other = frame(home.filePath("missing.sql"));
     EXPECT_FALSE(other.openAtStart);

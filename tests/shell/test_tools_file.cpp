@@ -2,16 +2,13 @@
 
 #include "file_helpers.h"
 
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace ostrim {
 namespace {
 
-class ToolsFileTest : public ::testing::Test {
+class ToolsFileTest : public test::TempDirTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     QString path() const { return m_dir.filePath("OSTRIM.TOOLS"); }
 
     ToolLists readFrom(const QByteArray& bytes) {
@@ -21,8 +18,6 @@ protected:
         EXPECT_TRUE(result.ok()) << result.message().toStdString();
         return tools;
     }
-
-    QTemporaryDir m_dir;
 };
 
 TEST_F(ToolsFileTest, OnlyExactTagsCount) {

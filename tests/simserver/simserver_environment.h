@@ -1,9 +1,9 @@
 #pragma once
+// The simserver tests' view of the shared server environment, with a DB-Library client.
 
 #include "dblib_client.h"
-#include "simserver_process.h"
+#include "server_environment.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,23 +13,14 @@
 
 namespace ostrim::test {
 
-// Starts one server for the whole test binary (GoogleTest runs SetUp before the first test and
-// TearDown after the last). Linking simserver_testkit registers it.
-class SimServerEnvironment : public ::testing::Environment {
+// Linking simserver_testkit registers it.
+class SimServerEnvironment : public ServerEnvironment {
 public:
     void SetUp() override;
-    void TearDown() override;
-
-    // The running shared server; fails the calling test when it could not be started.
-    static SimServer& server();
 
     // Extra command-line arguments for the shared server (e.g. "--demo"). A test binary sets
     // them from a namespace-scope initialiser, before GoogleTest runs SetUp; the default is none.
     static std::vector<std::string>& serverArguments();
-
-private:
-    static std::unique_ptr<SimServer> s_server;
-    static std::string s_startError;
 };
 
 // Base for tests that talk to the shared server: a clean message log for every test.

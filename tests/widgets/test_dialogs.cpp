@@ -1,9 +1,8 @@
 // Boxes posted from worker threads: shown on the GUI thread, one at a time, in posting order.
 #include "dialogs.h"
+#include "qt_wait.h"
 #include "scripted_dialogs.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -33,9 +32,7 @@ TEST(PostedMessages, AreShownOneAfterTheOtherInTheOrderPosted) {
             Dialogs::postMessage(text, "SQL Server Message - 0");
     });
     worker.join();
-    const QDeadlineTimer deadline(5000);
-    while (dialogs.calls.size() < 3 && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    test::waitUntil([&] { return dialogs.calls.size() >= 3; }, 5000);
     ASSERT_EQ(dialogs.calls.size(), 3u);
     EXPECT_EQ(dialogs.calls[0].text, "first plan");
     EXPECT_EQ(dialogs.calls[1].text, "second plan");

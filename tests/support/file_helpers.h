@@ -4,10 +4,18 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace ostrim::test {
+
+// A fresh directory for each test.
+class TempDirTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    QTemporaryDir m_dir;
+};
 
 inline QByteArray readBytes(const QString& path) {
     QFile file(path);
