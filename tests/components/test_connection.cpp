@@ -45,8 +45,8 @@ QString serverAddress() {
 }
 
 // A fixed login-by-dialog answer.
-std::function<int(QDialog&)> answer(QString user, QString password, QString server,
-                                    int result = QDialog::Accepted) {
+std::function<int(QDialog&)> answer(const QString& user, const QString& password,
+                                    const QString& server, int result = QDialog::Accepted) {
     return [=](QDialog& d) {
         auto& dialog = dynamic_cast<TPasswordDlg&>(d);
         dialog.username()->setText(user);

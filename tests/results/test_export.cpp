@@ -294,7 +294,7 @@ protected:
         fillTwoSets(m_grid);
     }
     // Answers the options dialog: checks the buttons, types the delimiter, presses OK.
-    void choose(std::vector<QRadioButton* (Tf_export::*)() const> buttons,
+    void choose(const std::vector<QRadioButton* (Tf_export::*)() const>& buttons,
                 const QString& delimiter = {}) {
         m_dialogs.dialogHandlers.push_back([buttons, delimiter](QDialog& shown) {
             auto& dialog = dynamic_cast<Tf_export&>(shown);

@@ -17,6 +17,7 @@ TEST_F(Writers, ConcurrentInsertsAndTransactionsNeverFail) {
     constexpr int kThreads = 6, kInserts = 60;
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             Connection c = connect(host(), ConnectOptions{});

@@ -224,9 +224,9 @@ public:
         }
         case 1: {
             // A header that lies about type, status or length, then random payload.
-            static constexpr std::array<uint8_t, 10> types{0x01, 0x02, 0x03, 0x04, 0x06,
-                                                           0x07, 0x0F, 0x10, 0x11, 0x12};
-            Bytes p{pickOf(types), static_cast<uint8_t>(pick(0, 255))};
+            static constexpr std::array<uint8_t, 10> kTypes{0x01, 0x02, 0x03, 0x04, 0x06,
+                                                            0x07, 0x0F, 0x10, 0x11, 0x12};
+            Bytes p{pickOf(kTypes), static_cast<uint8_t>(pick(0, 255))};
             const int len = pickOf(std::array<int, 6>{0, 1, 7, 8, 512, 65535});
             p.push_back(static_cast<uint8_t>(len >> 8));
             p.push_back(static_cast<uint8_t>(len));

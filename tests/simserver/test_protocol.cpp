@@ -332,6 +332,7 @@ TEST_F(Concurrency, FiftySessionsAtOnceEachWithItsOwnSpid) {
     std::vector<std::string> failures(kSessions);
     std::latch allConnected(kSessions);
     std::vector<std::thread> threads;
+    threads.reserve(kSessions);
     for (int i = 0; i < kSessions; ++i) {
         threads.emplace_back([&, i] {
             Connection c = connect(host(), ConnectOptions{});

@@ -146,6 +146,7 @@ std::string joinAll(const std::vector<std::string>& parts, const std::string& se
 
 std::string shown(const std::vector<ExprPtr>& exprs) {
     std::vector<std::string> parts;
+    parts.reserve(exprs.size());
     for (const ExprPtr& e : exprs) {
         parts.push_back(show(e.get()));
     }
