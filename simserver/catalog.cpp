@@ -592,13 +592,16 @@ void addColumns(sqlite3* db, const std::string& schema, int id, int number,
 }
 
 void addComments(sqlite3* db, const std::string& schema, int id, const std::string& text) {
-    // Source text in rows of at most 255 bytes that join back to exactly what was typed.
-    for (size_t at = 0, colid = 1; at < text.size(); at += 255, ++colid) {
-        Stmt row(db, "insert into " + quoteId(schema) +
+    // Source text in rows of at most 255 bytes that join back to exactly what was typed. As on
+    // a 12.5 server, colid counts 1 to 255 and colid2 numbers the runs of 255 rows, so only
+    // "order by colid2, colid" reads a longer text back in order.
+    for (size_t at = 0, row = 0; at < text.size(); at += 255, ++row) {
+        Stmt ins(db, "insert into " + quoteId(schema) +
                          ".syscomments (id, number, colid, texttype, language, text, colid2, "
-                         "status) values (?, 1, ?, 0, 0, ?, 0, 0)");
-        row.bind(1, id).bind(2, int64_t(colid)).bind(3, text.substr(at, 255));
-        row.step();
+                         "status) values (?, 1, ?, 0, 0, ?, ?, 0)");
+        ins.bind(1, id).bind(2, int64_t(row % 255 + 1)).bind(3, text.substr(at, 255));
+        ins.bind(4, int64_t(row / 255));
+        ins.step();
     }
 }
 
@@ -794,7 +797,11 @@ void Catalog::bootstrap(const std::string& saPassword) {
                            "?, 'us_english', ?)");
             login.bind(1, now).bind(2, saPassword).bind(3, now);
             login.step();
-            // Devices as a pre-15 server numbers them: low = vdevno * 2^24 + first page.
+            // Devices as a pre-15 server numbers them: low = vdevno * 2^24 + first page. The
+            // master device is kept at 1024 pages (2 MB of 2 KB pages), the size the device
+            // dialog's own example works out. Status bits: 1 default disk, 2 physical disk,
+            // 16 dump device, 32 serial writes, 64 mirrored, 512 mirror enabled; a dump device
+            // has a controller type and no page range.
             struct Device {
                 const char* name;
                 int vdevno, pages, status, cntrltype;
@@ -802,9 +809,9 @@ void Catalog::bootstrap(const std::string& saPassword) {
                 const char* mirror;
             };
             const Device devices[] = {
-                {"master", 0, 51200, 3, 0, "master.dat", nullptr},
+                {"master", 0, 1024, 3, 0, "master.dat", nullptr},
                 {"sysprocsdev", 1, 25600, 2, 0, "sysprocs.dat", nullptr},
-                {"datadev", 2, 102400, 2, 0, "data.dat", "data_mirror.dat"},
+                {"datadev", 2, 102400, 2 | 32 | 64 | 512, 0, "data.dat", "data_mirror.dat"},
                 {"logdev", 3, 25600, 2, 0, "log.dat", nullptr},
                 {"tapedump1", 0, 0, 16, 2, "/dev/nst0", nullptr},
             };

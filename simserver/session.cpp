@@ -1343,7 +1343,7 @@ std::shared_ptr<Session::Proc> Session::loadProcedure(const ast::ObjectName& n, 
         std::string q = "select o.id, c.text, o.uid from " + quoteId(db) + ".sysobjects o join " +
                         quoteId(db) +
                         ".syscomments c on c.id = o.id where o.name = ? and o.type = 'P ' "
-                        "order by c.colid";
+                        "order by c.colid2, c.colid";
         if (sqlite3_prepare_v2(m_sqlite, q.c_str(), -1, &st, nullptr) != SQLITE_OK) {
             sqlite3_finalize(st);
             return std::make_pair(0, text);

@@ -42,7 +42,7 @@ std::shared_ptr<const ast::Stmt> Session::viewDefinition(const std::string& sche
         return it->second;
     std::string text;
     Stmt st(m_sqlite, "select text from " + quoteId(schema) +
-                          ".syscomments where id = ? order by number, colid");
+                          ".syscomments where id = ? order by number, colid2, colid");
     st.bind(1, id);
     while (st.step())
         text += st.s(0);

@@ -136,6 +136,45 @@ SqlType widerNumeric(const SqlType& a, const SqlType& b) {
     return r;
 }
 
+// Precision and scale an exact operand takes in numeric arithmetic: integers count as
+// numeric(digits, 0).
+std::pair<int, int> exactDigits(const SqlType& t) {
+    switch (t.code) {
+    case SqlType::Bit:
+        return {1, 0};
+    case SqlType::TinyInt:
+        return {3, 0};
+    case SqlType::SmallInt:
+        return {5, 0};
+    case SqlType::Int:
+        return {10, 0};
+    case SqlType::BigInt:
+        return {19, 0};
+    case SqlType::Numeric:
+    case SqlType::Decimal:
+        return {t.precision, t.scale};
+    default:
+        return {18, 0};
+    }
+}
+
+// ASE's quotient of exact numbers: scale max(s1 + p2 + 1, 6), precision that scale plus the
+// integer digits of the dividend and the scale of the divisor, both within 38; so
+// 1048576. / 2048 reads 512.00000000000, not 512.
+SqlType numericQuotient(const SqlType& a, const SqlType& b, SqlType::Code code) {
+    auto [p1, s1] = exactDigits(a);
+    auto [p2, s2] = exactDigits(b);
+    int scale = std::max(s1 + p2 + 1, 6);
+    int precision = scale + p1 - s1 + s2;
+    if (precision > 38) {
+        scale = std::max(0, scale - (precision - 38));
+        precision = 38;
+    }
+    SqlType t = SqlType::of(code, precision);
+    t.scale = scale;
+    return t;
+}
+
 Sql Translator::column(const Expr& e, const Scope& scope) {
     const std::string& name = e.text;
     std::string qual = e.qualifiers.empty() ? std::string() : e.qualifiers.back();
@@ -224,6 +263,8 @@ Sql Translator::binary(const Expr& e, const Scope& scope) {
         if (numeric) {
             r.type = widerNumeric(a.type, b.type);
             r.known = true;
+            if (op == "/" && (r.type.code == SqlType::Numeric || r.type.code == SqlType::Decimal))
+                r.type = numericQuotient(a.type, b.type, r.type.code);
         }
         return r;
     }
@@ -330,8 +371,11 @@ Sql Translator::function(const Expr& e, const Scope& scope) {
     if (f == "substring") {
         need(3, 3);
         Sql s = arg(0);
-        return typed("substr(" + s.text + ", " + arg(1).text + ", " + arg(2).text + ")",
-                     SqlType::varchar(s.known && s.type.isCharacter() ? s.type.length : 255));
+        std::string call = "substr(" + s.text + ", " + arg(1).text + ", " + arg(2).text + ")";
+        // Bytes of a binary value stay binary: the device-number query converts one to tinyint.
+        if (s.known && s.type.isBinary() && s.type.code != SqlType::Image)
+            return typed(call, SqlType::of(SqlType::VarBinary, s.type.length));
+        return typed(call, SqlType::varchar(s.known && s.type.isCharacter() ? s.type.length : 255));
     }
     if (f == "upper" || f == "lower" || f == "ltrim" || f == "rtrim" || f == "reverse") {
         need(1, 1);

@@ -23,7 +23,7 @@ begin
     return 1
 end
 select "# Lines of Text" = count(*) from syscomments where id = object_id(@objname)
-select text from syscomments where id = object_id(@objname) order by number, colid
+select text from syscomments where id = object_id(@objname) order by number, colid2, colid
 return 0
 go
 

@@ -645,8 +645,8 @@ TEST_F(Devices, DeviceListAndDeviceRows) {
         return rows.size() == 1 ? rows[0] : Names{};
     };
     const std::string dir = server().dataDir();
-    // low = vdevno * 2^24 + first page; high = low + pages - 1. master: 51200 pages = 100 MB.
-    EXPECT_EQ(deviceRow("master"), (Names{"master", dir + "/master.dat", "0", "51199", ""}));
+    // low = vdevno * 2^24 + first page; high = low + pages - 1. master: 1024 pages = 2 MB.
+    EXPECT_EQ(deviceRow("master"), (Names{"master", dir + "/master.dat", "0", "1023", ""}));
     // datadev: device 2, 102400 pages = 200 MB, mirrored.
     EXPECT_EQ(deviceRow("datadev"), (Names{"datadev", dir + "/data.dat", "33554432", "33656831",
                                            dir + "/data_mirror.dat"}));
@@ -657,7 +657,7 @@ TEST_F(Devices, DeviceListAndDeviceRows) {
 TEST_F(Devices, PagesPerMegabyteAndDeviceNumberComeFromSptValues) {
     DBPROCESS* p = open("master");
     ASSERT_TRUE(p);
-    // 2048-byte pages: 512 pages per MB; the size of master is (51199 - 0 + 1) / 512 = 100 MB.
+    // 2048-byte pages: 512 pages per MB; the size of master is (1023 - 0 + 1) / 512 = 2 MB.
     const Names pages = list(p, "select numpgsmb = (1048576. / v.low) from master.dbo.spt_values "
                                 "v where v.number = 1 and v.type = \"E\"");
     ASSERT_EQ(pages.size(), 1u);
