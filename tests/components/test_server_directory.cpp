@@ -1,4 +1,5 @@
 #include "server_directory.h"
+#include "sybdatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -206,6 +207,12 @@ TEST_F(DirectoryNamesTest, ListsTheDirectoryThenFreetdsConfThenInterfaces) {
         ASSERT_NO_FATAL_FAILURE(write(c.sqlIni, c.freetdsConf, c.interfaces));
         EXPECT_EQ(directoryServerNames(), c.names);
     }
+}
+
+TEST_F(DirectoryNamesTest, TheLoginListIsTheWholeDirectory) {
+    ASSERT_NO_FATAL_FAILURE(write("[DIR]\n", "[conf]\n", "IF\n\tquery tcp ether h 5000\n"));
+    TSybDatabase db;
+    EXPECT_EQ(db.ServerList(), (QStringList{"DIR", "conf", "IF"}));
 }
 
 TEST_F(DirectoryNamesTest, ListedNamesOfFreetdsAndInterfacesAreLeftToFreetds) {
