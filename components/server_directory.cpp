@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <utility>
 
 namespace ostrim {
 
@@ -20,17 +24,20 @@ QString readLine(QFile& file) {
     return QString::fromLocal8Bit(bytes);
 }
 
+QString hostPort(const QString& host, const QString& portText) {
+    bool ok = false;
+    const int port = portText.toInt(&ok);
+    if (host.isEmpty() || !ok || port <= 0 || port > 65535)
+        return {};
+    return host + QLatin1Char(':') + QString::number(port);
+}
+
 // "TCP,host,5000" (any protocol word) as "host:port".
 QString addressOf(const QString& value) {
     const QStringList parts = value.split(QLatin1Char(','));
     if (parts.size() != 3)
         return {};
-    const QString host = parts[1].trimmed();
-    bool ok = false;
-    const int port = parts[2].trimmed().toInt(&ok);
-    if (host.isEmpty() || !ok || port <= 0 || port > 65535)
-        return {};
-    return host + QLatin1Char(':') + QString::number(port);
+    return hostPort(parts[1].trimmed(), parts[2].trimmed());
 }
 
 // freetds.conf keys and section names as FreeTDS compares them: lower case, blanks collapsed.
@@ -94,6 +101,93 @@ ConfLookup lookUpFreetdsConf(const QString& server) {
     return result;
 }
 
+// The server sections of one freetds.conf, named as written: FreeTDS's own reading cuts a
+// header at "=" and "]" and collapses its blanks.
+QStringList freetdsSections(const QString& path) {
+    QStringList names;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return names;
+    while (!file.atEnd()) {
+        const QString line = readLine(file).trimmed();
+        if (!line.startsWith(QLatin1Char('[')))
+            continue;
+        QString name = line.mid(1);
+        name = name.left(name.indexOf(QLatin1Char('=')));
+        name = name.left(name.indexOf(QLatin1Char(']'))).simplified();
+        if (!name.isEmpty() && confWord(name) != QLatin1String("global"))
+            names << name;
+    }
+    return names;
+}
+
+struct InterfacesEntry {
+    QString name;
+    QList<QStringList> services; // the words of each indented line
+};
+
+// An interfaces file as FreeTDS reads it: "#" in column 1 comments the line, any other
+// non-blank there starts an entry named by the line's first word, and every line that starts
+// blank belongs to the entry above.
+QList<InterfacesEntry> readInterfaces(const QString& path) {
+    QList<InterfacesEntry> entries;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return entries;
+    static const QRegularExpression kBlanks(QStringLiteral("[ \t]+"));
+    while (!file.atEnd()) {
+        const QString line = readLine(file);
+        if (line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList words = line.split(kBlanks, Qt::SkipEmptyParts);
+        if (!line.isEmpty() && !line.front().isSpace())
+            entries.append({words.value(0), {}});
+        else if (!entries.isEmpty() && !words.isEmpty())
+            entries.last().services.append(words);
+    }
+    return entries;
+}
+
+struct InterfacesLookup {
+    bool hasQuery = false;
+    QString queryDevice;   // the word before the host, which FreeTDS takes as a TDS version
+    QString masterAddress; // "host:port" of the first tcp master line
+};
+
+// FreeTDS matches the name exactly, in every entry of that name, and its last query line wins.
+InterfacesLookup lookUpInterfaces(const QString& server) {
+    InterfacesLookup result;
+    for (const InterfacesEntry& entry : readInterfaces(interfacesPath())) {
+        if (entry.name != server)
+            continue;
+        for (const QStringList& words : entry.services) {
+            const bool tli = words.value(1) == QLatin1String("tli");
+            if (words[0] == QLatin1String("query")) {
+                result.hasQuery = true;
+                result.queryDevice = tli ? QString() : words.value(2);
+            } else if (words[0] == QLatin1String("master") && !tli &&
+                       result.masterAddress.isEmpty()) {
+                result.masterAddress = hostPort(words.value(3), words.value(4));
+            }
+        }
+    }
+    return result;
+}
+
+// The version FreeTDS 1.3 sets from an interfaces device word; "0" and "auto" undo a [global]
+// one. Any other word leaves the version alone.
+void applyInterfacesVersion(const QString& device, ConfLookup& conf) {
+    static const QStringList kAuto{QStringLiteral("0"), QStringLiteral("auto")};
+    static const QStringList kVersions{
+        QStringLiteral("4.2"), QStringLiteral("50"),  QStringLiteral("5.0"),
+        QStringLiteral("70"),  QStringLiteral("7.0"), QStringLiteral("7.1"),
+        QStringLiteral("7.2"), QStringLiteral("7.3"), QStringLiteral("7.4")};
+    if (kVersions.contains(device))
+        conf.setsVersion = true;
+    else if (kAuto.contains(device))
+        conf.setsVersion = false;
+}
+
 } // namespace
 
 QString serverDirectoryPath() {
@@ -146,6 +240,30 @@ QString serverAddress(const QString& path, const QString& server) {
     return query.isEmpty() ? master : query;
 }
 
+QString interfacesPath() {
+    const QString sybase = qEnvironmentVariable("SYBASE");
+    return (sybase.isEmpty() ? QStringLiteral("/etc/freetds") : sybase) +
+           QStringLiteral("/interfaces");
+}
+
+QStringList directoryServerNames() {
+    QStringList names = readServerNames(serverDirectoryPath());
+    QSet<QString> listed;
+    for (const QString& name : std::as_const(names))
+        listed.insert(confWord(name));
+    QStringList more = freetdsSections(QDir::homePath() + QStringLiteral("/.freetds.conf"));
+    for (const InterfacesEntry& entry : readInterfaces(interfacesPath()))
+        more << entry.name;
+    for (const QString& name : std::as_const(more)) {
+        const QString word = confWord(name);
+        if (listed.contains(word))
+            continue;
+        listed.insert(word);
+        names << name;
+    }
+    return names;
+}
+
 LoginTarget resolveLoginTarget(const QString& serverName) {
     LoginTarget target;
     target.server = serverName;
@@ -155,8 +273,16 @@ LoginTarget resolveLoginTarget(const QString& serverName) {
     }
     ConfLookup conf = lookUpFreetdsConf(serverName);
     if (!conf.found) {
-        if (const QString address = serverAddress(serverDirectoryPath(), serverName);
-            !address.isEmpty()) {
+        QString address = serverAddress(serverDirectoryPath(), serverName);
+        if (address.isEmpty()) {
+            // FreeTDS finds an entry by its query line only, so a master line is ours to use.
+            const InterfacesLookup entry = lookUpInterfaces(serverName);
+            if (entry.hasQuery)
+                applyInterfacesVersion(entry.queryDevice, conf);
+            else
+                address = entry.masterAddress;
+        }
+        if (!address.isEmpty()) {
             target.server = address;
             // FreeTDS looks the host part up as a freetds.conf section too.
             conf = lookUpFreetdsConf(address.left(address.lastIndexOf(QLatin1Char(':'))));

@@ -76,7 +76,7 @@ void TSybDatabase::loaded() {
 }
 
 void TSybDatabase::get_servers() {
-    m_serverNames << readServerNames(serverDirectoryPath());
+    m_serverNames << directoryServerNames();
 }
 
 void TSybDatabase::connect() {
