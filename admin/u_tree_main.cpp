@@ -218,7 +218,7 @@ void Tf_treeview::createControls() {
 
     tree_images = {standardIcon(QStyle::SP_DriveNetIcon), standardIcon(QStyle::SP_ComputerIcon),
                    standardIcon(QStyle::SP_DriveHDIcon), standardIcon(QStyle::SP_DirIcon)};
-    const QFont font = glyphFont(10);
+    const QFont font = glyphFont(13);
     for (const char* glyph : {"U", "G", "S", "T", "V", "I", "Tr", "P", "UD", "SD", "Sg"})
         list_images << glyphIcon(QString::fromLatin1(glyph), font);
 
@@ -467,19 +467,24 @@ void Tf_treeview::setListStyle(ListStyle style) {
     switch (style) {
     case ListStyle::LargeIcons:
         l->setViewMode(QListView::IconMode);
+        l->setFlow(QListView::LeftToRight);
+        l->setWrapping(true);
         l->setIconSize(QSize(32, 32));
+        l->setGridSize(QSize(120, 64));
         break;
     case ListStyle::ListArrangement:
         l->setViewMode(QListView::ListMode);
         l->setFlow(QListView::TopToBottom);
         l->setWrapping(true);
         l->setIconSize(QSize(16, 16));
+        l->setGridSize(QSize());
         break;
     case ListStyle::SmallIcons:
         l->setViewMode(QListView::ListMode);
         l->setFlow(QListView::LeftToRight);
         l->setWrapping(true);
         l->setIconSize(QSize(16, 16));
+        l->setGridSize(QSize());
         break;
     }
     // The view modes keep dragging on; the list's own item moves must stay off.
