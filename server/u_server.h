@@ -108,6 +108,8 @@ public:
     void write_ini();
     void refresh_tools();
     void exec_tool(const QString& itemName);
+    // Opens the server explorer modally with this window's login; it is freed when it closes.
+    void ExploreServers1Click();
     void refresh_history() { m_files->showRecentFiles(); }
     // The "Close" tool button: asks when the text is modified.
     void ToolButton1Click();

@@ -2,8 +2,10 @@
 // windows, which hand over this window's connection.
 
 #include "dialogs.h"
+#include "sybdatabase.h"
 #include "u_main.h"
 #include "u_server.h"
+#include "u_tree_main.h"
 
 #include <QAction>
 #include <QDir>
@@ -42,9 +44,15 @@ int startError(const QString& program) {
 void Tserverform::launchers() {
     // Their windows do not exist yet; a disabled entry says so better than one that does
     // nothing.
-    for (QAction* a : {GenerateDDL2, SearchDatabase2, ExploreServers1, Processes21, Speedwords1,
-                       Tools2, Options1})
+    for (QAction* a : {GenerateDDL2, SearchDatabase2, Processes21, Speedwords1, Tools2, Options1})
         a->setEnabled(false);
+    connect(ExploreServers1, &QAction::triggered, this, &Tserverform::ExploreServers1Click);
+}
+
+void Tserverform::ExploreServers1Click() {
+    auto explorer = std::make_unique<Tf_treeview>(this);
+    explorer->set_login(sybase->UserName(), sybase->Password(), sybase->ServerName());
+    Dialogs::exec(*explorer);
 }
 
 void Tserverform::refresh_tools() {
