@@ -111,6 +111,7 @@ protected:
     void click(Tf_devices& d, const QString& name) {
         const QList<QListWidgetItem*> found = d.l_devices->findItems(name, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << name.toStdString();
+        d.l_devices->scrollToItem(found[0]);
         QTest::mouseClick(d.l_devices->viewport(), Qt::LeftButton, {},
                           d.l_devices->visualItemRect(found[0]).center());
     }
