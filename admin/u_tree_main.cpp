@@ -123,10 +123,6 @@ QIcon standardIcon(QStyle::StandardPixmap pixmap) {
 
 } // namespace
 
-QStringList explorerServerNames() {
-    return readServerNames(serverDirectoryPath());
-}
-
 QString connectionName(const QString& server, int index) {
     QString name = server;
     for (QChar& c : name)
@@ -291,7 +287,7 @@ void Tf_treeview::setImage(QTreeWidgetItem* node, int image) {
 
 void Tf_treeview::loadTree() {
     // The one place that decides which servers the explorer offers.
-    m_servers = explorerServerNames();
+    m_servers = directoryServerNames();
     auto* root = new QTreeWidgetItem(t, QStringList{tr("SQL Servers")});
     setImage(root, 0);
     for (int i = 0; i < m_servers.size(); ++i) {

@@ -26,9 +26,6 @@ namespace ostrim {
 class TSybDatabase;
 class TSybQuery;
 
-// The servers the explorer lists, in directory order.
-QStringList explorerServerNames();
-
 // The component name of the index-th server's connection: "db_" and the server name with every
 // character that cannot stand in an identifier made '_', then '_' and index, so that names that
 // differ only there stay apart. At most 30 characters.

@@ -15,6 +15,8 @@ struct ServerOptions : RunOptions {
     bool AppendPaste = true;
     bool PasteCREATE = false;
     bool PasteDROP = false;
+    // [Run] ShowHiddenCommands: 1 makes the administration commands the Parts hide reachable.
+    int ShowHiddenCommands = 0;
 };
 
 } // namespace ostrim

@@ -3,6 +3,7 @@
 #include "busy_connection.h"
 #include "dialogs.h"
 #include "file_error_box.h"
+#include "profile_file.h"
 #include "program_dir.h"
 #include "sybcombobox.h"
 #include "sybdatabase.h"
@@ -26,6 +27,25 @@ namespace ostrim {
 namespace {
 
 constexpr int kTitlePrefixLength = 50;
+
+// The frame's configuration does not carry this key: the window reads and writes it itself.
+const QString kRun = QStringLiteral("Run");
+const QString kShowHiddenCommands = QStringLiteral("ShowHiddenCommands");
+
+int readShowHiddenCommands() {
+    ProfileFile profile;
+    if (!profile.load(configFilePath()))
+        return 0;
+    return profile.readInteger(kRun, kShowHiddenCommands, 0);
+}
+
+IoResult writeShowHiddenCommands(int value) {
+    ProfileFile profile;
+    if (IoResult loaded = profile.load(configFilePath()); !loaded)
+        return loaded;
+    profile.writeInteger(kRun, kShowHiddenCommands, value);
+    return profile.save(configFilePath());
+}
 
 // server/database:user, cut so that a long name does not grow the caption.
 QString captionPrefix(const QString& first, const QString& second, const QString& user) {
@@ -177,6 +197,8 @@ void Tserverform::FormCreate() {
     }
     // A window whose login failed is closed by open(), which created it.
     options = optionsFrom(config);
+    options.ShowHiddenCommands = readShowHiddenCommands();
+    showHiddenCommands();
     QuietChange = false;
     refresh_history();
     read_sql_history();
@@ -293,8 +315,12 @@ void Tserverform::write_ini() {
     config.PasteDROP = options.PasteDROP;
     config.SeperateDBProc = options.SeperateDBProc;
     config.RichText = options.RichText;
+    // After every key the frame's configuration writes, so it goes last in [Run].
+    IoResult written = ostrim::write_ini(configFilePath(), config, m_main.recentFiles);
+    if (written)
+        written = writeShowHiddenCommands(options.ShowHiddenCommands);
     // Queued: this also runs while windows are being destroyed, no place for a nested loop.
-    postIoFailure(ostrim::write_ini(configFilePath(), config, m_main.recentFiles));
+    postIoFailure(written);
 }
 
 void Tserverform::memoChange() {

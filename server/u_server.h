@@ -18,6 +18,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -110,6 +111,8 @@ public:
     void exec_tool(const QString& itemName);
     // Opens the server explorer modally with this window's login; it is freed when it closes.
     void ExploreServers1Click();
+    // "&Devices": the devices dialog, modal, on the connection named "sybase".
+    void Devices1Click();
     void refresh_history() { m_files->showRecentFiles(); }
     // The "Close" tool button: asks when the text is modified.
     void ToolButton1Click();
@@ -215,6 +218,16 @@ private:
     void memoChange();
     void showCaption();
     void launchers();
+    // A hidden administration command: its menu item or tool bar entry, the tool button behind
+    // an entry, and the window it opens (none yet for some).
+    struct HiddenCommand {
+        QAction* item;
+        QWidget* button;
+        void (Tserverform::*open)();
+    };
+    std::vector<HiddenCommand> hiddenCommands() const;
+    // With ShowHiddenCommands 1, shows and enables each hidden command that has a window.
+    void showHiddenCommands();
     bool m_askingReconnect = false;
 
     Tmain& m_main;

@@ -3,6 +3,7 @@
 
 #include "dialogs.h"
 #include "sybdatabase.h"
+#include "u_devices.h"
 #include "u_main.h"
 #include "u_server.h"
 #include "u_tree_main.h"
@@ -13,6 +14,8 @@
 #include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <cerrno>
 #include <unistd.h>
@@ -47,6 +50,42 @@ void Tserverform::launchers() {
     for (QAction* a : {GenerateDDL2, SearchDatabase2, Processes21, Speedwords1, Tools2, Options1})
         a->setEnabled(false);
     connect(ExploreServers1, &QAction::triggered, this, &Tserverform::ExploreServers1Click);
+    for (const HiddenCommand& command : hiddenCommands())
+        if (command.open)
+            connect(command.item, &QAction::triggered, this, command.open);
+}
+
+std::vector<Tserverform::HiddenCommand> Tserverform::hiddenCommands() const {
+    // The menus, and the launchers with them, are made before the tool bars.
+    QAction* modifyData = nullptr;
+    QToolButton* modifyButton = toolButton(26);
+    if (ToolBar1)
+        for (QAction* a : ToolBar1->actions())
+            if (modifyButton && ToolBar1->widgetForAction(a) == modifyButton)
+                modifyData = a;
+    // The second process monitor and the data modification have no window yet: without one an
+    // entry stays hidden whatever the configuration says.
+    return {{Devices1, nullptr, &Tserverform::Devices1Click},
+            {Processes1, nullptr, nullptr},
+            {modifyData, modifyButton, nullptr}};
+}
+
+void Tserverform::showHiddenCommands() {
+    if (options.ShowHiddenCommands != 1)
+        return;
+    for (const HiddenCommand& command : hiddenCommands()) {
+        if (!command.open || !command.item)
+            continue;
+        command.item->setVisible(true);
+        command.item->setEnabled(true);
+        if (command.button)
+            command.button->setEnabled(true);
+    }
+}
+
+void Tserverform::Devices1Click() {
+    Tf_devices devices(this);
+    Dialogs::exec(devices);
 }
 
 void Tserverform::ExploreServers1Click() {

@@ -3,6 +3,7 @@
 // connection per server, and the server properties dialog.
 #include "frame_test.h"
 #include "object_copier.h"
+#include "server_directory.h"
 #include "sybquery.h"
 #include "u_server_properties.h"
 #include "u_tree_main.h"
@@ -85,6 +86,9 @@ protected:
         FrameTest::SetUp();
         m_sybase = qgetenv("SYBASE");
         m_hadSybase = qEnvironmentVariableIsSet("SYBASE");
+        m_home = qgetenv("HOME");
+        // The directory also lists ~/.freetds.conf's servers: the tester's own must not show.
+        qputenv("HOME", m_directory.path().toLocal8Bit());
         Tf_treeview::copied_names.clear();
     }
     void TearDown() override {
@@ -94,6 +98,7 @@ protected:
         else
             qunsetenv("SYBASE");
         qunsetenv("FREETDSCONF");
+        qputenv("HOME", m_home);
         FrameTest::TearDown();
     }
     static QByteArray entry(const QString& name, int port = 0) {
@@ -161,6 +166,7 @@ protected:
 private:
     QTemporaryDir m_directory;
     QByteArray m_sybase;
+    QByteArray m_home;
     bool m_hadSybase = false;
 };
 
@@ -168,7 +174,7 @@ TEST_F(TreeView, DirectoryLinesGiveTheServersInFileOrder) {
     useDirectory(entry("DEMO") + "; a comment\r\n" + entry("MY-SERVER 2") +
                  "[ODD] \r\nnot a header\r\n [INDENTED]\r\n");
     const QStringList expected = {"DEMO", "MY-SERVER 2", "ODD]"};
-    EXPECT_EQ(explorerServerNames(), expected);
+    EXPECT_EQ(directoryServerNames(), expected);
 
     Tf_treeview& w = open();
     EXPECT_EQ(w.windowTitle(), "Tree view");
@@ -201,7 +207,7 @@ TEST_F(TreeView, DirectoryLinesGiveTheServersInFileOrder) {
 
 TEST_F(TreeView, WithoutADirectoryOnlyTheRootIsShown) {
     qunsetenv("SYBASE");
-    EXPECT_TRUE(explorerServerNames().isEmpty());
+    EXPECT_TRUE(directoryServerNames().isEmpty());
     Tf_treeview& w = open();
     ASSERT_EQ(w.t->topLevelItemCount(), 1);
     EXPECT_EQ(w.t->topLevelItem(0)->text(0), "SQL Servers");

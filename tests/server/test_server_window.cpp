@@ -449,6 +449,7 @@ TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
                                "HistoryFile",
                                "History1",
                                "LoginTimeOut",
+                               "ShowHiddenCommands",
                                "[Config]",
                                "ShowPlan",
                                "ProcessesDelay",

@@ -50,6 +50,8 @@ void ServerEnvironment::nameServer() {
             << (entry.port ? entry.port : s_server->port()) << "\r\n";
     ASSERT_TRUE(ini.good());
     ::setenv("SYBASE", dir.c_str(), 1);
+    // The directory also lists ~/.freetds.conf's servers: the tester's own must not show.
+    ::setenv("HOME", dir.c_str(), 1);
 }
 
 void ServerEnvironment::TearDown() {
