@@ -9,7 +9,6 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Ostrim");
-    QApplication::setApplicationDisplayName("Ostrim");
     const QStringList args = QApplication::arguments();
     ostrim::Tmain main(args.size() > 1 ? args.at(1) : QString());
     main.setServerWindowFactory(
