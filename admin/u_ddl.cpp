@@ -226,6 +226,7 @@ void Tf_ddl::ToolButton6Click() {
     }
     pg_bar->setMaximum(int(job.items.size()));
     pg_bar->setValue(0);
+    // Created suspended: started only once its notices are connected, so none can be missed.
     auto* thread = new Threadgenerate(true, std::move(job), ddl_sybase->DbProc());
     thread->beforeObject = beforeObject;
     // Queued: both come from the run's thread, and only this thread may touch the widgets.
