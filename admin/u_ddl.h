@@ -44,6 +44,9 @@ public:
     TSybComboBox* cmb_databases = nullptr;
     QComboBox* cmb_objecttype = nullptr;
     TSybListBox* lb_objects = nullptr;
+    // Holds the connection's handle and database as the window's text query; the run reads the
+    // texts with source_text's plain calls instead, since a query looks up the GUI thread's
+    // registries (navigators, value controls) on every row.
     TSybQuery* q_text = nullptr;
     QPushButton* Button3 = nullptr;
     QCheckBox* chk_drop = nullptr;
