@@ -1,5 +1,6 @@
 #include "object_copier.h"
 
+#include "source_text.h"
 #include "sybquery.h"
 
 namespace ostrim {
@@ -7,17 +8,6 @@ namespace ostrim {
 namespace {
 
 constexpr int kIdLength = 15;
-
-// Servers that keep more than 255 rows of text number them by colid2 and colid together.
-bool hasColid2(TSybQuery& query, const QString& database) {
-    query.setSql("select name from " + database + "..syscolumns where id = (select id from " +
-                 database + "..sysobjects where name = \"syscomments\") and name = \"colid2\"");
-    query.Execute();
-    bool found = false;
-    while (query.Next() == kMoreRows)
-        found = true;
-    return found;
-}
 
 } // namespace
 
@@ -50,7 +40,7 @@ CopyResult copyObject(const CopyEnd& source, const CopyEnd& target, const QStrin
     if (id.isEmpty())
         return CopyResult::NotFound;
 
-    const QString order = hasColid2(read, source.database) ? "colid2, colid" : "colid";
+    const QString order = sourceTextOrder(source.process, source.database);
     read.setSql("select text from " + source.database + "..syscomments where id=" + id +
                 " order by " + order);
     read.Execute();

@@ -1,5 +1,6 @@
 // Ostrim: start-up only.
 
+#include "u_directory.h"
 #include "u_main.h"
 #include "u_results.h"
 #include "u_server.h"
@@ -17,6 +18,10 @@ int main(int argc, char** argv) {
         [](ostrim::Tmain& frame, const ostrim::RunParameters& run) -> QWidget* {
             return ostrim::Tresults_form::open(frame, run);
         });
+    // Hidden and kept for the program's life, as the start-up forms are. Made here, not by the
+    // frame: the frame sits below the administration windows and never uses it.
+    auto* directory = new ostrim::Tf_directory(&main);
+    directory->hide();
     main.showMaximized();
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 
 #include "dialogs.h"
 #include "sybdatabase.h"
+#include "u_ddl.h"
 #include "u_devices.h"
 #include "u_main.h"
 #include "u_server.h"
@@ -47,9 +48,10 @@ int startError(const QString& program) {
 void Tserverform::launchers() {
     // Their windows do not exist yet; a disabled entry says so better than one that does
     // nothing.
-    for (QAction* a : {GenerateDDL2, SearchDatabase2, Processes21, Speedwords1, Tools2, Options1})
+    for (QAction* a : {SearchDatabase2, Processes21, Speedwords1, Tools2, Options1})
         a->setEnabled(false);
     connect(ExploreServers1, &QAction::triggered, this, &Tserverform::ExploreServers1Click);
+    connect(GenerateDDL2, &QAction::triggered, this, &Tserverform::GenerateDDL2Click);
     for (const HiddenCommand& command : hiddenCommands())
         if (command.open)
             connect(command.item, &QAction::triggered, this, command.open);
@@ -92,6 +94,13 @@ void Tserverform::ExploreServers1Click() {
     auto explorer = std::make_unique<Tf_treeview>(this);
     explorer->set_login(sybase->UserName(), sybase->Password(), sybase->ServerName());
     Dialogs::exec(*explorer);
+}
+
+void Tserverform::GenerateDDL2Click() {
+    // A child of the frame with a connection of its own: it outlives nothing of this window's.
+    auto* ddl = new Tf_ddl;
+    m_main.addChild(ddl);
+    ddl->openWith(sybase->UserName(), sybase->Password(), sybase->ServerName(), sybase->DBName());
 }
 
 void Tserverform::refresh_tools() {
