@@ -8,7 +8,8 @@ namespace {
 
 constexpr int kIdLength = 15;
 
-// Servers that keep more than 255 rows of text number them by colid2 and colid together.
+} // namespace
+
 bool hasColid2(TSybQuery& query, const QString& database) {
     query.setSql("select name from " + database + "..syscolumns where id = (select id from " +
                  database + "..sysobjects where name = \"syscomments\") and name = \"colid2\"");
@@ -18,8 +19,6 @@ bool hasColid2(TSybQuery& query, const QString& database) {
         found = true;
     return found;
 }
-
-} // namespace
 
 bool isCopyableKind(int kind) {
     return kind == 5 || kind == 7 || kind == 8;

@@ -15,6 +15,11 @@ struct CopyEnd {
     QString server;
 };
 
+class TSybQuery;
+
+// Servers that keep more than 255 rows of text number them by colid2 and colid together.
+bool hasColid2(TSybQuery& query, const QString& database);
+
 // Object kinds of the explorer whose text can be copied: views, triggers and procedures.
 bool isCopyableKind(int kind);
 

@@ -111,6 +111,7 @@ public:
     void exec_tool(const QString& itemName);
     // Opens the server explorer modally with this window's login; it is freed when it closes.
     void ExploreServers1Click();
+    void FindDifferences1Click();
     // "&Devices": the devices dialog, modal, on the connection named "sybase".
     void Devices1Click();
     void refresh_history() { m_files->showRecentFiles(); }

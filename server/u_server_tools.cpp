@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "sybdatabase.h"
 #include "u_devices.h"
+#include "u_diff.h"
 #include "u_main.h"
 #include "u_server.h"
 #include "u_tree_main.h"
@@ -50,6 +51,8 @@ void Tserverform::launchers() {
     for (QAction* a : {GenerateDDL2, SearchDatabase2, Processes21, Speedwords1, Tools2, Options1})
         a->setEnabled(false);
     connect(ExploreServers1, &QAction::triggered, this, &Tserverform::ExploreServers1Click);
+    FindDifferences1->setEnabled(true);
+    connect(FindDifferences1, &QAction::triggered, this, &Tserverform::FindDifferences1Click);
     for (const HiddenCommand& command : hiddenCommands())
         if (command.open)
             connect(command.item, &QAction::triggered, this, command.open);
@@ -92,6 +95,12 @@ void Tserverform::ExploreServers1Click() {
     auto explorer = std::make_unique<Tf_treeview>(this);
     explorer->set_login(sybase->UserName(), sybase->Password(), sybase->ServerName());
     Dialogs::exec(*explorer);
+}
+
+void Tserverform::FindDifferences1Click() {
+    auto* diff = new Tf_diff;
+    diff->set_login(sybase->UserName(), sybase->Password(), sybase->ServerName());
+    m_main.addChild(diff);
 }
 
 void Tserverform::refresh_tools() {

@@ -1,0 +1,42 @@
+#include "catalog_reader.h"
+
+#include "object_copier.h"
+#include "sybquery.h"
+
+namespace ostrim {
+
+namespace {
+
+// Calls take for every row, with the row's first columns as text.
+template <typename Take>
+void eachRow(TSybQuery& query, const QString& sql, int columns, Take take) {
+    query.setSql(sql);
+    query.Execute();
+    QStringList row;
+    while (query.Next() == kMoreRows) {
+        row.clear();
+        for (int c = 1; c <= columns; ++c)
+            row << query.ColumnValue(c);
+        take(row);
+    }
+}
+
+} // namespace
+
+CatalogSnapshot readCatalog(DbProcHandle process, const QString& database) {
+    TSybQuery query;
+    query.setAutoDbProc(false);
+    query.setDbProc(process);
+    CatalogSnapshot snapshot;
+    eachRow(query, catalogObjectQuery(), 3,
+            [&](const QStringList& row) { snapshot.addObject(row[0], row[1], row[2]); });
+    eachRow(query, catalogTextQuery(hasColid2(query, database)), 2,
+            [&](const QStringList& row) { snapshot.addText(row[0], row[1]); });
+    eachRow(query, catalogColumnQuery(), 7,
+            [&](const QStringList& row) { snapshot.addColumn(row[0], catalogColumn(row)); });
+    eachRow(query, catalogIndexQuery(), 5 + kIndexKeyColumns,
+            [&](const QStringList& row) { snapshot.addIndex(row[0], catalogIndex(row)); });
+    return snapshot;
+}
+
+} // namespace ostrim
