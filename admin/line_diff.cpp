@@ -40,12 +40,13 @@ std::vector<Step> editScript(const QStringList& a, const QStringList& b) {
             steps.push_back(Step::Same);
             ++i;
             ++j;
-        } else if (j < m && (i == n || at(i, j + 1) >= at(i + 1, j))) {
-            steps.push_back(Step::Added);
-            ++j;
-        } else {
+        } else if (i < n && (j == m || at(i + 1, j) >= at(i, j + 1))) {
+            // Removals first, as diff -u shows them.
             steps.push_back(Step::Removed);
             ++i;
+        } else {
+            steps.push_back(Step::Added);
+            ++j;
         }
     }
     steps.insert(steps.end(), static_cast<std::size_t>(tail), Step::Same);
