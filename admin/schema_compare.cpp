@@ -205,10 +205,11 @@ QString catalogTextQuery(bool withColid2) {
 }
 
 QString catalogColumnQuery() {
+    // The tables by a subquery: simserver drops rows of an outer join joined to a third table.
     return QStringLiteral(
         "select c.id, c.name, t.name, convert(varchar(6),c.length), convert(varchar(6),c.prec), "
-        "convert(varchar(6),c.scale), c.status from syscolumns c, systypes t, sysobjects o "
-        "where c.id = o.id and o.type = \"U\" and c.usertype *= t.usertype "
+        "convert(varchar(6),c.scale), c.status from syscolumns c, systypes t "
+        "where c.usertype *= t.usertype and c.id in (select id from sysobjects where type = \"U\") "
         "order by c.id, c.colid");
 }
 
