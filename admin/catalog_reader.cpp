@@ -23,10 +23,7 @@ void eachRow(TSybQuery& query, const QString& sql, int columns, Take take) {
 
 } // namespace
 
-CatalogSnapshot readCatalog(DbProcHandle process, const QString& database) {
-    TSybQuery query;
-    query.setAutoDbProc(false);
-    query.setDbProc(process);
+CatalogSnapshot readCatalog(TSybQuery& query, const QString& database) {
     CatalogSnapshot snapshot;
     eachRow(query, catalogObjectQuery(), 3,
             [&](const QStringList& row) { snapshot.addObject(row[0], row[1], row[2]); });

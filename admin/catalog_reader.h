@@ -3,11 +3,12 @@
 // probe) over one connection, whatever the number of objects.
 
 #include "schema_compare.h"
-#include "sybase32.h"
 
 namespace ostrim {
 
-// The current database of process.
-CatalogSnapshot readCatalog(DbProcHandle process, const QString& database);
+class TSybQuery;
+
+// The current database of query's connection, which is named database.
+CatalogSnapshot readCatalog(TSybQuery& query, const QString& database);
 
 } // namespace ostrim

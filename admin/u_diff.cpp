@@ -121,7 +121,7 @@ Tf_diff_view::Tf_diff_view(const QString& name, const QString& title1, const QSt
     buttons->addWidget(btn_copy);
     buttons->addWidget(btn_close);
     grid->addLayout(buttons, 2, 0, 1, 2);
-    resize(900, 500);
+    resize(1200, 560);
 }
 
 QList<int> Tf_diff_view::markedLines1() const {
@@ -327,8 +327,8 @@ void Tf_diff::ToolButton2Click() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     for (QListWidget* list : findChildren<QListWidget*>())
         list->clear();
-    m_snapshot1 = readCatalog(sybase1->DbProc(), sybase1->DBName());
-    m_snapshot2 = readCatalog(sybase2->DbProc(), sybase2->DBName());
+    m_snapshot1 = readCatalog(*q1, sybase1->DBName());
+    m_snapshot2 = readCatalog(*q2, sybase2->DBName());
     CompareOptions options;
     options.procedures = chk_procedures->isChecked();
     options.triggers = chk_triggers->isChecked();

@@ -10,6 +10,7 @@
 #include "catalog_reader.h"
 #include "schema_compare.h"
 #include "simserver_process.h"
+#include "sybquery.h"
 
 #include <QApplication>
 
@@ -97,14 +98,18 @@ int main(int argc, char** argv) {
     prepare(one, "ostrimdemo", procedures, false);
     prepare(two, "ostrimdemo2", procedures, true);
 
+    ostrim::TSybQuery query1;
+    ostrim::TSybQuery query2;
+    for (auto [query, process] : {std::pair{&query1, one}, std::pair{&query2, two}}) {
+        query->setAutoDbProc(false);
+        query->setDbProc(ostrim::DbProcHandle(process));
+    }
     double best = 0;
     for (int run = 0; run < runs; ++run) {
         const auto start = Clock::now();
-        const ostrim::CatalogSnapshot a =
-            ostrim::readCatalog(ostrim::DbProcHandle(one), "ostrimdemo");
+        const ostrim::CatalogSnapshot a = ostrim::readCatalog(query1, "ostrimdemo");
         const auto read1 = Clock::now();
-        const ostrim::CatalogSnapshot b =
-            ostrim::readCatalog(ostrim::DbProcHandle(two), "ostrimdemo2");
+        const ostrim::CatalogSnapshot b = ostrim::readCatalog(query2, "ostrimdemo2");
         const auto read2 = Clock::now();
         const ostrim::CompareResult result = ostrim::compareSnapshots(a, b, {});
         const auto end = Clock::now();
