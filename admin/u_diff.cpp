@@ -92,15 +92,15 @@ Tf_diff_view::Tf_diff_view(const QString& name, const QString& title1, const QSt
         edit->setPlainText(lines.join(QLatin1Char('\n')));
         return edit;
     };
-    m_side1 = side("m_side1", lines1);
-    m_side2 = side("m_side2", lines2);
+    memo1 = side("memo1", lines1);
+    memo2 = side("memo2", lines2);
     const LineDiff diff = diffLines(lines1, lines2);
-    markLines(*m_side1, diff.changed1);
-    markLines(*m_side2, diff.changed2);
+    markLines(*memo1, diff.changed1);
+    markLines(*memo2, diff.changed2);
     // Both sides scroll together, so that the marked lines stay side by side.
-    connect(m_side1->verticalScrollBar(), &QScrollBar::valueChanged, m_side2->verticalScrollBar(),
+    connect(memo1->verticalScrollBar(), &QScrollBar::valueChanged, memo2->verticalScrollBar(),
             &QScrollBar::setValue);
-    connect(m_side2->verticalScrollBar(), &QScrollBar::valueChanged, m_side1->verticalScrollBar(),
+    connect(memo2->verticalScrollBar(), &QScrollBar::valueChanged, memo1->verticalScrollBar(),
             &QScrollBar::setValue);
 
     btn_copy = new QPushButton(tr("&Copy"), this);
@@ -114,8 +114,8 @@ Tf_diff_view::Tf_diff_view(const QString& name, const QString& title1, const QSt
     auto* grid = new QGridLayout(this);
     grid->addWidget(l_side1, 0, 0);
     grid->addWidget(l_side2, 0, 1);
-    grid->addWidget(m_side1, 1, 0);
-    grid->addWidget(m_side2, 1, 1);
+    grid->addWidget(memo1, 1, 0);
+    grid->addWidget(memo2, 1, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(btn_copy);
@@ -125,11 +125,11 @@ Tf_diff_view::Tf_diff_view(const QString& name, const QString& title1, const QSt
 }
 
 QList<int> Tf_diff_view::markedLines1() const {
-    return markedLines(*m_side1);
+    return markedLines(*memo1);
 }
 
 QList<int> Tf_diff_view::markedLines2() const {
-    return markedLines(*m_side2);
+    return markedLines(*memo2);
 }
 
 void Tf_diff_view::CopyClick() {

@@ -34,7 +34,7 @@ public:
                  const QString& title2, const QString& text2, QWidget* parent = nullptr);
 
     QLabel *l_side1 = nullptr, *l_side2 = nullptr;
-    QPlainTextEdit *m_side1 = nullptr, *m_side2 = nullptr;
+    QPlainTextEdit *memo1 = nullptr, *memo2 = nullptr;
     QPushButton *btn_copy = nullptr, *btn_close = nullptr;
 
     // Line numbers (from 0) each side marks.

@@ -220,10 +220,10 @@ TEST_F(Diff, SideBySideMarksExactlyTheChangedProcedureLines) {
     QPointer<Tf_diff_view> view = diff->lastView;
     ASSERT_TRUE(view);
     EXPECT_TRUE(view->isVisible());
-    const QStringList one = view->m_side1->toPlainText().split('\n');
-    const QStringList two = view->m_side2->toPlainText().split('\n');
-    ASSERT_EQ(one.size(), 3) << view->m_side1->toPlainText().toStdString();
-    ASSERT_EQ(two.size(), 4) << view->m_side2->toPlainText().toStdString();
+    const QStringList one = view->memo1->toPlainText().split('\n');
+    const QStringList two = view->memo2->toPlainText().split('\n');
+    ASSERT_EQ(one.size(), 3) << view->memo1->toPlainText().toStdString();
+    ASSERT_EQ(two.size(), 4) << view->memo2->toPlainText().toStdString();
     EXPECT_EQ(one[0], "create procedure byroyalty @percentage int = 100");
     EXPECT_EQ(two[0], one[0]);
     // demo2.sql adds a comment and changes the select.
@@ -257,8 +257,8 @@ TEST_F(Diff, SideBySideOfATableShowsItsCreateTableAndIndexes) {
     compare("ostrimdemo", "ostrimdemo2");
     doubleClick(diff->lb_layout2, "sales");
     ASSERT_TRUE(diff->lastView);
-    const QStringList one = diff->lastView->m_side1->toPlainText().split('\n');
-    const QStringList two = diff->lastView->m_side2->toPlainText().split('\n');
+    const QStringList one = diff->lastView->memo1->toPlainText().split('\n');
+    const QStringList two = diff->lastView->memo2->toPlainText().split('\n');
     ASSERT_FALSE(one.isEmpty());
     EXPECT_EQ(one[0], "create table sales");
     const int changed1 =
@@ -272,13 +272,13 @@ TEST_F(Diff, SideBySideOfATableShowsItsCreateTableAndIndexes) {
 
     doubleClick(diff->lb_layout1, "blurbs");
     ASSERT_TRUE(diff->lastView);
-    const QStringList blurbs1 = diff->lastView->m_side1->toPlainText().split('\n');
+    const QStringList blurbs1 = diff->lastView->memo1->toPlainText().split('\n');
     ASSERT_EQ(diff->lastView->markedLines1().size(), 1)
-        << diff->lastView->m_side1->toPlainText().toStdString() << "|"
-        << diff->lastView->m_side2->toPlainText().toStdString();
+        << diff->lastView->memo1->toPlainText().toStdString() << "|"
+        << diff->lastView->memo2->toPlainText().toStdString();
     EXPECT_TRUE(blurbs1[diff->lastView->markedLines1()[0]].contains("varchar(6)"));
     ASSERT_EQ(diff->lastView->markedLines2().size(), 1);
-    EXPECT_TRUE(diff->lastView->m_side2->toPlainText()
+    EXPECT_TRUE(diff->lastView->memo2->toPlainText()
                     .split('\n')[diff->lastView->markedLines2()[0]]
                     .contains("char(6)"));
 }
