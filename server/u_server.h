@@ -112,6 +112,7 @@ public:
     // Opens the server explorer modally with this window's login; it is freed when it closes.
     void ExploreServers1Click();
     void GenerateDDL2Click();
+    void FindDifferences1Click();
     // "&Devices": the devices dialog, modal, on the connection named "sybase".
     void Devices1Click();
     void refresh_history() { m_files->showRecentFiles(); }

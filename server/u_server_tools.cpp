@@ -5,6 +5,7 @@
 #include "sybdatabase.h"
 #include "u_ddl.h"
 #include "u_devices.h"
+#include "u_diff.h"
 #include "u_main.h"
 #include "u_server.h"
 #include "u_tree_main.h"
@@ -52,6 +53,8 @@ void Tserverform::launchers() {
         a->setEnabled(false);
     connect(ExploreServers1, &QAction::triggered, this, &Tserverform::ExploreServers1Click);
     connect(GenerateDDL2, &QAction::triggered, this, &Tserverform::GenerateDDL2Click);
+    FindDifferences1->setEnabled(true);
+    connect(FindDifferences1, &QAction::triggered, this, &Tserverform::FindDifferences1Click);
     for (const HiddenCommand& command : hiddenCommands())
         if (command.open)
             connect(command.item, &QAction::triggered, this, command.open);
@@ -101,6 +104,12 @@ void Tserverform::GenerateDDL2Click() {
     auto* ddl = new Tf_ddl;
     m_main.addChild(ddl);
     ddl->openWith(sybase->UserName(), sybase->Password(), sybase->ServerName(), sybase->DBName());
+}
+
+void Tserverform::FindDifferences1Click() {
+    auto* diff = new Tf_diff;
+    diff->set_login(sybase->UserName(), sybase->Password(), sybase->ServerName());
+    m_main.addChild(diff);
 }
 
 void Tserverform::refresh_tools() {

@@ -8,6 +8,23 @@ as
 -- Ordered by royalty share since release 2.
 select au_id, royaltyper from titleauthor where royaltyper >= @percentage order by royaltyper desc
 go
+-- Title ids are fixed-width codes since release 2.
+drop table blurbs
+go
+create table blurbs (
+    title_id char(6) not null,
+    copy text null
+)
+go
+insert blurbs values ("BU1032", "Everything an owner-builder needs between the foundation and the roof: tools, lumber lists and the order of the work.")
+insert blurbs values ("PC8888", "Most houseplants are killed by kindness. This book explains what they want instead.")
+insert blurbs values ("MC3026", null)
+go
+-- Sales are looked up by date and store together.
+drop index sales.salesdateind
+go
+create nonclustered index salesdateind on sales (ord_date, stor_id)
+go
 create table reviews (
     review_id int not null,
     title_id varchar(6) not null,

@@ -192,7 +192,7 @@ TEST_F(ServerWindow, MenusMergeIntoTheFrameWhileTheWindowIsActive) {
     EXPECT_EQ(w->Open2->statusTip(), "Open File");
     EXPECT_FALSE(w->Devices1->isVisible());
     EXPECT_FALSE(w->Processes1->isEnabled());
-    EXPECT_FALSE(w->FindDifferences1->isEnabled());
+    EXPECT_TRUE(w->FindDifferences1->isEnabled()); // opens the object differences
     EXPECT_FALSE(w->toolButton(24)->isEnabled());
     EXPECT_FALSE(w->toolButton(26)->isEnabled());
     // A tool bar button follows its menu item's state.
