@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "file_error_box.h"
 #include "glyph_icon.h"
+#include "mdi_child.h"
 #include "sybcombobox.h"
 #include "sybdatabase.h"
 #include "syblistbox.h"
@@ -187,7 +188,7 @@ void Tf_ddl::openWith(const QString& user, const QString& password, const QStrin
 }
 
 void Tf_ddl::ToolButton1Click() {
-    close();
+    closeChildWindow(*this);
 }
 
 void Tf_ddl::ToolButton6Click() {

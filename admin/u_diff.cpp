@@ -5,6 +5,7 @@
 #include "file_error_box.h"
 #include "glyph_icon.h"
 #include "line_diff.h"
+#include "mdi_child.h"
 #include "sybcombobox.h"
 #include "sybdatabase.h"
 #include "sybquery.h"
@@ -314,11 +315,7 @@ void Tf_diff::chooseDatabase(int side) {
 void Tf_diff::ToolButton1Click() {
     sybase1->disconnect();
     sybase2->disconnect();
-    // In the frame the sub-window goes with it.
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
+    closeChildWindow(*this);
 }
 
 void Tf_diff::ToolButton2Click() {

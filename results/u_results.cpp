@@ -245,13 +245,9 @@ void Tresults_form::results_timerTimer() {
 }
 
 void Tresults_form::startRun() {
-    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
-    auto closeWindow = [this, sub] {
+    auto closeWindow = [this] {
         m_closeConfirmed = true;
-        if (sub)
-            sub->close();
-        else
-            close();
+        closeChildWindow(*this);
     };
     if (m_run.OwnConnection) {
         sybase_results->setLoginPrompt(false);
@@ -342,10 +338,7 @@ void Tresults_form::CloseFormClick() {
         return;
     stopLoad();
     m_closeConfirmed = true;
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
+    closeChildWindow(*this);
 }
 
 void Tresults_form::closeEvent(QCloseEvent* event) {

@@ -288,10 +288,7 @@ void Tserverform::ToolButton1Click() {
         write_ini();
         sybase->disconnect();
     }
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
+    closeChildWindow(*this);
 }
 
 void Tserverform::write_ini() {

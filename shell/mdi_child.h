@@ -4,6 +4,8 @@
 
 #include "menu_merge.h"
 
+#include <QMdiSubWindow>
+
 namespace ostrim {
 
 class MdiChild {
@@ -13,5 +15,14 @@ public:
     // Called when the child becomes the active one, not again while it stays active.
     virtual void childActivated() = 0;
 };
+
+// Closes a child window of the frame together with the sub-window that frames it: closing the
+// widget alone would leave an empty frame behind. Outside the frame, the widget closes.
+inline void closeChildWindow(QWidget& child) {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(child.parentWidget()))
+        sub->close();
+    else
+        child.close();
+}
 
 } // namespace ostrim

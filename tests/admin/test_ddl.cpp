@@ -203,6 +203,8 @@ TEST_F(Ddl, OpensAsAChildWithItsOwnConnectionOnTheWindowsDatabase) {
     const QPointer<Tf_ddl> window = d;
     d->ToolButton1->click();
     ASSERT_TRUE(test::waitUntil([&] { return window.isNull(); })) << "closed and freed";
+    // Its frame goes with it: only the server window is left.
+    EXPECT_TRUE(test::waitUntil([&] { return main->mdiArea()->subWindowList().size() == 1; }));
 }
 
 TEST_F(Ddl, NoSelectionDoesNothing) {
