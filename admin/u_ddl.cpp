@@ -14,7 +14,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,7 +22,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -252,21 +250,11 @@ void Tf_ddl::stopGenerator() {
 }
 
 bool Tf_ddl::waitForGenerator(QDeadlineTimer deadline) {
-    QEventLoop loop;
-    QTimer alarm;
-    alarm.setSingleShot(true);
-    connect(&alarm, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QEventLoop* outer = m_waitLoop;
-    m_waitLoop = &loop;
-    // generatorEnded quits the loop; its notice is queued after the run ends, so it cannot be
-    // missed here.
-    while (m_generator && !deadline.hasExpired()) {
-        if (!deadline.isForever())
-            alarm.start(std::chrono::milliseconds(deadline.remainingTime()));
-        loop.exec();
-    }
-    m_waitLoop = outer;
-    return !m_generator;
+    // The end notice is queued after the run ends, so it cannot be missed here.
+    return Dialogs::runEventsUntil([this] { return !m_generator; }, deadline,
+                                   [this](const std::function<void()>& wake) {
+                                       return connect(this, &Tf_ddl::generatorFreed, wake);
+                                   });
 }
 
 void Tf_ddl::generatorEnded() {
@@ -279,8 +267,7 @@ void Tf_ddl::generatorEnded() {
     const bool stopped = thread->Terminated();
     thread->deleteLater();
     ToolButton6->setEnabled(true);
-    if (m_waitLoop)
-        m_waitLoop->quit();
+    emit generatorFreed();
     if (!stopped)
         resetProgress();
     reportIo(failure);

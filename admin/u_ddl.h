@@ -12,7 +12,6 @@
 class QCheckBox;
 class QCloseEvent;
 class QComboBox;
-class QEventLoop;
 class QGroupBox;
 class QLineEdit;
 class QProgressBar;
@@ -77,6 +76,10 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
 
+signals:
+    // The run has ended and its thread is freed.
+    void generatorFreed();
+
 private:
     void createControls();
     void showProgress(int position, const QString& name);
@@ -88,7 +91,6 @@ private:
     void resetProgress();
 
     Threadgenerate* m_generator = nullptr;
-    QEventLoop* m_waitLoop = nullptr;
 };
 
 } // namespace ostrim

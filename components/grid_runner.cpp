@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QEventLoop>
 #include <QGuiApplication>
 
 #include <utility>
@@ -202,19 +201,12 @@ void GridRunner::stop() {
 bool GridRunner::wait(QDeadlineTimer deadline) {
     if (!m_loader)
         return true;
-    QEventLoop loop;
-    connect(this, &GridRunner::finished, &loop, &QEventLoop::quit);
-    QTimer alarm;
-    alarm.setSingleShot(true);
-    connect(&alarm, &QTimer::timeout, &loop, &QEventLoop::quit);
     // The finished notice is posted after Finished turns true, so it cannot be missed here; an
     // earlier loader's notice may end a round early.
-    while (!m_loader->Finished() && !deadline.hasExpired()) {
-        if (!deadline.isForever())
-            alarm.start(std::chrono::milliseconds(deadline.remainingTime()));
-        loop.exec();
-    }
-    return m_loader->Finished();
+    return Dialogs::runEventsUntil([this] { return m_loader->Finished(); }, deadline,
+                                   [this](const std::function<void()>& wake) {
+                                       return connect(this, &GridRunner::finished, wake);
+                                   });
 }
 
 bool GridRunner::event(QEvent* event) {

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QThread>
+#include <QTimer>
 
 #include <deque>
 #include <mutex>
@@ -139,6 +141,23 @@ void postMessage(const QString& text, const QString& caption, QMessageBox::Icon 
         g_posted.push_back({text, caption, icon});
     }
     QMetaObject::invokeMethod(app, &showPostedBoxes, Qt::QueuedConnection);
+}
+
+bool runEventsUntil(
+    const std::function<bool()>& done, QDeadlineTimer deadline,
+    const std::function<QMetaObject::Connection(const std::function<void()>&)>& connectWake) {
+    QEventLoop loop;
+    QTimer alarm;
+    alarm.setSingleShot(true);
+    QObject::connect(&alarm, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const QMetaObject::Connection wake = connectWake([&loop] { loop.quit(); });
+    while (!done() && !deadline.hasExpired()) {
+        if (!deadline.isForever())
+            alarm.start(std::chrono::milliseconds(deadline.remainingTime()));
+        loop.exec();
+    }
+    QObject::disconnect(wake);
+    return done();
 }
 
 } // namespace Dialogs

@@ -2,7 +2,9 @@
 // The dialog seam: every modal interaction of the program goes through one service, so that
 // tests can script message boxes and dialogs and check their exact texts and captions.
 
+#include <QDeadlineTimer>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QString>
 
 #include <functional>
@@ -56,6 +58,14 @@ bool choosePrinter(QPrinter& printer, const QString& caption);
 // caller does not wait for the user, so a worker never blocks on the interface.
 void postMessage(const QString& text, const QString& caption,
                  QMessageBox::Icon icon = QMessageBox::Warning);
+
+// Runs the event loop, as a modal box does, until done() holds or the deadline has come; whether
+// done() holds. Waiting for a worker goes through here, so the GUI thread never blocks on one.
+// connectWake connects the signal after which done() may hold to the function it is given, which
+// ends the current round at once.
+bool runEventsUntil(
+    const std::function<bool()>& done, QDeadlineTimer deadline,
+    const std::function<QMetaObject::Connection(const std::function<void()>&)>& connectWake);
 
 } // namespace Dialogs
 
