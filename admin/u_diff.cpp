@@ -171,12 +171,7 @@ void Tf_diff::createControls() {
     ToolBar1 = new QToolBar(this);
     ToolBar1->setObjectName("ToolBar1");
     const auto button = [this](const char* name, const QString& hint, const QIcon& icon) {
-        auto* b = new QToolButton(ToolBar1);
-        b->setObjectName(name);
-        b->setToolTip(hint);
-        b->setIcon(icon);
-        ToolBar1->addWidget(b);
-        return b;
+        return addToolButton(ToolBar1, name, hint, icon);
     };
     ToolButton1 =
         button("ToolButton1", tr("Close"), style()->standardIcon(QStyle::SP_DialogCloseButton));

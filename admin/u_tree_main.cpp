@@ -156,13 +156,8 @@ void Tf_treeview::createControls() {
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setObjectName("ToolBar1");
-    auto button = [this](const char* name, const QString& hint, const QIcon& icon) {
-        auto* b = new QToolButton(ToolBar1);
-        b->setObjectName(name);
-        b->setToolTip(hint);
-        b->setIcon(icon);
-        ToolBar1->addWidget(b);
-        return b;
+    const auto button = [this](const char* name, const QString& hint, const QIcon& icon) {
+        return addToolButton(ToolBar1, name, hint, icon);
     };
     ToolButton1 = button("ToolButton1", tr("Close"), standardIcon(QStyle::SP_DialogCloseButton));
     ToolBar1->addSeparator();

@@ -60,6 +60,13 @@ TSybDatabase* TSybDatabase::findDatabase(const QString& name) {
     return Databases::find(name, [](const TSybDatabase& database) { return database.Name(); });
 }
 
+bool TSybDatabase::isOpenConnection(DbProcHandle process) {
+    const auto& list = Databases::items();
+    return process && std::any_of(list.begin(), list.end(), [process](const TSybDatabase* d) {
+               return d->Connected() && d->DbProc() == process;
+           });
+}
+
 void TSybDatabase::enterList() {
     Databases::enter(this);
 }

@@ -26,6 +26,9 @@ public:
     // The first component whose Name is exactly name; nullptr when none or name is empty
     // (an empty name names nothing: unnamed components would otherwise match it).
     static TSybDatabase* findDatabase(const QString& name);
+    // Whether process is a component's open connection: a handle another window was given may
+    // have been closed with its owner since.
+    static bool isOpenConnection(DbProcHandle process);
 
     QString Name() const { return objectName(); }
     // Cut to 30 characters; enters DatabaseList.

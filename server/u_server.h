@@ -115,6 +115,9 @@ public:
     void FindDifferences1Click();
     // "&Devices": the devices dialog, modal, on the connection named "sybase".
     void Devices1Click();
+    // The two process monitors, children of the frame on this window's connection.
+    void Processes21Click();
+    void Processes1Click();
     void refresh_history() { m_files->showRecentFiles(); }
     // The "Close" tool button: asks when the text is modified.
     void ToolButton1Click();

@@ -7,6 +7,8 @@
 #include "u_devices.h"
 #include "u_diff.h"
 #include "u_main.h"
+#include "u_processes.h"
+#include "u_processes_self.h"
 #include "u_server.h"
 #include "u_tree_main.h"
 
@@ -49,11 +51,12 @@ int startError(const QString& program) {
 void Tserverform::launchers() {
     // Their windows do not exist yet; a disabled entry says so better than one that does
     // nothing.
-    for (QAction* a : {SearchDatabase2, Processes21, Speedwords1, Tools2, Options1})
+    for (QAction* a : {SearchDatabase2, Speedwords1, Tools2, Options1})
         a->setEnabled(false);
     connect(ExploreServers1, &QAction::triggered, this, &Tserverform::ExploreServers1Click);
     connect(GenerateDDL2, &QAction::triggered, this, &Tserverform::GenerateDDL2Click);
     FindDifferences1->setEnabled(true);
+    connect(Processes21, &QAction::triggered, this, &Tserverform::Processes21Click);
     connect(FindDifferences1, &QAction::triggered, this, &Tserverform::FindDifferences1Click);
     for (const HiddenCommand& command : hiddenCommands())
         if (command.open)
@@ -68,10 +71,10 @@ std::vector<Tserverform::HiddenCommand> Tserverform::hiddenCommands() const {
         for (QAction* a : ToolBar1->actions())
             if (modifyButton && ToolBar1->widgetForAction(a) == modifyButton)
                 modifyData = a;
-    // The second process monitor and the data modification have no window yet: without one an
-    // entry stays hidden whatever the configuration says.
+    // The data modification has no window yet: without one an entry stays hidden whatever the
+    // configuration says.
     return {{Devices1, nullptr, &Tserverform::Devices1Click},
-            {Processes1, nullptr, nullptr},
+            {Processes1, nullptr, &Tserverform::Processes1Click},
             {modifyData, modifyButton, nullptr}};
 }
 
@@ -91,6 +94,14 @@ void Tserverform::showHiddenCommands() {
 void Tserverform::Devices1Click() {
     Tf_devices devices(this);
     Dialogs::exec(devices);
+}
+
+void Tserverform::Processes21Click() {
+    execute_processes2(m_main, sybase->DbProc());
+}
+
+void Tserverform::Processes1Click() {
+    execute_processes(m_main, sybase->DbProc());
 }
 
 void Tserverform::ExploreServers1Click() {

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <QPixmap>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace ostrim {
 
@@ -47,6 +49,16 @@ QFont glyphFont(int pixels, bool bold, bool italic, bool underline) {
 
 QIcon themeOrGlyph(const char* themeName, const QString& glyph, const QFont& font) {
     return QIcon::fromTheme(QString::fromLatin1(themeName), glyphIcon(glyph, font));
+}
+
+QToolButton* addToolButton(QToolBar* bar, const char* name, const QString& hint,
+                           const QIcon& icon) {
+    auto* button = new QToolButton(bar);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setIcon(icon);
+    bar->addWidget(button);
+    return button;
 }
 
 } // namespace ostrim

@@ -1,10 +1,13 @@
 #pragma once
-// Tool button pictures drawn by the program, for commands that neither the icon theme nor the
-// style provides.
+// Tool buttons, and their pictures drawn by the program for commands that neither the icon
+// theme nor the style provides.
 
 #include <QFont>
 #include <QIcon>
 #include <QString>
+
+class QToolBar;
+class QToolButton;
 
 namespace ostrim {
 
@@ -16,5 +19,8 @@ QIcon glyphIcon(const QString& glyph, const QFont& font);
 QIcon sheetsIcon(bool clipboard);
 // The theme's icon of that name, else the glyph.
 QIcon themeOrGlyph(const char* themeName, const QString& glyph, const QFont& font);
+
+// A button named name at the end of bar, its hint as tool tip.
+QToolButton* addToolButton(QToolBar* bar, const char* name, const QString& hint, const QIcon& icon);
 
 } // namespace ostrim

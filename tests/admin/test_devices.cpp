@@ -162,9 +162,9 @@ TEST_F(Devices, WithOneTheItemIsShownAndEnabledAndOneIsWrittenBack) {
     EXPECT_EQ(w->options.ShowHiddenCommands, 1);
     EXPECT_TRUE(w->Devices1->isVisible());
     EXPECT_TRUE(w->Devices1->isEnabled());
-    // Without windows of their own these stay as they are.
-    EXPECT_FALSE(w->Processes1->isVisible());
-    EXPECT_FALSE(w->Processes1->isEnabled());
+    EXPECT_TRUE(w->Processes1->isVisible());
+    EXPECT_TRUE(w->Processes1->isEnabled());
+    // Without a window of its own this stays as it is.
     EXPECT_FALSE(w->toolButton(26)->isEnabled());
     EXPECT_FALSE(w->toolButton(26)->isVisible());
     EXPECT_FALSE(w->toolButton(24)->isVisible()) << "Drop Object is no administration command";
