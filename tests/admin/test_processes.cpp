@@ -207,6 +207,12 @@ TEST_F(Processes, KillsTheSelectedProcessAndTheSelectionStaysOnAProcessRow) {
     EXPECT_EQ(m->rowOfProcess(victim->spid), 0) << "killed and no longer listed";
     EXPECT_NE(test::lastValue(w->sybase->DbProc(), "select @@spid"), "")
         << "the monitor's connection lives on";
+
+    // Closing the server window ends its connection: the monitor closes at its next reload.
+    QPointer<Tf_processes_self> monitor = m;
+    w->ToolButton1Click();
+    monitor->ToolButton2->click();
+    EXPECT_TRUE(test::waitUntil([&] { return monitor.isNull(); }));
 }
 
 TEST_F(Processes, TheDelayIsStoredByRepeatOnlyAndABlankOneIsRefused) {
@@ -343,11 +349,12 @@ TEST_F(Processes, TheHiddenItemListsFixedColumnLinesAndKills) {
     EXPECT_EQ(m->l_processes->count(), count - 1);
     EXPECT_EQ(m->l_processes->currentRow(), count - 2);
 
-    // Closing the server window ends its connection: the monitor closes at its next refresh.
+    // Closing keeps the delay typed.
     QPointer<Tf_processes> monitor = m;
-    w->ToolButton1Click();
-    monitor->ToolButton2->click();
+    m->e_delay->setText("9");
+    m->Close1->trigger();
     EXPECT_TRUE(test::waitUntil([&] { return monitor.isNull(); }));
+    EXPECT_EQ(main->config.ProcessesDelay, 9);
 }
 
 } // namespace
