@@ -61,17 +61,14 @@ void RepeatDelay::repeatClicked() {
     const std::optional<int> seconds = delayOf(edit);
     if (seconds)
         m_stored = *seconds;
-    if (!check->isChecked()) {
-        timer.stop();
-    } else if (!seconds) {
+    timer.stop();
+    if (check->isChecked() && !seconds) {
         check->setChecked(false);
         Dialogs::message(QStringLiteral("Please enter the delay in seconds."),
                          QStringLiteral("Processes"), QMessageBox::Warning);
-    } else if (*seconds > 0) {
-        timer.start(*seconds * 1000);
-    } else {
+    } else if (check->isChecked() && *seconds > 0) {
         // No delay never fires: a timer without interval would reload without pause.
-        timer.stop();
+        timer.start(*seconds * 1000);
     }
 }
 
