@@ -17,20 +17,47 @@
 
 namespace sim {
 
-bool WriteGate::acquire(int spid, const std::function<bool()>& abort) {
+bool WriteGate::acquire(int spid, const std::atomic<bool>& killed,
+                        const std::function<bool()>& abort) {
     std::unique_lock lock(m_mutex);
-    while (m_owner != 0 && m_owner != spid) {
-        m_cv.wait_for(lock, std::chrono::milliseconds(100));
-        if (m_owner != 0 && m_owner != spid) {
-            lock.unlock();
-            bool stop = abort();
-            lock.lock();
-            if (stop)
-                return false;
-        }
+    if (m_owner == 0 || m_owner == spid) {
+        m_owner = spid;
+        return true;
     }
-    m_owner = spid;
-    return true;
+    m_queue.push_back({spid, Clock::now()});
+    for (;;) {
+        // A cancel arrives on the socket, not through the condition: look at it now and then.
+        m_cv.wait_for(lock, std::chrono::milliseconds(100),
+                      [&] { return m_owner == spid || killed; });
+        if (m_owner == spid && !killed)
+            return true;
+        bool stop = killed;
+        if (!stop) {
+            lock.unlock();
+            stop = abort();
+            lock.lock();
+        }
+        if (!stop)
+            continue;
+        // Leaving moves those behind up; a gate already handed to this one goes on to the next.
+        if (m_owner == spid) {
+            handOff();
+            lock.unlock();
+            m_cv.notify_all();
+        } else {
+            std::erase_if(m_queue, [spid](const Waiter& w) { return w.spid == spid; });
+        }
+        return false;
+    }
+}
+
+void WriteGate::handOff() {
+    if (m_queue.empty()) {
+        m_owner = 0;
+        return;
+    }
+    m_owner = m_queue.front().spid;
+    m_queue.pop_front();
 }
 
 void WriteGate::release(int spid) {
@@ -38,7 +65,7 @@ void WriteGate::release(int spid) {
         std::lock_guard lock(m_mutex);
         if (m_owner != spid)
             return;
-        m_owner = 0;
+        handOff();
     }
     m_cv.notify_all();
 }
@@ -46,6 +73,23 @@ void WriteGate::release(int spid) {
 bool WriteGate::heldBy(int spid) {
     std::lock_guard lock(m_mutex);
     return m_owner == spid;
+}
+
+void WriteGate::interrupt() {
+    // Taking the lock orders this after a waiter's last look at its flag, so it cannot miss it.
+    { std::lock_guard lock(m_mutex); }
+    m_cv.notify_all();
+}
+
+std::map<int, WriteGate::Wait> WriteGate::waits() {
+    std::lock_guard lock(m_mutex);
+    std::map<int, Wait> out;
+    int ahead = m_owner;
+    for (const Waiter& w : m_queue) {
+        out[w.spid] = {ahead, w.since};
+        ahead = w.spid;
+    }
+    return out;
 }
 
 Server::Server(ServerOptions options)
@@ -221,10 +265,20 @@ std::vector<ProcessInfo> Server::processes() {
         for (auto& [spid, e] : m_sessions)
             list.push_back(e.session);
     }
+    const auto waits = m_gate.waits();
+    const auto now = WriteGate::Clock::now();
     std::vector<ProcessInfo> out;
     out.reserve(list.size());
-    for (auto& s : list)
-        out.push_back(s->processInfo());
+    for (auto& s : list) {
+        ProcessInfo p = s->processInfo();
+        if (auto it = waits.find(p.spid); it != waits.end()) {
+            p.status = "lock sleep";
+            p.blocked = it->second.blockedBy;
+            p.timeBlocked = int(
+                std::chrono::duration_cast<std::chrono::seconds>(now - it->second.since).count());
+        }
+        out.push_back(std::move(p));
+    }
     return out;
 }
 

@@ -5,7 +5,9 @@
 #include "catalog.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -37,22 +39,44 @@ struct ProcessInfo {
     std::string hostname, program, hostprocess, command, loginName, loggedIn;
     int dbid = 1;
     int packetSize = 512;
+    int blocked = 0;     // the spid this one waits on
+    int timeBlocked = 0; // whole seconds
 };
 
 class Session;
 
-// At most one session writes at a time; a session in a transaction keeps the gate.
+// At most one session writes at a time; a session in a transaction keeps the gate. Waiters
+// queue in arrival order and the gate passes straight to the first, as a lock queue does: the
+// first waits on the owner, each later one on the request queued just ahead of it.
 class WriteGate {
 public:
-    // Waits for the gate; `abort` is polled while waiting and ends the wait when true.
-    bool acquire(int spid, const std::function<bool()>& abort);
+    using Clock = std::chrono::steady_clock;
+    struct Wait {
+        int blockedBy = 0;
+        Clock::time_point since;
+    };
+
+    // Waits for the gate. `killed` ends the wait as soon as interrupt() is called after it was
+    // set; `abort` is polled now and then, outside the lock, for what only the socket shows.
+    bool acquire(int spid, const std::atomic<bool>& killed, const std::function<bool()>& abort);
     void release(int spid);
     bool heldBy(int spid);
+    void interrupt();
+    // Every waiting spid with what it waits on.
+    std::map<int, Wait> waits();
 
 private:
+    struct Waiter {
+        int spid;
+        Clock::time_point since;
+    };
+    // Passes the gate to the first waiter, or frees it.
+    void handOff();
+
     std::mutex m_mutex;
     std::condition_variable m_cv;
     int m_owner = 0;
+    std::deque<Waiter> m_queue;
 };
 
 class Server {

@@ -189,10 +189,16 @@ Session::Session(Server& server, int fd, int spid) : m_server(server), m_sock(fd
 }
 
 Session::~Session() {
-    if (m_sqlite) {
-        if (m_trancount > 0)
-            sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr);
+    abandonWork();
+    if (m_sqlite)
         sqlite3_close_v2(m_sqlite);
+}
+
+void Session::abandonWork() {
+    if (m_sqlite && m_trancount > 0) {
+        sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_trancount = 0;
+        m_server.catalog().schemaVersion++;
     }
     if (m_server.writeGate().heldBy(m_spid))
         m_server.writeGate().release(m_spid);
@@ -200,6 +206,7 @@ Session::~Session() {
 
 void Session::requestKill() {
     m_killed = true;
+    m_server.writeGate().interrupt();
     ::shutdown(m_sock.fd(), SHUT_RDWR);
 }
 
@@ -393,6 +400,8 @@ void Session::run() {
     } catch (const Cancelled&) {
     } catch (const std::exception&) {
     }
+    // Now, not when the last reference goes: a waiter for the gate gets it at once.
+    abandonWork();
 }
 
 void Session::openDatabase() {
@@ -1075,7 +1084,7 @@ void Session::sendStatistics(const Frame& f, int line, long long micros, const s
 void Session::requireWrite() {
     if (m_server.writeGate().heldBy(m_spid))
         return;
-    bool got = m_server.writeGate().acquire(m_spid, [this] {
+    bool got = m_server.writeGate().acquire(m_spid, m_killed, [this] {
         if (m_killed)
             return true;
         try {
@@ -1827,7 +1836,7 @@ void Session::refreshProcesses() {
                        "hostname, program_name, hostprocess, cmd, cpu, physical_io, memusage, "
                        "blocked, dbid, uid, gid, tran_name, time_blocked, network_pktsz, fid, "
                        "loggedindatetime, ipaddr, clientname, clienthostname, clientapplname) "
-                       "values (?, ?, 0, ?, ?, ?, ?, ?, ?, 0, 0, 0, 0, ?, 1, 0, '', 0, ?, 0, ?, "
+                       "values (?, ?, 0, ?, ?, ?, ?, ?, ?, 0, 0, 0, ?, ?, 1, 0, '', ?, ?, 0, ?, "
                        "'127.0.0.1', null, null, null)",
                        -1, &st, nullptr);
     StmtGuard g(st);
@@ -1847,9 +1856,11 @@ void Session::refreshProcesses() {
         text(6, info.program);
         text(7, info.hostprocess);
         text(8, info.command);
-        sqlite3_bind_int(st, 9, info.dbid);
-        sqlite3_bind_int(st, 10, info.packetSize);
-        text(11, info.loggedIn);
+        sqlite3_bind_int(st, 9, info.blocked);
+        sqlite3_bind_int(st, 10, info.dbid);
+        sqlite3_bind_int(st, 11, info.timeBlocked);
+        sqlite3_bind_int(st, 12, info.packetSize);
+        text(13, info.loggedIn);
         sqlite3_step(st);
     }
 }

@@ -145,6 +145,8 @@ private:
     bool ensureAttached(const DatabaseEntry& db);
     void requireWrite();
     void releaseWriteIfIdle();
+    // Rolls back an open transaction and gives up the write gate, as a session's end does.
+    void abandonWork();
     void inTransaction(const std::function<void()>& work);
 
     // Output.

@@ -282,6 +282,17 @@ BatchResult exec(DBPROCESS* dbproc, std::string_view sql) {
     return readResults(dbproc, rc);
 }
 
+bool send(DBPROCESS* dbproc, std::string_view sql) {
+    dbfreebuf(dbproc);
+    const std::string text(sql);
+    return dbcmd(dbproc, text.c_str()) == SUCCEED && dbsqlsend(dbproc) == SUCCEED;
+}
+
+BatchResult reply(DBPROCESS* dbproc) {
+    const RETCODE rc = dbsqlok(dbproc);
+    return readResults(dbproc, rc);
+}
+
 RpcParam RpcParam::int4(std::string name, DBINT value, bool output) {
     std::vector<BYTE> data(sizeof value);
     std::memcpy(data.data(), &value, sizeof value);

@@ -119,6 +119,11 @@ struct BatchResult {
 // dbcmd + dbsqlexec + every dbresults/dbnextrow, then return status and output parameters.
 BatchResult exec(DBPROCESS* dbproc, std::string_view sql);
 
+// exec in two halves, for a batch that waits in the server while the test does other work:
+// dbcmd + dbsqlsend, then later dbsqlok and what exec reads.
+bool send(DBPROCESS* dbproc, std::string_view sql);
+BatchResult reply(DBPROCESS* dbproc);
+
 // A parameter of dbrpcparam.
 struct RpcParam {
     std::string name;

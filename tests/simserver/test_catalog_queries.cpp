@@ -608,16 +608,17 @@ TEST_F(ProcessMonitor, KillEndsAnotherSessionAndRefusesBadTargets) {
                                                   {"kill " + std::to_string(dbspid(p)), 6104},
                                                   {"kill 31999", 6106}}) {
         MessageLog::clear();
-        exec(p, sql);
+        const RETCODE rc = exec(p, sql).sqlRc;
         EXPECT_NE(errorsOf(p), "") << sql;
         if (number) {
+            EXPECT_EQ(rc, FAIL) << sql;
             EXPECT_TRUE(MessageLog::find(number)) << sql << "\n" << MessageLog::dump();
         }
         EXPECT_EQ(queryValue(p, "select 1"), "1") << sql;
     }
     run(p, "kill " + std::to_string(other));
     // The killed session goes away: its next batch fails and sp_who no longer lists it.
-    exec(victim.get(), "select 1");
+    EXPECT_NE(exec(victim.get(), "select 1").sqlRc, SUCCEED);
     EXPECT_TRUE(dbdead(victim.get()));
     bool gone = false;
     for (int attempt = 0; attempt < 50 && !gone; ++attempt) {

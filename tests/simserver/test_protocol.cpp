@@ -1,5 +1,5 @@
 // The server's TDS 5.0 conversation as FreeTDS DB-Library sees it: login, result sets,
-// messages, RPC, attention, kill and many sessions at once.
+// messages, RPC, attention and many sessions at once (kill: test_catalog_queries.cpp).
 
 #include "catalog_checks.h"
 
@@ -285,43 +285,6 @@ TEST_F(Attention, CancelAfterTheFirstResultSetDiscardsTheRest) {
     EXPECT_EQ(dbcancel(m_sa), SUCCEED);
     // The reply to the next batch must not be shifted by leftovers of the cancelled one.
     EXPECT_EQ(queryValue(m_sa, "select 'next'"), "next");
-}
-
-class Kill : public SaTest {};
-
-TEST_F(Kill, KilledSessionIsDeadAndBadKillsFail) {
-    Connection b = connectSa();
-    ASSERT_TRUE(b);
-    const int spidA = intValue(exec(m_sa, "select @@spid").scalar());
-    const int spidB = dbspid(b.get());
-
-    std::set<int> listed;
-    const BatchResult procs = exec(b.get(), "select spid from master..sysprocesses");
-    ASSERT_EQ(procs.rowResults().size(), 1u) << MessageLog::dump();
-    for (const Row& row : procs.rowResults()[0]->rows) {
-        listed.insert(intValue(row[0]));
-    }
-    EXPECT_TRUE(listed.count(spidA));
-    EXPECT_TRUE(listed.count(spidB));
-
-    const BatchResult k = exec(b.get(), "kill " + std::to_string(spidA));
-    EXPECT_EQ(k.sqlRc, SUCCEED) << MessageLog::dump();
-
-    const BatchResult after = exec(m_sa, "select 1");
-    EXPECT_EQ(after.sqlRc, FAIL);
-    EXPECT_TRUE(dbdead(m_sa));
-
-    MessageLog::clear();
-    const BatchResult bad = exec(b.get(), "kill 9999");
-    EXPECT_EQ(bad.sqlRc, FAIL);
-    const auto msgs = MessageLog::messagesFor(b.get());
-    ASSERT_FALSE(msgs.empty());
-    EXPECT_GT(msgs[0].severity, 10);
-
-    // A session must not be able to kill itself.
-    MessageLog::clear();
-    EXPECT_EQ(exec(b.get(), "kill " + std::to_string(spidB)).sqlRc, FAIL);
-    EXPECT_EQ(queryValue(b.get(), "select 1"), "1");
 }
 
 class Concurrency : public SimServerTest {};
