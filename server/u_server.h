@@ -115,6 +115,9 @@ public:
     void FindDifferences1Click();
     // "&Devices": the devices dialog, modal, on the connection named "sybase".
     void Devices1Click();
+    // "&Search Database": the database search, modal, on this window's connection; a
+    // double-clicked hit pastes its source into the editor and the search stays open.
+    void SearchDatabase2Click();
     void refresh_history() { m_files->showRecentFiles(); }
     // The "Close" tool button: asks when the text is modified.
     void ToolButton1Click();
