@@ -2,6 +2,7 @@
 // it lists for each choice of kinds, texts across syscomments rows and with double quotes, its
 // messages, the copy and the paste of a double-clicked hit. Its statements and the like match
 // without a server.
+#include "busy_connection.h"
 #include "db_search.h"
 #include "frame_test.h"
 #include "sybquery.h"
@@ -176,6 +177,18 @@ TEST_F(DbSearch, TheToolButtonOpensItOnTheWindowsConnection) {
     });
     window->SearchDatabase2->trigger();
     EXPECT_TRUE(closed);
+
+    // Not while a results window reads from the connection: the window says so instead.
+    {
+        const BusyConnection loading(window->sybase->DbProc());
+        window->SearchDatabase2->trigger();
+    }
+    int searches = 0;
+    for (const test::DialogCall& c : dialogs.calls)
+        searches += c.kind == "exec" && c.dialogClass == "ostrim::Tf_db_search";
+    EXPECT_EQ(searches, 2);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_TRUE(dialogs.messages()[0].text.startsWith("A results window is still loading rows"));
 }
 
 TEST_F(DbSearch, BlankTextAndNoKindGiveTheirMessages) {
