@@ -200,11 +200,7 @@ void ObjectBrowser::pasteObjectText() {
         const QString header = pasteHeader(m_widgets.memo->toPlainText(), options.AppendPaste,
                                            kind == QLatin1String("Indexes"));
         if (stored) {
-            saveName = name;
-            const QString sql =
-                "select text from syscomments where id = object_id(" + sqlString(name) + ")";
-            if (const std::optional<Rows> rows = readRows(*m_query, sql, 1); rows && !rows->empty())
-                setEditorText(header + storedText(kind, name, firstColumn(*rows), flags));
+            pasteStoredText(kind, name);
         } else if (kind == QLatin1String("Tables")) {
             saveName = name;
             if (const QString layout = tableLayout(name); !layout.isEmpty())
@@ -225,6 +221,17 @@ void ObjectBrowser::pasteObjectText() {
         }
     }
     m_widgets.memo->setFocus();
+}
+
+void ObjectBrowser::pasteStoredText(const QString& kind, const QString& name) {
+    const ServerOptions& options = m_window.options;
+    const PasteFlags flags{options.PasteDROP, options.PasteCREATE, options.AppendGo};
+    const QString header = pasteHeader(m_widgets.memo->toPlainText(), options.AppendPaste, false);
+    m_window.saveName = name;
+    const QString sql =
+        "select text from syscomments where id = object_id(" + sqlString(name) + ")";
+    if (const std::optional<Rows> rows = readRows(*m_query, sql, 1); rows && !rows->empty())
+        setEditorText(header + storedText(kind, name, firstColumn(*rows), flags));
 }
 
 void ObjectBrowser::dropObject() {

@@ -48,6 +48,9 @@ public:
     void objectChanged();
     // The selected object's text into the editor, as the paste options say.
     void pasteObjectText();
+    // The source of a procedure, trigger or view (kind as the type list names it) into the
+    // editor, as Paste Object Text puts it; the connection must be free.
+    void pasteStoredText(const QString& kind, const QString& name);
     QString tableLayout(const QString& table);
     void dropObject();
     void pasteObjectName();

@@ -118,6 +118,9 @@ public:
     // The two process monitors, children of the frame on this window's connection.
     void Processes21Click();
     void Processes1Click();
+    // "&Search Database": the database search, modal, on this window's connection; a
+    // double-clicked hit pastes its source into the editor and the search stays open.
+    void SearchDatabase2Click();
     void refresh_history() { m_files->showRecentFiles(); }
     // The "Close" tool button: asks when the text is modified.
     void ToolButton1Click();

@@ -3,6 +3,8 @@
 
 #include "dialogs.h"
 #include "sybdatabase.h"
+#include "sybquery.h"
+#include "u_db_search.h"
 #include "u_ddl.h"
 #include "u_devices.h"
 #include "u_diff.h"
@@ -51,8 +53,9 @@ int startError(const QString& program) {
 void Tserverform::launchers() {
     // Their windows do not exist yet; a disabled entry says so better than one that does
     // nothing.
-    for (QAction* a : {SearchDatabase2, Speedwords1, Tools2, Options1})
+    for (QAction* a : {Speedwords1, Tools2, Options1})
         a->setEnabled(false);
+    connect(SearchDatabase2, &QAction::triggered, this, &Tserverform::SearchDatabase2Click);
     connect(ExploreServers1, &QAction::triggered, this, &Tserverform::ExploreServers1Click);
     connect(GenerateDDL2, &QAction::triggered, this, &Tserverform::GenerateDDL2Click);
     FindDifferences1->setEnabled(true);
@@ -102,6 +105,18 @@ void Tserverform::Processes21Click() {
 
 void Tserverform::Processes1Click() {
     execute_processes(m_main, sybase->DbProc());
+}
+
+void Tserverform::SearchDatabase2Click() {
+    if (!m_run->connectionFree())
+        return;
+    Tf_db_search search(this);
+    search.q_search->setDbProc(sybase->DbProc());
+    search.q_search->setDbName(sybase->DBName());
+    search.pasteSource = [this](const QString& kind, const QString& name) {
+        m_objects->pasteStoredText(kind, name);
+    };
+    Dialogs::exec(search);
 }
 
 void Tserverform::ExploreServers1Click() {
