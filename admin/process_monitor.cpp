@@ -36,7 +36,7 @@ RepeatDelay::RepeatDelay(QWidget* panel, int& storedDelay, std::function<void()>
     label->setObjectName("Label7");
     edit = new QLineEdit(panel);
     edit->setObjectName("e_delay");
-    edit->setInputMask(QStringLiteral("00;_"));
+    edit->setInputMask(QStringLiteral("00; "));
     edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("000")) + 12);
     check = new QCheckBox(QStringLiteral("Repeat"), panel);
     check->setObjectName("chk_repeat");

@@ -150,6 +150,8 @@ void Tf_processes_self::createControls() {
     ToolBar1->addSeparator();
     ToolButton4 = addToolButton(ToolBar1, "ToolButton4", "Blocking",
                                 themeOrGlyph("view-list-tree", QStringLiteral("⤷"), glyphFont(16)));
+    ToolButton4->setText("Blocking");
+    ToolButton4->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     ToolButton4->setCheckable(true);
     ToolButton4->setEnabled(false);
     layout->addWidget(ToolBar1);
@@ -367,6 +369,11 @@ void Tf_processes_self::fillBlockingTree() {
     };
     for (const ChainNode& chain : m_blocking.chains)
         add(nullptr, chain);
+    // Only the details the result has.
+    const int detailColumns[] = {m_details.login, m_details.database, m_details.command,
+                                 m_details.waited};
+    for (int i = 0; i < 4; ++i)
+        tv_blocking->setColumnHidden(i + 1, detailColumns[i] == 0);
     if (m_blocking.chains.empty()) {
         auto* none = new QTreeWidgetItem(
             {ToolButton4->isEnabled() ? "No process is blocked" : "The result names no blocker"});

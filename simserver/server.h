@@ -41,6 +41,8 @@ struct ProcessInfo {
     int packetSize = 512;
     int blocked = 0;     // the spid this one waits on
     int timeBlocked = 0; // whole seconds
+    // Killed and on its way out: no longer listed, so that a kill is seen at once.
+    bool killed = false;
 };
 
 class Session;

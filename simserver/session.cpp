@@ -224,6 +224,7 @@ ProcessInfo Session::processInfo() const {
     p.loggedIn = m_loggedIn;
     p.dbid = databaseId(m_db);
     p.packetSize = int(m_sock.packetSize());
+    p.killed = m_killed;
     return p;
 }
 
@@ -1841,6 +1842,8 @@ void Session::refreshProcesses() {
                        -1, &st, nullptr);
     StmtGuard g(st);
     for (const auto& p : m_server.processes()) {
+        if (p.killed)
+            continue;
         ProcessInfo info = p.spid == m_spid ? processInfo() : p;
         if (p.spid == m_spid)
             info.status = "running";
