@@ -1,17 +1,24 @@
 #include "process_monitor.h"
 
 #include "busy_connection.h"
+#include "config_file.h"
 #include "dialogs.h"
 #include "glyph_icon.h"
 #include "sybdatabase.h"
+#include "sybquery.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <array>
 #include <optional>
@@ -28,72 +35,119 @@ std::optional<int> delayOf(const QLineEdit* edit) {
     return valid && seconds >= 0 ? std::optional<int>(seconds) : std::nullopt;
 }
 
+QIcon themeIcon(const QWidget* widget, const char* name, QStyle::StandardPixmap fallback) {
+    return QIcon::fromTheme(name, widget->style()->standardIcon(fallback));
+}
+
 } // namespace
 
-RepeatDelay::RepeatDelay(QWidget* panel, int& storedDelay, std::function<void()> tick)
-    : QObject(panel), m_stored(storedDelay) {
-    label = new QLabel(QStringLiteral("Delay (sec)"), panel);
-    label->setObjectName("Label7");
-    edit = new QLineEdit(panel);
-    edit->setObjectName("e_delay");
-    edit->setInputMask(QStringLiteral("00; "));
-    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("000")) + 12);
-    check = new QCheckBox(QStringLiteral("Repeat"), panel);
-    check->setObjectName("chk_repeat");
-    check->setLayoutDirection(Qt::RightToLeft);
-    auto* row = new QHBoxLayout(panel);
+ProcessMonitor::ProcessMonitor(OstrimConfig& config, DbProcHandle process, QWidget* parent)
+    : QWidget(parent), m_config(config) {
+    setWindowTitle("Processes");
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName("ToolBar1");
+    ToolButton1 = addToolButton(ToolBar1, "ToolButton1", "Close",
+                                themeIcon(this, "window-close", QStyle::SP_DialogCloseButton));
+    ToolButton2 = addToolButton(ToolBar1, "ToolButton2", "Refresh",
+                                themeIcon(this, "view-refresh", QStyle::SP_BrowserReload));
+    ToolButton3 = addToolButton(ToolBar1, "ToolButton3", "Kill Process",
+                                themeIcon(this, "process-stop", QStyle::SP_BrowserStop));
+    m_layout->addWidget(ToolBar1);
+
+    Panel2 = new QWidget(this);
+    Panel2->setObjectName("Panel2");
+    Label7 = new QLabel("Delay (sec)", Panel2);
+    Label7->setObjectName("Label7");
+    e_delay = new QLineEdit(Panel2);
+    e_delay->setObjectName("e_delay");
+    e_delay->setInputMask("00; ");
+    e_delay->setFixedWidth(e_delay->fontMetrics().horizontalAdvance("000") + 12);
+    chk_repeat = new QCheckBox("Repeat", Panel2);
+    chk_repeat->setObjectName("chk_repeat");
+    chk_repeat->setLayoutDirection(Qt::RightToLeft);
+    auto* row = new QHBoxLayout(Panel2);
     row->setContentsMargins(6, 3, 6, 3);
-    row->addWidget(label);
-    row->addWidget(edit);
+    row->addWidget(Label7);
+    row->addWidget(e_delay);
     row->addSpacing(12);
-    row->addWidget(check);
+    row->addWidget(chk_repeat);
     row->addStretch();
-    timer.setObjectName("tim_delay");
-    connect(&timer, &QTimer::timeout, this, std::move(tick));
-    connect(check, &QCheckBox::clicked, this, &RepeatDelay::repeatClicked);
+    m_layout->addWidget(Panel2);
+    tim_delay = &m_delayTimer;
+    tim_delay->setObjectName("tim_delay");
+
+    query_process = new TSybQuery(this);
+    query_process->setObjectName("query_process");
+    query_process->setAutoDbProc(false);
+    query_process->setDbProc(process);
+
+    File1 = new QMenu("&File", this);
+    File1->setObjectName("File1");
+    Close1 = File1->addAction("&Close");
+    Close1->setObjectName("Close1");
+
+    connect(ToolButton1, &QToolButton::clicked, this, &ProcessMonitor::ToolButton1Click);
+    connect(Close1, &QAction::triggered, this, &ProcessMonitor::ToolButton1Click);
+    connect(ToolButton2, &QToolButton::clicked, this, [this] { ToolButton2Click(); });
+    connect(tim_delay, &QTimer::timeout, this, [this] { ToolButton2Click(); });
+    connect(ToolButton3, &QToolButton::clicked, this, [this] { ToolButton3Click(); });
+    connect(chk_repeat, &QCheckBox::clicked, this, &ProcessMonitor::chk_repeatClick);
 }
 
-void RepeatDelay::showStored() {
-    edit->setText(QString::number(m_stored));
+void ProcessMonitor::setView(QWidget* view) {
+    m_layout->insertWidget(1, view, 1);
 }
 
-void RepeatDelay::repeatClicked() {
-    const std::optional<int> seconds = delayOf(edit);
+QList<GroupedMenu> ProcessMonitor::childMenus() const {
+    return {{0, File1}};
+}
+
+void ProcessMonitor::ToolButton1Click() {
+    closeChildWindow(*this);
+}
+
+void ProcessMonitor::showStoredDelay() {
+    e_delay->setText(QString::number(m_config.ProcessesDelay));
+}
+
+void ProcessMonitor::chk_repeatClick() {
+    const std::optional<int> seconds = delayOf(e_delay);
     if (seconds)
-        m_stored = *seconds;
-    timer.stop();
-    if (check->isChecked() && !seconds) {
-        check->setChecked(false);
-        Dialogs::message(QStringLiteral("Please enter the delay in seconds."),
-                         QStringLiteral("Processes"), QMessageBox::Warning);
-    } else if (check->isChecked() && *seconds > 0) {
+        m_config.ProcessesDelay = *seconds;
+    tim_delay->stop();
+    if (chk_repeat->isChecked() && !seconds) {
+        chk_repeat->setChecked(false);
+        Dialogs::message("Please enter the delay in seconds.", "Processes", QMessageBox::Warning);
+    } else if (chk_repeat->isChecked() && *seconds > 0) {
         // No delay never fires: a timer without interval would reload without pause.
-        timer.start(*seconds * 1000);
+        tim_delay->start(*seconds * 1000);
     }
 }
 
-void RepeatDelay::store() {
-    if (const std::optional<int> seconds = delayOf(edit))
-        m_stored = *seconds;
-    timer.stop();
+bool ProcessMonitor::connectionReady() {
+    const DbProcHandle process = query_process->DbProc();
+    if (!TSybDatabase::isOpenConnection(process)) {
+        closeChildWindow(*this);
+        return false;
+    }
+    return !BusyConnection::isBusy(process) && !insideDbLibBox();
 }
 
-MonitorButtons addMonitorButtons(QToolBar* bar) {
-    QStyle* style = bar->style();
-    return {addToolButton(bar, "ToolButton1", QStringLiteral("Close"),
-                          QIcon::fromTheme("window-close",
-                                           style->standardIcon(QStyle::SP_DialogCloseButton))),
-            addToolButton(
-                bar, "ToolButton2", QStringLiteral("Refresh"),
-                QIcon::fromTheme("view-refresh", style->standardIcon(QStyle::SP_BrowserReload))),
-            addToolButton(
-                bar, "ToolButton3", QStringLiteral("Kill Process"),
-                QIcon::fromTheme("process-stop", style->standardIcon(QStyle::SP_BrowserStop)))};
+void ProcessMonitor::closeEvent(QCloseEvent* event) {
+    if (const std::optional<int> seconds = delayOf(e_delay))
+        m_config.ProcessesDelay = *seconds;
+    tim_delay->stop();
+    event->accept();
 }
 
-bool monitorMaySend(DbProcHandle process) {
-    return TSybDatabase::isOpenConnection(process) && !BusyConnection::isBusy(process) &&
-           !insideDbLibBox();
+void ProcessMonitor::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape)
+        ToolButton1Click();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 QString processLine(const QStringList& values) {

@@ -1,57 +1,74 @@
 #pragma once
-// What the two process monitors share: the repeat interval they keep with the frame's
-// configuration, the tool bar and the test of the connection they were given.
+// What the two process monitors share: the tool bar, the delay that repeats the refresh (kept
+// with the frame's configuration), the File menu, and care for the connection they were handed,
+// which belongs to a server window.
 
+#include "mdi_child.h"
 #include "sybase32.h"
 
-#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QWidget>
 
-#include <functional>
-
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QToolBar;
 class QToolButton;
-class QWidget;
+class QVBoxLayout;
 
 namespace ostrim {
 
-// "Delay (sec)", the two-digit delay and "Repeat", with the timer they drive. The delay
-// stored is the frame's ProcessesDelay.
-class RepeatDelay : public QObject {
+struct OstrimConfig;
+class TSybQuery;
+
+class ProcessMonitor : public QWidget, public MdiChild {
     Q_OBJECT
 public:
-    RepeatDelay(QWidget* panel, int& storedDelay, std::function<void()> tick);
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* ToolButton1 = nullptr; // Close
+    QToolButton* ToolButton2 = nullptr; // Refresh
+    QToolButton* ToolButton3 = nullptr; // Kill Process
+    TSybQuery* query_process = nullptr;
+    QWidget* Panel2 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLineEdit* e_delay = nullptr;
+    QCheckBox* chk_repeat = nullptr;
+    QTimer* tim_delay = nullptr;
+    QMenu* File1 = nullptr;
+    QAction* Close1 = nullptr;
 
-    QLabel* label = nullptr;
-    QLineEdit* edit = nullptr;
-    QCheckBox* check = nullptr;
-    QTimer timer;
+    void ToolButton1Click();
+    // Refresh; each tick of tim_delay too.
+    virtual void ToolButton2Click() = 0;
+    virtual void ToolButton3Click() = 0;
+    // "Repeat": a delay that is not a number stores nothing, and Repeat stays off.
+    void chk_repeatClick();
 
-    void showStored();
-    // "Repeat" clicked. A delay that is not a number stores nothing, and Repeat stays off.
-    void repeatClicked();
+    QList<GroupedMenu> childMenus() const override;
+
+protected:
+    ProcessMonitor(OstrimConfig& config, DbProcHandle process, QWidget* parent);
+    // The monitor's own view goes between the tool bar and the delay.
+    void setView(QWidget* view);
+    void showStoredDelay();
+    // Whether the window may send on its connection now: not while a background load reads from
+    // it or a box raised inside a DB-Library call is open. A connection its server window has
+    // closed since closes the monitor.
+    bool connectionReady();
     // Keeps the delay typed when it is a number.
-    void store();
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+    OstrimConfig& m_config;
 
 private:
-    int& m_stored;
+    QVBoxLayout* m_layout = nullptr;
+    QTimer m_delayTimer;
 };
-
-struct MonitorButtons {
-    QToolButton* close;
-    QToolButton* refresh;
-    QToolButton* kill;
-};
-MonitorButtons addMonitorButtons(QToolBar* bar);
-
-// Whether a monitor may send on process now: still open (its server window may have closed
-// it), not read by a background load, not inside a box raised within a DB-Library call.
-bool monitorMaySend(DbProcHandle process);
 
 // One process line of the fixed-column list: the values of spid, status, login, command,
 // blocking spid and database placed at columns 1, 7, 21, 33, 55 and 62 of a 75-character line,

@@ -116,19 +116,22 @@ void Tf_processes_ask::Button1Click() {
 }
 
 Tf_processes_self::Tf_processes_self(OstrimConfig& config, DbProcHandle process, QWidget* parent)
-    : QWidget(parent), m_config(config) {
+    : ProcessMonitor(config, process, parent) {
     setObjectName("f_processes_self");
-    setWindowTitle("Processes");
-    createControls();
+    ToolBar1->addSeparator();
+    ToolButton4 = addToolButton(ToolBar1, "ToolButton4", "Blocking",
+                                themeOrGlyph("view-list-tree", QStringLiteral("⤷"), glyphFont(16)));
+    ToolButton4->setText("Blocking");
+    ToolButton4->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ToolButton4->setCheckable(true);
+    ToolButton4->setEnabled(false);
+    setView(createView());
     g_processes->setDbProc(process);
-    query_process->setDbProc(process);
+    Config1 = new QAction("&Config", this);
+    Config1->setObjectName("Config1");
     run_timer.setObjectName("run_timer");
     run_timer.setInterval(50);
     connect(&run_timer, &QTimer::timeout, this, &Tf_processes_self::run_timerTimer);
-    connect(ToolButton1, &QToolButton::clicked, this, &Tf_processes_self::ToolButton1Click);
-    connect(Close1, &QAction::triggered, this, &Tf_processes_self::ToolButton1Click);
-    connect(ToolButton2, &QToolButton::clicked, this, &Tf_processes_self::ToolButton2Click);
-    connect(ToolButton3, &QToolButton::clicked, this, &Tf_processes_self::ToolButton3Click);
     connect(ToolButton4, &QToolButton::clicked, this, &Tf_processes_self::ToolButton4Click);
     connect(Config1, &QAction::triggered, this, &Tf_processes_self::Config1Click);
     connect(tv_blocking, &QTreeWidget::itemSelectionChanged, this,
@@ -137,25 +140,7 @@ Tf_processes_self::Tf_processes_self(OstrimConfig& config, DbProcHandle process,
 
 Tf_processes_self::~Tf_processes_self() = default;
 
-void Tf_processes_self::createControls() {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    ToolBar1 = new QToolBar(this);
-    ToolBar1->setObjectName("ToolBar1");
-    const MonitorButtons buttons = addMonitorButtons(ToolBar1);
-    ToolButton1 = buttons.close;
-    ToolButton2 = buttons.refresh;
-    ToolButton3 = buttons.kill;
-    ToolBar1->addSeparator();
-    ToolButton4 = addToolButton(ToolBar1, "ToolButton4", "Blocking",
-                                themeOrGlyph("view-list-tree", QStringLiteral("⤷"), glyphFont(16)));
-    ToolButton4->setText("Blocking");
-    ToolButton4->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    ToolButton4->setCheckable(true);
-    ToolButton4->setEnabled(false);
-    layout->addWidget(ToolBar1);
-
+QWidget* Tf_processes_self::createView() {
     Splitter1 = new QSplitter(Qt::Horizontal, this);
     Splitter1->setObjectName("Splitter1");
     g_processes = new TSybGrid(Splitter1);
@@ -168,7 +153,6 @@ void Tf_processes_self::createControls() {
     g_processes->setSelectionMode(QAbstractItemView::SingleSelection);
     g_processes->setEditTriggers(QAbstractItemView::NoEditTriggers);
     g_processes->setItemDelegate(new ProcessRowDelegate(g_processes));
-    g_processes->installEventFilter(this);
     tv_blocking = new QTreeWidget(Splitter1);
     tv_blocking->setObjectName("tv_blocking");
     tv_blocking->setHeaderLabels({"Process", "Login", "Database", "Command", "Waited (s)"});
@@ -178,27 +162,7 @@ void Tf_processes_self::createControls() {
     Splitter1->addWidget(tv_blocking);
     Splitter1->setStretchFactor(0, 3);
     Splitter1->setStretchFactor(1, 2);
-    layout->addWidget(Splitter1, 1);
-
-    Panel2 = new QWidget(this);
-    Panel2->setObjectName("Panel2");
-    m_repeat = new RepeatDelay(Panel2, m_config.ProcessesDelay, [this] { tim_delayTimer(); });
-    Label7 = m_repeat->label;
-    e_delay = m_repeat->edit;
-    chk_repeat = m_repeat->check;
-    tim_delay = &m_repeat->timer;
-    layout->addWidget(Panel2);
-
-    query_process = new TSybQuery(this);
-    query_process->setObjectName("query_process");
-    query_process->setAutoDbProc(false);
-
-    File1 = new QMenu("&File", this);
-    File1->setObjectName("File1");
-    Close1 = File1->addAction("&Close");
-    Close1->setObjectName("Close1");
-    Config1 = new QAction("&Config", this);
-    Config1->setObjectName("Config1");
+    return Splitter1;
 }
 
 QList<GroupedMenu> Tf_processes_self::childMenus() const {
@@ -221,15 +185,9 @@ void Tf_processes_self::run_timerTimer() {
 }
 
 void Tf_processes_self::reload() {
-    m_repeat->showStored();
+    showStoredDelay();
     g_processes->setSql(m_config.ProcessesSProc);
-    const DbProcHandle process = g_processes->DbProc();
-    if (!TSybDatabase::isOpenConnection(process)) {
-        // Its server window has closed the connection: nothing is left to monitor.
-        closeChildWindow(*this);
-        return;
-    }
-    if (!monitorMaySend(process))
+    if (!connectionReady())
         return;
     // Painted once when complete, not row by row.
     g_processes->setUpdatesEnabled(false);
@@ -252,17 +210,9 @@ void Tf_processes_self::rememberRow() {
         RememberedRow = current.row();
 }
 
-void Tf_processes_self::ToolButton1Click() {
-    closeChildWindow(*this);
-}
-
 void Tf_processes_self::ToolButton2Click() {
     rememberRow();
     FormActivate();
-}
-
-void Tf_processes_self::tim_delayTimer() {
-    ToolButton2Click();
 }
 
 void Tf_processes_self::ToolButton3Click() {
@@ -274,7 +224,7 @@ void Tf_processes_self::ToolButton3Click() {
     const QModelIndex current = g_processes->currentIndex();
     const int row = current.isValid() ? current.row() : kNamesRow;
     const QString spid = g_processes->cell(spidColumn, row).trimmed().left(kSpidLength);
-    if (g_processes->rowCount() <= 1 || !monitorMaySend(query_process->DbProc()))
+    if (g_processes->rowCount() <= 1 || !connectionReady())
         return;
     query_process->setSql("kill " + spid);
     query_process->Execute();
@@ -289,10 +239,6 @@ void Tf_processes_self::Config1Click() {
     Tf_processes_ask ask(m_config.ProcessesSProc, this);
     if (Dialogs::exec(ask) == QDialog::Accepted)
         g_processes->setSql(m_config.ProcessesSProc);
-}
-
-void Tf_processes_self::chk_repeatClick() {
-    m_repeat->repeatClicked();
 }
 
 int Tf_processes_self::rowOfProcess(int spid) const {
@@ -395,18 +341,8 @@ void Tf_processes_self::blockingItemSelected() {
 }
 
 void Tf_processes_self::closeEvent(QCloseEvent* event) {
-    m_repeat->store();
     run_timer.stop();
-    event->accept();
-}
-
-bool Tf_processes_self::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == g_processes && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        ToolButton1Click();
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
+    ProcessMonitor::closeEvent(event);
 }
 
 Tf_processes_self* execute_processes2(Tmain& main, DbProcHandle process) {

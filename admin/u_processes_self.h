@@ -5,33 +5,25 @@
 // blocker, it also shows who blocks whom.
 
 #include "blocking_chain.h"
-#include "mdi_child.h"
-#include "sybase32.h"
+#include "process_monitor.h"
 
 #include <QDialog>
 #include <QTimer>
-#include <QWidget>
 
 #include <map>
 
 class QAction;
-class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPushButton;
 class QSplitter;
-class QToolBar;
 class QToolButton;
 class QTreeWidget;
 
 namespace ostrim {
 
-struct OstrimConfig;
-class RepeatDelay;
 class Tmain;
 class TSybGrid;
-class TSybQuery;
 
 // "Self defined processes procedure": the name of the procedure the monitor runs.
 class Tf_processes_ask : public QDialog {
@@ -51,7 +43,7 @@ private:
     QString& m_procedure;
 };
 
-class Tf_processes_self : public QWidget, public MdiChild {
+class Tf_processes_self : public ProcessMonitor {
     Q_OBJECT
 public:
     // The procedure's name and the delay are the configuration's.
@@ -61,34 +53,19 @@ public:
     // The grid row selected at the next reload; program-wide, as the window is recreated.
     static inline int RememberedRow = 1;
 
-    QToolBar* ToolBar1 = nullptr;
-    QToolButton* ToolButton1 = nullptr; // Close
-    QToolButton* ToolButton2 = nullptr; // Refresh
-    QToolButton* ToolButton3 = nullptr; // Kill Process
     QToolButton* ToolButton4 = nullptr; // Blocking
     QSplitter* Splitter1 = nullptr;
     TSybGrid* g_processes = nullptr;
     QTreeWidget* tv_blocking = nullptr;
-    TSybQuery* query_process = nullptr;
-    QWidget* Panel2 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLineEdit* e_delay = nullptr;
-    QCheckBox* chk_repeat = nullptr;
-    QTimer* tim_delay = nullptr;
     QTimer run_timer;
-    QMenu* File1 = nullptr;
-    QAction* Close1 = nullptr;
     QAction* Config1 = nullptr;
 
     void FormActivate();
     void run_timerTimer();
-    void ToolButton1Click();
-    void ToolButton2Click();
-    void ToolButton3Click();
+    void ToolButton2Click() override;
+    void ToolButton3Click() override;
     void ToolButton4Click();
     void Config1Click();
-    void chk_repeatClick();
-    void tim_delayTimer();
 
     // The chains of the last reload; empty when the result does not say who waits on whom.
     const BlockingChains& blocking() const { return m_blocking; }
@@ -104,10 +81,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createControls();
+    QWidget* createView();
     void reload();
     void rememberRow();
     // Reads who waits on whom from the first result set, marks its rows and fills the tree.
@@ -115,8 +91,6 @@ private:
     void fillBlockingTree();
     void blockingItemSelected();
 
-    OstrimConfig& m_config;
-    RepeatDelay* m_repeat = nullptr;
     bool m_ticked = false;
     BlockingChains m_blocking;
     // Grid rows by spid, and the column of each detail the tree shows (0: not in the result).
