@@ -112,6 +112,12 @@ TEST_F(ConnectionTest, ConnectFillsStateAndASecondConnectKeepsThePreviousVersion
     db.connect();
     ASSERT_TRUE(db.Connected());
     EXPECT_EQ(db.DbLibVersion(), firstVersion);
+
+    // Assigning Connected toggles, whatever the value.
+    db.setConnected(true);
+    EXPECT_FALSE(db.Connected()) << "connected means disconnect";
+    db.setConnected(false);
+    EXPECT_TRUE(db.Connected()) << "not connected means connect";
     db.disconnect();
 }
 
@@ -234,17 +240,6 @@ TEST_F(ConnectionTest, DialogCaptionNamesTheServerInAtMost39Characters) {
     ASSERT_EQ(m_dialogs.calls.size(), 2u);
     EXPECT_EQ(m_dialogs.calls[0].caption, "Login") << "no server yet, even with a server list";
     EXPECT_EQ(m_dialogs.calls[1].caption, "Login to " + QString(30, 'S'));
-}
-
-TEST_F(ConnectionTest, AssigningConnectedToggles) {
-    TSybDatabase db;
-    configure(db);
-    db.setConnected(false);
-    EXPECT_TRUE(db.Connected()) << "the value is ignored: not connected means connect";
-    db.setConnected(true);
-    EXPECT_FALSE(db.Connected()) << "connected means disconnect";
-    db.disconnect();
-    EXPECT_FALSE(db.Connected());
 }
 
 TEST_F(ConnectionTest, DBNameSwitchesTheDatabaseWhileConnected) {
