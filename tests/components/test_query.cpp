@@ -61,11 +61,12 @@ protected:
         ASSERT_TRUE(m_db->Connected());
     }
 
-    // A query on this test's connection, AutoDbProc off as the windows use it.
-    std::unique_ptr<TSybQuery> query(const QString& sql) {
+    // A query on this test's connection unless another is given, AutoDbProc off as the windows
+    // use it.
+    std::unique_ptr<TSybQuery> query(const QString& sql, DbProcHandle process = {}) {
         auto q = std::make_unique<TSybQuery>();
         q->setAutoDbProc(false);
-        q->setDbProc(m_db->DbProc());
+        q->setDbProc(process ? process : m_db->DbProc());
         q->setSql(sql);
         return q;
     }
@@ -241,12 +242,10 @@ TEST_F(QueryTest, BufferedRowsAreRevisitedByFirstPriorAndLast) {
     walk(*plain);
 
     Connection buffered = connectToServer();
-    TSybQuery q;
-    q.setAutoDbProc(false);
-    q.setDbProc(buffered->DbProc());
+    auto owned = query("select name from tempdb..items order by id", buffered->DbProc());
+    TSybQuery& q = *owned;
     q.setBufferSize(10);
     EXPECT_EQ(q.LastResult(), SUCCEED);
-    q.setSql("select name from tempdb..items order by id");
     ASSERT_EQ(q.Execute(), SUCCEED);
     ASSERT_EQ(q.Next(), kMoreRows);
     ASSERT_EQ(q.Next(), kMoreRows);
@@ -392,11 +391,9 @@ Control* bound(QWidget* parent, const QString& name, const QString& dataSet,
 TEST_F(QueryTest, BoundNavigatorFollowsTheMoves) {
     Connection buffered = connectToServer();
     buffered->setBufferSize(10);
-    TSybQuery q;
+    auto owned = query("select name from tempdb..items order by id", buffered->DbProc());
+    TSybQuery& q = *owned;
     q.setName("navigated");
-    q.setAutoDbProc(false);
-    q.setDbProc(buffered->DbProc());
-    q.setSql("select name from tempdb..items order by id");
     FakeNavigator other("nav0", "elsewhere");
     FakeNavigator navigator("nav1", "navigated");
     FakeNavigator later("nav2", "navigated");

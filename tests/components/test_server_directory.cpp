@@ -1,3 +1,5 @@
+#include "environment_guard.h"
+#include "file_helpers.h"
 #include "server_directory.h"
 #include "sybdatabase.h"
 
@@ -9,40 +11,13 @@
 
 #include <optional>
 #include <utility>
-#include <vector>
 
 namespace ostrim {
 namespace {
 
-// Sets environment variables for one test and puts the old values back.
-class EnvironmentGuard {
-public:
-    ~EnvironmentGuard() {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
-            it->second.isNull() ? qunsetenv(it->first) : qputenv(it->first, it->second);
-    }
-    void set(const char* name, const QByteArray& value) {
-        remember(name);
-        qputenv(name, value);
-    }
-    void unset(const char* name) {
-        remember(name);
-        qunsetenv(name);
-    }
-
-private:
-    // A null value stands for "not set".
-    void remember(const char* name) {
-        m_saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray());
-    }
-    std::vector<std::pair<const char*, QByteArray>> m_saved;
-};
-
 void writeFile(const QString& path, const QByteArray& text) {
     QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
+    test::writeBytes(path, text);
 }
 
 class ServerDirectoryTest : public ::testing::Test {
@@ -94,7 +69,7 @@ TEST_F(ServerDirectoryTest, AddressComesFromQueryElseMasterOfTheRightSection) {
 }
 
 TEST_F(ServerDirectoryTest, DirectoryPathAcceptsTheLowerCaseSpelling) {
-    EnvironmentGuard env;
+    test::EnvironmentGuard env;
     env.set("SYBASE", m_dir.path().toLocal8Bit());
     EXPECT_EQ(serverDirectoryPath(), m_dir.path() + "/INI/SQL.INI");
     writeFile(path("ini/sql.ini"), "[LOWER]\n");
@@ -104,7 +79,7 @@ TEST_F(ServerDirectoryTest, DirectoryPathAcceptsTheLowerCaseSpelling) {
 }
 
 TEST_F(ServerDirectoryTest, WithoutSybaseTheFilesAreLookedForWhereTheirReadersLook) {
-    EnvironmentGuard env;
+    test::EnvironmentGuard env;
     for (const std::optional<QByteArray>& sybase : {std::optional<QByteArray>(), {""}}) {
         SCOPED_TRACE(sybase ? "SYBASE empty" : "SYBASE unset");
         sybase ? env.set("SYBASE", *sybase) : env.unset("SYBASE");
@@ -142,7 +117,7 @@ protected:
                 writeFile(file, *text);
         }
     }
-    EnvironmentGuard m_env;
+    test::EnvironmentGuard m_env;
 };
 
 struct DirectoryCase {
@@ -249,7 +224,7 @@ protected:
                                         "[pinnedhost]\n"
                                         "\ttds version = 5.0\n");
     }
-    EnvironmentGuard m_env;
+    test::EnvironmentGuard m_env;
 };
 
 TEST_F(LoginTargetTest, DirectoryAddressOnlyForNamesFreetdsDoesNotKnow) {

@@ -5,6 +5,7 @@
 #include "file_helpers.h"
 #include "frame_test.h"
 #include "grid_text.h"
+#include "pdf_print.h"
 #include "qt_wait.h"
 #include "silent_server.h"
 #include "sybgrid.h"
@@ -19,8 +20,6 @@
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPrinter>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -124,6 +123,17 @@ protected:
             return shown.result();
         });
     }
+    // A background run on a connection of its own, once the server is in its minute's wait.
+    void waitInALongStatement(QPointer<Tresults_form>& results, int& spid) {
+        results = run("waitfor delay \"00:01:00\"", true);
+        ASSERT_TRUE(results);
+        ASSERT_TRUE(started(results));
+        ASSERT_TRUE(results);
+        spid = dbspid(results->ResultsDbProc.get());
+        ASSERT_NE(results->ResultsDbProc, server->sybase->DbProc()) << "a connection of its own";
+        ASSERT_TRUE(test::waitUntil(
+            [&] { return serverCommand(server->sybase->DbProc(), spid) == "WAITFOR"; }));
+    }
     static int charWidth(TSybGrid* grid, int col) {
         return columnChars(grid->columnWidth(col), grid->CharUnit());
     }
@@ -175,25 +185,16 @@ TEST_F(ResultsWindow, NullKeepsItsBlanksUntilCutEmptiesIt) {
 }
 
 TEST_F(ResultsWindow, PrintAllPrintsOneLinePerGridRow) {
-    auto pdfText = [this](Tresults_form* results, const QString& name) {
-        const QString pdf = home.filePath(name);
-        dialogs.printerAnswers.push_back([pdf](QPrinter& printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdf);
-            return true;
-        });
+    auto printed = [this](Tresults_form* results, const QString& name) {
+        test::printNextToPdf(dialogs, home.filePath(name));
         results->PrintAllClick();
-        QProcess text;
-        text.start("pdftotext", {"-layout", pdf, "-"});
-        EXPECT_TRUE(text.waitForFinished(20000));
-        EXPECT_EQ(text.exitCode(), 0) << text.readAllStandardError().toStdString();
-        return QString::fromUtf8(text.readAllStandardOutput());
+        return test::pdfText(home.filePath(name));
     };
     Tresults_form* rows = ranSynchronously("select x, y from two");
     ASSERT_NE(rows, nullptr);
-    const QString printed = pdfText(rows, "rows.pdf");
-    EXPECT_TRUE(printed.contains("(2 rows affected)")) << printed.toStdString();
-    EXPECT_TRUE(printed.contains(QRegularExpression("c +dd")));
+    const QString text = printed(rows, "rows.pdf");
+    EXPECT_TRUE(text.contains("(2 rows affected)")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QRegularExpression("c +dd")));
 
     // A background window whose connection handle was none ran nothing: its grid holds the
     // two initial rows, and one empty line is printed.
@@ -208,7 +209,7 @@ TEST_F(ResultsWindow, PrintAllPrintsOneLinePerGridRow) {
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->results_grid->rowCount(), 2);
     const size_t printDialogs = dialogs.calls.size();
-    EXPECT_EQ(pdfText(empty, "empty.pdf").trimmed(), "");
+    EXPECT_EQ(printed(empty, "empty.pdf").trimmed(), "");
     EXPECT_EQ(dialogs.calls.size(), printDialogs + 1);
     EXPECT_EQ(dialogs.calls.back().kind, "print");
 }
@@ -341,7 +342,7 @@ TEST_F(ResultsWindow, PausedLoadEndsOnCloseWithYes) {
     EXPECT_TRUE(test::waitUntil([&] { return !results; }, 20000));
 }
 
-TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoads) {
+TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoadsAndFreeAtOnceAfterAbort) {
     server->options.SeperateDBProc = false;
     QPointer<Tresults_form> results = run(kEndless, true);
     ASSERT_TRUE(results);
@@ -359,13 +360,18 @@ TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoads) {
     EXPECT_EQ(dialogs.messages().size(), 2u);
     EXPECT_TRUE(main->currentServer);
 
-    // Aborted, the load ends with the rows so far; then the connection serves again.
+    // Aborted, the load ends with the rows so far, and the connection serves straight away: the
+    // object list, a paste, a query and Run.
     results->AbortClick();
-    ASSERT_TRUE(test::waitUntil([&] { return !results->run_timer.isActive(); }));
-    const int kept = results->results_grid->rowCount();
-    EXPECT_GT(kept, 100);
-    EXPECT_LT(kept, 1000000000);
-    server->options.SeperateDBProc = true;
+    server->type_list->setCurrentText("Tables");
+    server->type_listChange();
+    EXPECT_GE(server->object_list->findText("two"), 0);
+    server->object_list->setCurrentIndex(server->object_list->findText("two"));
+    server->memo->clear();
+    server->options.PasteCREATE = true;
+    server->Button1Click();
+    EXPECT_TRUE(server->memo->toPlainText().contains("create table two"))
+        << server->memo->toPlainText().toStdString();
     server->query->setSql("select x from two where x = 'c'");
     ASSERT_EQ(server->query->Execute(), kSucceed);
     ASSERT_EQ(server->query->Next(), kMoreRows);
@@ -376,28 +382,10 @@ TEST_F(ResultsWindow, BorrowedConnectionIsNotSharedWhileItLoads) {
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->results_grid->cell(2, 3), "dd");
     EXPECT_EQ(dialogs.messages().size(), 2u);
-}
-
-TEST_F(ResultsWindow, AbortFreesTheBorrowedConnectionAtOnce) {
-    server->options.SeperateDBProc = false;
-    QPointer<Tresults_form> results = run(kEndless, true);
     ASSERT_TRUE(results);
-    ASSERT_TRUE(test::waitUntil([&] { return results->results_grid->rowCount() > 100; }));
-    results->AbortClick();
-    // No waiting: the object list, a paste and Run use the connection straight away.
-    server->type_list->setCurrentText("Tables");
-    server->type_listChange();
-    EXPECT_GE(server->object_list->findText("two"), 0);
-    server->object_list->setCurrentIndex(server->object_list->findText("two"));
-    server->memo->clear();
-    server->options.PasteCREATE = true;
-    server->Button1Click();
-    EXPECT_TRUE(server->memo->toPlainText().contains("create table two"))
-        << server->memo->toPlainText().toStdString();
-    Tresults_form* next = ranSynchronously("select x, y from two");
-    ASSERT_NE(next, nullptr);
-    EXPECT_EQ(next->results_grid->cell(2, 3), "dd");
-    EXPECT_TRUE(dialogs.messages().empty()) << dialogs.messages()[0].text.toStdString();
+    const int kept = results->results_grid->rowCount();
+    EXPECT_GT(kept, 100);
+    EXPECT_LT(kept, 1000000000);
 }
 
 TEST_F(ResultsWindow, ABorrowingWindowHoldsTheConnectionFromItsCreation) {
@@ -497,14 +485,9 @@ TEST_F(ResultsWindow, AnOwnConnectionNeverAnsweredEndsAfterLoginTimeOut) {
 }
 
 TEST_F(ResultsWindow, ClosingDuringALongStatementEndsItWithinSeconds) {
-    QPointer<Tresults_form> results = run("waitfor delay \"00:01:00\"", true);
-    ASSERT_TRUE(results);
-    ASSERT_TRUE(started(results));
-    ASSERT_TRUE(results);
-    const int spid = dbspid(results->ResultsDbProc.get());
-    ASSERT_NE(results->ResultsDbProc, server->sybase->DbProc()) << "a connection of its own";
-    ASSERT_TRUE(test::waitUntil(
-        [&] { return serverCommand(server->sybase->DbProc(), spid) == "WAITFOR"; }));
+    QPointer<Tresults_form> results;
+    int spid = 0;
+    ASSERT_NO_FATAL_FAILURE(waitInALongStatement(results, spid));
 
     dialogs.messageAnswers = {QMessageBox::Yes};
     QElapsedTimer clock;
@@ -518,13 +501,9 @@ TEST_F(ResultsWindow, ClosingDuringALongStatementEndsItWithinSeconds) {
 }
 
 TEST_F(ResultsWindow, LeavingTheProgramDuringALongStatementEndsItWithinSeconds) {
-    QPointer<Tresults_form> results = run("waitfor delay \"00:01:00\"", true);
-    ASSERT_TRUE(results);
-    ASSERT_TRUE(started(results));
-    ASSERT_TRUE(results);
-    const int spid = dbspid(results->ResultsDbProc.get());
-    ASSERT_TRUE(test::waitUntil(
-        [&] { return serverCommand(server->sybase->DbProc(), spid) == "WAITFOR"; }));
+    QPointer<Tresults_form> results;
+    int spid = 0;
+    ASSERT_NO_FATAL_FAILURE(waitInALongStatement(results, spid));
     TSybDatabase watcher;
     watcher.setLoginPrompt(false);
     watcher.setServerName("DEMO");

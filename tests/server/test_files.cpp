@@ -3,6 +3,7 @@
 #include "file_edit.h"
 #include "file_helpers.h"
 #include "frame_test.h"
+#include "pdf_print.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -12,8 +13,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QPrinter>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextEdit>
@@ -27,7 +26,7 @@ using test::ScriptedDialogs;
 [[maybe_unused]] test::ServerEnvironment* const g_environment =
     test::addServerEnvironment({.arguments = {"--demo"}, .entries = {{"DEMO"}}});
 
-class Files : public test::FrameTest<> {
+class FilesAtStart : public test::FrameTest<> {
 protected:
     void SetUp() override {
         FrameTest::SetUp();
@@ -39,22 +38,32 @@ protected:
         main->show();
         return connect();
     }
-    static QStringList reopenItems(Tserverform* w) {
+};
+
+// A connected window for each test.
+class Files : public FilesAtStart {
+protected:
+    void SetUp() override {
+        FilesAtStart::SetUp();
+        w = open();
+        ASSERT_NE(w, nullptr);
+    }
+    static QStringList reopenItems(Tserverform* window) {
         QStringList shown;
-        for (QAction* a : w->hist)
+        for (QAction* a : window->hist)
             if (a->isVisible())
                 shown << a->text();
         return shown;
     }
-    void openFile(Tserverform* w, const QString& path) {
+    void openFile(Tserverform* window, const QString& path) {
         dialogs.fileAnswers.push_back(path);
-        w->Open2->trigger();
+        window->Open2->trigger();
     }
+
+    Tserverform* w = nullptr;
 };
 
 TEST_F(Files, OpenLoadsTheFileAndKeepsTheRecentListInFirstOpeningOrder) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     const QString a = writeFile("a.sql", "select 1\r\ngo\r\n");
     const QString b = writeFile("b.sql", "select 2\n");
     openFile(w, a);
@@ -107,8 +116,6 @@ TEST_F(Files, OpenLoadsTheFileAndKeepsTheRecentListInFirstOpeningOrder) {
 }
 
 TEST_F(Files, AFileThatCannotBeReadLeavesTheText) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     w->memo->setPlainText("keep me");
     dialogs.messageAnswers = {QMessageBox::Yes};
     openFile(w, home.filePath("missing.sql"));
@@ -119,8 +126,6 @@ TEST_F(Files, AFileThatCannotBeReadLeavesTheText) {
 }
 
 TEST_F(Files, NewAsksAboutChangedTextAndSaveAsksForAName) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     const QString loaded = writeFile("loaded.sql", "select 1\n");
     openFile(w, loaded);
     w->memo->insertPlainText("-- edited\n");
@@ -175,8 +180,6 @@ TEST_F(Files, NewAsksAboutChangedTextAndSaveAsksForAName) {
 }
 
 TEST_F(Files, SaveAfterAnObjectPasteProposesTheObjectsName) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     w->type_list->setCurrentText("Procedures");
     w->type_listChange();
     ASSERT_GT(w->object_list->count(), 0);
@@ -192,10 +195,8 @@ TEST_F(Files, SaveAfterAnObjectPasteProposesTheObjectsName) {
 }
 
 TEST_F(Files, TheSqlHistoryKeepsDistinctBatchesInItsFile) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     const QString file = home.filePath("Ostrim.his");
-    auto runText = [w](const QString& text) {
+    auto runText = [this](const QString& text) {
         w->memo->setPlainText(text);
         w->Run1->trigger();
     };
@@ -233,8 +234,6 @@ TEST_F(Files, TheSqlHistoryKeepsDistinctBatchesInItsFile) {
 }
 
 TEST_F(Files, OpenWithNewWindowAsksInTheNewWindow) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     const QString a = writeFile("a.sql", "select 'new window'\n");
     w->options.OpenNewWindow = true;
     dialogs.fileAnswers.push_back(a);
@@ -252,7 +251,7 @@ TEST_F(Files, OpenWithNewWindowAsksInTheNewWindow) {
     EXPECT_TRUE(reopenItems(other).isEmpty());
 }
 
-TEST_F(Files, TheCommandLineFileOpensInTheFirstWindow) {
+TEST_F(FilesAtStart, TheCommandLineFileOpensInTheFirstWindow) {
     const QString start = writeFile("start.sql", "select 'from the command line'\n");
     Tserverform* w = open(start);
     ASSERT_NE(w, nullptr);
@@ -262,20 +261,10 @@ TEST_F(Files, TheCommandLineFileOpensInTheFirstWindow) {
 }
 
 TEST_F(Files, PrintAllPrintsTheEditorsLines) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     w->memo->setPlainText("select au_lname\nfrom authors\nwhere state = 'CA'");
-    const QString pdf = home.filePath("text.pdf");
-    dialogs.printerAnswers.push_back([pdf](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return true;
-    });
+    test::printNextToPdf(dialogs, home.filePath("text.pdf"));
     w->Print2->trigger();
-    QProcess text;
-    text.start("pdftotext", {"-layout", pdf, "-"});
-    ASSERT_TRUE(text.waitForFinished(20000));
-    const QStringList lines = QString::fromUtf8(text.readAllStandardOutput())
+    const QStringList lines = test::pdfText(home.filePath("text.pdf"))
                                   .split('\n', Qt::SkipEmptyParts)
                                   .replaceInStrings(QRegularExpression("\\s+$"), "");
     ASSERT_GE(lines.size(), 3);
@@ -285,8 +274,6 @@ TEST_F(Files, PrintAllPrintsTheEditorsLines) {
 }
 
 TEST_F(Files, OpenOverChangedTextAsksAndNoKeepsIt) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     const QString a = writeFile("a.sql", "select 'a'\n");
     w->memo->setPlainText("my unsaved work");
     ASSERT_TRUE(w->Modified);
@@ -312,8 +299,6 @@ TEST_F(Files, OpenOverChangedTextAsksAndNoKeepsIt) {
 }
 
 TEST_F(Files, AnOpenInANewWindowThatFailsLeavesNothingPending) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     w->options.OpenNewWindow = true;
     w->memo->setPlainText("my unsaved work");
     // The new window's login fails: the open meant for it must not land in this window.
@@ -330,8 +315,6 @@ TEST_F(Files, AnOpenInANewWindowThatFailsLeavesNothingPending) {
 }
 
 TEST_F(Files, AnOpenedFileIsUnchangedUntilItsTextChanges) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     openFile(w, writeFile("a.sql", "select 1\nfrom t\n"));
     EXPECT_FALSE(w->Modified);
     // The caret moves and the font (plain text keeps none) change nothing that could be lost.
@@ -349,8 +332,6 @@ TEST_F(Files, AnOpenedFileIsUnchangedUntilItsTextChanges) {
 }
 
 TEST_F(Files, SaveAsAsksBeforeTheSuffixItAddsReplacesAFile) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     const QString existing = writeFile("out.sql", "precious\r\n");
     w->memo->setPlainText("select 1");
     dialogs.messageAnswers = {QMessageBox::No};
@@ -372,8 +353,6 @@ TEST_F(Files, SaveAsAsksBeforeTheSuffixItAddsReplacesAFile) {
 }
 
 TEST_F(Files, ASaveThatFailsIsReportedAndKeepsTheTextChanged) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     w->memo->setPlainText("select 1");
     auto expectReported = [&](const QString& target) {
         ASSERT_EQ(dialogs.messages().size(), 1u) << target.toStdString();
@@ -395,8 +374,6 @@ TEST_F(Files, ASaveThatFailsIsReportedAndKeepsTheTextChanged) {
 }
 
 TEST_F(Files, ANameWithoutADirectoryIsSavedThroughTheDialog) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     main->config.DefaultDir = home.path();
     w->memo->setPlainText("create index i on t (c)");
     w->SaveName = "i";
@@ -409,8 +386,6 @@ TEST_F(Files, ANameWithoutADirectoryIsSavedThroughTheDialog) {
 }
 
 TEST_F(Files, AWindowsFileKeepsItsEuroSignsQuotesAndDashes) {
-    Tserverform* w = open();
-    ASSERT_NE(w, nullptr);
     // Windows-1252: euro, left and right double quotes, en dash, e acute; not valid UTF-8.
     openFile(w, writeFile("win.sql", "print \x93\x80 5 \x96 caf\xe9\x94\r\n"));
     EXPECT_EQ(w->memo->toPlainText(),

@@ -107,11 +107,6 @@ TEST_F(ServerWindow, ConnectOffersTheConfigurationAndListsTheDatabases) {
     EXPECT_TRUE(w->Modified);
     EXPECT_EQ(w->statusPanels[3]->text(), "Modified");
     EXPECT_EQ(w->statusPanels[0]->text(), "2 : 7");
-
-    w->speedButton("btn_tables")->click();
-    EXPECT_EQ(w->type_list->currentText(), "Tables");
-    w->speedButton("btn_triggers")->click();
-    EXPECT_EQ(w->type_list->currentText(), "Triggers");
 }
 
 TEST_F(ServerWindow, NewOpensWindowsOnTheLastConnectionWithoutADialog) {
@@ -236,7 +231,6 @@ TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
     ASSERT_NE(w, nullptr);
     QList<QAction*> items = w->Tools1->actions();
     ASSERT_EQ(items.size(), 14);
-    EXPECT_EQ(items[9]->text(), "&Find Differences");
     EXPECT_TRUE(items[10]->isSeparator());
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(items[11 + i]->objectName(), "tool" + QString::number(i));
@@ -498,6 +492,7 @@ TEST_F(ServerWindow, FailedOrCancelledLoginLeavesNoWindowButWritesTheValues) {
     EXPECT_EQ(main->currentServer.data(), nullptr);
     ASSERT_EQ(boxes(), 1);
     EXPECT_EQ(dialogs.messages()[0].text, "Could not login to Server");
+    EXPECT_EQ(dialogs.messages()[0].caption, "DB-Library error");
     EXPECT_TRUE(ini().contains("LastUser=bob\r\n")) << ini().toStdString();
     EXPECT_EQ(barItems(), (QStringList{"&File", "&Server", "&Window", "&Help"}));
 }

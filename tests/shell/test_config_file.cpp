@@ -11,6 +11,12 @@ namespace {
 class ConfigFileTest : public test::TempDirTest {
 protected:
     QString path() const { return m_dir.filePath("Ostrim.Ini"); }
+    // The file's values read over config.
+    OstrimConfig readOver(OstrimConfig config = {}) {
+        RecentFiles recent;
+        read_ini(path(), config, recent);
+        return config;
+    }
 };
 
 // Every value different from its default.
@@ -119,17 +125,15 @@ TEST_F(ConfigFileTest, WrittenValuesReadBack) {
 }
 
 TEST_F(ConfigFileTest, AppendgoSpellingAndAnyCaseAreReadAsAppendGo) {
-    OstrimConfig config;
-    RecentFiles recent;
     test::writeBytes(path(), "[config]\r\nAppendgo=1\r\nAPPENDPASTE=0\r\nrichtext=2\r\n");
-    read_ini(path(), config, recent);
+    OstrimConfig config = readOver();
     EXPECT_TRUE(config.AppendGo);
     EXPECT_FALSE(config.AppendPaste);
     EXPECT_TRUE(config.RichText); // any non-zero integer
 
     // Rewriting keeps the one line of the file, whatever its spelling.
     config.AppendGo = false;
-    ASSERT_TRUE(write_ini(path(), config, recent));
+    ASSERT_TRUE(write_ini(path(), config, RecentFiles()));
     const QByteArray bytes = test::readBytes(path());
     EXPECT_TRUE(bytes.contains("\r\nAppendgo=0\r\n"));
     EXPECT_TRUE(bytes.contains("\r\nAPPENDPASTE=0\r\n"));
@@ -179,9 +183,7 @@ TEST_F(ConfigFileTest, NamesAreCutTo30Characters) {
     test::writeBytes(path(), "[Run]\r\nLastUser=" + longName + "\r\nLastDbName=" + longName +
                                  "\r\nLastServerName=" + longName + "\r\nDefaultDir=" + longName +
                                  "\r\n[Config]\r\nProcessesSProc=" + longName + "\r\n");
-    OstrimConfig config;
-    RecentFiles recent;
-    read_ini(path(), config, recent);
+    const OstrimConfig config = readOver();
     const QString cut(30, 'n');
     EXPECT_EQ(config.LastUser, cut);
     EXPECT_EQ(config.LastDbName, cut);
@@ -190,28 +192,20 @@ TEST_F(ConfigFileTest, NamesAreCutTo30Characters) {
     EXPECT_EQ(config.DefaultDir, QString(40, 'n'));
 }
 
-TEST_F(ConfigFileTest, UnusableValuesFallBackToDefaults) {
+TEST_F(ConfigFileTest, UnusableValuesFallBackToDefaultsButZeroIsATimeOut) {
     test::writeBytes(path(), "[Run]\r\nLoginTimeOut=-2\r\n"
                              "[Config]\r\nProcessesDelay=soon\r\nExecSelected=\r\n");
-    OstrimConfig config = changedConfig();
-    RecentFiles recent;
-    read_ini(path(), config, recent);
+    const OstrimConfig config = readOver(changedConfig());
     EXPECT_EQ(config.ProcessesDelay, 5);
     EXPECT_TRUE(config.ExecSelected);
     EXPECT_EQ(config.LoginTimeOut, 15);
 
+    OstrimConfig waits;
+    waits.LoginTimeOut = 0;
     test::writeBytes(path(), "[Run]\r\nLoginTimeOut=soon\r\n");
-    config.LoginTimeOut = 0;
-    read_ini(path(), config, recent);
-    EXPECT_EQ(config.LoginTimeOut, 15);
-}
-
-TEST_F(ConfigFileTest, ALoginTimeOutOfZeroIsKept) {
+    EXPECT_EQ(readOver(waits).LoginTimeOut, 15);
     test::writeBytes(path(), "[run]\r\nlogintimeout=0\r\n");
-    OstrimConfig config;
-    RecentFiles recent;
-    read_ini(path(), config, recent);
-    EXPECT_EQ(config.LoginTimeOut, 0) << "0 waits for ever";
+    EXPECT_EQ(readOver().LoginTimeOut, 0) << "0 waits for ever";
 }
 
 TEST_F(ConfigFileTest, WriteFailureIsReported) {

@@ -1,5 +1,6 @@
 #include "program_dir.h"
 
+#include "environment_guard.h"
 #include "file_helpers.h"
 
 #include <QDir>
@@ -9,31 +10,6 @@
 
 namespace ostrim {
 namespace {
-
-// Sets or unsets a variable for one test and puts the old state back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QString& value)
-        : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value.toLocal8Bit());
-    }
-    ~ScopedEnv() {
-        if (m_wasSet)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* m_name;
-    bool m_wasSet;
-    QByteArray m_old;
-};
 
 class ProgramDirTest : public ::testing::Test {
 protected:
@@ -74,7 +50,8 @@ TEST_F(ProgramDirTest, ChoosesByTheRulesInOrder) {
 
 TEST_F(ProgramDirTest, OstrimHomeIsCreatedAndHoldsTheFiles) {
     const QString chosen = m_dir.filePath("a/b/ostrim");
-    const ScopedEnv ostrimHome("OSTRIM_HOME", chosen);
+    test::EnvironmentGuard env;
+    env.set("OSTRIM_HOME", chosen.toLocal8Bit());
     EXPECT_EQ(programDirectory(), chosen);
     EXPECT_TRUE(QFileInfo(chosen).isDir());
     EXPECT_EQ(configFilePath(), chosen + "/Ostrim.Ini");
@@ -84,8 +61,9 @@ TEST_F(ProgramDirTest, OstrimHomeIsCreatedAndHoldsTheFiles) {
 TEST_F(ProgramDirTest, XdgConfigHomeOfTheProcessIsUsed) {
     // The test executable's directory holds no Ostrim.Ini, so the XDG rule applies.
     ASSERT_FALSE(QFileInfo::exists(currentProgramDirInputs().executableDir + "/Ostrim.Ini"));
-    const ScopedEnv ostrimHome("OSTRIM_HOME", QString());
-    const ScopedEnv xdg("XDG_CONFIG_HOME", m_dir.filePath("xdg"));
+    test::EnvironmentGuard env;
+    env.unset("OSTRIM_HOME");
+    env.set("XDG_CONFIG_HOME", m_dir.filePath("xdg").toLocal8Bit());
     EXPECT_EQ(programDirectory(), m_dir.filePath("xdg/ostrim"));
     EXPECT_TRUE(QFileInfo(m_dir.filePath("xdg/ostrim")).isDir());
 }
@@ -95,7 +73,8 @@ TEST_F(ProgramDirTest, RelativeNamesResolveInsideTheProgramDirectory) {
     EXPECT_EQ(resolveInDirectory("/p/ostrim", "hist/my.his"), QString("/p/ostrim/hist/my.his"));
     EXPECT_EQ(resolveInDirectory("/p/ostrim", "/var/my.his"), QString("/var/my.his"));
 
-    const ScopedEnv ostrimHome("OSTRIM_HOME", m_dir.filePath("home/ostrim"));
+    test::EnvironmentGuard env;
+    env.set("OSTRIM_HOME", m_dir.filePath("home/ostrim").toLocal8Bit());
     // Not the process's current directory.
     ASSERT_NE(QDir::currentPath(), m_dir.filePath("home/ostrim"));
     EXPECT_EQ(programFilePath("Ostrim.his"), m_dir.filePath("home/ostrim/Ostrim.his"));

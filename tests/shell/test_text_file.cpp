@@ -4,21 +4,17 @@
 
 #include <QDir>
 #include <QIODevice>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace ostrim {
 namespace {
 
-class TextFileTest : public ::testing::Test {
+class TextFileTest : public test::TempDirTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     QStringList entries() const {
         return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     }
-
-    QTemporaryDir m_dir;
 };
 
 TEST_F(TextFileTest, InterruptedWriteLeavesTheOldFileIntact) {
@@ -47,25 +43,25 @@ TEST_F(TextFileTest, CompleteWriteReplacesTheFile) {
     EXPECT_EQ(entries(), QStringList{"OSTRIM.TOOLS"});
 }
 
-TEST_F(TextFileTest, WriteIntoAMissingDirectoryReportsTheFileLayersMessage) {
-    const QString path = m_dir.filePath("no/such/dir/Ostrim.his");
-    const IoResult result = writeFileSafely(path, QByteArray("x"));
-    EXPECT_FALSE(result.ok());
-    EXPECT_FALSE(result.message().isEmpty());
-    EXPECT_EQ(result.fileName(), path);
-}
-
 TEST_F(TextFileTest, ReadCreatesAMissingFileEmpty) {
     const QString path = m_dir.filePath("new.his");
     QByteArray contents = "stale";
     ASSERT_TRUE(readFileCreatingIfMissing(path, contents));
     EXPECT_TRUE(contents.isEmpty());
     EXPECT_TRUE(QFile::exists(path));
+}
+
+TEST_F(TextFileTest, AMissingDirectoryIsReportedWithTheFileLayersMessage) {
+    const QString path = m_dir.filePath("no/such/dir/Ostrim.his");
+    const IoResult written = writeFileSafely(path, QByteArray("x"));
+    EXPECT_FALSE(written.ok());
+    EXPECT_FALSE(written.message().isEmpty());
+    EXPECT_EQ(written.fileName(), path);
 
     QByteArray untouched = "stale";
-    const IoResult failed = readFileCreatingIfMissing(m_dir.filePath("no/dir/x.his"), untouched);
-    EXPECT_FALSE(failed.ok());
-    EXPECT_FALSE(failed.message().isEmpty());
+    const IoResult read = readFileCreatingIfMissing(path, untouched);
+    EXPECT_FALSE(read.ok());
+    EXPECT_FALSE(read.message().isEmpty());
     EXPECT_EQ(untouched, QByteArray("stale"));
 }
 
