@@ -58,6 +58,34 @@ Options parseOptions(int argc, char** argv, const char* program) {
     return o;
 }
 
+ProcedureOptions parseProcedureOptions(int argc, char** argv, const char* program, int procedures,
+                                       int runs) {
+    ProcedureOptions o{{}, false, {}, procedures, runs};
+    bool valid = true;
+    for (int i = 1; i < argc && valid; ++i) {
+        const std::string a = argv[i];
+        if (a == "--spawn") {
+            o.spawn = true;
+            if (i + 1 < argc && argv[i + 1][0] != '-')
+                o.serverBinary = argv[++i];
+        } else if (a == "--procedures" && i + 1 < argc) {
+            o.procedures = std::atoi(argv[++i]);
+        } else if (a == "--runs" && i + 1 < argc) {
+            o.runs = std::atoi(argv[++i]);
+        } else if (!a.empty() && a[0] != '-' && o.host.empty()) {
+            o.host = a;
+        } else {
+            valid = false;
+        }
+    }
+    if (!valid || o.spawn == !o.host.empty() || o.procedures < 1 || o.runs < 1) {
+        std::cerr << "usage: " << program << " HOST:PORT | --spawn [SIMSERVER]\n"
+                  << "       [--procedures N] [--runs N]\n";
+        std::exit(2);
+    }
+    return o;
+}
+
 void initDbLib() {
     if (dbinit() == FAIL)
         std::exit(1);

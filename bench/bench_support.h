@@ -24,6 +24,18 @@ struct Options {
 // HOST:PORT | --spawn [SIMSERVER], --rows N, --bsqldb PATH, --no-bsqldb; exits on misuse.
 Options parseOptions(int argc, char** argv, const char* program);
 
+// The benchmarks that make procedures: HOST:PORT | --spawn [SIMSERVER], --procedures N,
+// --runs N, the counts defaulting to those given; exits on misuse.
+struct ProcedureOptions {
+    std::string host;
+    bool spawn = false;
+    std::string serverBinary;
+    int procedures = 0;
+    int runs = 0;
+};
+ProcedureOptions parseProcedureOptions(int argc, char** argv, const char* program, int procedures,
+                                       int runs);
+
 // dbinit and handlers that print errors and messages above severity 10; exits on failure.
 void initDbLib();
 // A TDS 5.0 sa login asking for the packet size given (0: the library's default).

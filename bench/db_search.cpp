@@ -110,38 +110,17 @@ double median(std::vector<double> values) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string host;
-    bool spawn = false;
-    std::string binary;
-    int procedures = 5000;
-    int runs = 5;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--spawn") {
-            spawn = true;
-            if (i + 1 < argc && argv[i + 1][0] != '-')
-                binary = argv[++i];
-        } else if (arg == "--procedures" && i + 1 < argc) {
-            procedures = std::atoi(argv[++i]);
-        } else if (arg == "--runs" && i + 1 < argc) {
-            runs = std::atoi(argv[++i]);
-        } else if (arg[0] != '-' && host.empty()) {
-            host = arg;
-        } else {
-            std::cerr << "usage: bench_db_search HOST:PORT | --spawn [SIMSERVER] "
-                         "[--procedures N] [--runs N]\n";
-            return 2;
-        }
-    }
-    if (host.empty() == !spawn || procedures < 1 || runs < 1) {
-        std::cerr << "give HOST:PORT or --spawn, and positive counts\n";
-        return 2;
-    }
+    const bench::ProcedureOptions options =
+        bench::parseProcedureOptions(argc, argv, "bench_db_search", 5000, 5);
+    std::string host = options.host;
+    const int procedures = options.procedures;
+    const int runs = options.runs;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     std::unique_ptr<ostrim::test::SimServer> server;
-    if (spawn) {
-        server = std::make_unique<ostrim::test::SimServer>(std::vector<std::string>{}, binary);
+    if (options.spawn) {
+        server = std::make_unique<ostrim::test::SimServer>(std::vector<std::string>{},
+                                                           options.serverBinary);
         server->start();
         host = server->host();
     }

@@ -56,39 +56,17 @@ void prepare(DBPROCESS* process, const std::string& database, int count, bool se
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string host;
-    bool spawn = false;
-    std::string binary;
-    int procedures = 2000;
-    int runs = 3;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--spawn") {
-            spawn = true;
-            if (i + 1 < argc && argv[i + 1][0] != '-')
-                binary = argv[++i];
-        } else if (arg == "--procedures" && i + 1 < argc) {
-            procedures = std::atoi(argv[++i]);
-        } else if (arg == "--runs" && i + 1 < argc) {
-            runs = std::atoi(argv[++i]);
-        } else if (arg[0] != '-' && host.empty()) {
-            host = arg;
-        } else {
-            std::cerr << "usage: bench_diff_compare HOST:PORT | --spawn [SIMSERVER] "
-                         "[--procedures N] [--runs N]\n";
-            return 2;
-        }
-    }
-    if (host.empty() == !spawn) {
-        std::cerr << "give HOST:PORT or --spawn\n";
-        return 2;
-    }
+    const bench::ProcedureOptions options =
+        bench::parseProcedureOptions(argc, argv, "bench_diff_compare", 2000, 3);
+    std::string host = options.host;
+    const int procedures = options.procedures;
+    const int runs = options.runs;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     std::unique_ptr<ostrim::test::SimServer> server;
-    if (spawn) {
-        server =
-            std::make_unique<ostrim::test::SimServer>(std::vector<std::string>{"--demo"}, binary);
+    if (options.spawn) {
+        server = std::make_unique<ostrim::test::SimServer>(std::vector<std::string>{"--demo"},
+                                                           options.serverBinary);
         server->start();
         host = server->host();
     }
