@@ -127,13 +127,20 @@ void ProcessMonitor::chk_repeatClick() {
     }
 }
 
-bool ProcessMonitor::connectionReady() {
+bool ProcessMonitor::connectionReady(bool sayWhyNot) {
     const DbProcHandle process = query_process->DbProc();
     if (!TSybDatabase::isOpenConnection(process)) {
         closeChildWindow(*this);
         return false;
     }
-    return !BusyConnection::isBusy(process) && !insideDbLibBox();
+    if (BusyConnection::isBusy(process)) {
+        if (sayWhyNot)
+            Dialogs::message("A results window is still loading rows on this connection. Wait "
+                             "until they are in, or abort that run.",
+                             "Processes", QMessageBox::Warning);
+        return false;
+    }
+    return !insideDbLibBox();
 }
 
 void ProcessMonitor::closeEvent(QCloseEvent* event) {

@@ -56,9 +56,9 @@ protected:
     void setView(QWidget* view);
     void showStoredDelay();
     // Whether the window may send on its connection now: not while a background load reads from
-    // it or a box raised inside a DB-Library call is open. A connection its server window has
-    // closed since closes the monitor.
-    bool connectionReady();
+    // it (said in a box when asked) or a box raised inside a DB-Library call is open. A
+    // connection its server window has closed since closes the monitor.
+    bool connectionReady(bool sayWhyNot = false);
     // Keeps the delay typed when it is a number.
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -93,7 +93,7 @@ void Tf_processes::ToolButton2Click() {
 
 void Tf_processes::ToolButton3Click() {
     const QListWidgetItem* line = l_processes->currentItem();
-    if (!line || !connectionReady())
+    if (!line || !connectionReady(true))
         return;
     query_process->setSql("kill " + line->text().left(kSpidLength).trimmed());
     query_process->Execute();

@@ -224,7 +224,7 @@ void Tf_processes_self::ToolButton3Click() {
     const QModelIndex current = g_processes->currentIndex();
     const int row = current.isValid() ? current.row() : kNamesRow;
     const QString spid = g_processes->cell(spidColumn, row).trimmed().left(kSpidLength);
-    if (g_processes->rowCount() <= 1 || !connectionReady())
+    if (g_processes->rowCount() <= 1 || !connectionReady(true))
         return;
     query_process->setSql("kill " + spid);
     query_process->Execute();

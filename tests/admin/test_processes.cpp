@@ -1,6 +1,7 @@
 // The two process monitors opened from server windows on a demo server: the procedure's grid
 // with its kill and its chains of blocked processes, and the fixed-column list.
 #include "blocking_chain.h"
+#include "busy_connection.h"
 #include "frame_test.h"
 #include "qt_wait.h"
 #include "sybgrid.h"
@@ -202,7 +203,18 @@ TEST_F(Processes, KillsTheSelectedProcessAndTheSelectionStaysOnAProcessRow) {
     EXPECT_EQ(currentRow(*m), lastProcessRow(*m));
     EXPECT_TRUE(m->g_processes->selectionModel()->isRowSelected(currentRow(*m)));
 
+    // Not while a results window reads from the connection.
     select(*m, m->rowOfProcess(victim->spid));
+    const std::size_t before = dialogs.messages().size();
+    {
+        const BusyConnection loading(w->sybase->DbProc());
+        m->ToolButton3->click();
+    }
+    ASSERT_EQ(dialogs.messages().size(), before + 1);
+    EXPECT_TRUE(dialogs.messages().back().text.startsWith("A results window is still loading"));
+    reloadAfter([&] { m->ToolButton2->click(); });
+    EXPECT_NE(m->rowOfProcess(victim->spid), 0);
+
     reloadAfter([&] { m->ToolButton3->click(); });
     EXPECT_EQ(m->rowOfProcess(victim->spid), 0) << "killed and no longer listed";
     EXPECT_NE(test::lastValue(w->sybase->DbProc(), "select @@spid"), "")
