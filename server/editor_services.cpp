@@ -629,7 +629,7 @@ void EditorServices::switchTextMode(bool rich) {
     const QByteArray content = memo.acceptRichText()
                                    ? editorRtf(memo)
                                    : joinLines(memo.toPlainText().split(QLatin1Char('\n')));
-    IoResult result = writeFileSafely(path, content);
+    IoResult result = writeFileSafely(path, content, FileMode::Private);
     QByteArray written;
     if (result)
         result = readFileCreatingIfMissing(path, written);

@@ -68,6 +68,7 @@ bool FileServices::load(const QString& name) {
         bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return reportIo(IoResult::failure(file.errorString(), name));
+    m_lineEnd = dominantLineEnd(bytes);
     if (m_document.options.RichText)
         loadRtf(memo, bytes);
     else
@@ -91,7 +92,7 @@ bool FileServices::writeEditor(const QString& name) {
         for (QTextBlock block = m_widgets.memo->document()->begin(); block.isValid();
              block = block.next())
             lines << block.text();
-        contents = joinLines(lines);
+        contents = joinLines(lines, m_lineEnd);
     }
     return reportIo(writeFileSafely(name, contents));
 }
@@ -100,6 +101,7 @@ void FileServices::emptyEditor() {
     m_widgets.memo->clear();
     m_document.saveName.clear();
     m_document.docName = QStringLiteral("Untitled.sql");
+    m_lineEnd = LineEnd::Lf;
     // An empty new text has nothing to lose: a following New or Close need not ask.
     m_document.modified = false;
     m_widgets.modifiedPanel->clear();

@@ -3,6 +3,7 @@
 // list, the SQL history and printing.
 
 #include "editor_services.h"
+#include "text_file.h"
 
 #include <QString>
 #include <QStringList>
@@ -91,6 +92,8 @@ private:
     Tmain& m_main;
     Widgets m_widgets;
     Document m_document;
+    // A script is written back with the line ends it was read with; a new one with the system's.
+    LineEnd m_lineEnd = LineEnd::Lf;
 };
 
 } // namespace ostrim

@@ -121,7 +121,7 @@ IoResult write_ini(const QString& path, const OstrimConfig& config,
     // Keys of our own follow all of the above.
     profile.writeInteger(Run, QStringLiteral("LoginTimeOut"), config.LoginTimeOut);
 
-    return profile.save(path);
+    return writeFileSafely(path, profile.toBytes(), FileMode::Private);
 }
 
 } // namespace ostrim

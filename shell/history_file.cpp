@@ -64,7 +64,7 @@ QString trimHistoryText(const QString& text) {
 
 IoResult read_history_file(const QString& path, SqlHistory& history) {
     QByteArray bytes;
-    IoResult result = readFileCreatingIfMissing(path, bytes);
+    IoResult result = readFileCreatingIfMissing(path, bytes, FileMode::Private);
     if (!result)
         return result;
     history.assign(parseHistory(splitLines(bytes)));
@@ -81,7 +81,7 @@ IoResult write_history_file(const QString& path, const SqlHistory& history) {
             lines.append(escapeLine(line));
         }
     }
-    return writeFileSafely(path, joinLines(lines));
+    return writeFileSafely(path, joinLines(lines), FileMode::Private);
 }
 
 } // namespace ostrim

@@ -38,7 +38,8 @@ QString trimHistoryText(const QString& text);
 // as read: every line of it preceded by CRLF. A missing file is created empty. On failure the
 // history is unchanged.
 IoResult read_history_file(const QString& path, SqlHistory& history);
-// Rewrites the file from entries 1..count: a line "#", then the trimmed entry.
+// Rewrites the file from entries 1..count: a line "#", then the trimmed entry. The file is the
+// user's alone wherever HistoryFile puts it: it holds every batch run, passwords included.
 IoResult write_history_file(const QString& path, const SqlHistory& history);
 
 } // namespace ostrim

@@ -33,9 +33,27 @@ ProgramDirInputs currentProgramDirInputs() {
     return inputs;
 }
 
+namespace {
+
+// Every missing directory up to the given one is made for the user alone, as the XDG rules ask
+// of the directories they name; one that exists is left as the user keeps it.
+bool makePrivatePath(const QString& directory) {
+    const QFileInfo info(directory);
+    if (info.isDir())
+        return true;
+    if (const QString parent = info.path(); parent != directory && !makePrivatePath(parent))
+        return false;
+    constexpr QFileDevice::Permissions kOwnerOnly =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    // Another process may have made it meanwhile.
+    return QDir().mkdir(directory, kOwnerOnly) || QFileInfo(directory).isDir();
+}
+
+} // namespace
+
 QString programDirectory() {
     QString directory = resolveProgramDirectory(currentProgramDirInputs());
-    QDir().mkpath(directory);
+    makePrivatePath(directory);
     return directory;
 }
 

@@ -32,15 +32,30 @@ IoResult writeDirectly(const QString& path, const std::function<bool(QIODevice&)
     return IoResult::success();
 }
 
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
 } // namespace
 
-IoResult writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& writer) {
+IoResult writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& writer,
+                         FileMode mode) {
     const QFileInfo target(path);
     if (target.exists() && !target.isFile() && !target.isDir())
         return writeDirectly(path, writer);
+    const bool ownerOnly = mode == FileMode::Private;
+    // The temporary file is born with the mode of the file it replaces: tightened first, it is
+    // never open to others, not even for the moment before its own mode is set. A file we may
+    // not chmod is still tightened through the temporary file below.
+    if (ownerOnly && target.isFile())
+        QFile::setPermissions(path, kOwnerOnly);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return IoResult::failure(file.errorString(), path);
+    // Before the first byte is written.
+    if (ownerOnly && !file.setPermissions(kOwnerOnly)) {
+        const QString message = file.errorString();
+        file.cancelWriting();
+        return IoResult::failure(message, path);
+    }
     if (!writer(file)) {
         const QString message = file.errorString();
         file.cancelWriting(); // the temporary file is removed, the target never touched
@@ -51,16 +66,20 @@ IoResult writeFileSafely(const QString& path, const std::function<bool(QIODevice
     return IoResult::success();
 }
 
-IoResult writeFileSafely(const QString& path, const QByteArray& contents) {
+IoResult writeFileSafely(const QString& path, const QByteArray& contents, FileMode mode) {
     return writeFileSafely(
-        path, [&contents](QIODevice& device) { return device.write(contents) == contents.size(); });
+        path, [&contents](QIODevice& device) { return device.write(contents) == contents.size(); },
+        mode);
 }
 
-IoResult readFileCreatingIfMissing(const QString& path, QByteArray& contents) {
+IoResult readFileCreatingIfMissing(const QString& path, QByteArray& contents, FileMode mode) {
     // An existing but unreadable file must not be truncated, so only a missing one is created.
     if (!QFile::exists(path)) {
         QFile created(path);
-        if (!created.open(QIODevice::WriteOnly))
+        const bool opened = mode == FileMode::Private
+                                ? created.open(QIODevice::WriteOnly, kOwnerOnly)
+                                : created.open(QIODevice::WriteOnly);
+        if (!opened)
             return IoResult::failure(created.errorString(), path);
         created.close();
     }
@@ -112,11 +131,18 @@ QStringList splitLines(const QByteArray& bytes) {
     return lines;
 }
 
-QByteArray joinLines(const QStringList& lines) {
+LineEnd dominantLineEnd(const QByteArray& bytes) {
+    const qsizetype lineFeeds = bytes.count('\n');
+    const qsizetype crlfs = bytes.count("\r\n");
+    return crlfs > lineFeeds - crlfs ? LineEnd::CrLf : LineEnd::Lf;
+}
+
+QByteArray joinLines(const QStringList& lines, LineEnd lineEnd) {
+    const char* const end = lineEnd == LineEnd::CrLf ? "\r\n" : "\n";
     QByteArray bytes;
     for (const QString& line : lines) {
         bytes += line.toUtf8();
-        bytes += "\r\n";
+        bytes += end;
     }
     return bytes;
 }

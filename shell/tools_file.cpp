@@ -17,7 +17,7 @@ const QLatin1String SpeedwordTag("Speedword  =");
 
 IoResult read_tools(const QString& path, ToolLists& tools) {
     QByteArray bytes;
-    IoResult result = readFileCreatingIfMissing(path, bytes);
+    IoResult result = readFileCreatingIfMissing(path, bytes, FileMode::Private);
     if (!result)
         return result;
     ToolLists read;
@@ -50,7 +50,7 @@ IoResult write_tools(const QString& path, const ToolLists& tools) {
     }
     for (const QString& word : tools.speedwords)
         lines.append(SpeedwordTag + word);
-    return writeFileSafely(path, joinLines(lines));
+    return writeFileSafely(path, joinLines(lines), FileMode::Private);
 }
 
 } // namespace ostrim

@@ -1,11 +1,29 @@
 #include "print_lines.h"
 
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 
+#include <algorithm>
+
 namespace ostrim {
 
+namespace {
+
+void widenMargins(QPrinter& printer) {
+    const QMarginsF current = printer.pageLayout().margins(QPageLayout::Millimeter);
+    const auto widened = [](qreal margin) {
+        return std::max(margin, kMinimumPrintMarginMm);
+    };
+    printer.setPageMargins(QMarginsF(widened(current.left()), widened(current.top()),
+                                     widened(current.right()), widened(current.bottom())),
+                           QPageLayout::Millimeter);
+}
+
+} // namespace
+
 bool printLines(QPrinter& printer, const QStringList& lines, const QFont& font) {
+    widenMargins(printer);
     QPainter painter;
     if (!painter.begin(&printer))
         return false;

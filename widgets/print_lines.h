@@ -9,7 +9,12 @@ class QPrinter;
 
 namespace ostrim {
 
-// False when the printer could not be started (nothing printed).
+// No text is printed closer to the paper's edge: nearer, printers cut it off and readers lose it
+// in the binding.
+inline constexpr qreal kMinimumPrintMarginMm = 10;
+
+// False when the printer could not be started (nothing printed). The printer keeps its own
+// margins where they are wider than the minimum; narrower ones are widened on it.
 bool printLines(QPrinter& printer, const QStringList& lines, const QFont& font);
 
 } // namespace ostrim

@@ -2,6 +2,7 @@
 // recent-file list, the SQL history, printing, the command-line file and the file-name field.
 #include "file_edit.h"
 #include "file_helpers.h"
+#include "file_modes.h"
 #include "frame_test.h"
 #include "pdf_print.h"
 
@@ -157,18 +158,19 @@ TEST_F(Files, NewAsksAboutChangedTextAndSaveAsksForAName) {
     EXPECT_EQ(calls("save"), 1);
     EXPECT_EQ(test::readBytes(loaded), "select 1\n");
 
-    // Save as writes CRLF lines, adds .sql, and later Saves write there without asking.
+    // Save as writes the new script with the system's LF lines, adds .sql, and later Saves
+    // write there without asking.
     const QString target = home.filePath("out");
     dialogs.fileAnswers.push_back(target);
     w->Saveas2->trigger();
-    EXPECT_EQ(test::readBytes(target + ".sql"), "select 2\r\n");
+    EXPECT_EQ(test::readBytes(target + ".sql"), "select 2\n");
     EXPECT_FALSE(w->Modified);
     EXPECT_EQ(w->DocName, target + ".sql");
     EXPECT_EQ(w->windowTitle(), "DEMO/ostrimdemo:sa - " + target + ".sql");
     w->memo->append("go");
     w->Save2->trigger();
     EXPECT_EQ(calls("save"), 2);
-    EXPECT_EQ(test::readBytes(target + ".sql"), "select 2\r\ngo\r\n");
+    EXPECT_EQ(test::readBytes(target + ".sql"), "select 2\ngo\n");
     EXPECT_EQ(w->statusPanels[3]->text(), "");
 
     // The tool-button New also resets the font after its question.
@@ -348,7 +350,7 @@ TEST_F(Files, SaveAsAsksBeforeTheSuffixItAddsReplacesAFile) {
     dialogs.messageAnswers = {QMessageBox::Yes};
     dialogs.fileAnswers.push_back(home.filePath("out"));
     w->Saveas2->trigger();
-    EXPECT_EQ(test::readBytes(existing), "select 1\r\n");
+    EXPECT_EQ(test::readBytes(existing), "select 1\n");
     EXPECT_FALSE(w->Modified);
 }
 
@@ -381,7 +383,7 @@ TEST_F(Files, ANameWithoutADirectoryIsSavedThroughTheDialog) {
     w->Save2->trigger();
     ASSERT_EQ(calls("save"), 1);
     EXPECT_EQ(dialogs.calls.back().text, home.filePath("i"));
-    EXPECT_EQ(test::readBytes(home.filePath("index.sql")), "create index i on t (c)\r\n");
+    EXPECT_EQ(test::readBytes(home.filePath("index.sql")), "create index i on t (c)\n");
     EXPECT_FALSE(QFile::exists(QDir::current().filePath("i")));
 }
 
@@ -390,6 +392,48 @@ TEST_F(Files, AWindowsFileKeepsItsEuroSignsQuotesAndDashes) {
     openFile(w, writeFile("win.sql", "print \x93\x80 5 \x96 caf\xe9\x94\r\n"));
     EXPECT_EQ(w->memo->toPlainText(),
               QString::fromUtf8("print \u201c\u20ac 5 \u2013 caf\u00e9\u201d"));
+}
+
+TEST_F(Files, ScriptsAreSavedWithTheLineEndsTheyWereReadWith) {
+    const struct {
+        const char* name;
+        QByteArray before;
+        QByteArray after; // a line added
+    } cases[] = {
+        {"crlf.sql", "select 1\r\ngo\r\n", "select 1\r\ngo\r\nselect 2\r\n"},
+        {"lf.sql", "select 1\ngo\n", "select 1\ngo\nselect 2\n"},
+        {"mostly-crlf.sql", "select 1\r\ngo\r\nprint 'x'\n",
+         "select 1\r\ngo\r\nprint 'x'\r\nselect 2\r\n"},
+        {"mostly-lf.sql", "select 1\ngo\nprint 'x'\r\n", "select 1\ngo\nprint 'x'\nselect 2\n"},
+    };
+    for (const auto& c : cases) {
+        const QString path = writeFile(c.name, c.before);
+        openFile(w, path);
+        w->memo->append("select 2");
+        w->Save2->trigger();
+        EXPECT_EQ(test::readBytes(path), c.after) << c.name;
+    }
+
+    // A new text after a CR LF script is a new script, and the user's umask decides who may
+    // read it.
+    const test::UmaskGuard umask(022);
+    openFile(w, writeFile("windows.sql", "select 1\r\n"));
+    w->New2->trigger();
+    w->memo->setPlainText("select 3\ngo");
+    dialogs.fileAnswers.push_back(home.filePath("new.sql"));
+    w->Saveas2->trigger();
+    EXPECT_EQ(test::readBytes(home.filePath("new.sql")), "select 3\ngo\n");
+    EXPECT_EQ(test::fileMode(home.filePath("new.sql")), 0644);
+}
+
+TEST_F(Files, TheModeSwitchFileIsTheUsersAlone) {
+    const test::UmaskGuard umask(022);
+    const QString temporary = writeFile("ostrim.tmp", "left by an older version\r\n");
+    ASSERT_TRUE(test::setFileMode(temporary, 0644));
+    w->memo->setPlainText("sp_addlogin 'ann', 'secret'");
+    w->Richtext1Click();
+    EXPECT_TRUE(test::readBytes(temporary).contains("secret"));
+    EXPECT_EQ(test::fileMode(temporary), 0600);
 }
 
 TEST(FileEdit, TheButtonChoosesTheFileAndTypingDoesNot) {

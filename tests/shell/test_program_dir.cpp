@@ -2,6 +2,7 @@
 
 #include "environment_guard.h"
 #include "file_helpers.h"
+#include "file_modes.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -52,8 +53,14 @@ TEST_F(ProgramDirTest, OstrimHomeIsCreatedAndHoldsTheFiles) {
     const QString chosen = m_dir.filePath("a/b/ostrim");
     test::EnvironmentGuard env;
     env.set("OSTRIM_HOME", chosen.toLocal8Bit());
+    const test::UmaskGuard umask(022);
+    ASSERT_TRUE(test::setFileMode(m_dir.path(), 0755));
     EXPECT_EQ(programDirectory(), chosen);
     EXPECT_TRUE(QFileInfo(chosen).isDir());
+    // What it creates is the user's alone; what was there stays as it was.
+    for (const char* created : {"a", "a/b", "a/b/ostrim"})
+        EXPECT_EQ(test::fileMode(m_dir.filePath(created)), 0700) << created;
+    EXPECT_EQ(test::fileMode(m_dir.path()), 0755);
     EXPECT_EQ(configFilePath(), chosen + "/Ostrim.Ini");
     EXPECT_EQ(toolsFilePath(), chosen + "/OSTRIM.TOOLS");
 }
