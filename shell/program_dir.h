@@ -22,9 +22,9 @@ QString resolveProgramDirectory(const ProgramDirInputs& inputs);
 
 ProgramDirInputs currentProgramDirInputs();
 
-// The program directory of this process, created when missing, readable by the user alone
-// (0700) like the files inside it. Creation can fail (e.g. a
-// read-only home); the files inside it then report the error when they are written.
+// The program directory of this process, created when missing, for the user alone (0700) like
+// the files inside it. Creation can fail (e.g. a read-only home); the files inside it then
+// report the error when they are written.
 QString programDirectory();
 
 // A relative name resolves inside the given directory, not the process's current directory.
