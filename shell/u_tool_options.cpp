@@ -35,9 +35,12 @@ bool isBlank(QChar c) {
 
 // The error a process would meet entering path: 0 when it can.
 int directoryError(const QString& path) {
-    if (::access(QFile::encodeName(path).constData(), X_OK) != 0)
+    const QByteArray name = QFile::encodeName(path);
+    if (::access(name.constData(), F_OK) != 0)
         return errno;
-    return QFileInfo(path).isDir() ? 0 : ENOTDIR;
+    if (!QFileInfo(path).isDir())
+        return ENOTDIR;
+    return ::access(name.constData(), X_OK) != 0 ? errno : 0;
 }
 
 // The program's absolute path, searched in PATH when it names no directory; empty when missing.
