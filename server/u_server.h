@@ -109,6 +109,8 @@ public:
     void write_ini();
     void refresh_tools();
     void exec_tool(const QString& itemName);
+    // "&Configure": the tool options, modal; the Tools menu shows their outcome after.
+    void Tools2Click();
     // Opens the server explorer modally with this window's login; it is freed when it closes.
     void ExploreServers1Click();
     void GenerateDDL2Click();

@@ -12,19 +12,13 @@
 #include "u_processes.h"
 #include "u_processes_self.h"
 #include "u_server.h"
+#include "u_tool_options.h"
 #include "u_tree_main.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFileInfo>
 #include <QMenu>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QToolBar>
 #include <QToolButton>
-
-#include <cerrno>
-#include <unistd.h>
 
 namespace ostrim {
 
@@ -33,28 +27,14 @@ namespace {
 // The first items of the Tools menu are the window's own; the tools follow them.
 constexpr int kOwnToolItems = 10;
 
-// Why program cannot be started, as a system error number; 0 when it looks startable.
-int startError(const QString& program) {
-    QString path = program;
-    if (!program.contains(QLatin1Char('/'))) {
-        path = QStandardPaths::findExecutable(program);
-        if (path.isEmpty())
-            return ENOENT;
-    }
-    if (::access(QFile::encodeName(path).constData(), X_OK) != 0)
-        return errno;
-    if (QFileInfo(path).isDir())
-        return EACCES;
-    return 0;
-}
-
 } // namespace
 
 void Tserverform::launchers() {
     // Their windows do not exist yet; a disabled entry says so better than one that does
     // nothing.
-    for (QAction* a : {Speedwords1, Tools2, Options1})
+    for (QAction* a : {Speedwords1, Options1})
         a->setEnabled(false);
+    connect(Tools2, &QAction::triggered, this, &Tserverform::Tools2Click);
     connect(SearchDatabase2, &QAction::triggered, this, &Tserverform::SearchDatabase2Click);
     connect(ExploreServers1, &QAction::triggered, this, &Tserverform::ExploreServers1Click);
     connect(GenerateDDL2, &QAction::triggered, this, &Tserverform::GenerateDDL2Click);
@@ -166,14 +146,17 @@ void Tserverform::exec_tool(const QString& itemName) {
     const QString program = index < tools.programs.size() ? tools.programs[index] : QString();
     const QString parameters =
         index < tools.parameters.size() ? tools.parameters[index] : QString();
-    // Started in the program's own current directory, detached: it is never waited for.
-    int error = startError(program);
-    if (error == 0 &&
-        !QProcess::startDetached(program, QProcess::splitCommand(parameters), QDir::currentPath()))
-        error = errno ? errno : ENOEXEC;
-    if (error != 0)
+    const QString workingDir =
+        index < tools.workingDirs.size() ? tools.workingDirs[index] : QString();
+    if (const int error = startTool(program, parameters, workingDir))
         Dialogs::message("Failed to execute program. Error Code " + QString::number(error),
                          "Closing results", QMessageBox::Critical);
+}
+
+void Tserverform::Tools2Click() {
+    Tf_tool_options dialog(m_main, this);
+    Dialogs::exec(dialog);
+    refresh_tools();
 }
 
 } // namespace ostrim
