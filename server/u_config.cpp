@@ -220,6 +220,7 @@ void Tf_config::createPages() {
     color->addWidget(new QLabel("Color"));
     color->addWidget(ColorGrid);
     color->addWidget(lbl_sample);
+    color->addStretch();
     auto* choice = new QHBoxLayout;
     choice->addLayout(element);
     choice->addLayout(color);
@@ -234,6 +235,7 @@ void Tf_config::createPages() {
     btn_history_file = new QPushButton("?");
     btn_history_file->setObjectName("btn_history_file");
     btn_history_file->setAutoDefault(false);
+    btn_history_file->setFixedWidth(btn_history_file->fontMetrics().height() * 2);
     btn_refresh = new QPushButton("Refresh");
     btn_refresh->setObjectName("btn_refresh");
     btn_refresh->setAutoDefault(false);
