@@ -123,6 +123,11 @@ public:
     // "&Search Database": the database search, modal, on this window's connection; a
     // double-clicked hit pastes its source into the editor and the search stays open.
     void SearchDatabase2Click();
+    // "Speed&words": the speedword list of the frame, modal.
+    void Speedwords1Click();
+    // "&Options": the settings dialog, modal; OK takes its values into this window and the
+    // frame and writes the configuration file.
+    void Options1Click();
     void refresh_history() { m_files->showRecentFiles(); }
     // The "Close" tool button: asks when the text is modified.
     void ToolButton1Click();
@@ -236,7 +241,8 @@ private:
         void (Tserverform::*open)();
     };
     std::vector<HiddenCommand> hiddenCommands() const;
-    // With ShowHiddenCommands 1, shows and enables each hidden command that has a window.
+    // Each hidden command that has a window: shown and enabled with ShowHiddenCommands 1,
+    // hidden and disabled otherwise.
     void showHiddenCommands();
     bool m_askingReconnect = false;
 

@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "sybdatabase.h"
 #include "sybquery.h"
+#include "u_config.h"
 #include "u_db_search.h"
 #include "u_ddl.h"
 #include "u_devices.h"
@@ -13,6 +14,7 @@
 #include "u_processes_self.h"
 #include "u_server.h"
 #include "u_tool_options.h"
+#include "u_speedword.h"
 #include "u_tree_main.h"
 
 #include <QAction>
@@ -30,11 +32,9 @@ constexpr int kOwnToolItems = 10;
 } // namespace
 
 void Tserverform::launchers() {
-    // Their windows do not exist yet; a disabled entry says so better than one that does
-    // nothing.
-    for (QAction* a : {Speedwords1, Options1})
-        a->setEnabled(false);
     connect(Tools2, &QAction::triggered, this, &Tserverform::Tools2Click);
+    connect(Speedwords1, &QAction::triggered, this, &Tserverform::Speedwords1Click);
+    connect(Options1, &QAction::triggered, this, &Tserverform::Options1Click);
     connect(SearchDatabase2, &QAction::triggered, this, &Tserverform::SearchDatabase2Click);
     connect(ExploreServers1, &QAction::triggered, this, &Tserverform::ExploreServers1Click);
     connect(GenerateDDL2, &QAction::triggered, this, &Tserverform::GenerateDDL2Click);
@@ -62,16 +62,35 @@ std::vector<Tserverform::HiddenCommand> Tserverform::hiddenCommands() const {
 }
 
 void Tserverform::showHiddenCommands() {
-    if (options.ShowHiddenCommands != 1)
-        return;
+    // Both ways, so that the settings dialog can take them away again from a running window.
+    const bool show = options.ShowHiddenCommands == 1;
     for (const HiddenCommand& command : hiddenCommands()) {
         if (!command.open || !command.item)
             continue;
-        command.item->setVisible(true);
-        command.item->setEnabled(true);
+        command.item->setVisible(show);
+        command.item->setEnabled(show);
         if (command.button)
-            command.button->setEnabled(true);
+            command.button->setEnabled(show);
     }
+}
+
+void Tserverform::Speedwords1Click() {
+    Tf_speedword speedwords(m_main, this);
+    Dialogs::exec(speedwords);
+}
+
+void Tserverform::Options1Click() {
+    Tf_config config({options, m_main.config, *memo,
+                      std::bind_front(&EditorServices::switchTextMode, m_editor.get()),
+                      std::bind_front(&FileServices::readSqlHistory, m_files.get())},
+                     this);
+    if (Dialogs::exec(config) != QDialog::Accepted)
+        return;
+    config.takeBack();
+    showHiddenCommands();
+    sybase->setLoginTimeOut(m_main.config.LoginTimeOut);
+    // Now, not when the window closes: the next Connect reads the file again.
+    write_ini();
 }
 
 void Tserverform::Devices1Click() {
