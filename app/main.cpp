@@ -6,10 +6,20 @@
 #include "u_server.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Ostrim");
+    // The desktop adds the display name to every window's title; the desktop file name ties the
+    // windows to ostrim.desktop (its icon, its menu entry).
+    QApplication::setApplicationDisplayName("Ostrim");
+    QGuiApplication::setDesktopFileName("ostrim");
+    QIcon icon;
+    for (const QString& size : QDir(":/icons").entryList())
+        icon.addFile(":/icons/" + size);
+    QApplication::setWindowIcon(icon);
     const QStringList args = QApplication::arguments();
     ostrim::Tmain main(args.size() > 1 ? args.at(1) : QString());
     main.setServerWindowFactory(

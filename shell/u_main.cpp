@@ -8,11 +8,16 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QUrl>
+#include <QWindow>
 
 namespace ostrim {
 
@@ -20,13 +25,15 @@ namespace {
 
 Tmain* s_instance = nullptr;
 
+constexpr char kCaption[] = "Ostrim";
+
 } // namespace
 
 Tmain::Tmain(const QString& commandLineFile_, QWidget* parent)
     : QMainWindow(parent), m_mdi(new QMdiArea(this)), m_merger(menuBar()) {
     s_instance = this;
     setObjectName("main");
-    setWindowTitle("Ostrim");
+    setWindowTitle(kCaption);
     m_mdi->setObjectName("ClientArea");
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -39,6 +46,8 @@ Tmain::Tmain(const QString& commandLineFile_, QWidget* parent)
     Window1->setEnabled(false);
     windowOpenMode = 0;
     openDialogPending = 0;
+    userGuide = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                QStringLiteral("/../share/ostrim/guide.html"));
     read_tools();
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &Tmain::childActivated);
 }
@@ -113,6 +122,7 @@ void Tmain::createMenus() {
     connect(Cascade1, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
     connect(ArrangeIcons1, &QAction::triggered, this, &Tmain::arrangeIcons);
     connect(About1, &QAction::triggered, this, &Tmain::About1Click);
+    connect(Contents1, &QAction::triggered, this, &Tmain::Contents1Click);
     // The window list is appended to the Window menu each time it opens.
     connect(Window1, &QMenu::aboutToShow, this, &Tmain::fillWindowMenu);
 
@@ -201,6 +211,16 @@ void Tmain::About1Click() {
     Dialogs::exec(about);
 }
 
+void Tmain::Contents1Click() {
+    const QString caption = QStringLiteral("Help");
+    if (!QFileInfo(userGuide).isFile())
+        Dialogs::message(QStringLiteral("The user guide %1 was not found.").arg(userGuide),
+                         caption);
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(userGuide)))
+        Dialogs::message(QStringLiteral("The user guide %1 could not be opened.").arg(userGuide),
+                         caption);
+}
+
 void Tmain::tileChildren(Qt::Orientation orientation) {
     // Side by side (vertical tiling) or one above the other (horizontal tiling).
     QList<QMdiSubWindow*> shown;
@@ -270,7 +290,22 @@ void Tmain::FormActivate() {
 bool Tmain::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate)
         FormActivate();
+    else if (e->type() == QEvent::WinIdChange && windowHandle()) {
+        connect(windowHandle(), &QWindow::windowTitleChanged, this, &Tmain::showChildTitle,
+                Qt::UniqueConnection);
+        showChildTitle(windowHandle()->title());
+    }
     return QMainWindow::event(e);
+}
+
+void Tmain::showChildTitle(const QString& shown) {
+    // The area names a maximised child in the frame's caption as "Ostrim - [child]". The desktop
+    // puts the program's name (its display name) after every title already, so the frame shows
+    // "child — Ostrim" rather than naming the program twice; windowTitle() keeps the caption.
+    // Watched on the native window: Qt also sets its title again without telling the widget.
+    const QString prefix = QStringLiteral("%1 - [").arg(kCaption);
+    if (shown == windowTitle() && shown.startsWith(prefix) && shown.endsWith(u']'))
+        windowHandle()->setTitle(shown.mid(prefix.size(), shown.size() - prefix.size() - 1));
 }
 
 void Tmain::closeEvent(QCloseEvent* e) {

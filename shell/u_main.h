@@ -76,6 +76,9 @@ public:
     bool openAtStart = false;
     int openDialogPending = 0;
     QPointer<QWidget> currentServer;
+    // The user guide that Help > Contents opens: share/ostrim/ beside the executable's bin/, where
+    // both the installation and the build tree (a link to the source copy) keep it.
+    QString userGuide;
 
     // Operations other windows call.
     void Connect1Click();
@@ -83,6 +86,7 @@ public:
     void Disconnect1Click();
     void Disconnectall1Click();
     void About1Click();
+    void Contents1Click();
     // Opens a results window for one run; it starts its work from the event loop.
     void execute_results(const RunParameters& run);
     QPointer<QWidget> lastResults; // the most recent results window
@@ -114,6 +118,7 @@ private:
     void childActivated(QMdiSubWindow* sub);
     // Alt+X goes to Exit or to Disconnect, as the open windows' menus show it.
     void placeAltX();
+    void showChildTitle(const QString& shown);
 
     QMdiArea* m_mdi = nullptr;
     ServerWindowFactory m_factory;
