@@ -328,7 +328,12 @@ void Tf_config::takeBack() {
     setEditorColors(ColorGrid->foregroundColor(), ColorGrid->backgroundColor());
     c.TextForeGroundColor = ColorGrid->foregroundColor();
     c.TextBackGroundColor = ColorGrid->backgroundColor();
+    // A history file named anew is read before anything is added to it: the next write would
+    // otherwise replace what it holds with this window's entries.
+    const bool historyRenamed = c.HistoryFile != e_history_file->text();
     c.HistoryFile = e_history_file->text();
+    if (historyRenamed)
+        m_targets.readSqlHistory();
 
     c.ShowPlan = o.ShowPlan;
     c.NoExec = o.NoExec;

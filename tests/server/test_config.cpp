@@ -201,6 +201,8 @@ TEST_F(Settings, RefreshReadsTheNamedHistoryAndCancelKeepsTheName) {
     EXPECT_EQ(main->config.HistoryFile, "other.his");
     EXPECT_EQ(test::items(w->cmb_history), (QStringList{"select 'first'", "select 'second'"}));
 
+    // Named through OK, the file is read, not overwritten with this window's entries.
+    writeFile("chosen.his", "#\r\nselect 'kept'\r\n");
     dialogs.fileAnswers.push_back(home.filePath("chosen.his"));
     ASSERT_TRUE(options([&](Tf_config& d) {
         EXPECT_EQ(d.e_history_file->text(), "other.his");
@@ -210,6 +212,7 @@ TEST_F(Settings, RefreshReadsTheNamedHistoryAndCancelKeepsTheName) {
     EXPECT_EQ(dialogs.calls.back().caption, "Open History File");
     EXPECT_EQ(main->config.HistoryFile, home.filePath("chosen.his"));
     EXPECT_TRUE(ini().contains("\r\nHistoryFile=" + home.filePath("chosen.his") + "\r\n"));
+    EXPECT_EQ(test::items(w->cmb_history), QStringList{"select 'kept'"});
 }
 
 TEST_F(Settings, TheGridSetsTheEditorsColoursWithoutChangingTheText) {
