@@ -161,7 +161,7 @@ void Tf_config::createPages() {
         pages->addTab(p, title);
         return new QVBoxLayout(p);
     };
-    auto check = [this](QVBoxLayout* on, const char* name, const QString& text) {
+    auto check = [](QVBoxLayout* on, const char* name, const QString& text) {
         auto* box = new QCheckBox(text);
         box->setObjectName(name);
         on->addWidget(box);

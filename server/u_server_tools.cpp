@@ -13,8 +13,8 @@
 #include "u_processes.h"
 #include "u_processes_self.h"
 #include "u_server.h"
-#include "u_tool_options.h"
 #include "u_speedword.h"
+#include "u_tool_options.h"
 #include "u_tree_main.h"
 
 #include <QAction>

@@ -20,7 +20,7 @@ namespace {
 // A tool that writes its arguments after the first, one a line, and then its directory into
 // the file its first argument names; the file appears whole.
 QString writeEchoTool(const QString& dir) {
-    const QString path = dir + "/echo args";
+    QString path = dir + "/echo args";
     test::writeBytes(
         path, "#!/bin/sh\nout=$1\nshift\n"
               "{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; pwd -P; } > \"$out.part\"\n"

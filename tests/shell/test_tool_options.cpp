@@ -96,7 +96,7 @@ protected:
         }
     }
     // The properties dialog as the user leaves it: fields typed, then OK or Cancel.
-    void answerProperties(QString title, QString program, bool ok = true) {
+    void answerProperties(const QString& title, const QString& program, bool ok = true) {
         dialogs.dialogHandlers.push_back([=](QDialog& d) {
             auto& p = dynamic_cast<Tf_tool_properties&>(d);
             p.e_title->setText(title);
