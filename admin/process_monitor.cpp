@@ -83,6 +83,7 @@ ProcessMonitor::ProcessMonitor(OstrimConfig& config, DbProcHandle process, QWidg
     query_process->setObjectName("query_process");
     query_process->setAutoDbProc(false);
     query_process->setDbProc(process);
+    m_owner = TSybDatabase::connectionOwner(process);
 
     File1 = new QMenu("&File", this);
     File1->setObjectName("File1");
@@ -129,7 +130,7 @@ void ProcessMonitor::chk_repeatClick() {
 
 bool ProcessMonitor::connectionReady(bool sayWhyNot) {
     const DbProcHandle process = query_process->DbProc();
-    if (!TSybDatabase::isOpenConnection(process)) {
+    if (!m_owner || !m_owner->Connected() || m_owner->DbProc() != process) {
         closeChildWindow(*this);
         return false;
     }

@@ -6,6 +6,7 @@
 #include "mdi_child.h"
 #include "sybase32.h"
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -23,6 +24,7 @@ class QVBoxLayout;
 namespace ostrim {
 
 struct OstrimConfig;
+class TSybDatabase;
 class TSybQuery;
 
 class ProcessMonitor : public QWidget, public MdiChild {
@@ -57,7 +59,7 @@ protected:
     void showStoredDelay();
     // Whether the window may send on its connection now: not while a background load reads from
     // it (said in a box when asked) or a box raised inside a DB-Library call is open. A
-    // connection its server window has closed since closes the monitor.
+    // connection its owner has closed since closes the monitor.
     bool connectionReady(bool sayWhyNot = false);
     // Keeps the delay typed when it is a number.
     void closeEvent(QCloseEvent* event) override;
@@ -67,6 +69,8 @@ protected:
 
 private:
     QVBoxLayout* m_layout = nullptr;
+    // The server window's component the connection belongs to.
+    QPointer<TSybDatabase> m_owner;
     QTimer m_delayTimer;
 };
 

@@ -102,7 +102,6 @@ void Tf_processes::ToolButton3Click() {
 
 Tf_processes* execute_processes(Tmain& main, DbProcHandle process) {
     auto* monitor = new Tf_processes(main.config, process);
-    Tf_processes::RememberedIndex = 0;
     main.addChild(monitor, false)->showMaximized();
     return monitor;
 }

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
@@ -199,7 +200,10 @@ void Tf_processes_self::reload() {
     RememberedRow = std::min(RememberedRow, lastProcessRow(*g_processes));
     g_processes->setCurrentIndex(g_processes->model()->index(RememberedRow, 1));
     g_processes->selectRow(RememberedRow);
-    g_processes->setFocus();
+    // A reload of the timer while the user works in another window leaves the focus there.
+    const auto* sub = qobject_cast<const QMdiSubWindow*>(parentWidget());
+    if (!sub || !sub->mdiArea() || sub->mdiArea()->activeSubWindow() == sub)
+        g_processes->setFocus();
     showBlocking();
     emit reloaded();
 }
@@ -223,6 +227,9 @@ void Tf_processes_self::ToolButton3Click() {
     }
     const QModelIndex current = g_processes->currentIndex();
     const int row = current.isValid() ? current.row() : kNamesRow;
+    // The rows after the first result set hold no process: a number there is not a spid.
+    if (row > lastProcessRow(*g_processes))
+        return;
     const QString spid = g_processes->cell(spidColumn, row).trimmed().left(kSpidLength);
     if (g_processes->rowCount() <= 1 || !connectionReady(true))
         return;

@@ -60,11 +60,12 @@ TSybDatabase* TSybDatabase::findDatabase(const QString& name) {
     return Databases::find(name, [](const TSybDatabase& database) { return database.Name(); });
 }
 
-bool TSybDatabase::isOpenConnection(DbProcHandle process) {
+TSybDatabase* TSybDatabase::connectionOwner(DbProcHandle process) {
     const auto& list = Databases::items();
-    return process && std::any_of(list.begin(), list.end(), [process](const TSybDatabase* d) {
-               return d->Connected() && d->DbProc() == process;
-           });
+    const auto owner = std::find_if(list.begin(), list.end(), [process](const TSybDatabase* d) {
+        return process && d->Connected() && d->DbProc() == process;
+    });
+    return owner == list.end() ? nullptr : *owner;
 }
 
 void TSybDatabase::enterList() {

@@ -26,9 +26,10 @@ public:
     // The first component whose Name is exactly name; nullptr when none or name is empty
     // (an empty name names nothing: unnamed components would otherwise match it).
     static TSybDatabase* findDatabase(const QString& name);
-    // Whether process is a component's open connection: a handle another window was given may
-    // have been closed with its owner since.
-    static bool isOpenConnection(DbProcHandle process);
+    // The component whose open connection process is; null when none. A window handed the
+    // handle keeps the owner rather than the handle: once the owner closes it, a new connection
+    // may come to have the same address.
+    static TSybDatabase* connectionOwner(DbProcHandle process);
 
     QString Name() const { return objectName(); }
     // Cut to 30 characters; enters DatabaseList.

@@ -1,5 +1,7 @@
 #include "u_server.h"
 
+#include "u_config.h"
+
 #include "busy_connection.h"
 #include "dialogs.h"
 #include "file_error_box.h"
@@ -50,11 +52,6 @@ IoResult writeShowHiddenCommands(int value) {
 // server/database:user, cut so that a long name does not grow the caption.
 QString captionPrefix(const QString& first, const QString& second, const QString& user) {
     return QString(first + "/" + second + ":" + user).left(kTitlePrefixLength);
-}
-
-// The configuration keeps colours in the Windows order: red in the low byte.
-QColor configColor(int value) {
-    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
 ServerOptions optionsFrom(const OstrimConfig& c) {

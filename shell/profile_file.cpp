@@ -54,7 +54,8 @@ IoResult ProfileFile::load(const QString& path) {
 }
 
 IoResult ProfileFile::save(const QString& path) const {
-    return writeFileSafely(path, toBytes());
+    // The configuration file, which holds the last login: the user's alone.
+    return writeFileSafely(path, toBytes(), FileMode::Private);
 }
 
 ProfileFile ProfileFile::fromBytes(const QByteArray& bytes) {

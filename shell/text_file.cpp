@@ -42,11 +42,17 @@ IoResult writeFileSafely(const QString& path, const std::function<bool(QIODevice
     if (target.exists() && !target.isFile() && !target.isDir())
         return writeDirectly(path, writer);
     const bool ownerOnly = mode == FileMode::Private;
-    // The temporary file is born with the mode of the file it replaces: tightened first, it is
-    // never open to others, not even for the moment before its own mode is set. A file we may
-    // not chmod is still tightened through the temporary file below.
-    if (ownerOnly && target.isFile())
-        QFile::setPermissions(path, kOwnerOnly);
+    // QSaveFile::open copies the target's mode onto its temporary file, so the target is made the
+    // owner's alone first (created so when missing): the copy is then never open to others, not
+    // even for the moment before its own mode is set. A file we may not chmod is still tightened
+    // through the temporary file below.
+    if (ownerOnly && target.isFile()) {
+        QFile::setPermissions(path, target.permissions() & kOwnerOnly);
+    } else if (ownerOnly && !target.exists()) {
+        QFile created(path);
+        if (created.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly))
+            created.close();
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return IoResult::failure(file.errorString(), path);
@@ -73,13 +79,14 @@ IoResult writeFileSafely(const QString& path, const QByteArray& contents, FileMo
 }
 
 IoResult readFileCreatingIfMissing(const QString& path, QByteArray& contents, FileMode mode) {
-    // An existing but unreadable file must not be truncated, so only a missing one is created.
+    // An existing but unreadable file must not be truncated, so only a missing one is created,
+    // and never over one that appeared meanwhile.
     if (!QFile::exists(path)) {
         QFile created(path);
-        const bool opened = mode == FileMode::Private
-                                ? created.open(QIODevice::WriteOnly, kOwnerOnly)
-                                : created.open(QIODevice::WriteOnly);
-        if (!opened)
+        const QIODevice::OpenMode create = QIODevice::WriteOnly | QIODevice::NewOnly;
+        const bool opened =
+            mode == FileMode::Private ? created.open(create, kOwnerOnly) : created.open(create);
+        if (!opened && !QFile::exists(path))
             return IoResult::failure(created.errorString(), path);
         created.close();
     }

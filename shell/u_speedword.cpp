@@ -88,6 +88,9 @@ void Tf_speedword::l_speedwordsClick() {
 
 void Tf_speedword::btn_addClick() {
     const QString word = e_word->text();
+    // Blanks complete nothing and would leave an empty line in the tools file.
+    if (word.trimmed().isEmpty())
+        return;
     if (!l_speedwords->findItems(word, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty()) {
         Dialogs::message("Speedword already exists !", "Speedword", QMessageBox::Critical);
         return;

@@ -2,6 +2,7 @@
 #include "sqlite_util.h"
 
 #include <sqlite3.h>
+#include <utility>
 
 #include <algorithm>
 #include <chrono>
@@ -195,6 +196,10 @@ Session::~Session() {
 }
 
 void Session::abandonWork() {
+    // Once only: by the time the last reference goes, a new session may hold this spid, and
+    // the gate with it.
+    if (std::exchange(m_abandoned, true))
+        return;
     if (m_sqlite && m_trancount > 0) {
         sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr);
         m_trancount = 0;

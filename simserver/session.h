@@ -165,6 +165,7 @@ private:
     std::string m_user, m_host, m_program, m_hostProcess, m_loggedIn;
     Frame* m_frame = nullptr;
     std::atomic<bool> m_killed{false};
+    bool m_abandoned = false; // the session's own thread and its destructor only
     std::atomic<bool> m_interrupted{false};
     std::string m_command = "AWAITING COMMAND";
 

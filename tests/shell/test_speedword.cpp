@@ -80,6 +80,10 @@ TEST_F(Speedwords, AWordEqualButForCaseIsASecondEntryAndTheSameWordIsRefused) {
               std::make_pair(QString("Speedword already exists !"), QString("Speedword")));
     EXPECT_EQ(dialogs.messages().back().icon, QMessageBox::Critical);
     EXPECT_EQ(listed(d).size(), 4);
+
+    add(d, "  ");
+    EXPECT_EQ(dialogs.messages().size(), 2u) << "blanks are no word";
+    EXPECT_EQ(listed(d).size(), 4);
 }
 
 TEST_F(Speedwords, DeletingTheLastWordDisablesDeleteAndEmptiesTheFilesWords) {
