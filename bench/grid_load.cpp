@@ -17,7 +17,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTimer>
 
 #include <sybdb.h>
@@ -150,22 +149,12 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
         const auto start = Clock::now();
         grid.Execute();
         if (background) {
-            QEventLoop loop;
-            QTimer watch; // as the results window polls Terminated
-            watch.setInterval(100);
-            QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
-                if (grid.Terminated())
-                    loop.quit();
-            });
-            QObject::connect(&grid, &ostrim::TSybGrid::loaderFinished, &loop, [&] {
-                if (grid.Terminated())
-                    loop.quit();
-            });
             sinceProbe.start();
             cpuAtProbe = threadCpuNs();
             probe.start();
-            watch.start();
-            loop.exec();
+            // The event loop runs meanwhile, as in the results window: the probe measures it.
+            grid.waitForLoader(QDeadlineTimer(QDeadlineTimer::Forever));
+            grid.Terminated(); // takes the rows the loader handed over last
             probe.stop();
         }
         f.seconds = seconds(Clock::now() - start);
