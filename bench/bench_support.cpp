@@ -86,6 +86,17 @@ ProcedureOptions parseProcedureOptions(int argc, char** argv, const char* progra
     return o;
 }
 
+std::unique_ptr<ostrim::test::SimServer> spawnServer(bool spawn, const std::string& binary,
+                                                     const std::vector<std::string>& arguments,
+                                                     std::string& host) {
+    if (!spawn)
+        return nullptr;
+    auto server = std::make_unique<ostrim::test::SimServer>(arguments, binary);
+    server->start();
+    host = server->host();
+    return server;
+}
+
 void initDbLib() {
     if (dbinit() == FAIL)
         std::exit(1);

@@ -1,9 +1,13 @@
 #pragma once
 // What the benchmark programs share: options, DB-Library set-up, the benchmark table.
 
+#include "simserver_process.h"
+
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <sybdb.h>
 #include <sys/types.h>
@@ -35,6 +39,12 @@ struct ProcedureOptions {
 };
 ProcedureOptions parseProcedureOptions(int argc, char** argv, const char* program, int procedures,
                                        int runs);
+
+// With spawn, a simserver started with the arguments given, and host set to its address;
+// without, nothing and host as it is.
+std::unique_ptr<ostrim::test::SimServer> spawnServer(bool spawn, const std::string& binary,
+                                                     const std::vector<std::string>& arguments,
+                                                     std::string& host);
 
 // dbinit and handlers that print errors and messages above severity 10; exits on failure.
 void initDbLib();

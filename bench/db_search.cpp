@@ -117,13 +117,7 @@ int main(int argc, char** argv) {
     const int runs = options.runs;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    std::unique_ptr<ostrim::test::SimServer> server;
-    if (options.spawn) {
-        server = std::make_unique<ostrim::test::SimServer>(std::vector<std::string>{},
-                                                           options.serverBinary);
-        server->start();
-        host = server->host();
-    }
+    const auto server = bench::spawnServer(options.spawn, options.serverBinary, {}, host);
     bench::initDbLib();
     DBPROCESS* process = bench::openSa(host, 0, "bench_db_search");
     prepare(process, procedures);

@@ -63,13 +63,7 @@ int main(int argc, char** argv) {
     const int runs = options.runs;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    std::unique_ptr<ostrim::test::SimServer> server;
-    if (options.spawn) {
-        server = std::make_unique<ostrim::test::SimServer>(std::vector<std::string>{"--demo"},
-                                                           options.serverBinary);
-        server->start();
-        host = server->host();
-    }
+    const auto server = bench::spawnServer(options.spawn, options.serverBinary, {"--demo"}, host);
     bench::initDbLib();
     DBPROCESS* one = bench::openSa(host, 0, "bench_diff_compare");
     DBPROCESS* two = bench::openSa(host, 0, "bench_diff_compare");

@@ -101,15 +101,10 @@ int main(int argc, char** argv) {
     const Options o = bench::parseOptions(argc, argv, "bench_fetch_rows");
     bench::initDbLib();
 
-    std::unique_ptr<ostrim::test::SimServer> server;
     std::string host = o.host;
-    if (o.spawn) {
-        server =
-            std::make_unique<ostrim::test::SimServer>(std::vector<std::string>{}, o.serverBinary);
-        server->start();
-        host = server->host();
+    const auto server = bench::spawnServer(o.spawn, o.serverBinary, {}, host);
+    if (server)
         std::printf("spawned simserver on %s (data %s)\n", host.c_str(), server->dataDir().c_str());
-    }
 
     if (const auto filled = bench::prepareTable(host, o.rows, "bench_fetch_rows"))
         report("fill (insert ... select doubling)", o.rows, *filled);

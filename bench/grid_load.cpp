@@ -214,14 +214,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     bench::initDbLib();
 
-    std::unique_ptr<ostrim::test::SimServer> server;
     std::string host = o.host;
-    if (o.spawn) {
-        server =
-            std::make_unique<ostrim::test::SimServer>(std::vector<std::string>{}, o.serverBinary);
-        server->start();
-        host = server->host();
-    }
+    const auto server = bench::spawnServer(o.spawn, o.serverBinary, {}, host);
     bench::prepareTable(host, o.rows, "bench_grid_load");
     std::printf("%ld rows x 4 columns from %s\n", o.rows, host.c_str());
 
