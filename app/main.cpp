@@ -1,5 +1,6 @@
 // Ostrim: start-up only.
 
+#include "form_expert.h"
 #include "u_directory.h"
 #include "u_main.h"
 #include "u_results.h"
@@ -32,6 +33,8 @@ int main(int argc, char** argv) {
     // frame: the frame sits below the administration windows and never uses it.
     auto* directory = new ostrim::Tf_directory(&main);
     directory->hide();
+    ostrim::FormExpertPages expertPages(&main);
+    ostrim::FormExpertPages::setProgram(&expertPages);
     main.showMaximized();
     return QApplication::exec();
 }
