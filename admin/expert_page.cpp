@@ -15,6 +15,8 @@ namespace ostrim {
 namespace {
 
 constexpr QSize kPictureSize(150, 230);
+// Every page has the same size, so that the next page covers the one below it.
+constexpr QSize kPageSize(640, 320);
 
 QColor faded(QColor colour, int alpha) {
     colour.setAlpha(alpha);
@@ -102,7 +104,9 @@ void drawField(QPainter& p, const QPalette& palette, const QRectF& label, const 
 } // namespace
 
 ExpertPicture::ExpertPicture(Motif motif, QWidget* parent) : QWidget(parent), m_motif(motif) {
-    setFixedSize(kPictureSize);
+    // As tall as the page: the page's height may grow, its picture's width does not.
+    setFixedWidth(kPictureSize.width());
+    setMinimumHeight(kPictureSize.height());
 }
 
 void ExpertPicture::setMotif(Motif motif) {
@@ -122,9 +126,9 @@ void ExpertPicture::paintEvent(QPaintEvent*) {
     const qreal w = inner.width();
     switch (m_motif) {
     case Motif::Tables:
-        drawCylinder(p, pal, QRectF(inner.left() + w * 0.2, inner.top(), w * 0.6, w * 0.7));
-        drawTable(p, pal, QRectF(inner.left(), inner.top() + w, w, inner.height() - w), 5, 3,
-                  [](int row, int) { return row == 1; });
+        drawCylinder(p, pal, QRectF(inner.left() + w * 0.2, inner.top(), w * 0.6, w * 0.6));
+        drawTable(p, pal, QRectF(inner.left(), inner.top() + w * 0.8, w, inner.height() - w * 0.8),
+                  6, 3, [](int row, int) { return row == 1; });
         break;
     case Motif::Columns:
         drawTable(p, pal, QRectF(inner.left(), inner.top(), w, inner.height() * 0.55), 5, 4,
@@ -191,6 +195,7 @@ ExpertPage::ExpertPage(const QString& caption, ExpertPicture::Motif motif, bool 
                        QWidget* owner)
     : QDialog(owner) {
     setWindowTitle(caption);
+    setMinimumSize(kPageSize);
     picture = new ExpertPicture(motif, this);
     picture->setObjectName("picture");
 
@@ -209,7 +214,7 @@ ExpertPage::ExpertPage(const QString& caption, ExpertPicture::Motif motif, bool 
 
     m_content = new QVBoxLayout;
     auto* top = new QHBoxLayout;
-    top->addWidget(picture, 0, Qt::AlignTop);
+    top->addWidget(picture);
     top->addSpacing(8);
     top->addLayout(m_content, 1);
     auto* buttons = new QHBoxLayout;

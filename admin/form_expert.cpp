@@ -26,6 +26,15 @@ void freePagesMadeOnFirstUse() {
     s_madeOnFirstUse = nullptr;
 }
 
+// Shows next modally where current stands, so that it covers it: the pages read as one window.
+int showOver(const QDialog& current, QDialog& next) {
+    if (current.isVisible()) {
+        next.resize(current.size());
+        next.move(current.pos());
+    }
+    return Dialogs::exec(next);
+}
+
 } // namespace
 
 FormExpertPages::FormExpertPages(QWidget* owner)
@@ -88,7 +97,7 @@ bool runFormExpert(QWidget* parent, FormExpertPages& pages, DbProcHandle process
         if (!pages.form25->start(name, first.l_tablenames->DbProc()))
             return int(Back);
         table = name.left(kNameLength);
-        return Dialogs::exec(*pages.form25);
+        return showOver(first, *pages.form25);
     };
     if (Dialogs::exec(first) != Finish)
         return false;

@@ -58,7 +58,6 @@ Tf_form3::Tf_form3(QWidget* owner)
                           Label3);
     grid->setRowStretch(row, 1);
     r_grid->setChecked(true);
-    setMinimumWidth(560);
     content()->addLayout(grid, 1);
 
     connect(btn_next, &QPushButton::clicked, this, &Tf_form3::btn_nextClick);
