@@ -45,13 +45,13 @@ FormExpertPages::FormExpertPages(QWidget* owner)
         page->hide();
     form25->showNext = [this] {
         form27->setColumns(form25->chosenFields());
-        return Dialogs::exec(*form27);
+        return showOver(*form25, *form27);
     };
     form27->showNext = [this] {
-        return Dialogs::exec(*form3);
+        return showOver(*form27, *form3);
     };
     form3->showNext = [this] {
-        return Dialogs::exec(*formsql);
+        return showOver(*form3, *formsql);
     };
 }
 

@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
         [](ostrim::Tmain& frame, const ostrim::RunParameters& run) -> QWidget* {
             return ostrim::Tresults_form::open(frame, run);
         });
-    // Hidden and kept for the program's life, as the start-up forms are. Made here, not by the
-    // frame: the frame sits below the administration windows and never uses it.
+    // Hidden and kept for the program's life, as the start-up forms are: the directory picker and
+    // the form expert's kept pages. Made here, not by the frame: the frame sits below the
+    // administration windows and never uses them. The pages go before the frame that owns them.
     auto* directory = new ostrim::Tf_directory(&main);
     directory->hide();
     ostrim::FormExpertPages expertPages(&main);
