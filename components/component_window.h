@@ -10,8 +10,8 @@ class QObject;
 
 namespace ostrim {
 
-// The top-level window a component lives in: its widget's window, else the root of its owner
-// chain (which is the component itself when unowned); nullptr for nullptr.
+// The window a component lives in: its widget's window or frame child window, else the root of its
+// owner chain (which is the component itself when unowned); nullptr for nullptr.
 const QObject* ownerWindow(const QObject* component);
 
 // The first of items named name whose window is near's window, else the first named name. An

@@ -1,10 +1,13 @@
 #include "sybdatacontrol.h"
 
+#include "component_window.h"
 #include "registry.h"
 #include "sybquery.h"
 #include "sybtable.h"
 
 #include <QWidget>
+
+#include <algorithm>
 
 namespace ostrim {
 
@@ -76,6 +79,35 @@ FieldNameList* DataControl::boundFields(const QString& name) const {
     if (TSybTable* table = ownedBy(TSybTable::TableList(), name, m_self))
         return &table->fieldList();
     return nullptr;
+}
+
+bool DataControl::follows(const QObject* dataSet, const QString& name) const {
+    if (name.isEmpty() || m_dataSet != name)
+        return false;
+    const QObject* mine = ownerWindow(m_self);
+    if (ownerWindow(dataSet) == mine)
+        return true;
+    const auto heldHere = [&](const auto& items) {
+        return std::any_of(items.begin(), items.end(), [&](const auto* item) {
+            return item->Name() == name && ownerWindow(item) == mine;
+        });
+    };
+    return !heldHere(TSybQuery::QueryList()) && !heldHere(TSybTable::TableList());
+}
+
+void DataControl::fill(const QObject* dataSet, const QString& name, const QString& field,
+                       const std::function<QString()>& value, bool withMemos) {
+    if (field.isEmpty())
+        return;
+    for (DataControl* control : DataControlList()) {
+        const QString kind = control->ClassName().toLower();
+        const bool checkBox = kind == QLatin1String("tsybcheckbox");
+        if (!checkBox && kind != QLatin1String("tsybedit") &&
+            (!withMemos || kind != QLatin1String("tsybmemo")))
+            continue;
+        if (control->DataField() == field && control->follows(dataSet, name))
+            control->setValue(checkBox ? value().left(255) : value());
+    }
 }
 
 } // namespace ostrim

@@ -4,8 +4,10 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
+class QObject;
 class QWidget;
 
 namespace ostrim {
@@ -41,6 +43,15 @@ public:
     // ancestor of it, so containers on a form do not hide the form's data sets).
     TSybQuery* dataSetNamed(const QString& name) const;
 
+    // Gives value to the controls that show column field of dataSet, whose component Name is
+    // name: edits and check boxes, and memos when withMemos. Each control follows the data set
+    // of its DataSet name in its own window, so that two windows of one kind, whose components
+    // share their names, do not fill each other's controls; one elsewhere only when its window
+    // holds none of that name.
+    // value is asked only when some control shows the column.
+    static void fill(const QObject* dataSet, const QString& name, const QString& field,
+                     const std::function<QString()>& value, bool withMemos);
+
 protected:
     explicit DataControl(QWidget* self);
     DataControl(const DataControl&) = delete;
@@ -49,6 +60,7 @@ protected:
 private:
     // The Fields of the query or table called name among the owner's components.
     FieldNameList* boundFields(const QString& name) const;
+    bool follows(const QObject* dataSet, const QString& name) const;
 
     QWidget* m_self;
     QString m_dataSet;

@@ -309,20 +309,9 @@ void TSybQuery::setNavigatorButtons(bool first, bool prior, bool next, bool last
 void TSybQuery::linkParameterField(const QString& /*param*/, const QString& /*control*/) {}
 
 void TSybQuery::updateControls() {
-    for (int c = 1; c <= m_columnCount; ++c) {
-        const QString column = ColumnName(c);
-        for (DataControl* control : DataControl::DataControlList()) {
-            const QString kind = control->ClassName().toLower();
-            if (kind != QLatin1String("tsybedit") && kind != QLatin1String("tsybmemo") &&
-                kind != QLatin1String("tsybcheckbox"))
-                continue;
-            if (control->DataSet() != Name() || control->DataField() != column ||
-                Name().isEmpty() || column.isEmpty())
-                continue;
-            const QString value = ColumnValue(c);
-            control->setValue(kind == QLatin1String("tsybcheckbox") ? value.left(255) : value);
-        }
-    }
+    for (int c = 1; c <= m_columnCount; ++c)
+        DataControl::fill(
+            this, Name(), ColumnName(c), [&] { return ColumnValue(c); }, true);
 }
 
 QString TSybQuery::ColumnValue(int column) const {

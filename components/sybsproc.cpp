@@ -259,12 +259,8 @@ void TSybSproc::pushReturnParameters() {
         const QString name = ReturnName(r);
         if (name.isEmpty())
             continue;
-        for (DataControl* control : DataControl::DataControlList()) {
-            const QString kind = control->ClassName().toLower();
-            if ((kind == QLatin1String("tsybedit") || kind == QLatin1String("tsybcheckbox")) &&
-                control->DataSet() == Name() && control->DataField() == name)
-                control->setValue(ReturnValue(r));
-        }
+        DataControl::fill(
+            this, Name(), name, [&] { return ReturnValue(r); }, false);
     }
 }
 

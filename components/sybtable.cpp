@@ -166,16 +166,8 @@ void TSybTable::updateControls() {
         const QString column = name ? QString::fromLocal8Bit(name) : QString();
         if (column.isEmpty())
             continue;
-        for (DataControl* control : DataControl::DataControlList()) {
-            const QString kind = control->ClassName().toLower();
-            if (kind != QLatin1String("tsybedit") && kind != QLatin1String("tsybmemo") &&
-                kind != QLatin1String("tsybcheckbox"))
-                continue;
-            if (control->DataSet() != Name() || control->DataField() != column)
-                continue;
-            const QString value = ColumnValue(c);
-            control->setValue(kind == QLatin1String("tsybcheckbox") ? value.left(255) : value);
-        }
+        DataControl::fill(
+            this, Name(), column, [&] { return ColumnValue(c); }, true);
     }
 }
 

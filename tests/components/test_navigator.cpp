@@ -1,9 +1,11 @@
 // TSybNavigator: its buttons, and the rows it moves of a query against ostrim-simserver.
 #include "component_server.h"
 #include "scripted_dialogs.h"
+#include "sybedit.h"
 #include "sybnavigator.h"
 #include "sybquery.h"
 
+#include <QMdiArea>
 #include <QToolButton>
 #include <QWidget>
 
@@ -197,12 +199,17 @@ TEST_F(NavigatorTest, ADataSetNamingNothingLeavesTheButtonsInert) {
 }
 
 // Two windows of one kind hold components of the same names; each reaches its own.
+// The windows are children of one frame, as data modification windows are.
 TEST_F(NavigatorTest, SameNamesInTwoWindowsStayApart) {
-    QWidget first;
-    QWidget second;
+    QMdiArea frame;
+    auto& first = *new QWidget;
+    auto& second = *new QWidget;
+    frame.addSubWindow(&first);
+    frame.addSubWindow(&second);
     struct Window {
         TSybNavigator* navigator;
         TSybQuery* query;
+        TSybEdit* edit;
     };
     std::array<Window, 2> windows{};
     int i = 0;
@@ -211,7 +218,11 @@ TEST_F(NavigatorTest, SameNamesInTwoWindowsStayApart) {
         auto* navigator = new TSybNavigator(panel);
         navigator->setName("nav_modify");
         navigator->setDataSet("q_modify_form2");
-        windows[size_t(i++)] = {navigator, nullptr};
+        auto* edit = new TSybEdit(panel);
+        edit->setName("e_id");
+        edit->setDataSet("q_modify_form2");
+        edit->setDataField("id");
+        windows[size_t(i++)] = {navigator, nullptr, edit};
     }
     // The second window's query enters QueryList first, so the process-wide first match is the
     // wrong one for the first window, and the first navigator the wrong one for the second.
@@ -230,6 +241,9 @@ TEST_F(NavigatorTest, SameNamesInTwoWindowsStayApart) {
     windows[1].navigator->btn_next()->click();
     EXPECT_EQ(windows[1].query->ColumnValue(1), "3");
     EXPECT_EQ(windows[0].query->ColumnValue(1), "2");
+    // Each window's edit shows its own query's row.
+    EXPECT_EQ(windows[0].edit->text(), "2");
+    EXPECT_EQ(windows[1].edit->text(), "3");
 
     // Outside any window holding the name, the first in the list answers, as before.
     TSybNavigator loose;
