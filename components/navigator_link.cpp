@@ -1,5 +1,6 @@
 #include "navigator_link.h"
 
+#include "component_window.h"
 #include "registry.h"
 
 namespace ostrim {
@@ -14,8 +15,11 @@ const std::vector<NavigatorLink*>& NavigatorLink::NavigatorList() {
     return Navigators::items();
 }
 
-NavigatorLink* NavigatorLink::findForDataSet(const QString& dataSet) {
-    return Navigators::find(dataSet, [](const NavigatorLink& link) { return link.DataSet(); });
+NavigatorLink* NavigatorLink::findForDataSet(const QString& dataSet, const QObject* near) {
+    return findNearest(
+        Navigators::items(), dataSet, near,
+        [](const NavigatorLink& link) { return link.DataSet(); },
+        [](const NavigatorLink& link) { return link.linkObject(); });
 }
 
 bool NavigatorLink::isListed(const NavigatorLink* link) {

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+class QObject;
+
 namespace ostrim {
 
 class NavigatorLink {
@@ -14,8 +16,9 @@ public:
 
     // Every navigator whose Name was set, in order of entry. Unguarded: GUI thread only.
     static const std::vector<NavigatorLink*>& NavigatorList();
-    // The first navigator whose DataSet is exactly dataSet; nullptr when none.
-    static NavigatorLink* findForDataSet(const QString& dataSet);
+    // The first navigator whose DataSet is exactly dataSet, preferring one in the window of near
+    // (the asking data set); nullptr when none.
+    static NavigatorLink* findForDataSet(const QString& dataSet, const QObject* near = nullptr);
     // Whether link is still alive in the list (a data set keeps a pointer between moves).
     static bool isListed(const NavigatorLink* link);
 
@@ -23,6 +26,9 @@ public:
     virtual QString DataSet() const = 0;
     // Enables or disables the first, prior, next and last buttons.
     virtual void setMoveButtons(bool first, bool prior, bool next, bool last) = 0;
+    // The navigator as a component, whose window decides which data set it belongs to; nullptr
+    // when it lives in no window.
+    virtual const QObject* linkObject() const { return nullptr; }
 
 protected:
     NavigatorLink() = default;

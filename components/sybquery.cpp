@@ -148,7 +148,7 @@ void TSybQuery::setDesignActive(bool active) {
 
 int TSybQuery::Execute() {
     // Unnamed (temporary) queries bind no navigator: an empty name names nothing.
-    if (NavigatorLink* navigator = NavigatorLink::findForDataSet(Name()))
+    if (NavigatorLink* navigator = NavigatorLink::findForDataSet(Name(), this))
         m_navigator = navigator;
     linkDatabase();
     if (!m_dbProc)
