@@ -1,18 +1,26 @@
 // The data modification grid against the demo server: each edited row changes exactly its own
 // row or is reported, checked on the server through a second login.
 #include "frame_test.h"
+#include "sybcheckbox.h"
+#include "sybedit.h"
 #include "sybgrid.h"
+#include "sybmemo.h"
+#include "sybnavigator.h"
 #include "sybquery.h"
 #include "u_modify.h"
+#include "u_modify_form.h"
 #include "u_sql_code.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
+#include <QToolButton>
 
 #include <utility>
 
@@ -21,6 +29,14 @@ namespace {
 
 constexpr char kDb[] = "modifydb";
 constexpr int kBigRows = 520;
+constexpr int kWideColumns = 105;
+
+QString wideTable() {
+    QStringList columns;
+    for (int i = 1; i <= kWideColumns; ++i)
+        columns << QString("c%1 int null").arg(i);
+    return "create table wide (" + columns.join(", ") + ")";
+}
 
 const QStringList kParts{"delete parts", "insert into parts values (1, 'bolt', 10, 'a')",
                          "insert into parts values (2, 'nut', 20, null)",
@@ -47,7 +63,15 @@ QString bigRows() {
                          "create table dup (k int not null, v varchar(10) null)",
                          "insert into dup values (1, 'a')", "insert into dup values (1, 'b')",
                          "insert into dup values (2, 'c')",
-                         "create table big (id int not null, v int null)", bigRows()} +
+                         "create table big (id int not null, v int null)", bigRows(),
+                         "create table people (id int not null, first_name varchar(12) not null, "
+                         "active bit not null, notes text null, born datetime null, price money "
+                         "null, qty smallint null, ratio float null)",
+                         "insert into people values (1, 'Ann', 1, 'first', '2001-02-03', 1.5, 7, "
+                         "0.5)",
+                         "insert into people values (2, 'Bob', 0, 'second', null, null, 8, null)",
+                         "insert into people values (3, 'Cy', 1, null, null, 3, 9, 2)", wideTable(),
+                         "insert into wide (c1, c105) values (1, 105)"} +
                  kParts,
              kDb);
      }});
@@ -325,6 +349,193 @@ TEST_F(Modify, ANonLiteralInAnIntCellIsRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(value("select count(*) from parts"), "4");
     EXPECT_EQ(value("select qty from parts where id=1"), "10");
     EXPECT_EQ(value("select name from parts where id=4"), "washer2");
+}
+
+const QStringList kPeople{"id", "first_name", "active", "notes", "born", "price", "qty", "ratio"};
+
+class ModifyForm : public test::FrameTest<> {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        frame();
+    }
+    Tf_modify_form* open(ModifyLayout layout, const QString& table = "people",
+                         const QStringList& columns = kPeople) {
+        ModifyRequest r =
+            request(table, columns.mid(0, 1), columns.mid(1), "WHERE 1=1 order by " + columns[0]);
+        r.layout = layout;
+        window = Tf_modify_form::open(*main, r);
+        QApplication::processEvents();
+        return window;
+    }
+    template <class T> T* control(const QString& name) {
+        T* found = window->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name.toStdString();
+        return found;
+    }
+    // The record shown: the first name, the check box, the memo.
+    QString shown() {
+        return control<TSybEdit>("e_first_name")->text() + "," +
+               control<TSybCheckbox>("chk_active")->Value() + "," +
+               control<TSybMemo>("mem_notes")->toPlainText();
+    }
+    // Which of first, prior, next and last are enabled.
+    QString movable() {
+        QString flags;
+        for (int i = 0; i < 4; ++i)
+            flags += window->SybNavigator1->button(i)->isEnabled() ? '1' : '0';
+        return flags;
+    }
+
+    QPointer<Tf_modify_form> window;
+};
+
+TEST_F(ModifyForm, TheNavigatorWalksTheRecordsAndItsButtonsFollow) {
+    ASSERT_NE(open(ModifyLayout::Vertical), nullptr);
+    EXPECT_EQ(window->windowTitle(), "Data Modification");
+    EXPECT_NE(qobject_cast<QMdiSubWindow*>(window->parentWidget()), nullptr);
+    ASSERT_TRUE(window->syb_modify_form->Connected());
+    EXPECT_EQ(window->syb_modify_form->BufferSize(), 1000);
+    EXPECT_EQ(window->q_modify_form->DbProc(), window->syb_modify_form->DbProc());
+    EXPECT_EQ(window->q_modify_form2->DbProc(), window->syb_modify_form->DbProc());
+    EXPECT_EQ(window->q_modify_form->Sql(),
+              "select " + kPeople.join(',') + " from people where 1=1");
+    EXPECT_EQ(window->q_modify_form2->Sql(),
+              "select " + kPeople.join(',') + " from people WHERE 1=1 order by id");
+    EXPECT_EQ(window->SybNavigator1->DataSet(), "q_modify_form2");
+    QStringList hints;
+    for (int i = 0; i < TSybNavigator::kButtonCount; ++i)
+        hints << window->SybNavigator1->button(i)->toolTip();
+    EXPECT_EQ(hints, (QStringList{"First record", "Prior record", "Next record", "Last record",
+                                  "Insert record", "Delete record", "Edit", "Post edit",
+                                  "Cancel update", "Refresh data"}));
+
+    EXPECT_EQ(shown(), "Ann,1,first");
+    EXPECT_EQ(control<TSybEdit>("e_qty")->text(), "7");
+    EXPECT_EQ(movable(), "0011");
+    const struct {
+        QToolButton* button;
+        const char* record;
+        const char* enabled;
+    } steps[] = {{window->SybNavigator1->btn_next(), "Bob,0,second", "1111"},
+                 {window->SybNavigator1->btn_next(), "Cy,1,", "1111"},
+                 {window->SybNavigator1->btn_next(), "Cy,1,", "1100"},
+                 {window->SybNavigator1->btn_first(), "Ann,1,first", "0011"},
+                 {window->SybNavigator1->btn_last(), "Cy,1,", "1100"},
+                 {window->SybNavigator1->btn_prior(), "Bob,0,second", "1111"},
+                 {window->SybNavigator1->btn_prior(), "Ann,1,first", "0011"}};
+    for (const auto& step : steps) {
+        step.button->click();
+        EXPECT_EQ(shown(), step.record) << step.button->objectName().toStdString();
+        EXPECT_EQ(movable(), step.enabled) << step.record;
+    }
+}
+
+TEST_F(ModifyForm, FieldsAreNamedTypedAndPlacedByColumn) {
+    ASSERT_NE(open(ModifyLayout::Vertical), nullptr);
+    const struct {
+        const char* column;
+        const char* caption;
+        const char* control;
+        const char* datatype; // nullptr: a check box
+        int length;
+        int tag;
+    } fields[] = {{"id", "Id", "e_id", "int", 0, 110},
+                  {"first_name", "First Name", "e_first_name", "char", 12, 110},
+                  {"active", "Active", "chk_active", nullptr, 0, 115},
+                  {"notes", "Notes", "mem_notes", "text", 0, 120},
+                  {"born", "Born", "e_born", "datetime", 0, 110},
+                  {"price", "Price", "e_price", "float", 0, 110},
+                  {"qty", "Qty", "e_qty", "int", 0, 110},
+                  {"ratio", "Ratio", "e_ratio", "float", 0, 110}};
+    ASSERT_EQ(window->fields().size(), std::size(fields));
+    int widest = 0;
+    for (const auto& f : fields)
+        widest = std::max(widest, control<QLabel>(QString("lab_") + f.column)->width());
+    int top = 30;
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        const auto& f = fields[i];
+        SCOPED_TRACE(f.column);
+        auto* label = control<QLabel>(QString("lab_") + f.column);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(window->fields()[i].label, label);
+        EXPECT_EQ(label->text(), f.caption);
+        EXPECT_EQ(label->property("tag").toInt(), 105);
+        EXPECT_EQ(label->pos(), QPoint(30, top));
+        QWidget* widget = window->fields()[i].control;
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->objectName(), f.control);
+        EXPECT_EQ(widget->property("tag").toInt(), f.tag);
+        EXPECT_EQ(widget->pos(), QPoint(widest + 40, top));
+        auto* data = dynamic_cast<DataControl*>(widget);
+        ASSERT_NE(data, nullptr);
+        EXPECT_EQ(data->DataSet(), "q_modify_form2");
+        EXPECT_EQ(data->DataField(), f.column);
+        EXPECT_FALSE(data->IsPrimaryKey());
+        if (auto* edit = qobject_cast<TSybEdit*>(widget)) {
+            EXPECT_EQ(edit->Datatype(), f.datatype);
+            EXPECT_EQ(edit->Length(), f.length);
+            if (f.length > 0) {
+                EXPECT_EQ(edit->maxLength(), f.length);
+                EXPECT_EQ(edit->width(), QFontInfo(edit->font()).pointSize() * (f.length + 1));
+            }
+        } else if (auto* memo = qobject_cast<TSybMemo*>(widget)) {
+            EXPECT_EQ(memo->Datatype(), f.datatype);
+        } else {
+            ASSERT_NE(qobject_cast<TSybCheckbox*>(widget), nullptr);
+            EXPECT_EQ(f.datatype, nullptr);
+            EXPECT_EQ(qobject_cast<TSybCheckbox*>(widget)->text(), "");
+        }
+        top += qobject_cast<TSybMemo*>(widget) ? 90 : 22;
+    }
+    EXPECT_EQ(window->q_modify_form2->Fields().size(), qsizetype(std::size(fields)));
+}
+
+TEST_F(ModifyForm, HorizontalPairsFillTheWidthInColumnOrder) {
+    ASSERT_NE(open(ModifyLayout::Horizontal), nullptr);
+    const int width = window->scbox_main->viewport()->width();
+    const std::vector<Tf_modify_form::Field>& fields = window->fields();
+    ASSERT_EQ(fields.size(), std::size_t(kPeople.size()));
+    int lines = 1;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        SCOPED_TRACE(kPeople[qsizetype(i)].toStdString());
+        const QRect label = fields[i].label->geometry();
+        const QRect control = fields[i].control->geometry();
+        EXPECT_EQ(control.top(), label.top());
+        EXPECT_GT(control.left(), label.right());
+        if (i == 0) {
+            EXPECT_EQ(label.topLeft(), QPoint(30, 30));
+            continue;
+        }
+        const QRect before = fields[i - 1].control->geometry();
+        if (label.top() == before.top()) {
+            EXPECT_GT(label.left(), before.right());
+            EXPECT_LE(control.right(), width - 30);
+        } else {
+            ++lines;
+            EXPECT_EQ(label.left(), 30);
+            EXPECT_GT(label.top(), before.top());
+            EXPECT_GT(before.right() + 24 + control.right() - label.left(), width - 30)
+                << "wrapped only when the pair did not fit";
+        }
+    }
+    EXPECT_GT(lines, 1);
+    EXPECT_LT(lines, int(fields.size()));
+}
+
+TEST_F(ModifyForm, OnlyTheFirst100ColumnsAreShown) {
+    QStringList columns;
+    for (int i = 1; i <= kWideColumns; ++i)
+        columns << QString("c%1").arg(i);
+    ASSERT_NE(open(ModifyLayout::Vertical, "wide", columns), nullptr);
+    const std::vector<test::DialogCall> boxes = dialogs.messages();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Only the first 100 of 105 columns are shown.");
+    EXPECT_EQ(boxes[0].caption, "Data Modification");
+    ASSERT_EQ(window->fields().size(), 100u);
+    EXPECT_EQ(window->fields().back().control->objectName(), "e_c100");
+    EXPECT_EQ(window->findChild<QWidget*>("e_c101"), nullptr);
+    EXPECT_EQ(control<TSybEdit>("e_c1")->text(), "1");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Without a server: the value texts and the UPDATE and DELETE texts of the data modification
-// grid, and the values it refuses to send bare.
+// grid, the values it refuses to send bare, and where the form window places its fields.
+#include "modify_form_layout.h"
 #include "modify_statements.h"
 
 #include <gtest/gtest.h>
@@ -104,6 +105,62 @@ TEST(ModifyStatements, ANonLiteralRefusesTheWholeStatement) {
     const ModifyStatement gone = deleteStatement("t", {{"a", "bit", "1 or 1=1"}});
     EXPECT_EQ(gone.text, "");
     EXPECT_EQ(gone.refusal, "a: \"1 or 1=1\" is not a plain bit value");
+}
+
+TEST(ModifyFormLayout, ReadableCaptions) {
+    const std::pair<const char*, const char*> cases[] = {{"first_name", "First Name"},
+                                                         {"id", "Id"},
+                                                         {"a_b_c", "A B C"},
+                                                         {"qty_", "Qty"},
+                                                         {"x__y", "X Y"},
+                                                         {"Name", "Name"},
+                                                         {"last_update_ts", "Last Update Ts"}};
+    for (const auto& [column, caption] : cases)
+        EXPECT_EQ(readableCaption(column), caption) << column;
+}
+
+TEST(ModifyFormLayout, VerticalOnePairPerLineBelowEachOther) {
+    const std::vector<FieldSize> fields{{{40, 21}, {121, 21}, false},
+                                        {{75, 21}, {185, 90}, true},
+                                        {{60, 21}, {20, 21}, false},
+                                        {{50, 21}, {121, 21}, false}};
+    const std::vector<FieldPlace> places = verticalPlaces(fields);
+    const std::vector<FieldPlace> expected{{{30, 30}, {115, 30}},
+                                           {{30, 52}, {115, 52}},
+                                           {{30, 142}, {115, 142}},
+                                           {{30, 164}, {115, 164}}};
+    ASSERT_EQ(places.size(), expected.size());
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        EXPECT_EQ(places[i].label, expected[i].label) << i;
+        EXPECT_EQ(places[i].control, expected[i].control) << i;
+    }
+    EXPECT_EQ(placedExtent(fields, places), QSize(115 + 185 + 30, 164 + 21 + 30));
+}
+
+TEST(ModifyFormLayout, HorizontalPairsWrapAtTheWidth) {
+    // Pairs 100 + 8 + 100 wide, 24 apart: two fit in 30 + 208 + 24 + 208 + 30 = 500.
+    const FieldSize edit{{100, 21}, {100, 21}, false};
+    const FieldSize memo{{100, 21}, {100, 90}, true};
+    const FieldSize wide{{100, 21}, {900, 21}, false};
+    const struct {
+        std::vector<FieldSize> fields;
+        int width;
+        std::vector<QPoint> labels;
+    } cases[] = {
+        {{edit, edit, edit}, 500, {{30, 30}, {262, 30}, {30, 52}}},
+        {{edit, edit, edit}, 499, {{30, 30}, {30, 52}, {30, 74}}},
+        {{edit, memo, edit, edit}, 500, {{30, 30}, {262, 30}, {30, 120}, {262, 120}}},
+        {{wide, edit, wide}, 500, {{30, 30}, {30, 52}, {30, 74}}},
+        {{edit, edit, edit, edit}, 2000, {{30, 30}, {262, 30}, {494, 30}, {726, 30}}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<FieldPlace> places = horizontalPlaces(c.fields, c.width);
+        ASSERT_EQ(places.size(), c.labels.size());
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            EXPECT_EQ(places[i].label, c.labels[i]) << c.width << " pair " << i;
+            EXPECT_EQ(places[i].control, c.labels[i] + QPoint(108, 0)) << c.width << " pair " << i;
+        }
+    }
 }
 
 } // namespace
