@@ -18,6 +18,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace ostrim {
 
 namespace {
@@ -98,6 +100,11 @@ void Tf_modify::createControls() {
     connect(IXButton1, &QPushButton::clicked, this, &Tf_modify::IXButton1Click);
     connect(Delete1, &QAction::triggered, this, &Tf_modify::Delete1Click);
     connect(g_modify, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // The menu acts on the row clicked.
+        const QModelIndex cell = g_modify->indexAt(at);
+        if (isDataRow(cell.row()))
+            g_modify->setCurrentIndex(cell.siblingAtColumn(std::max(
+                cell.column(), std::min(g_modify->FixedCols(), g_modify->colCount() - 1))));
         pmnu_modify->popup(g_modify->viewport()->mapToGlobal(at));
     });
     connect(g_modify->gridModel(), &GridModel::cellEdited, this, &Tf_modify::cellEdited);
@@ -135,6 +142,15 @@ void Tf_modify::reload() {
     m_modified.clear();
     m_modifiedSet.clear();
     fixCells();
+    // The select's first row of names names the grid's columns; the first of a name counts.
+    m_gridColumns.clear();
+    for (int row = 1; row < g_modify->rowCount(); ++row) {
+        if (g_modify->gridModel()->rowKind(row) != RowKind::ColumnNames)
+            continue;
+        for (int c = g_modify->colCount() - 1; c >= 1; --c)
+            m_gridColumns.insert(g_modify->cell(c, row), c);
+        break;
+    }
 }
 
 void Tf_modify::fixCells() {
@@ -166,37 +182,37 @@ void Tf_modify::cellEdited(int col, int row) {
     m_modified.append(row);
 }
 
-int Tf_modify::gridColumn(const QString& name) const {
-    // The first row of the select names the grid's columns.
-    int namesRow = 0;
-    while (namesRow < g_modify->rowCount() &&
-           g_modify->gridModel()->rowKind(namesRow) != RowKind::ColumnNames)
-        ++namesRow;
-    for (int c = 1; c < g_modify->colCount(); ++c) {
-        if (g_modify->cell(c, namesRow) == name)
-            return c;
-    }
-    return 0;
-}
-
 QList<CellValue> Tf_modify::cells(int row, const QStringList& columns) const {
     QList<CellValue> values;
     for (const QString& name : columns) {
-        const int c = gridColumn(name);
-        CellValue value{name, m_types.value(name), {}};
+        const int c = m_gridColumns.value(name);
         // The grid shows a NULL as one blank; sent back it must stay NULL.
-        if (c > 0 && !g_modify->gridModel()->isNull(c, row))
-            value.text = g_modify->cell(c, row);
-        values << value;
+        const bool null = g_modify->gridModel()->isNull(c, row);
+        values << CellValue{name, m_types.value(name), null ? QString() : g_modify->cell(c, row)};
     }
     return values;
 }
 
+ModifyStatement Tf_modify::statementFor(int row, bool remove) const {
+    for (const QString& name : m_request.keys + (remove ? QStringList() : m_request.updatable)) {
+        if (!m_gridColumns.contains(name))
+            return {{}, name + ": not a column of the grid"};
+    }
+    const QList<CellValue> keys = cells(row, m_request.keys);
+    return remove ? deleteStatement(m_request.table, keys)
+                  : updateStatement(m_request.table, cells(row, m_request.updatable), keys);
+}
+
 void Tf_modify::IXButton1Click() {
-    if (!syb_modify->Connected() || !m_firstDataRow)
+    if (m_updating || !syb_modify->Connected() || !m_firstDataRow)
         return;
+    // A box shown meanwhile (the server's, or the counts) runs the event loop: the grid and the
+    // window stay as they are until the last box is answered.
+    m_updating = true;
+    setEnabled(false);
     QStringList unchanged;
-    const auto send = [&](int row, const ModifyStatement& statement) {
+    const auto send = [&](int row, bool remove) {
+        const ModifyStatement statement = statementFor(row, remove);
         if (!statement.refusal.isEmpty()) {
             unchanged
                 << QStringLiteral("Row %1: %2; nothing was sent").arg(row).arg(statement.refusal);
@@ -209,19 +225,19 @@ void Tf_modify::IXButton1Click() {
     };
 
     int modified = 0;
-    for (const int row : std::as_const(m_modified)) {
+    const QList<int> edited = m_modified;
+    for (const int row : edited) {
         if (!isMarked(row))
-            modified += send(row, updateStatement(m_request.table, cells(row, m_request.updatable),
-                                                  cells(row, m_request.keys)));
+            modified += send(row, false);
     }
     Dialogs::message(QStringLiteral("%1 Rows Modified").arg(modified), kCaption,
                      QMessageBox::Information);
 
     int deleted = 0;
-    for (int row = 0; row < g_modify->rowCount(); ++row) {
+    for (int row = m_firstDataRow; row < g_modify->rowCount(); ++row) {
         if (!isDataRow(row) || !isMarked(row))
             continue;
-        deleted += send(row, deleteStatement(m_request.table, cells(row, m_request.keys)));
+        deleted += send(row, true);
         unmark(row);
     }
     Dialogs::message(QStringLiteral("%1 Rows Deleted").arg(deleted), kCaption,
@@ -230,6 +246,8 @@ void Tf_modify::IXButton1Click() {
         Dialogs::message(unchanged.join('\n'), kCaption, QMessageBox::Warning);
     if (deleted > 0)
         reload();
+    setEnabled(true);
+    m_updating = false;
 }
 
 void Tf_modify::Delete1Click() {
@@ -264,6 +282,10 @@ QList<GroupedMenu> Tf_modify::childMenus() const {
 }
 
 void Tf_modify::closeEvent(QCloseEvent* event) {
+    if (m_updating) {
+        event->ignore();
+        return;
+    }
     syb_modify->disconnect();
     event->accept();
 }

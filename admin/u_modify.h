@@ -77,12 +77,14 @@ private:
     bool isDataRow(int row) const;
     bool isMarked(int row) const;
     void unmark(int row);
-    // The row's cells of the named columns; a column the grid lacks gives an empty name.
     QList<CellValue> cells(int row, const QStringList& columns) const;
-    int gridColumn(const QString& name) const;
+    // The row's UPDATE, or its DELETE when remove is set.
+    ModifyStatement statementFor(int row, bool remove) const;
 
     ModifyRequest m_request;
     int m_firstDataRow = 0; // 0: the select gave no row
+    QHash<QString, int> m_gridColumns;
+    bool m_updating = false;
     QList<int> m_modified;
     QSet<int> m_modifiedSet;
     // The type names of the selected columns, read from a select of no rows: the grid's own

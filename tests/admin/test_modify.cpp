@@ -282,6 +282,27 @@ TEST_F(Modify, AStatementTheServerRefusesIsRolledBackAndReported) {
     EXPECT_EQ(test::lastValue(window->syb_modify->DbProc(), "select @@trancount"), "0");
 }
 
+TEST_F(Modify, WhileItsBoxesAreOpenUpdateIsNeitherEnteredAgainNorClosed) {
+    openParts();
+    edit(rowOf("1"), 2, "bolt2");
+    mark(rowOf("4"));
+    int boxes = 0;
+    dialogs.whileMessageShown = [&](const test::DialogCall&) {
+        ++boxes;
+        EXPECT_FALSE(window->isEnabled());
+        window->IXButton1Click();
+        window->btn_closeClick();
+        EXPECT_TRUE(window->isVisible());
+    };
+    EXPECT_EQ(update(), (QStringList{"1 Rows Modified", "1 Rows Deleted"}));
+    dialogs.whileMessageShown = {};
+    EXPECT_EQ(boxes, 2) << "each box once: no second Update ran inside the first";
+    ASSERT_FALSE(window.isNull());
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(value("select count(*) from parts"), "3");
+    EXPECT_EQ(value("select name from parts where id=1"), "bolt2");
+}
+
 TEST_F(Modify, AnEditedAndMarkedRowIsOnlyDeletedAndTheGridReloads) {
     openParts();
     const int row = rowOf("2");
