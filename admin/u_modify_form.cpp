@@ -17,6 +17,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace ostrim {
 
 namespace {
@@ -173,7 +175,12 @@ void Tf_modify_form::createFields(const std::vector<Column>& columns) {
             edit->setDataSet("q_modify_form2");
             edit->setDataField(column.name);
             int width = kEditWidth;
-            if (column.type == u"char") {
+            if (edit->Datatype() == u"datetime") {
+                // DB-Library's text of a datetime, which the default width would cut.
+                width = std::max(width, edit->fontMetrics().horizontalAdvance(
+                                            QStringLiteral("Feb 28 2000 12:00:00:000AM")) +
+                                            12);
+            } else if (column.type == u"char") {
                 edit->setLength(qint16(column.length));
                 if (column.length > 0)
                     edit->setMaxLength(column.length);
