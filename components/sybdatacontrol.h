@@ -10,6 +10,7 @@ class QWidget;
 
 namespace ostrim {
 
+class FieldNameList;
 class TSybQuery;
 
 class DataControl {
@@ -46,6 +47,9 @@ protected:
     DataControl& operator=(const DataControl&) = delete;
 
 private:
+    // The Fields of the query or table called name among the owner's components.
+    FieldNameList* boundFields(const QString& name) const;
+
     QWidget* m_self;
     QString m_dataSet;
     QString m_dataField;

@@ -3,6 +3,7 @@
 #include "component_window.h"
 #include "sybdatabase.h"
 #include "sybquery.h"
+#include "sybtable.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -185,6 +186,22 @@ void TSybNavigator::btn_lastClick() {
 }
 
 void TSybNavigator::move(Move kind) {
+    if (TSybTable* table = TSybTable::findTable(m_dataSet, this)) {
+        switch (kind) {
+        case Move::First:
+            table->First();
+            break;
+        case Move::Prior:
+            table->Prior();
+            break;
+        case Move::Next:
+            table->Next();
+            break;
+        case Move::Last:
+            table->Last();
+            break;
+        }
+    }
     TSybQuery* query = findNearest(
         TSybQuery::QueryList(), m_dataSet, this, [](const TSybQuery& q) { return q.Name(); },
         [](const TSybQuery& q) -> const QObject* { return &q; });

@@ -778,6 +778,10 @@ WireParam readTypeInfo(Reader& r) {
         p.maxLen = r.u8();
         fixed(p.maxLen == 4 ? SqlType::SmallDateTime : SqlType::DateTime);
         break;
+    case 0x68: // BITN: FreeTDS sends a bit output parameter so, to carry a NULL
+        p.maxLen = r.u8();
+        fixed(SqlType::Bit);
+        break;
     case 0x6C:
     case 0x6A: {
         p.maxLen = r.u8();
@@ -918,6 +922,14 @@ Value readValue(Reader& r, const WireParam& p) {
         if (p.wireType == 0x6E)
             return readMoney(n);
         return readDate(n);
+    }
+    case 0x68: {
+        int n = r.u8();
+        if (n == 0)
+            return Value::null();
+        bool set = r.u8() != 0;
+        r.skip(size_t(n - 1));
+        return Value::integer(set ? 1 : 0);
     }
     case 0x6C:
     case 0x6A: {
