@@ -67,7 +67,12 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    setCell(index.column(), index.row(), value.toString());
+    // An editor closed unchanged writes nothing: a NULL shown as a blank stays NULL.
+    const QString text = value.toString();
+    if (text == cell(index.column(), index.row()))
+        return true;
+    setCell(index.column(), index.row(), text);
+    emit cellEdited(index.column(), index.row());
     return true;
 }
 

@@ -40,6 +40,11 @@ public:
     // Appends the batch's rows and takes its row and column counts.
     void apply(GridBatch& batch);
 
+signals:
+    // The user changed a cell's text through the view's editor (setData); setCell does not
+    // raise it.
+    void cellEdited(int col, int row);
+
 private:
     bool isFixed(int col, int row) const { return row < m_fixedRows || col < m_fixedCols; }
 
