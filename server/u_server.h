@@ -120,6 +120,9 @@ public:
     // The two process monitors, children of the frame on this window's connection.
     void Processes21Click();
     void Processes1Click();
+    // "Modify Data" (hidden): the form expert on this window's connection, then the data
+    // modification window of the chosen layout with this window's login.
+    void ModifyData1Click();
     // "&Search Database": the database search, modal, on this window's connection; a
     // double-clicked hit pastes its source into the editor and the search stays open.
     void SearchDatabase2Click();
@@ -234,7 +237,7 @@ private:
     void showCaption();
     void launchers();
     // A hidden administration command: its menu item or tool bar entry, the tool button behind
-    // an entry, and the window it opens (none yet for some).
+    // an entry, and the window it opens.
     struct HiddenCommand {
         QAction* item;
         QWidget* button;

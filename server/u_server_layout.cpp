@@ -363,6 +363,7 @@ void Tserverform::createToolBars() {
     connect(toolButton(30), &QToolButton::clicked, &m_main, &Tmain::Connect1Click);
     connect(toolButton(14), &QToolButton::clicked, &m_main, &Tmain::Disconnect1Click);
     connect(toolButton(20), &QToolButton::clicked, &m_main, &Tmain::Contents1Click);
+    connect(toolButton(26), &QToolButton::clicked, this, &Tserverform::ModifyData1Click);
     // The Find Differences window is still to come: disabled rather than doing nothing.
     toolButton(29)->setEnabled(false);
 }

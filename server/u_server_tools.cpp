@@ -2,6 +2,7 @@
 // windows, which hand over this window's connection.
 
 #include "dialogs.h"
+#include "form_expert.h"
 #include "sybdatabase.h"
 #include "sybquery.h"
 #include "u_config.h"
@@ -10,6 +11,8 @@
 #include "u_devices.h"
 #include "u_diff.h"
 #include "u_main.h"
+#include "u_modify.h"
+#include "u_modify_form.h"
 #include "u_processes.h"
 #include "u_processes_self.h"
 #include "u_server.h"
@@ -41,8 +44,9 @@ void Tserverform::launchers() {
     FindDifferences1->setEnabled(true);
     connect(Processes21, &QAction::triggered, this, &Tserverform::Processes21Click);
     connect(FindDifferences1, &QAction::triggered, this, &Tserverform::FindDifferences1Click);
+    // A tool button's entry is connected with the tool bar, which is made after the menus.
     for (const HiddenCommand& command : hiddenCommands())
-        if (command.open)
+        if (command.item && !command.button)
             connect(command.item, &QAction::triggered, this, command.open);
 }
 
@@ -54,11 +58,9 @@ std::vector<Tserverform::HiddenCommand> Tserverform::hiddenCommands() const {
         for (QAction* a : ToolBar1->actions())
             if (modifyButton && ToolBar1->widgetForAction(a) == modifyButton)
                 modifyData = a;
-    // The data modification has no window yet: without one an entry stays hidden whatever the
-    // configuration says.
     return {{Devices1, nullptr, &Tserverform::Devices1Click},
             {Processes1, nullptr, &Tserverform::Processes1Click},
-            {modifyData, modifyButton, nullptr}};
+            {modifyData, modifyButton, &Tserverform::ModifyData1Click}};
 }
 
 void Tserverform::showHiddenCommands() {
@@ -104,6 +106,21 @@ void Tserverform::Processes21Click() {
 
 void Tserverform::Processes1Click() {
     execute_processes(m_main, sybase->DbProc());
+}
+
+void Tserverform::ModifyData1Click() {
+    ModifyRequest request;
+    if (!runFormExpert(this, FormExpertPages::program(), sybase->DbProc(), sybase->DBName(),
+                       request))
+        return;
+    // Both views connect with this window's login: the window that started the expert is the
+    // one whose server and database the user chose from.
+    request.login = {sybase->ServerName(), sybase->UserName(), sybase->Password(),
+                     sybase->DBName()};
+    if (request.layout == ModifyLayout::Grid)
+        Tf_modify::open(m_main, request);
+    else
+        Tf_modify_form::open(m_main, request);
 }
 
 void Tserverform::SearchDatabase2Click() {

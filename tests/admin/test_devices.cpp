@@ -5,14 +5,22 @@
 #include "syblistbox.h"
 #include "sybquery.h"
 #include "u_devices.h"
+#include "u_generate2.h"
+#include "u_generate25.h"
+#include "u_generate27.h"
+#include "u_generate3.h"
+#include "u_generatesql.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -164,9 +172,8 @@ TEST_F(Devices, WithOneTheItemIsShownAndEnabledAndOneIsWrittenBack) {
     EXPECT_TRUE(w->Devices1->isEnabled());
     EXPECT_TRUE(w->Processes1->isVisible());
     EXPECT_TRUE(w->Processes1->isEnabled());
-    // Without a window of its own this stays as it is.
-    EXPECT_FALSE(w->toolButton(26)->isEnabled());
-    EXPECT_FALSE(w->toolButton(26)->isVisible());
+    EXPECT_TRUE(w->toolButton(26)->isEnabled()) << "Modify Data";
+    EXPECT_TRUE(w->toolButton(26)->isVisible());
     EXPECT_FALSE(w->toolButton(24)->isVisible()) << "Drop Object is no administration command";
 
     closeWindow(w);
@@ -309,6 +316,45 @@ TEST_F(Devices, OpenedFromTheSecondOfTwoWindowsListsTheFirstWindowsServer) {
     EXPECT_TRUE(dialogs.messages().empty());
     closeWindow(second);
     closeWindow(first);
+}
+
+// "Modify Data" runs the expert on the window's connection and opens the view it chose.
+TEST_F(Devices, ModifyDataOpensTheViewTheExpertChose) {
+    writeIni(test::lastLogin("sa", "ostrimdemo", "DEMO") + "ShowHiddenCommands=1\r\n");
+    Tserverform* w = connect("");
+    ASSERT_NE(w, nullptr);
+    const auto page = [this]<class Page>(std::function<void(Page&)> act) {
+        dialogs.dialogHandlers.push_back([act](QDialog& d) {
+            auto* p = qobject_cast<Page*>(&d);
+            if (!p)
+                return int(QDialog::Rejected);
+            act(*p);
+            p->btn_next->click();
+            return p->result();
+        });
+    };
+    const auto pick = [](QListWidget* list, const QString& text) {
+        const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << text.toStdString();
+        found[0]->setSelected(true);
+        list->setCurrentItem(found[0]);
+    };
+    for (const auto& [layout, view] :
+         {std::pair{&Tf_form3::r_grid, "ostrim::Tf_modify"},
+          std::pair{&Tf_form3::r_vertical, "ostrim::Tf_modify_form"}}) {
+        page.operator()<Tf_form2>([&](Tf_form2& p) { pick(p.l_tablenames, "publishers"); });
+        page.operator()<Tf_form25>([](Tf_form25& p) { p.Button2->click(); });
+        page.operator()<Tf_form27>([&](Tf_form27& p) { pick(p.l_primarykeys, "pub_id"); });
+        page.operator()<Tf_form3>([layout](Tf_form3& p) { (p.*layout)->click(); });
+        page.operator()<Tf_formsql>([](Tf_formsql&) {});
+        const qsizetype before = main->mdiArea()->subWindowList().size();
+        w->toolButton(26)->click();
+        EXPECT_TRUE(dialogs.dialogHandlers.empty()) << "every page was shown";
+        const QList<QMdiSubWindow*> children = main->mdiArea()->subWindowList();
+        ASSERT_EQ(children.size(), before + 1) << view;
+        EXPECT_STREQ(children.last()->widget()->metaObject()->className(), view);
+        children.last()->widget()->close();
+    }
 }
 
 } // namespace
