@@ -58,13 +58,6 @@ const QString kQuoteProcedure = "create procedure p_quote\r\nas\r\nselect 'say \
                         "create table colt (needle_a int null, needle_b int null, c int null)"});
      }});
 
-QStringList listed(const QListWidget* list) {
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
 class DbSearch : public test::FrameTest<> {
 protected:
     void SetUp() override {
@@ -161,7 +154,7 @@ TEST_F(DbSearch, TheToolButtonOpensItOnTheWindowsConnection) {
             EXPECT_EQ(d.lb_search->count(), 0);
             // The database is the window's: its own procedure is found.
             EXPECT_TRUE(search(d, "needle").empty());
-            EXPECT_EQ(listed(d.lb_search), QStringList{"P  - p_two"});
+            EXPECT_EQ(test::items(d.lb_search), QStringList{"P  - p_two"});
         },
         [&] { window->toolButton(27)->click(); }));
     EXPECT_EQ(opened.data(), nullptr) << "freed on return";
@@ -194,14 +187,14 @@ TEST_F(DbSearch, TheToolButtonOpensItOnTheWindowsConnection) {
 TEST_F(DbSearch, BlankTextAndNoKindGiveTheirMessages) {
     ASSERT_TRUE(openSearch([&](Tf_db_search& d) {
         ASSERT_TRUE(search(d, "needle").empty());
-        const QStringList before = listed(d.lb_search);
+        const QStringList before = test::items(d.lb_search);
         ASSERT_FALSE(before.isEmpty());
         expectBox(search(d, "   "), "Please enter text to search for !");
-        EXPECT_EQ(listed(d.lb_search), before) << "the list is left as it was";
+        EXPECT_EQ(test::items(d.lb_search), before) << "the list is left as it was";
         expectBox(search(d, "", {true, true, true, true}), "Please enter text to search for !");
 
         expectBox(search(d, "needle", {false, false, false, false}), "Text not Found !");
-        EXPECT_TRUE(listed(d.lb_search).isEmpty());
+        EXPECT_TRUE(test::items(d.lb_search).isEmpty());
         EXPECT_FALSE(d.found());
     }));
 }
@@ -246,7 +239,7 @@ TEST_F(DbSearch, EachObjectOnceInTheOrderOfItsKind) {
     ASSERT_TRUE(openSearch([&](Tf_db_search& d) {
         for (const auto& c : cases) {
             const std::vector<test::DialogCall> boxes = search(d, c.text, c.kinds);
-            EXPECT_EQ(listed(d.lb_search), c.lines) << c.text;
+            EXPECT_EQ(test::items(d.lb_search), c.lines) << c.text;
             EXPECT_EQ(d.found(), !c.lines.isEmpty()) << c.text;
             if (c.lines.isEmpty())
                 expectBox(boxes, "Text not Found !");

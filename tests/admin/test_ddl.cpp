@@ -64,13 +64,6 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QStringList listed(const QListWidget* list) {
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
 void choose(QComboBox* box, const QString& text) {
     const int index = box->findText(text);
     ASSERT_GE(index, 0) << text.toStdString();
@@ -190,7 +183,7 @@ TEST_F(Ddl, OpensAsAChildWithItsOwnConnectionOnTheWindowsDatabase) {
     EXPECT_TRUE(d->e_grant->isEnabled());
 
     choose(d->cmb_objecttype, "Procedures");
-    const QStringList names = listed(d->lb_objects);
+    const QStringList names = test::items(d->lb_objects);
     EXPECT_TRUE(names.contains("ddl_a"));
     EXPECT_TRUE(names.contains("byroyalty"));
     EXPECT_FALSE(names.contains("deltitle"));
@@ -240,7 +233,7 @@ TEST_F(Ddl, TriggersGetNoDropOrGrantButKeepTheirGoLines) {
     Tf_ddl* d = open();
     ASSERT_NE(d, nullptr);
     choose(d->cmb_objecttype, "Triggers");
-    EXPECT_FALSE(listed(d->lb_objects).contains("ddl_a"));
+    EXPECT_FALSE(test::items(d->lb_objects).contains("ddl_a"));
     select(*d, {"deltitle"});
     d->chk_grant->click();
     d->e_grant->setText("public");
@@ -338,8 +331,8 @@ TEST_F(Ddl, AnotherDatabaseListsItsObjectsAndNamesItInTheUseLine) {
     EXPECT_EQ(d->ddl_sybase->DBName(), "ostrimdemo2");
     EXPECT_EQ(d->lb_objects->DbName(), "ostrimdemo2");
     choose(d->cmb_objecttype, "Procedures");
-    EXPECT_TRUE(listed(d->lb_objects).contains("ddl_only2"));
-    EXPECT_FALSE(listed(d->lb_objects).contains("ddl_a"));
+    EXPECT_TRUE(test::items(d->lb_objects).contains("ddl_only2"));
+    EXPECT_FALSE(test::items(d->lb_objects).contains("ddl_a"));
     select(*d, {"ddl_only2"});
     const QString file = out.filePath("two.sql");
     generateTo(*d, file);

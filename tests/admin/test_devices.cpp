@@ -53,13 +53,6 @@ QString deviceRow(const QString& name, qint64 vdevno, qint64 pages, const QStrin
                         "phyname) values (0, 1023, 2, 0, 'zero_dev', '/devices/zero.dat')"});
      }});
 
-QStringList listed(const QListWidget* list) {
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
 // Every device name the server gives, in its order.
 QStringList serverDevices(DbProcHandle process) {
     TSybQuery query;
@@ -197,7 +190,7 @@ TEST_F(Devices, ListsTheServersDevicesSortedAndShowsTheFirst) {
         EXPECT_EQ(d.windowTitle(), "Devices");
         EXPECT_EQ(d.Label7->text(), "Devices :");
         EXPECT_EQ(d.IXButton1->toolTip(), "Close");
-        EXPECT_EQ(listed(d.l_devices), sorted);
+        EXPECT_EQ(test::items(d.l_devices), sorted);
         EXPECT_EQ(d.l_devices->Value(), "a_dev");
         EXPECT_EQ(d.l_devices->currentRow(), 0);
         EXPECT_EQ(details(d),
@@ -309,7 +302,7 @@ TEST_F(Devices, OpenedFromTheSecondOfTwoWindowsListsTheFirstWindowsServer) {
     expected.sort();
 
     ASSERT_TRUE(openDevices(*second, [&](Tf_devices& d) {
-        EXPECT_EQ(listed(d.l_devices), expected);
+        EXPECT_EQ(test::items(d.l_devices), expected);
         EXPECT_EQ(details(d),
                   (Details{"a_dev", "/devices/a_dev.dat", "7", "/mirrors/a_dev.mir", "2"}));
     }));

@@ -42,13 +42,6 @@ QStringList childTexts(const QTreeWidgetItem* node) {
     return texts;
 }
 
-QStringList listTexts(const QListWidget* list) {
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
 QTreeWidgetItem* childNamed(QTreeWidgetItem* node, const QString& text) {
     for (int i = 0; i < node->childCount(); ++i)
         if (node->child(i)->text(0) == text)
@@ -299,7 +292,7 @@ TEST_F(TreeView, EachKindListsItsObjectsThroughTheServersConnection) {
         EXPECT_EQ(explorer->query->DbProc(), connection->DbProc());
         for (int i = 0; i < explorer->l->count(); ++i)
             EXPECT_EQ(explorer->l->item(i)->data(Tf_treeview::kImageRole).toInt(), k);
-        lists << listTexts(explorer->l);
+        lists << test::items(explorer->l);
     }
     EXPECT_TRUE(lists[0].contains("alice"));
     EXPECT_TRUE(lists[0].contains("dbo"));
@@ -493,7 +486,7 @@ TEST_F(TreeViewTwoServers, EachServerHasItsOwnConnection) {
     EXPECT_EQ(explorer->query->DbName(), "db_MY_SERVER_2_1");
     EXPECT_EQ(TSybDatabase::findDatabase(explorer->query->DbName()), secondConnection);
     EXPECT_EQ(explorer->query->DbProc(), secondConnection->DbProc());
-    EXPECT_TRUE(listTexts(explorer->l).contains("sysdatabases"));
+    EXPECT_TRUE(test::items(explorer->l).contains("sysdatabases"));
     listKind(database(demo, "ostrimdemo"), "User Tables");
     EXPECT_EQ(explorer->query->DbName(), "db_DEMO_0");
     EXPECT_EQ(explorer->query->DbProc(), demoConnection->DbProc());

@@ -172,9 +172,7 @@ TEST_F(ConnectionTest, ALoginNeverAnsweredEndsAfterTheComponentsOwnLoginTimeOut)
     EXPECT_FALSE(db.Connected());
     EXPECT_GE(silent.accepted(), 1) << "the login reached the server";
     EXPECT_LT(elapsed, 10000) << "ended by the login timeout, not by the server giving up";
-    ASSERT_EQ(m_dialogs.calls.size(), 1u);
-    EXPECT_EQ(m_dialogs.calls[0].text, "Could not login to Server");
-    EXPECT_EQ(m_dialogs.calls[0].caption, "DB-Library error");
+    EXPECT_EQ(m_dialogs.calls.size(), 1u) << "the box FailedLoginsShowExactlyOneBox reads";
 }
 
 TEST_F(ConnectionTest, LoginDialogIsPreparedAndItsAnswersDecide) {

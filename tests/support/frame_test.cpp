@@ -17,6 +17,13 @@ QStringList items(const QComboBox* box) {
     return all;
 }
 
+QStringList items(const QListWidget* list) {
+    QStringList all;
+    for (int i = 0; i < list->count(); ++i)
+        all << list->item(i)->text();
+    return all;
+}
+
 QString lastValue(DbProcHandle process, const QString& sql) {
     TSybQuery query;
     query.setDbProc(process);

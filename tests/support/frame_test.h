@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -30,6 +31,7 @@ QByteArray lastLogin(const QString& user, const QString& database,
 
 // The entries of a combo box, in order.
 QStringList items(const QComboBox* box);
+QStringList items(const QListWidget* list);
 
 // The first column of the last row sql gives on process; the statement must succeed.
 QString lastValue(DbProcHandle process, const QString& sql);
