@@ -2,9 +2,11 @@
 
 #include "dialogs.h"
 #include "navigator_link.h"
+#include "object_text.h"
 #include "sybdatabase.h"
 #include "sybdatacontrol.h"
 
+#include <QHash>
 #include <QVariant>
 
 #include <sybdb.h>
@@ -91,18 +93,27 @@ std::optional<QByteArray> fixedValue(const QByteArray& text, int type) {
 }
 
 int typeCode(const QString& typeName) {
-    static const QStringList integers = {"intn", "tinyint", "int", "bit", "smallint"};
-    static const QStringList numbers = {"float", "decimal", "decimaln",   "numericn", "real",
-                                        "money", "moneyn",  "smallmoney", "floatn",   "numeric"};
-    static const QStringList dates = {"datetime", "datetimn", "smalldatetime"};
+    // Each fixed type is sent as itself: its text is converted to that type before the call, so
+    // an int sent as a smallint would refuse every value over 32767.
+    static const QHash<QString, int> fixed = {{"intn", kParamInt},
+                                              {"int", kParamInt},
+                                              {"tinyint", kParamTinyInt},
+                                              {"smallint", kParamSmallInt},
+                                              {"bit", kParamBit},
+                                              {"money", kParamMoney},
+                                              {"moneyn", kParamMoney},
+                                              {"smallmoney", kParamMoney},
+                                              {"datetime", kParamDateTime},
+                                              {"datetimn", kParamDateTime},
+                                              {"smalldatetime", kParamSmallDateTime}};
+    static const QStringList numbers = {"float", "decimal", "decimaln", "numericn",
+                                        "real",  "floatn",  "numeric"};
     static const QStringList characters = {"char",  "varchar", "nvarchar",
                                            "nchar", "binary",  "sysname"};
-    if (integers.contains(typeName))
-        return kParamSmallInt;
+    if (const auto found = fixed.constFind(typeName); found != fixed.cend())
+        return *found;
     if (numbers.contains(typeName))
         return kParamFloat;
-    if (dates.contains(typeName))
-        return kParamDate;
     if (typeName == QLatin1String("text"))
         return kParamText;
     if (characters.contains(typeName))
@@ -139,8 +150,8 @@ void TSybSproc::setDesignActive(bool active) {
     TSybQuery catalogue;
     catalogue.setAutoDbProc(false);
     catalogue.setDbProc(m_dbProc);
-    catalogue.setSql("select id from sysobjects where name = \"" + m_sprocName +
-                     "\" and type=\"P\"");
+    catalogue.setSql("select id from sysobjects where name = " + sqlString(m_sprocName) +
+                     " and type=\"P\"");
     QString id;
     if (catalogue.Execute() == kSucceed)
         while (catalogue.Next() == kMoreRows)
@@ -167,7 +178,10 @@ bool TSybSproc::collectValues(std::vector<QByteArray>& values) {
         }
         param->Value = controlText(control);
         if (!isFixedLength(param->DataType)) {
-            values.push_back(param->Value.left(kCharValueLength).toLocal8Bit());
+            // Text values go whole: the cut is for the character types.
+            const bool text = param->DataType == kParamText;
+            values.push_back(
+                (text ? param->Value : param->Value.left(kCharValueLength)).toLocal8Bit());
             continue;
         }
         if (param->Value.trimmed().isEmpty()) {
@@ -203,6 +217,12 @@ int TSybSproc::Execute() {
     // Whatever an earlier call left unread would make DB-Library refuse this one.
     dbcancel(process);
     m_rowStatus = 0;
+    // A call left half built by a failure would make DB-Library refuse every later call of the
+    // same procedure on this connection.
+    const auto reset = [process] {
+        dbrpcinit(process, const_cast<char*>(""), DBRPCRESET);
+    };
+    reset();
     if (dbrpcinit(process, m_sprocName.toLocal8Bit().constData(), DBRPCRECOMPILE) != SUCCEED)
         return m_lastResult;
     const auto& params = m_params.items();
@@ -217,13 +237,18 @@ int TSybSproc::Execute() {
         const QByteArray name =
             (QLatin1Char('@') + param.Name).left(kParamNameLength).toLocal8Bit();
         if (dbrpcparam(process, name.constData(), param.isOutput() ? DBRPCRETURN : 0, type, -1,
-                       length, length ? reinterpret_cast<BYTE*>(value.data()) : nullptr) != SUCCEED)
+                       length,
+                       length ? reinterpret_cast<BYTE*>(value.data()) : nullptr) != SUCCEED) {
+            reset();
             return m_lastResult;
+        }
     }
     // DB-Library reads the values when it sends them: they live until here.
     m_lastResult = dbrpcsend(process);
-    if (m_lastResult != kSucceed)
+    if (m_lastResult != kSucceed) {
+        reset();
         return m_lastResult;
+    }
     m_lastResult = dbsqlok(process);
     if (m_lastResult != kSucceed)
         return m_lastResult;

@@ -1,6 +1,7 @@
 #include "sybtable.h"
 
 #include "component_window.h"
+#include "object_text.h"
 #include "registry.h"
 #include "sybdatabase.h"
 #include "sybdatacontrol.h"
@@ -73,8 +74,8 @@ void TSybTable::listColumns() {
     TSybQuery columns;
     columns.setAutoDbProc(false);
     columns.setDbProc(m_dbProc);
-    columns.setSql("select name from syscolumns where id = object_id(\"" + m_tableName +
-                   "\") order by colid");
+    columns.setSql("select name from syscolumns where id = object_id(" + sqlString(m_tableName) +
+                   ") order by colid");
     m_designFields.clear();
     if (columns.Execute() != kSucceed)
         return;

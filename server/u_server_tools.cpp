@@ -113,10 +113,18 @@ void Tserverform::ModifyData1Click() {
     if (!runFormExpert(this, FormExpertPages::program(), sybase->DbProc(), sybase->DBName(),
                        request))
         return;
-    // Both views connect with this window's login: the window that started the expert is the
-    // one whose server and database the user chose from.
-    request.login = {sybase->ServerName(), sybase->UserName(), sybase->Password(),
-                     sybase->DBName()};
+    // Both views connect with this window's login, in the database the expert listed: a "use"
+    // run in the window may have left its connection in another database than the login's.
+    QString database = sybase->DBName();
+    TSybQuery current;
+    current.setAutoDbProc(false);
+    current.setDbProc(sybase->DbProc());
+    current.setSql("select db_name()");
+    if (current.Execute() == kSucceed && current.Next() == kMoreRows)
+        database = current.ColumnValue(1);
+    while (current.Next() == kMoreRows) {
+    }
+    request.login = {sybase->ServerName(), sybase->UserName(), sybase->Password(), database};
     if (request.layout == ModifyLayout::Grid)
         Tf_modify::open(m_main, request);
     else

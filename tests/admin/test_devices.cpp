@@ -10,6 +10,8 @@
 #include "u_generate27.h"
 #include "u_generate3.h"
 #include "u_generatesql.h"
+#include "u_modify.h"
+#include "u_modify_form.h"
 
 #include <QAction>
 #include <QLabel>
@@ -313,9 +315,15 @@ TEST_F(Devices, OpenedFromTheSecondOfTwoWindowsListsTheFirstWindowsServer) {
 
 // "Modify Data" runs the expert on the window's connection and opens the view it chose.
 TEST_F(Devices, ModifyDataOpensTheViewTheExpertChose) {
-    writeIni(test::lastLogin("sa", "ostrimdemo", "DEMO") + "ShowHiddenCommands=1\r\n");
+    writeIni(test::lastLogin("sa", "master", "DEMO") + "ShowHiddenCommands=1\r\n");
     Tserverform* w = connect("");
     ASSERT_NE(w, nullptr);
+    // A "use" run in the window: the expert lists that database, and the view opens in it.
+    TSybQuery use;
+    use.setAutoDbProc(false);
+    use.setDbProc(w->sybase->DbProc());
+    use.setSql("use ostrimdemo");
+    ASSERT_EQ(use.Execute(), kSucceed);
     const auto page = [this]<class Page>(std::function<void(Page&)> act) {
         dialogs.dialogHandlers.push_back([act](QDialog& d) {
             auto* p = qobject_cast<Page*>(&d);
@@ -345,8 +353,12 @@ TEST_F(Devices, ModifyDataOpensTheViewTheExpertChose) {
         EXPECT_TRUE(dialogs.dialogHandlers.empty()) << "every page was shown";
         const QList<QMdiSubWindow*> children = main->mdiArea()->subWindowList();
         ASSERT_EQ(children.size(), before + 1) << view;
-        EXPECT_STREQ(children.last()->widget()->metaObject()->className(), view);
-        children.last()->widget()->close();
+        QWidget* shownView = children.last()->widget();
+        EXPECT_STREQ(shownView->metaObject()->className(), view);
+        const auto* grid = qobject_cast<Tf_modify*>(shownView);
+        const auto* form = qobject_cast<Tf_modify_form*>(shownView);
+        EXPECT_EQ((grid ? grid->syb_modify : form->syb_modify_form)->DBName(), "ostrimdemo");
+        shownView->close();
     }
 }
 

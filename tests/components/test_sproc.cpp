@@ -287,7 +287,7 @@ TEST_F(SprocTest, DesignActiveFillsParamsFromTheCatalogue) {
     }
     // The catalogue stores sysname as varchar.
     EXPECT_EQ(names, (QStringList{"v", "b", "t", "n"}));
-    EXPECT_EQ(types, (std::vector<int>{kParamVarchar, kParamSmallInt, kParamText, kParamVarchar}));
+    EXPECT_EQ(types, (std::vector<int>{kParamVarchar, kParamBit, kParamText, kParamVarchar}));
 
     m_proc->setSProcName("no_such_procedure");
     m_proc->setDesignActive(true);
