@@ -486,6 +486,27 @@ TEST_F(Modify, UpdateWaitsForTheLoadWhichAbortEnds) {
     EXPECT_EQ(value("select name from parts where id=1"), "bolt2");
 }
 
+TEST_F(Modify, PauseHoldsTheLoadAndResumeLetsItEnd) {
+    ModifyRequest r = request("parts", {"id"}, {"name", "qty", "note"}, "WHERE 1=1 order by id");
+    r.selectText = "waitfor delay '00:00:01'\r\ngo\r\n" + r.selectText;
+    window = Tf_modify::open(*main, r);
+    const QString spid = QString::number(dbspid(window->syb_modify->DbProc().get()));
+    ASSERT_TRUE(test::waitUntil([&] {
+        return value("select cmd from master..sysprocesses where spid=" + spid).trimmed() ==
+               "WAITFOR";
+    }));
+    // Asked while the server holds the statement: the loader stops at the first row after it.
+    window->IXButton12->click();
+    ASSERT_TRUE(test::waitUntil([&] { return grid().Paused(); }));
+    EXPECT_EQ(find("1"), -1);
+    EXPECT_EQ(update(), QStringList{"The rows are still loading."});
+
+    window->IXButton13->click();
+    loaded();
+    EXPECT_EQ(grid().RunState(), GridRunner::State::Done);
+    EXPECT_GT(find("4"), 0);
+}
+
 TEST_F(Modify, ClosingWhileTheRowsLoadStopsTheLoaderAndFreesItsConnection) {
     openHeldParts();
     const QString spid = QString::number(dbspid(window->syb_modify->DbProc().get()));
