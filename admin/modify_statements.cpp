@@ -35,7 +35,8 @@ std::optional<QString> bareValue(const QString& text, const QString& type) {
             return text;
         break;
     case Literal::Money:
-        if (matches("^[+-]?\\$?[+-]?[0-9]+(\\.[0-9]+)?$", text))
+        // One sign, before or after the dollar: "--5" would begin a comment.
+        if (matches("^([+-]\\$?|\\$[+-]?)?[0-9]+(\\.[0-9]+)?$", text))
             return text;
         break;
     case Literal::Bit:
@@ -55,11 +56,29 @@ std::optional<QString> bareValue(const QString& text, const QString& type) {
     return std::nullopt;
 }
 
+// Why the cell cannot be written; empty when it can.
+QString cellRefusal(const CellValue& cell, bool inWhere) {
+    if (!cell.whole)
+        return cell.column + QStringLiteral(": the grid loaded only part of this value");
+    if (inWhere && (cell.type == u"float" || cell.type == u"real"))
+        return QStringLiteral("%1: a %2 key cannot identify the row exactly")
+            .arg(cell.column, cell.type);
+    // A longer text is what the loader leaves of a cut value, or cannot be told from it.
+    if (literalOf(cell.type) == Literal::Binary && cell.text.size() >= kLoadedTextLimit)
+        return QStringLiteral("%1: a binary value of %2 characters or more cannot be sent from "
+                              "the grid")
+            .arg(cell.column)
+            .arg(kLoadedTextLimit);
+    return {};
+}
+
 // Appends "name=value" for each cell, separated by separator; the refusal of the first cell
 // that cannot be written.
 QString appendPairs(QString& text, const QList<CellValue>& cells, const QString& separator,
                     bool inWhere) {
     for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (const QString refusal = cellRefusal(cells[i], inWhere); !refusal.isEmpty())
+            return refusal;
         const std::optional<QString> value = valueText(cells[i], inWhere);
         if (!value)
             return QStringLiteral("%1: \"%2\" is not a plain %3 value")
@@ -77,16 +96,27 @@ bool isCharacterType(const QString& type) {
     return type == u"char" || type == u"text" || type == u"datetime" || type == u"smalldatetime";
 }
 
+bool loadedWhole(const QString& type, qsizetype bytes, int textSize) {
+    if (type == u"char")
+        return true;
+    if (type == u"text")
+        return bytes < textSize;
+    return bytes < kLoadedTextLimit;
+}
+
 std::optional<QString> valueText(const CellValue& value, bool inWhere) {
     if (value.text.isEmpty())
         return QStringLiteral("null");
-    const QString text = inWhere ? value.text.trimmed() : value.text;
     if (isCharacterType(value.type)) {
-        QString quoted = text;
+        QString quoted = value.text;
+        if (inWhere) {
+            while (quoted.endsWith(QLatin1Char(' ')))
+                quoted.chop(1);
+        }
         quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
         return '"' + quoted + '"';
     }
-    return bareValue(text, value.type);
+    return bareValue(inWhere ? value.text.trimmed() : value.text, value.type);
 }
 
 ModifyStatement updateStatement(const QString& table, const QList<CellValue>& set,

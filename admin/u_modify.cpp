@@ -44,6 +44,8 @@ Tf_modify::Tf_modify(const ModifyRequest& request, QWidget* parent)
 }
 
 Tf_modify::~Tf_modify() {
+    // The loader ends before the connection it reads from goes.
+    g_modify->StopLoader();
     syb_modify->disconnect();
 }
 
@@ -69,6 +71,7 @@ void Tf_modify::createControls() {
     g_modify = new TSybGrid(this);
     g_modify->setObjectName("g_modify");
     g_modify->setAutoDbProc(false);
+    g_modify->setBackground(true);
     g_modify->setContextMenuPolicy(Qt::CustomContextMenu);
 
     pmnu_modify = new QMenu(this);
@@ -94,6 +97,7 @@ void Tf_modify::createControls() {
 
     connect(btn_close, &QPushButton::clicked, this, &Tf_modify::btn_closeClick);
     connect(Close1, &QAction::triggered, this, &Tf_modify::btn_closeClick);
+    connect(IXButton11, &QPushButton::clicked, this, &Tf_modify::IXButton11Click);
     connect(IXButton12, &QPushButton::clicked, this, &Tf_modify::IXButton12Click);
     connect(IXButton13, &QPushButton::clicked, this, &Tf_modify::IXButton13Click);
     connect(btn_sql_code, &QPushButton::clicked, this, &Tf_modify::btn_sql_codeClick);
@@ -108,6 +112,9 @@ void Tf_modify::createControls() {
         pmnu_modify->popup(g_modify->viewport()->mapToGlobal(at));
     });
     connect(g_modify->gridModel(), &GridModel::cellEdited, this, &Tf_modify::cellEdited);
+    // A row shown empty may be written later, so written rows count as well as new ones.
+    connect(g_modify->gridModel(), &QAbstractItemModel::rowsInserted, this, &Tf_modify::readLayout);
+    connect(g_modify->gridModel(), &QAbstractItemModel::dataChanged, this, &Tf_modify::readLayout);
 }
 
 Tf_modify* Tf_modify::open(Tmain& frame, const ModifyRequest& request) {
@@ -127,6 +134,12 @@ void Tf_modify::start() {
         return;
     g_modify->setDbProc(syb_modify->DbProc());
     q_update->setDbProc(syb_modify->DbProc());
+    q_update->setSql(QStringLiteral("select @@textsize"));
+    if (q_update->Execute() == kSucceed && q_update->Fetch()) {
+        m_textSize = q_update->ColumnValue(1).toInt();
+        while (q_update->Fetch()) {
+        }
+    }
     q_update->setSql("select " + m_request.columns.join(',') + " from " + m_request.table +
                      " where 1=2");
     if (q_update->Execute() == kSucceed) {
@@ -138,9 +151,22 @@ void Tf_modify::start() {
 }
 
 void Tf_modify::reload() {
-    g_modify->Execute();
     m_modified.clear();
-    m_modifiedSet.clear();
+    m_edited.clear();
+    m_firstDataRow = 0;
+    g_modify->Execute();
+    readLayout();
+}
+
+bool Tf_modify::loading() const {
+    const GridRunner::State state = g_modify->RunState();
+    return state == GridRunner::State::Loading || state == GridRunner::State::Paused ||
+           state == GridRunner::State::Stopping;
+}
+
+void Tf_modify::readLayout() {
+    if (m_firstDataRow)
+        return;
     fixCells();
     // The select's first row of names names the grid's columns; the first of a name counts.
     m_gridColumns.clear();
@@ -176,19 +202,26 @@ void Tf_modify::unmark(int row) {
 }
 
 void Tf_modify::cellEdited(int col, int row) {
-    if (col < 1 || !isDataRow(row) || m_modifiedSet.contains(row))
+    if (col < 1 || !isDataRow(row))
         return;
-    m_modifiedSet.insert(row);
-    m_modified.append(row);
+    if (!m_edited.contains(row))
+        m_modified.append(row);
+    m_edited[row].insert(col);
 }
 
-QList<CellValue> Tf_modify::cells(int row, const QStringList& columns) const {
+QList<CellValue> Tf_modify::cells(int row, const QStringList& columns, bool editedOnly) const {
+    const QSet<int> edited = m_edited.value(row);
     QList<CellValue> values;
     for (const QString& name : columns) {
         const int c = m_gridColumns.value(name);
+        if (editedOnly && !edited.contains(c))
+            continue;
+        const QString type = m_types.value(name);
         // The grid shows a NULL as one blank; sent back it must stay NULL.
         const bool null = g_modify->gridModel()->isNull(c, row);
-        values << CellValue{name, m_types.value(name), null ? QString() : g_modify->cell(c, row)};
+        const qsizetype loaded = g_modify->gridModel()->store().cell(row, c).size();
+        values << CellValue{name, type, null ? QString() : g_modify->cell(c, row),
+                            loadedWhole(type, loaded, m_textSize)};
     }
     return values;
 }
@@ -198,13 +231,28 @@ ModifyStatement Tf_modify::statementFor(int row, bool remove) const {
         if (!m_gridColumns.contains(name))
             return {{}, name + ": not a column of the grid"};
     }
-    const QList<CellValue> keys = cells(row, m_request.keys);
-    return remove ? deleteStatement(m_request.table, keys)
-                  : updateStatement(m_request.table, cells(row, m_request.updatable), keys);
+    const QList<CellValue> keys = cells(row, m_request.keys, false);
+    if (remove)
+        return deleteStatement(m_request.table, keys);
+    const QList<CellValue> set = cells(row, m_request.updatable, true);
+    if (set.isEmpty())
+        return {{}, QStringLiteral("no edited column of it can be updated")};
+    return updateStatement(m_request.table, set, keys);
 }
 
 void Tf_modify::IXButton1Click() {
-    if (m_updating || !syb_modify->Connected() || !m_firstDataRow)
+    if (m_updating || !syb_modify->Connected())
+        return;
+    // The grid's loader reads from the connection the statements would go out on.
+    if (loading()) {
+        Dialogs::message(QStringLiteral("The rows are still loading."), kCaption,
+                         QMessageBox::Information);
+        return;
+    }
+    // Takes the rows the finished loader handed over last.
+    g_modify->Terminated();
+    readLayout();
+    if (!m_firstDataRow)
         return;
     // A box shown meanwhile (the server's, or the counts) runs the event loop: the grid and the
     // window stay as they are until the last box is answered.
@@ -227,8 +275,12 @@ void Tf_modify::IXButton1Click() {
     int modified = 0;
     const QList<int> edited = m_modified;
     for (const int row : edited) {
-        if (!isMarked(row))
-            modified += send(row, false);
+        if (isMarked(row) || !send(row, false))
+            continue;
+        // Done: a later Update must not send it again over what others changed since.
+        ++modified;
+        m_modified.removeOne(row);
+        m_edited.remove(row);
     }
     Dialogs::message(QStringLiteral("%1 Rows Modified").arg(modified), kCaption,
                      QMessageBox::Information);
@@ -260,6 +312,10 @@ void Tf_modify::btn_closeClick() {
     closeChildWindow(*this);
 }
 
+void Tf_modify::IXButton11Click() {
+    g_modify->StopLoader();
+}
+
 void Tf_modify::IXButton12Click() {
     if (Threadgrid* loader = g_modify->Loader())
         loader->Suspend();
@@ -286,6 +342,8 @@ void Tf_modify::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // Waits by running the event loop, so the window stays painted meanwhile.
+    g_modify->StopLoader();
     syb_modify->disconnect();
     event->accept();
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Tf_modify: the rows the form expert chose, in a grid whose cells are edited and whose rows are
 // marked for deletion; Update sends one UPDATE or DELETE per row on the window's own
-// connection, each of which may change exactly that one row.
+// connection, each of which may change exactly that one row and sets only the cells the user
+// edited. The rows load in the background on that same connection, so Update waits for the
+// load to end.
 
 #include "mdi_child.h"
 #include "modify_request.h"
@@ -46,11 +48,12 @@ public:
     QMenu* File1 = nullptr;
     QAction* Close1 = nullptr;
 
-    // The grid rows edited since the last reload, in the order of their first edit.
+    // The grid rows edited and not yet changed on the server, in the order of their first edit.
     const QList<int>& modifiedRows() const { return m_modified; }
 
     // Handlers.
     void btn_closeClick();
+    void IXButton11Click();
     void IXButton12Click();
     void IXButton13Click();
     void btn_sql_codeClick();
@@ -71,13 +74,18 @@ private:
     // Runs the grid's select again; the rows it shows are new, so no edit of the old ones is
     // kept.
     void reload();
+    // The grid's load is running (or stopping) and holds the connection.
+    bool loading() const;
+    // Until the first data row has come: fixes the cells and finds the columns by name.
+    void readLayout();
     // Fixes the key columns and, when there are rows, the rows above the first one.
     void fixCells();
     void cellEdited(int col, int row);
     bool isDataRow(int row) const;
     bool isMarked(int row) const;
     void unmark(int row);
-    QList<CellValue> cells(int row, const QStringList& columns) const;
+    // The row's cells of the named columns; only those edited when editedOnly is set.
+    QList<CellValue> cells(int row, const QStringList& columns, bool editedOnly) const;
     // The row's UPDATE, or its DELETE when remove is set.
     ModifyStatement statementFor(int row, bool remove) const;
 
@@ -86,7 +94,11 @@ private:
     QHash<QString, int> m_gridColumns;
     bool m_updating = false;
     QList<int> m_modified;
-    QSet<int> m_modifiedSet;
+    // Per modified row, the grid columns edited in it: only those are sent, for the grid's text
+    // of any other may not be its value (cut on loading, or a float printed with 15 digits).
+    QHash<int, QSet<int>> m_edited;
+    // The connection's @@textsize: a text value loaded at that length may have been cut.
+    int m_textSize = 0;
     // The type names of the selected columns, read from a select of no rows: the grid's own
     // connection has moved on to its row-count result by the time a statement is built.
     QHash<QString, QString> m_types;

@@ -115,10 +115,10 @@ void Tf_modify_form::start() {
 }
 
 std::vector<Tf_modify_form::Column> Tf_modify_form::readColumns() {
+    // Only the result's shape is wanted: a select of no rows gives it without reading the table.
     q_modify_form->setSql("select " + m_request.columns.join(',') + " from " + m_request.table +
-                          " where 1=1");
+                          " where 1=2");
     std::vector<Column> columns;
-    // Only the result's shape is wanted: its rows are thrown away by the next statement.
     if (q_modify_form->Execute() != kSucceed)
         return columns;
     const int count = q_modify_form->ColumnCount();

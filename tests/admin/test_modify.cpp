@@ -1,6 +1,7 @@
 // The data modification grid against the demo server: each edited row changes exactly its own
 // row or is reported, checked on the server through a second login.
 #include "frame_test.h"
+#include "qt_wait.h"
 #include "sybcheckbox.h"
 #include "sybedit.h"
 #include "sybgrid.h"
@@ -21,6 +22,9 @@
 #include <QScrollArea>
 #include <QTest>
 #include <QToolButton>
+
+#include <sybdb.h>
+#include <sybfront.h>
 
 #include <utility>
 
@@ -43,6 +47,18 @@ const QStringList kParts{"delete parts", "insert into parts values (1, 'bolt', 1
                          "insert into parts values (3, 'screw', 30, 'c')",
                          "insert into parts values (4, 'washer', 40, 'd')"};
 
+// 200 bytes, more than the grid shows of a binary value (127), and a float of more digits than
+// it prints (15).
+QString longBinary() {
+    QString hex = "0x";
+    for (int i = 0; i < 200; ++i)
+        hex += QString("%1").arg(i, 2, 16, QChar('0'));
+    return hex;
+}
+constexpr char kLongFloat[] = "0.1234567890123456789";
+// Longer than the server's textsize (the grid holds what it sent of a text value).
+const QString kLongText(40000, 'x');
+
 QString bigRows() {
     QStringList inserts;
     for (int i = 1; i <= kBigRows; ++i)
@@ -61,16 +77,28 @@ QString bigRows() {
                          "insert into quoted values ('x', 'two')",
                          "insert into quoted values ('y', 'three')",
                          "create table dup (k int not null, v varchar(10) null)",
-                         "insert into dup values (1, 'a')", "insert into dup values (1, 'b')",
+                         "insert into dup values (1, 'a')",
+                         "insert into dup values (1, 'b')",
                          "insert into dup values (2, 'c')",
-                         "create table big (id int not null, v int null)", bigRows(),
+                         "create table big (id int not null, v int null)",
+                         bigRows(),
+                         "create table blanks (k varchar(10) not null, v varchar(10) null)",
+                         "insert into blanks values (' a', 'one')",
+                         "insert into blanks values ('a', 'two')",
+                         "create table lossy (id int not null, b varbinary(200) null, f float "
+                         "null, t text null, name varchar(10) null)",
+                         "insert into lossy values (1, " + longBinary() + ", " + kLongFloat +
+                             ", 'short', 'one')",
+                         "insert into lossy values (2, 0x01, 1, '" + kLongText + "', 'two')",
+                         "insert into lossy values (3, 0x02, 2, 'short', 'three')",
                          "create table people (id int not null, first_name varchar(12) not null, "
                          "active bit not null, notes text null, born datetime null, price money "
                          "null, qty smallint null, ratio float null)",
                          "insert into people values (1, 'Ann', 1, 'first', '2001-02-03', 1.5, 7, "
                          "0.5)",
                          "insert into people values (2, 'Bob', 0, 'second', null, null, 8, null)",
-                         "insert into people values (3, 'Cy', 1, null, null, 3, 9, 2)", wideTable(),
+                         "insert into people values (3, 'Cy', 1, null, null, 3, 9, 2)",
+                         wideTable(),
                          "insert into wide (c1, c105) values (1, 105)"} +
                  kParts,
              kDb);
@@ -110,7 +138,28 @@ protected:
 
     Tf_modify* open(const ModifyRequest& r) {
         window = Tf_modify::open(*main, r);
+        loaded();
+        return window;
+    }
+    // Waits until the grid's load has ended and its rows are in.
+    void loaded() {
+        ASSERT_TRUE(grid().waitForLoader(QDeadlineTimer(30000)));
+        ASSERT_TRUE(grid().Terminated());
         QApplication::processEvents();
+    }
+    // The rows of parts, then a statement that holds the loader inside the server for a minute.
+    Tf_modify* openHeldParts() {
+        ModifyRequest r =
+            request("parts", {"id"}, {"name", "qty", "note"}, "WHERE 1=1 order by id");
+        r.selectText += "\r\ngo\r\nwaitfor delay '00:01:00'";
+        window = Tf_modify::open(*main, r);
+        const QString spid = QString::number(dbspid(window->syb_modify->DbProc().get()));
+        EXPECT_TRUE(test::waitUntil([&] {
+            return value("select cmd from master..sysprocesses where spid=" + spid).trimmed() ==
+                   "WAITFOR";
+        }));
+        // The rows before the statement were handed over before it was sent.
+        EXPECT_TRUE(test::waitUntil([&] { return find("4") > 0; }));
         return window;
     }
     Tf_modify* openParts() {
@@ -119,14 +168,19 @@ protected:
     // The first value the other login reads.
     QString value(const QString& sql) { return test::lastValue(other.DbProc(), sql); }
     TSybGrid& grid() { return *window->g_modify; }
-    // The grid row whose first column shows key.
-    int rowOf(const QString& key) {
+    // The grid row whose first column shows key; -1 when none does.
+    int find(const QString& key) {
         for (int row = 2; row < grid().rowCount(); ++row) {
             if (grid().cell(1, row) == key)
                 return row;
         }
-        ADD_FAILURE() << "no row for " << key.toStdString();
         return -1;
+    }
+    int rowOf(const QString& key) {
+        const int row = find(key);
+        if (row < 0)
+            ADD_FAILURE() << "no row for " << key.toStdString();
+        return row;
     }
     // What the user's editor hands to the grid.
     void edit(int row, int col, const QString& text) {
@@ -242,6 +296,7 @@ TEST_F(Modify, ARowDeletedMeanwhileIsReportedAndNotCounted) {
                                          .arg(gone)}));
     EXPECT_EQ(value("select count(*) from parts where id=2"), "0");
     EXPECT_EQ(value("select name from parts where id=3"), "screw2");
+    EXPECT_EQ(window->modifiedRows(), QList<int>{gone}) << "the changed row is done, not this one";
 }
 
 TEST_F(Modify, AnEmptiedCellIsSentAsNullAndAnUntouchedNullStaysNull) {
@@ -312,6 +367,7 @@ TEST_F(Modify, AnEditedAndMarkedRowIsOnlyDeletedAndTheGridReloads) {
     EXPECT_EQ(update(), (QStringList{"0 Rows Modified", "1 Rows Deleted"}));
     EXPECT_EQ(value("select count(*) from parts"), "3");
     EXPECT_EQ(value("select count(*) from parts where id=2 or name='renamed'"), "0");
+    loaded();
     EXPECT_EQ(grid().cell(1, row), "3") << "reloaded: the next row moved up";
     EXPECT_TRUE(window->modifiedRows().isEmpty()) << "the old rows' numbers mean other rows now";
     EXPECT_EQ(grid().FixedRows(), 2);
@@ -329,7 +385,7 @@ TEST_F(Modify, TheHeaderRowsCannotBeMarked) {
     EXPECT_EQ(value("select count(*) from parts"), "4");
 }
 
-TEST_F(Modify, ModifiesAloneDoNotReload) {
+TEST_F(Modify, ModifiesAloneDoNotReloadAndAChangedRowIsNotSentAgain) {
     openParts();
     const int row = rowOf("1");
     edit(row, 2, "bolt2");
@@ -337,7 +393,11 @@ TEST_F(Modify, ModifiesAloneDoNotReload) {
     EXPECT_EQ(update(), (QStringList{"1 Rows Modified", "0 Rows Deleted"}));
     EXPECT_EQ(value("select name from parts where id=1"), "bolt2");
     EXPECT_EQ(grid().cell(2, rowOf("4")), "washer") << "not reloaded";
-    EXPECT_EQ(window->modifiedRows(), QList<int>{row});
+    EXPECT_TRUE(window->modifiedRows().isEmpty());
+
+    test::lastValue(other.DbProc(), "update parts set name='bolt3' where id=1 select 1");
+    EXPECT_EQ(update(), (QStringList{"0 Rows Modified", "0 Rows Deleted"}));
+    EXPECT_EQ(value("select name from parts where id=1"), "bolt3") << "the other's change stands";
 }
 
 TEST_F(Modify, WithOneKeyADeleteRemovesThatRowOnly) {
@@ -370,6 +430,90 @@ TEST_F(Modify, ANonLiteralInAnIntCellIsRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(value("select count(*) from parts"), "4");
     EXPECT_EQ(value("select qty from parts where id=1"), "10");
     EXPECT_EQ(value("select name from parts where id=4"), "washer2");
+    EXPECT_EQ(window->modifiedRows(), QList<int>{refused}) << "kept to be put right";
+}
+
+TEST_F(Modify, OnlyTheEditedCellsAreSentAndTheOthersStayByteForByte) {
+    open(request("lossy", {"id"}, {"b", "f", "name"}, "WHERE 1=1 order by id"));
+    const int row = rowOf("1");
+    ASSERT_EQ(grid().cell(2, row).size(), 255) << "the grid shows the binary value cut";
+    edit(row, 4, "new");
+    EXPECT_EQ(update(), (QStringList{"1 Rows Modified", "0 Rows Deleted"}));
+    EXPECT_EQ(value("select count(*) from lossy where id=1 and name='new' and datalength(b)=200 "
+                    "and b=" +
+                    longBinary() + " and f=" + kLongFloat),
+              "1");
+}
+
+TEST_F(Modify, AnEditOfAValueTheGridHoldsOnlyPartOfIsRefused) {
+    open(request("lossy", {"id"}, {"b", "t", "name"}, "WHERE 1=1 order by id"));
+    const int binary = rowOf("1");
+    const int text = rowOf("2");
+    edit(binary, 2, "ff" + grid().cell(2, binary).mid(2));
+    edit(text, 3, "y" + grid().cell(3, text).mid(1));
+    edit(rowOf("3"), 3, "longer");
+    EXPECT_EQ(update(), (QStringList{"1 Rows Modified", "0 Rows Deleted",
+                                     QString("Row %1: b: the grid loaded only part of this value; "
+                                             "nothing was sent\nRow %2: t: the grid loaded only "
+                                             "part of this value; nothing was sent")
+                                         .arg(binary)
+                                         .arg(text)}));
+    EXPECT_EQ(value("select count(*) from lossy where id=1 and b=" + longBinary()), "1");
+    EXPECT_EQ(value("select datalength(t) from lossy where id=2"),
+              QString::number(kLongText.size()));
+    EXPECT_EQ(value("select count(*) from lossy where id=2 and t like 'x%'"), "1");
+    EXPECT_EQ(value("select count(*) from lossy where id=3 and t like 'longer'"), "1");
+}
+
+TEST_F(Modify, ALeadingBlankTellsCharacterKeysApart) {
+    open(request("blanks", {"k"}, {"v"}, "WHERE 1=1 order by v"));
+    edit(rowOf(" a"), 2, "changed");
+    EXPECT_EQ(update(), (QStringList{"1 Rows Modified", "0 Rows Deleted"}));
+    EXPECT_EQ(value("select v from blanks where k=' a'"), "changed");
+    EXPECT_EQ(value("select v from blanks where k='a'"), "two");
+}
+
+TEST_F(Modify, UpdateWaitsForTheLoadWhichAbortEnds) {
+    openHeldParts();
+    edit(rowOf("1"), 2, "bolt2");
+    EXPECT_EQ(update(), QStringList{"The rows are still loading."});
+    EXPECT_EQ(value("select name from parts where id=1"), "bolt");
+
+    window->IXButton11->click();
+    EXPECT_EQ(grid().RunState(), GridRunner::State::Done);
+    EXPECT_EQ(update(), (QStringList{"1 Rows Modified", "0 Rows Deleted"}))
+        << "the edit made while loading is kept, the connection serves again";
+    EXPECT_EQ(value("select name from parts where id=1"), "bolt2");
+}
+
+TEST_F(Modify, PauseHoldsTheLoadAndResumeLetsItEnd) {
+    ModifyRequest r = request("parts", {"id"}, {"name", "qty", "note"}, "WHERE 1=1 order by id");
+    r.selectText = "waitfor delay '00:00:01'\r\ngo\r\n" + r.selectText;
+    window = Tf_modify::open(*main, r);
+    const QString spid = QString::number(dbspid(window->syb_modify->DbProc().get()));
+    ASSERT_TRUE(test::waitUntil([&] {
+        return value("select cmd from master..sysprocesses where spid=" + spid).trimmed() ==
+               "WAITFOR";
+    }));
+    // Asked while the server holds the statement: the loader stops at the first row after it.
+    window->IXButton12->click();
+    ASSERT_TRUE(test::waitUntil([&] { return grid().Paused(); }));
+    EXPECT_EQ(find("1"), -1);
+    EXPECT_EQ(update(), QStringList{"The rows are still loading."});
+
+    window->IXButton13->click();
+    loaded();
+    EXPECT_EQ(grid().RunState(), GridRunner::State::Done);
+    EXPECT_GT(find("4"), 0);
+}
+
+TEST_F(Modify, ClosingWhileTheRowsLoadStopsTheLoaderAndFreesItsConnection) {
+    openHeldParts();
+    const QString spid = QString::number(dbspid(window->syb_modify->DbProc().get()));
+    window->btn_close->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(value("select count(*) from master..sysprocesses where spid=" + spid), "0");
 }
 
 const QStringList kPeople{"id", "first_name", "active", "notes", "born", "price", "qty", "ratio"};
@@ -420,7 +564,7 @@ TEST_F(ModifyForm, TheNavigatorWalksTheRecordsAndItsButtonsFollow) {
     EXPECT_EQ(window->q_modify_form->DbProc(), window->syb_modify_form->DbProc());
     EXPECT_EQ(window->q_modify_form2->DbProc(), window->syb_modify_form->DbProc());
     EXPECT_EQ(window->q_modify_form->Sql(),
-              "select " + kPeople.join(',') + " from people where 1=1");
+              "select " + kPeople.join(',') + " from people where 1=2");
     EXPECT_EQ(window->q_modify_form2->Sql(),
               "select " + kPeople.join(',') + " from people WHERE 1=1 order by id");
     EXPECT_EQ(window->SybNavigator1->DataSet(), "q_modify_form2");

@@ -19,7 +19,8 @@ TEST(ModifyStatements, ValueTexts) {
         {"int", "", true, "null"},
         {"char", "abc", false, "\"abc\""},
         {"char", " abc ", false, "\" abc \""},
-        {"char", " abc ", true, "\"abc\""},
+        {"char", " abc ", true, "\" abc\""},
+        {"char", "a  ", true, "\"a\""},
         {"char", "  ", true, "\"\""},
         {"char", "say \"hi\"", false, "\"say \"\"hi\"\"\""},
         {"char", "\"", true, "\"\"\"\""},
@@ -49,6 +50,10 @@ TEST(ModifyStatements, ValueTexts) {
         {"int", "0x10", false, nullptr},
         {"float", "1e", false, nullptr},
         {"money", "12$", false, nullptr},
+        {"money", "--5", false, nullptr},
+        {"money", "-$-5", false, nullptr},
+        {"money", "-$5", false, "-$5"},
+        {"money", "$+5", false, "$+5"},
         {"bit", "2", false, nullptr},
         {"bit", "true", false, nullptr},
         {"binary", "0xZZ", false, nullptr},
@@ -105,6 +110,61 @@ TEST(ModifyStatements, ANonLiteralRefusesTheWholeStatement) {
     const ModifyStatement gone = deleteStatement("t", {{"a", "bit", "1 or 1=1"}});
     EXPECT_EQ(gone.text, "");
     EXPECT_EQ(gone.refusal, "a: \"1 or 1=1\" is not a plain bit value");
+}
+
+TEST(ModifyStatements, ValuesTheGridMayHaveCutAndFloatKeysAreRefused) {
+    const QString hex254(254, QLatin1Char('a'));
+    const QString hex255(255, QLatin1Char('a'));
+    const struct {
+        QList<CellValue> set, keys;
+        const char* refusal; // empty: sent
+    } cases[] = {
+        {{{"b", "varbinary", hex254}}, {{"a", "int", "1"}}, ""},
+        {{{"b", "varbinary", hex255}},
+         {{"a", "int", "1"}},
+         "b: a binary value of 255 characters or more cannot be sent from the grid"},
+        {{{"b", "image", hex255 + "a"}},
+         {{"a", "int", "1"}},
+         "b: a binary value of 255 characters or more cannot be sent from the grid"},
+        {{{"t", "text", "edited", false}},
+         {{"a", "int", "1"}},
+         "t: the grid loaded only part of this value"},
+        {{{"v", "char", "x"}},
+         {{"k", "varbinary", "0a", false}},
+         "k: the grid loaded only part of this value"},
+        {{{"v", "char", "x"}},
+         {{"f", "float", "0.5"}},
+         "f: a float key cannot identify the row "
+         "exactly"},
+        {{{"v", "char", "x"}},
+         {{"a", "int", "1"}, {"r", "real", ""}},
+         "r: a real key cannot identify the row exactly"},
+        {{{"f", "float", "0.123456789012346"}}, {{"a", "int", "1"}}, ""},
+    };
+    for (const auto& c : cases) {
+        const ModifyStatement update = updateStatement("t", c.set, c.keys);
+        EXPECT_EQ(update.refusal, c.refusal);
+        EXPECT_EQ(update.text.isEmpty(), *c.refusal != 0) << update.text.toStdString();
+    }
+    EXPECT_EQ(deleteStatement("t", {{"f", "float", "1"}}).refusal,
+              "f: a float key cannot identify the row exactly");
+}
+
+TEST(ModifyStatements, WhatTheGridLoadedWhole) {
+    const struct {
+        const char* type;
+        qsizetype bytes;
+        int textSize;
+        bool whole;
+    } cases[] = {
+        {"char", 100000, 0, true},       {"text", 32767, 32768, true},
+        {"text", 32768, 32768, false},   {"text", 5, 0, false},
+        {"varbinary", 254, 32768, true}, {"varbinary", 255, 32768, false},
+        {"image", 255, 32768, false},    {"float", 17, 32768, true},
+        {"numeric", 255, 32768, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(loadedWhole(c.type, c.bytes, c.textSize), c.whole) << c.type << " " << c.bytes;
 }
 
 TEST(ModifyFormLayout, ReadableCaptions) {
