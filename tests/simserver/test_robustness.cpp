@@ -23,6 +23,10 @@ TEST_F(Robustness, HostileStatementsAreRefusedAndTheConnectionGoesOn) {
     expectRefused(m_sa, "select datalength(convert(char(2000000000), 'x'))", 131);
     expectRefused(m_sa, "waitfor delay '99999999:00'", 8038);
     expectRefused(m_sa, "create table rb_small (s smallint) insert rb_small values (70000)", 3606);
+    // A kill of the own session or of one that is not there.
+    expectRefused(m_sa, "kill " + queryValue(m_sa, "select @@spid"), 6104);
+    expectRefused(m_sa, "kill 31999", 6106);
+    expectRefused(m_sa, "kill (2 ro", 102);
     EXPECT_EQ(queryValue(m_sa, "select count(*) from rb_small"), "0");
 }
 
