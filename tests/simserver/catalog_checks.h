@@ -7,10 +7,6 @@
 #include "dblib_client.h"
 #include "simserver_environment.h"
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -132,45 +128,6 @@ inline void play(DBPROCESS* p, const std::vector<Step>& steps) {
     for (const Step& s : steps) {
         play(p, s.sql, s.expect);
     }
-}
-
-// A batch that must fail with this error number; the connection must still answer afterwards.
-inline void expectRefused(DBPROCESS* p, const std::string& sql, int number) {
-    MessageLog::clear();
-    exec(p, sql);
-    const auto msg = MessageLog::find(number);
-    EXPECT_TRUE(msg && msg->severity > 10) << sql.substr(0, 60) << "\n" << MessageLog::dump();
-    EXPECT_EQ(queryValue(p, "select 42"), "42")
-        << "connection unusable after: " << sql.substr(0, 60);
-}
-
-// A shell command's exit status and its output (stdout and stderr as the command redirects).
-struct CommandOutput {
-    int status = -1;
-    std::string text;
-};
-
-inline CommandOutput commandOutput(const std::string& cmd) {
-    CommandOutput out;
-    if (FILE* pipe = ::popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) {
-            out.text.append(buf, n);
-        }
-        out.status = ::pclose(pipe);
-    }
-    return out;
-}
-
-inline std::string readTextFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path);
-    }
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 } // namespace ostrim::test

@@ -163,9 +163,10 @@ TEST_F(Catalog, ProcedureParametersWithDefaultsAndOutputs) {
              {"select name, usertype, length, status & 64 from syscolumns where id = "
               "object_id('cat_proc') order by colid",
               "@a|7|4|0\n@b|2|10|0\n@c|7|4|64\n@d|11|8|64"},
-             {"declare @r int, @m money\nexecute cat_proc 5, @c = @r output, @d = @m output\n"
-              "select @r, convert(varchar(10), @m)",
-              "x\n10|5.50"},
+             {"declare @r int, @m money, @rc int\n"
+              "execute @rc = cat_proc 5, @c = @r output, @d = @m output\n"
+              "select @r, convert(varchar(10), @m), @rc",
+              "x\n10|5.50|3"},
              {proc, "Msg 2714"},
              {"execute cat_nosuchproc", "Msg 2812"},
              {"cat_nosuchproc 1, 2", "Msg 2812"}});
@@ -322,37 +323,6 @@ TEST_F(Catalog, GrantAndRevokeWriteSybaseActionCodes) {
     play(p, {{"drop table cat_gt", ""},
              {"drop procedure cat_gp", ""},
              {"select count(*) from sysprotects where id in (" + objects + ")", "0"}});
-}
-
-// The object list's drop statements, each removing its kind.
-TEST_F(Catalog, TheWorkbenchsDropTextsRemoveEachKind) {
-    DBPROCESS* p = database("cat_drop_db");
-    play(p, {{"sp_addtype cat_dt, int", ""},
-             {"execute sp_addgroup cat_dg", ""},
-             {"execute sp_addlogin cat_dl, 'secret12'", ""},
-             {"execute sp_adduser cat_dl, cat_du", ""},
-             {"create table cat_dtab (a int not null)", ""},
-             {"create index cat_dix on cat_dtab (a)", ""},
-             {"create view cat_dview as select a from cat_dtab", ""},
-             {"create procedure cat_dproc as select 1", ""},
-             {"create trigger cat_dtrig on cat_dtab for insert as print 'x'", ""},
-             {"create rule cat_drule as @x > 1", ""},
-             {"execute sp_dropuser cat_du", ""},
-             {"execute sp_dropgroup cat_dg", ""},
-             {"select name from sysusers where name like 'cat_d%'", "-"},
-             {"execute sp_droplogin cat_dl", ""},
-             {"select name from master..syslogins where name = 'cat_dl'", "-"},
-             {"execute sp_droptype cat_dt", ""},
-             {"select name from systypes where name = 'cat_dt'", "-"},
-             {"drop index cat_dtab.cat_dix", ""},
-             {"select name from sysindexes where name = 'cat_dix'", "-"},
-             {"drop procedure cat_dproc", ""},
-             {"drop rule cat_drule", ""},
-             {"drop trigger cat_dtrig", ""},
-             {"drop view cat_dview", ""},
-             {"select name from sysobjects where type <> 'S' order by name", "cat_dtab"},
-             {"drop table cat_dtab", ""},
-             {"select name from sysobjects where type <> 'S'", "-"}});
 }
 
 // Last: a failure here can stop the server from taking logins.
