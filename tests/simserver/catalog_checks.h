@@ -7,7 +7,9 @@
 #include "dblib_client.h"
 #include "simserver_environment.h"
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -67,6 +69,22 @@ protected:
     Connection m_connection;
     DBPROCESS* m_sa = nullptr;
 };
+
+// Polls a session's row of sysprocesses from another session until the column shows the value.
+// The bound only keeps a broken server from hanging the test.
+inline ::testing::AssertionResult
+awaitProcess(DBPROCESS* watcher, int spid, const std::string& column, const std::string& value) {
+    const std::string sql =
+        "select " + column + " from master..sysprocesses where spid = " + std::to_string(spid);
+    std::string seen;
+    for (int i = 0; i < 2000; ++i) {
+        if ((seen = trim(queryValue(watcher, sql))) == value) {
+            return ::testing::AssertionSuccess();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return ::testing::AssertionFailure() << column << " of spid " << spid << " stayed " << seen;
+}
 
 inline ConnectOptions loginOf(const std::string& user, const std::string& password) {
     ConnectOptions options;

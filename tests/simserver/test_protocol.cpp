@@ -3,7 +3,6 @@
 
 #include "catalog_checks.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <latch>
 #include <set>
@@ -215,15 +214,8 @@ TEST_F(Attention, CancelStopsAWaitfor) {
     Connection watcher = connectSa();
     ASSERT_TRUE(watcher);
     // Longer than the test's timeout: only the attention can end it.
-    ASSERT_EQ(dbcmd(m_sa, "waitfor delay \"01:00:00\""), SUCCEED);
-    ASSERT_EQ(dbsqlsend(m_sa), SUCCEED);
-    const std::string command =
-        "select cmd from master..sysprocesses where spid = " + std::to_string(dbspid(m_sa));
-    // The deadline only keeps a broken server from hanging the test.
-    for (int i = 0; i < 2000 && trimmed(queryValue(watcher.get(), command)) != "WAITFOR"; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_EQ(trimmed(queryValue(watcher.get(), command)), "WAITFOR");
+    ASSERT_TRUE(send(m_sa, "waitfor delay \"01:00:00\""));
+    ASSERT_TRUE(awaitProcess(watcher.get(), dbspid(m_sa), "cmd", "WAITFOR"));
     EXPECT_EQ(dbcancel(m_sa), SUCCEED) << MessageLog::dump();
     EXPECT_FALSE(dbdead(m_sa));
     EXPECT_EQ(queryValue(m_sa, "select 1"), "1");
