@@ -53,10 +53,10 @@ int errorHandler(DBPROCESS* dbproc, int severity, int dberr, int oserr, char* db
     return INT_CANCEL;
 }
 
-template <typename Entry>
-std::vector<Entry> ofConnection(std::vector<Entry> all, DBPROCESS* dbproc) {
-    std::erase_if(all, [dbproc](const Entry& e) { return e.dbproc != dbproc; });
-    return all;
+std::vector<ClientError> errors() {
+    auto& s = logState();
+    std::lock_guard lock(s.mutex);
+    return s.errors;
 }
 
 } // namespace
@@ -74,18 +74,10 @@ std::vector<ServerMessage> MessageLog::messages() {
     return s.messages;
 }
 
-std::vector<ClientError> MessageLog::errors() {
-    auto& s = logState();
-    std::lock_guard lock(s.mutex);
-    return s.errors;
-}
-
 std::vector<ServerMessage> MessageLog::messagesFor(DBPROCESS* dbproc) {
-    return ofConnection(messages(), dbproc);
-}
-
-std::vector<ClientError> MessageLog::errorsFor(DBPROCESS* dbproc) {
-    return ofConnection(errors(), dbproc);
+    auto all = messages();
+    std::erase_if(all, [dbproc](const ServerMessage& m) { return m.dbproc != dbproc; });
+    return all;
 }
 
 std::optional<ServerMessage> MessageLog::find(int number) {

@@ -38,10 +38,8 @@ class MessageLog {
 public:
     static void clear();
     static std::vector<ServerMessage> messages();
-    static std::vector<ClientError> errors();
     // Only the entries of one connection.
     static std::vector<ServerMessage> messagesFor(DBPROCESS* dbproc);
-    static std::vector<ClientError> errorsFor(DBPROCESS* dbproc);
     // The first message with this number, if any.
     static std::optional<ServerMessage> find(int number);
     static bool hasError(int dberr);

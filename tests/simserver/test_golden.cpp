@@ -4,9 +4,12 @@
 
 #include "catalog_checks.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,35 @@
 
 namespace ostrim::test {
 namespace {
+
+// A shell command's exit status and its output (stdout and stderr as the command redirects).
+struct CommandOutput {
+    int status = -1;
+    std::string text;
+};
+
+CommandOutput commandOutput(const std::string& cmd) {
+    CommandOutput out;
+    if (FILE* pipe = ::popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) {
+            out.text.append(buf, n);
+        }
+        out.status = ::pclose(pipe);
+    }
+    return out;
+}
+
+std::string readTextFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
 struct ToolRun {
     int exitCode = -1;
