@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -300,6 +301,10 @@ void Tf_modify::IXButton1Click() {
         reload();
     setEnabled(true);
     m_updating = false;
+    // Disabled, the window gave the focus, and the frame its activation, to another child.
+    if (auto* child = qobject_cast<QMdiSubWindow*>(parentWidget()); child && child->mdiArea())
+        child->mdiArea()->setActiveSubWindow(child);
+    g_modify->setFocus();
 }
 
 void Tf_modify::Delete1Click() {

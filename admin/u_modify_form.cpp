@@ -90,7 +90,11 @@ Tf_modify_form::~Tf_modify_form() {
 
 Tf_modify_form* Tf_modify_form::open(Tmain& frame, const ModifyRequest& request) {
     auto* window = new Tf_modify_form(request);
-    frame.addChild(window)->resize(720, 520);
+    // Sized before it is shown: beside a maximized window it opens maximized, and this is then
+    // the size it is restored to.
+    QMdiSubWindow* child = frame.addChild(window, false);
+    child->resize(720, 520);
+    child->show();
     window->start();
     return window;
 }
