@@ -1,6 +1,7 @@
 // The DDL generator opened from a server window on the demo server: the scripts it writes, its
 // separate files, the run on its own thread (stop, a second start, closing during a run) and the
 // files it cannot write.
+#include "admin_helpers.h"
 #include "ddl_generator.h"
 #include "frame_test.h"
 #include "qt_wait.h"
@@ -121,8 +122,8 @@ protected:
         d.ToolButton6->click();
         ASSERT_TRUE(test::waitUntil([&] { return !d.running(); }));
     }
-    // Generate into separate files in directory, chosen in the picker.
-    void generateIn(Tf_ddl& d, const QString& directory) {
+    // Separate files, in directory as chosen in the picker.
+    void pickDirectory(Tf_ddl& d, const QString& directory) {
         d.chk_sep_files->setChecked(true);
         dialogs.dialogHandlers.push_back([directory](QDialog& dialog) {
             auto* picker = qobject_cast<Tf_directory*>(&dialog);
@@ -132,6 +133,9 @@ protected:
             picker->btn_ok->click();
             return picker->result();
         });
+    }
+    void generateIn(Tf_ddl& d, const QString& directory) {
+        pickDirectory(d, directory);
         d.ToolButton6->click();
         ASSERT_TRUE(test::waitUntil([&] { return !d.running(); }));
     }
@@ -187,9 +191,7 @@ TEST_F(Ddl, OpensAsAChildWithItsOwnConnectionOnTheWindowsDatabase) {
     EXPECT_TRUE(names.contains("ddl_a"));
     EXPECT_TRUE(names.contains("byroyalty"));
     EXPECT_FALSE(names.contains("deltitle"));
-    QStringList sorted = names;
-    sorted.sort();
-    EXPECT_EQ(names, sorted);
+    EXPECT_EQ(names, test::sorted(names));
     d->Button3->click();
     EXPECT_EQ(d->lb_objects->selectedItems().size(), d->lb_objects->count());
 
@@ -398,14 +400,7 @@ TEST_F(Ddl, StopBetweenSeparateFilesLeavesOnlyFinishedOnes) {
     ASSERT_NE(d, nullptr);
     Hold hold;
     d->beforeObject = hold.at(2);
-    d->chk_sep_files->setChecked(true);
-    const QString directory = out.path();
-    dialogs.dialogHandlers.push_back([directory](QDialog& dialog) {
-        auto* picker = qobject_cast<Tf_directory*>(&dialog);
-        picker->setCurrentDirectory(directory);
-        picker->btn_ok->click();
-        return picker->result();
-    });
+    pickDirectory(*d, out.path());
     d->ToolButton6->click();
     hold.reached.acquire();
     QTimer::singleShot(0, d, [&] { hold.proceed.release(); });
