@@ -202,13 +202,31 @@ TEST_F(Ddl, OpensAsAChildWithItsOwnConnectionOnTheWindowsDatabase) {
     EXPECT_TRUE(test::waitUntil([&] { return main->mdiArea()->subWindowList().size() == 1; }));
 }
 
-TEST_F(Ddl, NoSelectionDoesNothing) {
+TEST_F(Ddl, NoSelectionACancelledPickerOrSaveDialogWritesNothing) {
     Tf_ddl* d = procedures({});
     ASSERT_NE(d, nullptr);
     d->ToolButton6->click();
     QApplication::processEvents();
-    EXPECT_TRUE(dialogs.calls.empty()) << "no dialog";
+    EXPECT_TRUE(dialogs.calls.empty()) << "no selection: no dialog";
     EXPECT_FALSE(d->running());
+
+    select(*d, {"ddl_a"});
+    dialogs.fileAnswers.push_back(QString());
+    d->ToolButton6->click();
+    d->chk_sep_files->setChecked(true);
+    dialogs.dialogHandlers.push_back([](QDialog& dialog) {
+        auto* picker = qobject_cast<Tf_directory*>(&dialog);
+        EXPECT_NE(picker, nullptr);
+        if (picker)
+            picker->btn_cancel->click();
+        EXPECT_TRUE(picker && picker->Directory().isEmpty());
+        return dialog.result();
+    });
+    d->ToolButton6->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(d->running());
+    EXPECT_EQ(calls("save"), 1);
+    EXPECT_EQ(calls("exec"), 1);
     EXPECT_TRUE(files().isEmpty());
 }
 
@@ -279,28 +297,6 @@ TEST_F(Ddl, ThreeSeparateFilesEachWithOnePreamble) {
     }
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].dialogClass, "ostrim::Tf_directory");
-}
-
-TEST_F(Ddl, CancelledPickerOrSaveDialogWritesNothing) {
-    Tf_ddl* d = procedures({"ddl_a"});
-    ASSERT_NE(d, nullptr);
-    dialogs.fileAnswers.push_back(QString());
-    d->ToolButton6->click();
-    d->chk_sep_files->setChecked(true);
-    dialogs.dialogHandlers.push_back([](QDialog& dialog) {
-        auto* picker = qobject_cast<Tf_directory*>(&dialog);
-        EXPECT_NE(picker, nullptr);
-        if (picker)
-            picker->btn_cancel->click();
-        EXPECT_TRUE(picker && picker->Directory().isEmpty());
-        return dialog.result();
-    });
-    d->ToolButton6->click();
-    QApplication::processEvents();
-    EXPECT_FALSE(d->running());
-    EXPECT_EQ(calls("save"), 1);
-    EXPECT_EQ(calls("exec"), 1);
-    EXPECT_TRUE(files().isEmpty());
 }
 
 TEST_F(Ddl, UntrimmedNamesInFileNamesTrimmedInStatementsSlashReplaced) {

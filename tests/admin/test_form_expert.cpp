@@ -76,6 +76,14 @@ protected:
             return page->result();
         });
     }
+    // Queues act for the next page, then its "&Next >".
+    template <class Page> void next(std::function<void(Page&)> act = {}) {
+        on<Page>([act](Page& page) {
+            if (act)
+                act(page);
+            page.btn_next->click();
+        });
+    }
     // Next on page, or cancel when the choice says so or when the page refused to go on.
     void leave(ExpertPage& page, int index, const Choice& choice) {
         if (choice.cancelOn == index) {
@@ -217,10 +225,7 @@ TEST_F(FormExpert, CancelOnAnyPageEndsTheWholeExpert) {
 }
 
 TEST_F(FormExpert, BackOnTheKeysPageKeepsTheChosenColumns) {
-    on<Tf_form2>([&](Tf_form2& page) {
-        test::pick(page.l_tablenames, "publishers");
-        page.btn_next->click();
-    });
+    next<Tf_form2>([](Tf_form2& page) { test::pick(page.l_tablenames, "publishers"); });
     on<Tf_form25>([&](Tf_form25& page) {
         for (const char* column : {"city", "pub_id"}) {
             test::pick(page.l_allfields, column);
@@ -238,14 +243,13 @@ TEST_F(FormExpert, BackOnTheKeysPageKeepsTheChosenColumns) {
         EXPECT_EQ(listed(page.l_primarykeys), QStringList({"city", "pub_id"}));
         page.btn_back->click();
     });
-    on<Tf_form27>([&](Tf_form27& page) {
+    next<Tf_form27>([](Tf_form27& page) {
         EXPECT_EQ(listed(page.l_primarykeys), QStringList({"city", "pub_id", "state"}));
         EXPECT_TRUE(page.l_primarykeys->selectedItems().isEmpty());
         test::pick(page.l_primarykeys, "pub_id");
-        page.btn_next->click();
     });
-    on<Tf_form3>([&](Tf_form3& page) { page.btn_next->click(); });
-    on<Tf_formsql>([&](Tf_formsql& page) { page.btn_next->click(); });
+    next<Tf_form3>();
+    next<Tf_formsql>();
     ASSERT_TRUE(run());
     EXPECT_EQ(ended, QList<int>({Back, Finish, Finish, Finish, Finish, Finish}));
     EXPECT_EQ(request.columns, QStringList({"pub_id", "city", "state"}));
@@ -289,24 +293,16 @@ TEST_F(FormExpert, ASecondRunStartsWithTheLayoutAndWhereOfTheFirst) {
         run({.layout = &Tf_form3::r_horizontal, .where = "WHERE state = 'CA'\nAND city > 'A'"}));
     EXPECT_EQ(request.where, "WHERE state = 'CA'\r\nAND city > 'A'");
 
-    on<Tf_form2>([&](Tf_form2& page) {
-        test::pick(page.l_tablenames, "publishers");
-        page.btn_next->click();
-    });
-    on<Tf_form25>([&](Tf_form25& page) {
+    next<Tf_form2>([](Tf_form2& page) { test::pick(page.l_tablenames, "publishers"); });
+    next<Tf_form25>([](Tf_form25& page) {
         EXPECT_EQ(page.l_thefields->count(), 0);
         page.Button2->click();
-        page.btn_next->click();
     });
-    on<Tf_form27>([&](Tf_form27& page) {
-        test::pick(page.l_primarykeys, "pub_id");
-        page.btn_next->click();
-    });
-    on<Tf_form3>([&](Tf_form3& page) {
+    next<Tf_form27>([](Tf_form27& page) { test::pick(page.l_primarykeys, "pub_id"); });
+    next<Tf_form3>([](Tf_form3& page) {
         EXPECT_TRUE(page.r_horizontal->isChecked());
         EXPECT_EQ(page.layout(), ModifyLayout::Horizontal);
         EXPECT_EQ(page.picture->motif(), ExpertPicture::Motif::Horizontal);
-        page.btn_next->click();
     });
     on<Tf_formsql>([&](Tf_formsql& page) {
         EXPECT_EQ(page.windowTitle(), "Enter SQL");

@@ -172,6 +172,12 @@ private:
 };
 
 TEST_F(TreeView, DirectoryLinesGiveTheServersInFileOrder) {
+    qunsetenv("SYBASE");
+    EXPECT_TRUE(directoryServerNames().isEmpty());
+    ASSERT_EQ(open().t->topLevelItemCount(), 1);
+    EXPECT_EQ(explorer->t->topLevelItem(0)->text(0), "SQL Servers");
+    EXPECT_EQ(explorer->t->topLevelItem(0)->childCount(), 0) << "without a directory";
+
     useDirectory(entry("DEMO") + "; a comment\r\n" + entry("MY-SERVER 2") +
                  "[ODD] \r\nnot a header\r\n [INDENTED]\r\n");
     const QStringList expected = {"DEMO", "MY-SERVER 2", "ODD]"};
@@ -204,15 +210,6 @@ TEST_F(TreeView, DirectoryLinesGiveTheServersInFileOrder) {
     }
     EXPECT_EQ(w.connections()[1]->Name(), "db_MY_SERVER_2_1");
     EXPECT_TRUE(dialogs.calls.empty());
-}
-
-TEST_F(TreeView, WithoutADirectoryOnlyTheRootIsShown) {
-    qunsetenv("SYBASE");
-    EXPECT_TRUE(directoryServerNames().isEmpty());
-    Tf_treeview& w = open();
-    ASSERT_EQ(w.t->topLevelItemCount(), 1);
-    EXPECT_EQ(w.t->topLevelItem(0)->text(0), "SQL Servers");
-    EXPECT_EQ(w.t->topLevelItem(0)->childCount(), 0);
 }
 
 TEST_F(TreeView, ConnectionNamesStayDistinctAndShort) {
