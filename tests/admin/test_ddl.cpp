@@ -139,6 +139,11 @@ protected:
         d.ToolButton6->click();
         ASSERT_TRUE(test::waitUntil([&] { return !d.running(); }));
     }
+    // Generates into name in the output directory; what it holds then.
+    QByteArray generated(Tf_ddl& d, const QString& name) {
+        generateTo(d, out.filePath(name));
+        return readAll(out.filePath(name));
+    }
     QStringList files() const { return QDir(out.path()).entryList(QDir::Files, QDir::Name); }
 
     QTemporaryDir out;
@@ -178,11 +183,9 @@ TEST_F(Ddl, OpensAsAChildWithItsOwnConnectionOnTheWindowsDatabase) {
     EXPECT_FALSE(d->chk_grant->isChecked());
     EXPECT_FALSE(d->e_grant->isEnabled());
     EXPECT_FALSE(d->chk_sep_files->isChecked());
-    EXPECT_EQ(d->e_proc_ext->text(), ".prc");
-    EXPECT_EQ(d->e_trg_ext->text(), ".trg");
-    EXPECT_EQ(d->e_view_ext->text(), ".vew");
-    EXPECT_EQ(d->ToolButton6->toolTip(), "Generate");
-    EXPECT_EQ(d->ToolButton2->toolTip(), "Stop");
+    EXPECT_EQ((QStringList{d->e_proc_ext->text(), d->e_trg_ext->text(), d->e_view_ext->text(),
+                           d->ToolButton6->toolTip(), d->ToolButton2->toolTip()}),
+              (QStringList{".prc", ".trg", ".vew", "Generate", "Stop"}));
     d->chk_grant->click();
     EXPECT_TRUE(d->e_grant->isEnabled());
 
@@ -235,13 +238,11 @@ TEST_F(Ddl, OneProcedureWithDropAndGrantInOneFile) {
     ASSERT_NE(d, nullptr);
     d->chk_grant->click();
     d->e_grant->setText("public");
-    const QString file = out.filePath("one.sql");
-    generateTo(*d, file);
-    EXPECT_EQ(readAll(file), kPreamble +
-                                 "/************************ ddl_a ************************/\r\n"
-                                 "drop procedure ddl_a\r\ngo\r\n\r\n"
-                                 "create procedure ddl_a as select 1\r\ngo\r\n\r\n"
-                                 "grant execute on ddl_a to public\r\ngo\r\n");
+    EXPECT_EQ(generated(*d, "one.sql"),
+              kPreamble + "/************************ ddl_a ************************/\r\n"
+                          "drop procedure ddl_a\r\ngo\r\n\r\n"
+                          "create procedure ddl_a as select 1\r\ngo\r\n\r\n"
+                          "grant execute on ddl_a to public\r\ngo\r\n");
     EXPECT_EQ(files(), QStringList{"one.sql"}) << "no temporary file stays behind";
     EXPECT_EQ(d->pg_bar->value(), 0);
     EXPECT_TRUE(d->e_proc->text().isEmpty());
@@ -257,9 +258,7 @@ TEST_F(Ddl, TriggersGetNoDropOrGrantButKeepTheirGoLines) {
     select(*d, {"deltitle"});
     d->chk_grant->click();
     d->e_grant->setText("public");
-    const QString file = out.filePath("trg.sql");
-    generateTo(*d, file);
-    const QByteArray text = readAll(file);
+    const QByteArray text = generated(*d, "trg.sql");
     EXPECT_TRUE(text.startsWith(kPreamble +
                                 "/************************ deltitle ************************/\r\n"
                                 "go\r\n\r\ncreate trigger deltitle on titles for delete\n"))
@@ -274,12 +273,10 @@ TEST_F(Ddl, TextRowsJoinInColid2AndColidOrder) {
     Tf_ddl* d = procedures({"ddl_order"});
     ASSERT_NE(d, nullptr);
     d->chk_drop->setChecked(false);
-    const QString file = out.filePath("order.sql");
-    generateTo(*d, file);
-    EXPECT_EQ(readAll(file), kPreamble +
-                                 "/************************ ddl_order ************************/\r\n"
-                                 "create procedure ddl_order as /* first */ select 1 /* second */ "
-                                 "select 2 /* third */ select 3\r\ngo\r\n\r\n");
+    EXPECT_EQ(generated(*d, "order.sql"),
+              kPreamble + "/************************ ddl_order ************************/\r\n"
+                          "create procedure ddl_order as /* first */ select 1 /* second */ "
+                          "select 2 /* third */ select 3\r\ngo\r\n\r\n");
 }
 
 TEST_F(Ddl, ThreeSeparateFilesEachWithOnePreamble) {
@@ -314,11 +311,10 @@ TEST_F(Ddl, UntrimmedNamesInFileNamesTrimmedInStatementsSlashReplaced) {
 TEST_F(Ddl, ANameWithADoubleQuoteFindsItsText) {
     Tf_ddl* d = procedures({"q\"proc"});
     ASSERT_NE(d, nullptr);
-    const QString file = out.filePath("quote.sql");
-    generateTo(*d, file);
-    EXPECT_TRUE(readAll(file).contains("drop procedure q\"proc\r\ngo\r\n\r\n"
-                                       "create procedure ddl_quote as select 42\r\ngo\r\n"))
-        << readAll(file).toStdString();
+    const QByteArray text = generated(*d, "quote.sql");
+    EXPECT_TRUE(text.contains("drop procedure q\"proc\r\ngo\r\n\r\n"
+                              "create procedure ddl_quote as select 42\r\ngo\r\n"))
+        << text.toStdString();
     EXPECT_TRUE(dialogs.messages().empty());
 }
 
@@ -332,9 +328,7 @@ TEST_F(Ddl, AnotherDatabaseListsItsObjectsAndNamesItInTheUseLine) {
     EXPECT_TRUE(test::items(d->lb_objects).contains("ddl_only2"));
     EXPECT_FALSE(test::items(d->lb_objects).contains("ddl_a"));
     select(*d, {"ddl_only2"});
-    const QString file = out.filePath("two.sql");
-    generateTo(*d, file);
-    const QByteArray text = readAll(file);
+    const QByteArray text = generated(*d, "two.sql");
     EXPECT_TRUE(text.startsWith("use ostrimdemo2\r\ngo\r\n\r\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("create procedure ddl_only2 as select 2\r\n"));
 }

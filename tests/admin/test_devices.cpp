@@ -186,9 +186,9 @@ TEST_F(Devices, ListsTheServersDevicesSortedAndShowsTheFirst) {
                   (Details{"a_dev", "/devices/a_dev.dat", "7", "/mirrors/a_dev.mir", "2"}));
 
         ASSERT_EQ(d.p_devices->count(), 3);
-        EXPECT_EQ(d.p_devices->tabText(0), "Properties");
-        EXPECT_EQ(d.p_devices->tabText(1), "Databases");
-        EXPECT_EQ(d.p_devices->tabText(2), "Segments");
+        EXPECT_EQ((QStringList{d.p_devices->tabText(0), d.p_devices->tabText(1),
+                               d.p_devices->tabText(2)}),
+                  (QStringList{"Properties", "Databases", "Segments"}));
         EXPECT_EQ(d.p_devices->currentWidget(), d.t_properties);
         EXPECT_TRUE(d.t_databases->findChildren<QWidget*>().isEmpty());
         EXPECT_TRUE(d.t_segments->findChildren<QWidget*>().isEmpty());

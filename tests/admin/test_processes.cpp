@@ -140,13 +140,10 @@ TEST_F(Processes, TheVisibleItemListsTheConfiguredProcedureAndKillNeedsASpidColu
     EXPECT_EQ(m->g_processes->Sql(), "sp_who");
     EXPECT_EQ(m->g_processes->cell(2, 1).trimmed(), "spid");
     EXPECT_EQ(currentRow(*m), 1) << "the opening selects grid row 1";
-    EXPECT_EQ(m->e_delay->text(), "5");
-    EXPECT_EQ(m->Label7->text(), "Delay (sec)");
-    EXPECT_EQ(m->chk_repeat->text(), "Repeat");
-    EXPECT_EQ(m->ToolButton3->toolTip(), "Kill Process");
+    EXPECT_EQ((QStringList{m->e_delay->text(), m->Label7->text(), m->chk_repeat->text(),
+                           m->ToolButton3->toolTip(), m->File1->title(), m->Config1->text()}),
+              (QStringList{"5", "Delay (sec)", "Repeat", "Kill Process", "&File", "&Config"}));
     EXPECT_EQ(m->childMenus().size(), 2);
-    EXPECT_EQ(m->File1->title(), "&File");
-    EXPECT_EQ(m->Config1->text(), "&Config");
 
     // Cancel keeps the procedure; OK takes the name typed.
     dialogs.dialogHandlers.push_back([](QDialog&) { return int(QDialog::Rejected); });
