@@ -2,6 +2,7 @@
 // it lists for each choice of kinds, texts across syscomments rows and with double quotes, its
 // messages, the copy and the paste of a double-clicked hit. Its statements and the like match
 // without a server.
+#include "admin_helpers.h"
 #include "busy_connection.h"
 #include "db_search.h"
 #include "frame_test.h"
@@ -110,7 +111,7 @@ protected:
         EXPECT_EQ(boxes[0].caption, "Database Search");
         EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
     }
-    void doubleClick(Tf_db_search& d, const QString& line) {
+    static void doubleClick(Tf_db_search& d, const QString& line) {
         const QList<QListWidgetItem*> found = d.lb_search->findItems(line, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << line.toStdString();
         const QPoint at = d.lb_search->visualItemRect(found[0]).center();
@@ -147,9 +148,8 @@ TEST_F(DbSearch, TheToolButtonOpensItOnTheWindowsConnection) {
                 EXPECT_EQ(b.box->text(), b.caption);
                 EXPECT_EQ(b.box->isChecked(), b.checked) << b.caption;
             }
-            EXPECT_EQ(d.Button2->text(), "&Search");
-            EXPECT_EQ(d.Button3->text(), "&Copy");
-            EXPECT_EQ(d.Button1->text(), "&Close");
+            EXPECT_EQ((QStringList{d.Button2->text(), d.Button3->text(), d.Button1->text()}),
+                      (QStringList{"&Search", "&Copy", "&Close"}));
             EXPECT_FALSE(d.m_procs->isVisible());
             EXPECT_EQ(d.lb_search->count(), 0);
             // The database is the window's: its own procedure is found.
@@ -205,14 +205,9 @@ TEST_F(DbSearch, EachObjectOnceInTheOrderOfItsKind) {
                                                   "object_id(\"p_two\") and text like \"%needle%\"")
             .split(' ', Qt::SkipEmptyParts);
     ASSERT_EQ(rows, QStringList{"2"}) << "needle is in two rows of p_two";
-    TSybQuery rowsOf;
-    rowsOf.setDbProc(window->sybase->DbProc());
-    rowsOf.setSql("select text from syscomments where id = object_id(\"p_across\") "
-                  "order by colid2, colid");
-    ASSERT_EQ(rowsOf.Execute(), kSucceed);
-    QStringList across;
-    while (rowsOf.Next() == kMoreRows)
-        across << rowsOf.ColumnValue(1);
+    const QStringList across = test::firstColumn(
+        window->sybase->DbProc(),
+        "select text from syscomments where id = object_id(\"p_across\") order by colid2, colid");
     ASSERT_EQ(across.size(), 2);
     ASSERT_TRUE(across[0].endsWith("bound") && across[1].startsWith("aryword"))
         << "boundaryword spans the row boundary";
@@ -293,15 +288,15 @@ TEST_F(DbSearch, DoubleClickPastesTheSourceAsPasteObjectTextDoes) {
 }
 
 TEST(DbSearchStatements, TheSearchTextGoesBetweenQuotesDoubled) {
+    const QString source =
+        "select distinct so.type + \" - \" + so.name from syscomments sc,sysobjects so where "
+        "sc.text like ";
     EXPECT_EQ(searchSql(SearchKind::Procedures, "a\"b%"),
-              "select distinct so.type + \" - \" + so.name from syscomments sc,sysobjects so "
-              "where sc.text like \"%a\"\"b%%\" and so.id = sc.id and so.type=\"P\"");
+              source + "\"%a\"\"b%%\" and so.id = sc.id and so.type=\"P\"");
     EXPECT_EQ(searchSql(SearchKind::Triggers, "x"),
-              "select distinct so.type + \" - \" + so.name from syscomments sc,sysobjects so "
-              "where sc.text like \"%x%\" and so.id = sc.id and so.type=\"TR\"");
+              source + "\"%x%\" and so.id = sc.id and so.type=\"TR\"");
     EXPECT_EQ(searchSql(SearchKind::Views, " x "),
-              "select distinct so.type + \" - \" + so.name from syscomments sc,sysobjects so "
-              "where sc.text like \"% x %\" and so.id = sc.id and so.type=\"V\"");
+              source + "\"% x %\" and so.id = sc.id and so.type=\"V\"");
     EXPECT_EQ(searchSql(SearchKind::Tables, "\"\""),
               "select distinct \"T - \" + so.name from syscolumns sc,sysobjects so where "
               "sc.name like \"%\"\"\"\"%\" and so.id = sc.id and so.type=\"U\"");

@@ -1,6 +1,7 @@
 // The DDL generator opened from a server window on the demo server: the scripts it writes, its
 // separate files, the run on its own thread (stop, a second start, closing during a run) and the
 // files it cannot write.
+#include "admin_helpers.h"
 #include "ddl_generator.h"
 #include "frame_test.h"
 #include "qt_wait.h"
@@ -121,8 +122,8 @@ protected:
         d.ToolButton6->click();
         ASSERT_TRUE(test::waitUntil([&] { return !d.running(); }));
     }
-    // Generate into separate files in directory, chosen in the picker.
-    void generateIn(Tf_ddl& d, const QString& directory) {
+    // Separate files, in directory as chosen in the picker.
+    void pickDirectory(Tf_ddl& d, const QString& directory) {
         d.chk_sep_files->setChecked(true);
         dialogs.dialogHandlers.push_back([directory](QDialog& dialog) {
             auto* picker = qobject_cast<Tf_directory*>(&dialog);
@@ -132,8 +133,16 @@ protected:
             picker->btn_ok->click();
             return picker->result();
         });
+    }
+    void generateIn(Tf_ddl& d, const QString& directory) {
+        pickDirectory(d, directory);
         d.ToolButton6->click();
         ASSERT_TRUE(test::waitUntil([&] { return !d.running(); }));
+    }
+    // Generates into name in the output directory; what it holds then.
+    QByteArray generated(Tf_ddl& d, const QString& name) {
+        generateTo(d, out.filePath(name));
+        return readAll(out.filePath(name));
     }
     QStringList files() const { return QDir(out.path()).entryList(QDir::Files, QDir::Name); }
 
@@ -174,11 +183,9 @@ TEST_F(Ddl, OpensAsAChildWithItsOwnConnectionOnTheWindowsDatabase) {
     EXPECT_FALSE(d->chk_grant->isChecked());
     EXPECT_FALSE(d->e_grant->isEnabled());
     EXPECT_FALSE(d->chk_sep_files->isChecked());
-    EXPECT_EQ(d->e_proc_ext->text(), ".prc");
-    EXPECT_EQ(d->e_trg_ext->text(), ".trg");
-    EXPECT_EQ(d->e_view_ext->text(), ".vew");
-    EXPECT_EQ(d->ToolButton6->toolTip(), "Generate");
-    EXPECT_EQ(d->ToolButton2->toolTip(), "Stop");
+    EXPECT_EQ((QStringList{d->e_proc_ext->text(), d->e_trg_ext->text(), d->e_view_ext->text(),
+                           d->ToolButton6->toolTip(), d->ToolButton2->toolTip()}),
+              (QStringList{".prc", ".trg", ".vew", "Generate", "Stop"}));
     d->chk_grant->click();
     EXPECT_TRUE(d->e_grant->isEnabled());
 
@@ -187,9 +194,7 @@ TEST_F(Ddl, OpensAsAChildWithItsOwnConnectionOnTheWindowsDatabase) {
     EXPECT_TRUE(names.contains("ddl_a"));
     EXPECT_TRUE(names.contains("byroyalty"));
     EXPECT_FALSE(names.contains("deltitle"));
-    QStringList sorted = names;
-    sorted.sort();
-    EXPECT_EQ(names, sorted);
+    EXPECT_EQ(names, test::sorted(names));
     d->Button3->click();
     EXPECT_EQ(d->lb_objects->selectedItems().size(), d->lb_objects->count());
 
@@ -200,88 +205,15 @@ TEST_F(Ddl, OpensAsAChildWithItsOwnConnectionOnTheWindowsDatabase) {
     EXPECT_TRUE(test::waitUntil([&] { return main->mdiArea()->subWindowList().size() == 1; }));
 }
 
-TEST_F(Ddl, NoSelectionDoesNothing) {
+TEST_F(Ddl, NoSelectionACancelledPickerOrSaveDialogWritesNothing) {
     Tf_ddl* d = procedures({});
     ASSERT_NE(d, nullptr);
     d->ToolButton6->click();
     QApplication::processEvents();
-    EXPECT_TRUE(dialogs.calls.empty()) << "no dialog";
+    EXPECT_TRUE(dialogs.calls.empty()) << "no selection: no dialog";
     EXPECT_FALSE(d->running());
-    EXPECT_TRUE(files().isEmpty());
-}
 
-TEST_F(Ddl, OneProcedureWithDropAndGrantInOneFile) {
-    Tf_ddl* d = procedures({"ddl_a"});
-    ASSERT_NE(d, nullptr);
-    d->chk_grant->click();
-    d->e_grant->setText("public");
-    const QString file = out.filePath("one.sql");
-    generateTo(*d, file);
-    EXPECT_EQ(readAll(file), kPreamble +
-                                 "/************************ ddl_a ************************/\r\n"
-                                 "drop procedure ddl_a\r\ngo\r\n\r\n"
-                                 "create procedure ddl_a as select 1\r\ngo\r\n\r\n"
-                                 "grant execute on ddl_a to public\r\ngo\r\n");
-    EXPECT_EQ(files(), QStringList{"one.sql"}) << "no temporary file stays behind";
-    EXPECT_EQ(d->pg_bar->value(), 0);
-    EXPECT_TRUE(d->e_proc->text().isEmpty());
-    EXPECT_TRUE(d->ToolButton6->isEnabled());
-    EXPECT_TRUE(dialogs.messages().empty());
-}
-
-TEST_F(Ddl, TriggersGetNoDropOrGrantButKeepTheirGoLines) {
-    Tf_ddl* d = open();
-    ASSERT_NE(d, nullptr);
-    choose(d->cmb_objecttype, "Triggers");
-    EXPECT_FALSE(test::items(d->lb_objects).contains("ddl_a"));
-    select(*d, {"deltitle"});
-    d->chk_grant->click();
-    d->e_grant->setText("public");
-    const QString file = out.filePath("trg.sql");
-    generateTo(*d, file);
-    const QByteArray text = readAll(file);
-    EXPECT_TRUE(text.startsWith(kPreamble +
-                                "/************************ deltitle ************************/\r\n"
-                                "go\r\n\r\ncreate trigger deltitle on titles for delete\n"))
-        << text.toStdString();
-    EXPECT_TRUE(text.endsWith("delete their sales first.\"\nend\r\ngo\r\n\r\ngo\r\n"))
-        << text.toStdString();
-    EXPECT_FALSE(text.contains("drop"));
-    EXPECT_FALSE(text.contains("grant"));
-}
-
-TEST_F(Ddl, TextRowsJoinInColid2AndColidOrder) {
-    Tf_ddl* d = procedures({"ddl_order"});
-    ASSERT_NE(d, nullptr);
-    d->chk_drop->setChecked(false);
-    const QString file = out.filePath("order.sql");
-    generateTo(*d, file);
-    EXPECT_EQ(readAll(file), kPreamble +
-                                 "/************************ ddl_order ************************/\r\n"
-                                 "create procedure ddl_order as /* first */ select 1 /* second */ "
-                                 "select 2 /* third */ select 3\r\ngo\r\n\r\n");
-}
-
-TEST_F(Ddl, ThreeSeparateFilesEachWithOnePreamble) {
-    Tf_ddl* d = procedures({"ddl_a", "ddl_b", "ddl_c"});
-    ASSERT_NE(d, nullptr);
-    d->e_proc_ext->setText(".sqlx");
-    generateIn(*d, out.path());
-    ASSERT_EQ(files(), (QStringList{"ddl_a.sql", "ddl_b.sql", "ddl_c.sql"}))
-        << "the extension's first 4 characters; unselected items give no file";
-    for (const QString& name : {QString("ddl_a"), QString("ddl_b"), QString("ddl_c")}) {
-        const QByteArray text = readAll(out.filePath(name + ".sql"));
-        EXPECT_TRUE(text.startsWith(kPreamble + "/****")) << text.toStdString();
-        EXPECT_EQ(text.count("use ostrimdemo"), 1) << name.toStdString();
-        EXPECT_TRUE(text.contains("drop procedure " + name.toUtf8() + "\r\n"));
-    }
-    ASSERT_EQ(dialogs.calls.size(), 1u);
-    EXPECT_EQ(dialogs.calls[0].dialogClass, "ostrim::Tf_directory");
-}
-
-TEST_F(Ddl, CancelledPickerOrSaveDialogWritesNothing) {
-    Tf_ddl* d = procedures({"ddl_a"});
-    ASSERT_NE(d, nullptr);
+    select(*d, {"ddl_a"});
     dialogs.fileAnswers.push_back(QString());
     d->ToolButton6->click();
     d->chk_sep_files->setChecked(true);
@@ -301,6 +233,69 @@ TEST_F(Ddl, CancelledPickerOrSaveDialogWritesNothing) {
     EXPECT_TRUE(files().isEmpty());
 }
 
+TEST_F(Ddl, OneProcedureWithDropAndGrantInOneFile) {
+    Tf_ddl* d = procedures({"ddl_a"});
+    ASSERT_NE(d, nullptr);
+    d->chk_grant->click();
+    d->e_grant->setText("public");
+    EXPECT_EQ(generated(*d, "one.sql"),
+              kPreamble + "/************************ ddl_a ************************/\r\n"
+                          "drop procedure ddl_a\r\ngo\r\n\r\n"
+                          "create procedure ddl_a as select 1\r\ngo\r\n\r\n"
+                          "grant execute on ddl_a to public\r\ngo\r\n");
+    EXPECT_EQ(files(), QStringList{"one.sql"}) << "no temporary file stays behind";
+    EXPECT_EQ(d->pg_bar->value(), 0);
+    EXPECT_TRUE(d->e_proc->text().isEmpty());
+    EXPECT_TRUE(d->ToolButton6->isEnabled());
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(Ddl, TriggersGetNoDropOrGrantButKeepTheirGoLines) {
+    Tf_ddl* d = open();
+    ASSERT_NE(d, nullptr);
+    choose(d->cmb_objecttype, "Triggers");
+    EXPECT_FALSE(test::items(d->lb_objects).contains("ddl_a"));
+    select(*d, {"deltitle"});
+    d->chk_grant->click();
+    d->e_grant->setText("public");
+    const QByteArray text = generated(*d, "trg.sql");
+    EXPECT_TRUE(text.startsWith(kPreamble +
+                                "/************************ deltitle ************************/\r\n"
+                                "go\r\n\r\ncreate trigger deltitle on titles for delete\n"))
+        << text.toStdString();
+    EXPECT_TRUE(text.endsWith("delete their sales first.\"\nend\r\ngo\r\n\r\ngo\r\n"))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains("drop"));
+    EXPECT_FALSE(text.contains("grant"));
+}
+
+TEST_F(Ddl, TextRowsJoinInColid2AndColidOrder) {
+    Tf_ddl* d = procedures({"ddl_order"});
+    ASSERT_NE(d, nullptr);
+    d->chk_drop->setChecked(false);
+    EXPECT_EQ(generated(*d, "order.sql"),
+              kPreamble + "/************************ ddl_order ************************/\r\n"
+                          "create procedure ddl_order as /* first */ select 1 /* second */ "
+                          "select 2 /* third */ select 3\r\ngo\r\n\r\n");
+}
+
+TEST_F(Ddl, ThreeSeparateFilesEachWithOnePreamble) {
+    Tf_ddl* d = procedures({"ddl_a", "ddl_b", "ddl_c"});
+    ASSERT_NE(d, nullptr);
+    d->e_proc_ext->setText(".sqlx");
+    generateIn(*d, out.path());
+    ASSERT_EQ(files(), (QStringList{"ddl_a.sql", "ddl_b.sql", "ddl_c.sql"}))
+        << "the extension's first 4 characters; unselected items give no file";
+    for (const QString& name : {QString("ddl_a"), QString("ddl_b"), QString("ddl_c")}) {
+        const QByteArray text = readAll(out.filePath(name + ".sql"));
+        EXPECT_TRUE(text.startsWith(kPreamble + "/****")) << text.toStdString();
+        EXPECT_EQ(text.count("use ostrimdemo"), 1) << name.toStdString();
+        EXPECT_TRUE(text.contains("drop procedure " + name.toUtf8() + "\r\n"));
+    }
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].dialogClass, "ostrim::Tf_directory");
+}
+
 TEST_F(Ddl, UntrimmedNamesInFileNamesTrimmedInStatementsSlashReplaced) {
     Tf_ddl* d = procedures({" spaced ", "sl/ash"});
     ASSERT_NE(d, nullptr);
@@ -316,11 +311,10 @@ TEST_F(Ddl, UntrimmedNamesInFileNamesTrimmedInStatementsSlashReplaced) {
 TEST_F(Ddl, ANameWithADoubleQuoteFindsItsText) {
     Tf_ddl* d = procedures({"q\"proc"});
     ASSERT_NE(d, nullptr);
-    const QString file = out.filePath("quote.sql");
-    generateTo(*d, file);
-    EXPECT_TRUE(readAll(file).contains("drop procedure q\"proc\r\ngo\r\n\r\n"
-                                       "create procedure ddl_quote as select 42\r\ngo\r\n"))
-        << readAll(file).toStdString();
+    const QByteArray text = generated(*d, "quote.sql");
+    EXPECT_TRUE(text.contains("drop procedure q\"proc\r\ngo\r\n\r\n"
+                              "create procedure ddl_quote as select 42\r\ngo\r\n"))
+        << text.toStdString();
     EXPECT_TRUE(dialogs.messages().empty());
 }
 
@@ -334,9 +328,7 @@ TEST_F(Ddl, AnotherDatabaseListsItsObjectsAndNamesItInTheUseLine) {
     EXPECT_TRUE(test::items(d->lb_objects).contains("ddl_only2"));
     EXPECT_FALSE(test::items(d->lb_objects).contains("ddl_a"));
     select(*d, {"ddl_only2"});
-    const QString file = out.filePath("two.sql");
-    generateTo(*d, file);
-    const QByteArray text = readAll(file);
+    const QByteArray text = generated(*d, "two.sql");
     EXPECT_TRUE(text.startsWith("use ostrimdemo2\r\ngo\r\n\r\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("create procedure ddl_only2 as select 2\r\n"));
 }
@@ -398,14 +390,7 @@ TEST_F(Ddl, StopBetweenSeparateFilesLeavesOnlyFinishedOnes) {
     ASSERT_NE(d, nullptr);
     Hold hold;
     d->beforeObject = hold.at(2);
-    d->chk_sep_files->setChecked(true);
-    const QString directory = out.path();
-    dialogs.dialogHandlers.push_back([directory](QDialog& dialog) {
-        auto* picker = qobject_cast<Tf_directory*>(&dialog);
-        picker->setCurrentDirectory(directory);
-        picker->btn_ok->click();
-        return picker->result();
-    });
+    pickDirectory(*d, out.path());
     d->ToolButton6->click();
     hold.reached.acquire();
     QTimer::singleShot(0, d, [&] { hold.proceed.release(); });

@@ -1,5 +1,6 @@
 // The devices dialog opened from server windows on demo servers, and ShowHiddenCommands, which
 // makes its hidden menu item reachable.
+#include "admin_helpers.h"
 #include "busy_connection.h"
 #include "frame_test.h"
 #include "syblistbox.h"
@@ -57,14 +58,7 @@ QString deviceRow(const QString& name, qint64 vdevno, qint64 pages, const QStrin
 
 // Every device name the server gives, in its order.
 QStringList serverDevices(DbProcHandle process) {
-    TSybQuery query;
-    query.setDbProc(process);
-    query.setSql("select name from master..sysdevices");
-    EXPECT_EQ(query.Execute(), kSucceed);
-    QStringList names;
-    while (query.Next() == kMoreRows)
-        names << query.ColumnValue(1);
-    return names;
+    return test::firstColumn(process, "select name from master..sysdevices");
 }
 
 // What the Properties page shows.
@@ -138,45 +132,38 @@ void PrintTo(const Details& d, std::ostream* out) {
          << "}";
 }
 
-TEST_F(Devices, ByDefaultTheItemStaysHiddenAndDisabledAndZeroIsWrittenBack) {
-    Tserverform* w = connectTo("DEMO", false);
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->options.ShowHiddenCommands, 0);
-    EXPECT_TRUE(w->Tools1->actions().contains(w->Devices1));
-    EXPECT_EQ(w->Devices1->text(), "&Devices");
-    EXPECT_FALSE(w->Devices1->isVisible());
-    EXPECT_FALSE(w->Devices1->isEnabled());
-    EXPECT_FALSE(w->Processes1->isVisible());
-    EXPECT_FALSE(w->Processes1->isEnabled());
-    EXPECT_FALSE(w->toolButton(26)->isEnabled());
-    EXPECT_FALSE(w->toolButton(26)->isVisible());
-    w->Devices1->trigger();
-    QApplication::processEvents();
-    EXPECT_EQ(devicesOpened(), 0) << "a disabled item opens nothing";
-
-    closeWindow(w);
-    EXPECT_TRUE(ini().contains("\r\nLoginTimeOut=15\r\nShowHiddenCommands=0\r\n\r\n[Config]\r\n"))
-        << "the default, written after the [Run] keys: " << ini().toStdString();
-}
-
-TEST_F(Devices, WithOneTheItemIsShownAndEnabledAndOneIsWrittenBack) {
-    Tserverform* w = connectTo("DEMO", true);
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->options.ShowHiddenCommands, 1);
-    EXPECT_TRUE(w->Devices1->isVisible());
-    EXPECT_TRUE(w->Devices1->isEnabled());
-    EXPECT_TRUE(w->Processes1->isVisible());
-    EXPECT_TRUE(w->Processes1->isEnabled());
-    EXPECT_TRUE(w->toolButton(26)->isEnabled()) << "Modify Data";
-    EXPECT_TRUE(w->toolButton(26)->isVisible());
-    EXPECT_FALSE(w->toolButton(24)->isVisible()) << "Drop Object is no administration command";
-
-    closeWindow(w);
-    const QString text = ini();
-    EXPECT_TRUE(text.startsWith("[Run]\r\nLastUser=sa\r\nLastDbName=master\r\n"
-                                "LastServerName=DEMO\r\nShowHiddenCommands=1\r\n"))
-        << "rewritten in its place: " << text.toStdString();
-    EXPECT_EQ(text.count("ShowHiddenCommands"), 1);
+TEST_F(Devices, ShowHiddenCommandsShowsAndEnablesTheItemsAndIsWrittenBack) {
+    for (const bool show : {false, true}) {
+        SCOPED_TRACE(show);
+        Tserverform* w = connectTo("DEMO", show);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->options.ShowHiddenCommands, int(show));
+        EXPECT_TRUE(w->Tools1->actions().contains(w->Devices1));
+        EXPECT_EQ(w->Devices1->text(), "&Devices");
+        for (const QAction* item : {w->Devices1, w->Processes1}) {
+            EXPECT_EQ(item->isVisible(), show) << item->text().toStdString();
+            EXPECT_EQ(item->isEnabled(), show) << item->text().toStdString();
+        }
+        EXPECT_EQ(w->toolButton(26)->isEnabled(), show) << "Modify Data";
+        EXPECT_EQ(w->toolButton(26)->isVisible(), show);
+        EXPECT_FALSE(w->toolButton(24)->isVisible()) << "Drop Object is no administration command";
+        if (!show) {
+            w->Devices1->trigger();
+            QApplication::processEvents();
+            EXPECT_EQ(devicesOpened(), 0) << "a disabled item opens nothing";
+        }
+        closeWindow(w);
+        const QString text = ini();
+        EXPECT_EQ(text.count("ShowHiddenCommands"), 1) << text.toStdString();
+        if (show)
+            EXPECT_TRUE(text.startsWith("[Run]\r\nLastUser=sa\r\nLastDbName=master\r\n"
+                                        "LastServerName=DEMO\r\nShowHiddenCommands=1\r\n"))
+                << "rewritten in its place";
+        else
+            EXPECT_TRUE(
+                text.contains("\r\nLoginTimeOut=15\r\nShowHiddenCommands=0\r\n\r\n[Config]\r\n"))
+                << "the default, written after the [Run] keys";
+    }
 }
 
 TEST_F(Devices, ListsTheServersDevicesSortedAndShowsTheFirst) {
@@ -199,9 +186,9 @@ TEST_F(Devices, ListsTheServersDevicesSortedAndShowsTheFirst) {
                   (Details{"a_dev", "/devices/a_dev.dat", "7", "/mirrors/a_dev.mir", "2"}));
 
         ASSERT_EQ(d.p_devices->count(), 3);
-        EXPECT_EQ(d.p_devices->tabText(0), "Properties");
-        EXPECT_EQ(d.p_devices->tabText(1), "Databases");
-        EXPECT_EQ(d.p_devices->tabText(2), "Segments");
+        EXPECT_EQ((QStringList{d.p_devices->tabText(0), d.p_devices->tabText(1),
+                               d.p_devices->tabText(2)}),
+                  (QStringList{"Properties", "Databases", "Segments"}));
         EXPECT_EQ(d.p_devices->currentWidget(), d.t_properties);
         EXPECT_TRUE(d.t_databases->findChildren<QWidget*>().isEmpty());
         EXPECT_TRUE(d.t_segments->findChildren<QWidget*>().isEmpty());
@@ -223,30 +210,18 @@ TEST_F(Devices, ListsTheServersDevicesSortedAndShowsTheFirst) {
 TEST_F(Devices, ClickingADeviceShowsItsDetails) {
     Tserverform* w = connectTo("DEMO", true);
     ASSERT_NE(w, nullptr);
+    // No mirror shows an empty mirror name; 1280 pages at 512 a megabyte: 2.5, to the even 2;
+    // a name holding a double quote is found.
+    const Details shown[] = {{"nomirror_dev", "/devices/nomirror_dev.dat", "9", "", "2"},
+                             {"zero_dev", "/devices/zero.dat", "0", "", "2"},
+                             {"q\"dev", "/devices/qdev.dat", "12", "", "1"},
+                             {"a_dev", "/devices/a_dev.dat", "7", "/mirrors/a_dev.mir", "2"}};
     ASSERT_TRUE(openDevices(*w, [&](Tf_devices& d) {
-        ASSERT_EQ(d.e_mirror_name->text(), "/mirrors/a_dev.mir");
-        click(d, "nomirror_dev");
-        EXPECT_EQ(d.l_devices->Value(), "nomirror_dev");
-        // 1280 pages at 512 a megabyte: 2.5, to the even 2.
-        EXPECT_EQ(details(d), (Details{"nomirror_dev", "/devices/nomirror_dev.dat", "9", "", "2"}))
-            << "no mirror shows an empty mirror name";
-
-        click(d, "zero_dev");
-        EXPECT_EQ(details(d), (Details{"zero_dev", "/devices/zero.dat", "0", "", "2"}));
-
-        click(d, "a_dev");
-        EXPECT_EQ(details(d),
-                  (Details{"a_dev", "/devices/a_dev.dat", "7", "/mirrors/a_dev.mir", "2"}));
-    }));
-    EXPECT_TRUE(dialogs.messages().empty());
-}
-
-TEST_F(Devices, ANameHoldingADoubleQuoteIsFound) {
-    Tserverform* w = connectTo("DEMO", true);
-    ASSERT_NE(w, nullptr);
-    ASSERT_TRUE(openDevices(*w, [&](Tf_devices& d) {
-        click(d, "q\"dev");
-        EXPECT_EQ(details(d), (Details{"q\"dev", "/devices/qdev.dat", "12", "", "1"}));
+        for (const Details& device : shown) {
+            click(d, device.logical);
+            EXPECT_EQ(d.l_devices->Value(), device.logical);
+            EXPECT_EQ(details(d), device);
+        }
     }));
     EXPECT_TRUE(dialogs.messages().empty()) << dialogs.messages().front().text.toStdString();
 }
@@ -334,18 +309,12 @@ TEST_F(Devices, ModifyDataOpensTheViewTheExpertChose) {
             return p->result();
         });
     };
-    const auto pick = [](QListWidget* list, const QString& text) {
-        const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
-        ASSERT_EQ(found.size(), 1) << text.toStdString();
-        found[0]->setSelected(true);
-        list->setCurrentItem(found[0]);
-    };
     for (const auto& [layout, view] :
          {std::pair{&Tf_form3::r_grid, "ostrim::Tf_modify"},
           std::pair{&Tf_form3::r_vertical, "ostrim::Tf_modify_form"}}) {
-        page.operator()<Tf_form2>([&](Tf_form2& p) { pick(p.l_tablenames, "publishers"); });
+        page.operator()<Tf_form2>([&](Tf_form2& p) { test::pick(p.l_tablenames, "publishers"); });
         page.operator()<Tf_form25>([](Tf_form25& p) { p.Button2->click(); });
-        page.operator()<Tf_form27>([&](Tf_form27& p) { pick(p.l_primarykeys, "pub_id"); });
+        page.operator()<Tf_form27>([&](Tf_form27& p) { test::pick(p.l_primarykeys, "pub_id"); });
         page.operator()<Tf_form3>([layout](Tf_form3& p) { (p.*layout)->click(); });
         page.operator()<Tf_formsql>([](Tf_formsql&) {});
         const qsizetype before = main->mdiArea()->subWindowList().size();

@@ -14,17 +14,19 @@ CatalogColumn column(const QString& name, const QString& type, const QString& le
 }
 
 // Two procedures, a trigger, a view and one table with a column and an index.
-CatalogSnapshot snapshot() {
+CatalogSnapshot snapshot(const QStringList& listOrders = {"create procedure list_orders\nas\n",
+                                                          "select * from orders\n"},
+                         const QString& view = "create view order_view as select id from orders") {
     CatalogSnapshot s;
     s.addObject("1", "orders", "U ");
     s.addObject("2", "list_orders", "P ");
     s.addObject("3", "orders_trig", "TR");
     s.addObject("4", "order_view", "V ");
     s.addObject("5", "old_proc", "P ");
-    s.addText("2", "create procedure list_orders\nas\n");
-    s.addText("2", "select * from orders\n");
+    for (const QString& row : listOrders)
+        s.addText("2", row);
     s.addText("3", "create trigger orders_trig on orders for insert as return");
-    s.addText("4", "create view order_view as select id from orders");
+    s.addText("4", view);
     s.addText("5", "create procedure old_proc as return");
     s.addColumn("1", column("id", "int", "4"));
     s.addColumn("1", column("note", "varchar", "40", true));
@@ -123,17 +125,9 @@ TEST(SchemaCompare, LayoutListsTablesOnBothSidesOnly) {
 }
 
 TEST(SchemaCompare, WhiteSpaceOnlyChangeHiddenWhenIgnored) {
-    CatalogSnapshot two;
-    for (const auto& [id, name, type] :
-         {std::tuple{"1", "orders", "U "}, std::tuple{"2", "list_orders", "P "},
-          std::tuple{"3", "orders_trig", "TR"}, std::tuple{"4", "order_view", "V "},
-          std::tuple{"5", "old_proc", "P "}})
-        two.addObject(id, name, type);
-    two.addText("2", "create procedure list_orders\r\nas\r\n\tselect *   from orders");
-    two.addText("3", "create trigger orders_trig on orders for insert as return");
-    two.addText("4", "create view order_view as select id, note from orders");
-    two.addText("5", "create procedure old_proc as return");
-    two.layouts["orders"] = *snapshot().table("orders");
+    const CatalogSnapshot two =
+        snapshot({"create procedure list_orders\r\nas\r\n\tselect *   from orders"},
+                 "create view order_view as select id, note from orders");
     CompareOptions ignoring;
     const CompareResult folded = compareSnapshots(snapshot(), two, ignoring);
     EXPECT_EQ(folded.side1.text, QStringList{"order_view"});

@@ -1,6 +1,7 @@
 // The form expert on the demo database: its table and column lists, the refusals of each page,
 // cancel and back through the nested pages, what the kept pages remember between runs, and the
 // choice it hands to the data modification windows.
+#include "admin_helpers.h"
 #include "form_expert.h"
 #include "scripted_dialogs.h"
 #include "server_environment.h"
@@ -23,7 +24,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 namespace ostrim {
@@ -43,13 +43,6 @@ QStringList listed(const QListWidget* list) {
     return texts;
 }
 
-void select(QListWidget* list, const QString& text) {
-    const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
-    ASSERT_EQ(found.size(), 1) << text.toStdString();
-    list->setCurrentItem(found[0]);
-    found[0]->setSelected(true);
-}
-
 // What one run chooses on each page. A page whose "&Next >" refuses the choice is cancelled.
 struct Choice {
     QString table = "publishers"; // none selected when empty
@@ -62,14 +55,7 @@ struct Choice {
 
 class FormExpert : public ::testing::Test {
 protected:
-    void SetUp() override {
-        db.setLoginPrompt(false);
-        db.setServerName("DEMO");
-        db.setUserName("sa");
-        db.setDBName(kDb);
-        db.connect();
-        ASSERT_TRUE(db.Connected());
-    }
+    void SetUp() override { test::loginAsSa(db, kDb); }
     void TearDown() override { db.disconnect(); }
 
     // Queues act for the next page shown, which must be a Page. The page is shown as the real
@@ -90,6 +76,14 @@ protected:
             return page->result();
         });
     }
+    // Queues act for the next page, then its "&Next >".
+    template <class Page> void next(std::function<void(Page&)> act = {}) {
+        on<Page>([act](Page& page) {
+            if (act)
+                act(page);
+            page.btn_next->click();
+        });
+    }
     // Next on page, or cancel when the choice says so or when the page refused to go on.
     void leave(ExpertPage& page, int index, const Choice& choice) {
         if (choice.cancelOn == index) {
@@ -105,7 +99,7 @@ protected:
     void queue(const Choice& choice) {
         on<Tf_form2>([=, this](Tf_form2& page) {
             if (!choice.table.isEmpty())
-                select(page.l_tablenames, choice.table);
+                test::pick(page.l_tablenames, choice.table);
             leave(page, 0, choice);
         });
         on<Tf_form25>([=, this](Tf_form25& page) {
@@ -115,7 +109,7 @@ protected:
         });
         on<Tf_form27>([=, this](Tf_form27& page) {
             for (const QString& key : choice.keys)
-                select(page.l_primarykeys, key);
+                test::pick(page.l_primarykeys, key);
             leave(page, 2, choice);
         });
         on<Tf_form3>([=, this](Tf_form3& page) {
@@ -175,15 +169,9 @@ TEST_F(FormExpert, TheFirstPageListsTheTablesSortedAndIsFreedAfterTheRun) {
     EXPECT_FALSE(run());
     EXPECT_TRUE(first.isNull());
 
-    TSybQuery query;
-    query.setDbProc(db.DbProc());
-    query.setSql("select name from sysobjects where type in ('U','S')");
-    ASSERT_EQ(query.Execute(), kSucceed);
-    QStringList onServer;
-    while (query.Next() == kMoreRows)
-        onServer << query.ColumnValue(1);
-    QStringList sorted = onServer;
-    std::sort(sorted.begin(), sorted.end());
+    const QStringList onServer =
+        test::firstColumn(db.DbProc(), "select name from sysobjects where type in ('U','S')");
+    const QStringList sorted = test::sorted(onServer);
     ASSERT_NE(onServer, sorted) << "the server's order must differ for the sort to show";
     EXPECT_TRUE(sorted.contains("publishers"));
     EXPECT_TRUE(sorted.contains("sysobjects"));
@@ -237,20 +225,17 @@ TEST_F(FormExpert, CancelOnAnyPageEndsTheWholeExpert) {
 }
 
 TEST_F(FormExpert, BackOnTheKeysPageKeepsTheChosenColumns) {
-    on<Tf_form2>([&](Tf_form2& page) {
-        select(page.l_tablenames, "publishers");
-        page.btn_next->click();
-    });
+    next<Tf_form2>([](Tf_form2& page) { test::pick(page.l_tablenames, "publishers"); });
     on<Tf_form25>([&](Tf_form25& page) {
         for (const char* column : {"city", "pub_id"}) {
-            select(page.l_allfields, column);
+            test::pick(page.l_allfields, column);
             page.Button1->click();
         }
         page.btn_next->click();
         EXPECT_TRUE(page.isVisible()) << "back on the next page leaves this one open";
         EXPECT_EQ(page.chosenFields(), QStringList({"city", "pub_id"}));
         EXPECT_EQ(listed(page.l_allfields), kPublishers);
-        select(page.l_allfields, "state");
+        test::pick(page.l_allfields, "state");
         page.Button1->click();
         page.btn_next->click();
     });
@@ -258,14 +243,13 @@ TEST_F(FormExpert, BackOnTheKeysPageKeepsTheChosenColumns) {
         EXPECT_EQ(listed(page.l_primarykeys), QStringList({"city", "pub_id"}));
         page.btn_back->click();
     });
-    on<Tf_form27>([&](Tf_form27& page) {
+    next<Tf_form27>([](Tf_form27& page) {
         EXPECT_EQ(listed(page.l_primarykeys), QStringList({"city", "pub_id", "state"}));
         EXPECT_TRUE(page.l_primarykeys->selectedItems().isEmpty());
-        select(page.l_primarykeys, "pub_id");
-        page.btn_next->click();
+        test::pick(page.l_primarykeys, "pub_id");
     });
-    on<Tf_form3>([&](Tf_form3& page) { page.btn_next->click(); });
-    on<Tf_formsql>([&](Tf_formsql& page) { page.btn_next->click(); });
+    next<Tf_form3>();
+    next<Tf_formsql>();
     ASSERT_TRUE(run());
     EXPECT_EQ(ended, QList<int>({Back, Finish, Finish, Finish, Finish, Finish}));
     EXPECT_EQ(request.columns, QStringList({"pub_id", "city", "state"}));
@@ -309,24 +293,16 @@ TEST_F(FormExpert, ASecondRunStartsWithTheLayoutAndWhereOfTheFirst) {
         run({.layout = &Tf_form3::r_horizontal, .where = "WHERE state = 'CA'\nAND city > 'A'"}));
     EXPECT_EQ(request.where, "WHERE state = 'CA'\r\nAND city > 'A'");
 
-    on<Tf_form2>([&](Tf_form2& page) {
-        select(page.l_tablenames, "publishers");
-        page.btn_next->click();
-    });
-    on<Tf_form25>([&](Tf_form25& page) {
+    next<Tf_form2>([](Tf_form2& page) { test::pick(page.l_tablenames, "publishers"); });
+    next<Tf_form25>([](Tf_form25& page) {
         EXPECT_EQ(page.l_thefields->count(), 0);
         page.Button2->click();
-        page.btn_next->click();
     });
-    on<Tf_form27>([&](Tf_form27& page) {
-        select(page.l_primarykeys, "pub_id");
-        page.btn_next->click();
-    });
-    on<Tf_form3>([&](Tf_form3& page) {
+    next<Tf_form27>([](Tf_form27& page) { test::pick(page.l_primarykeys, "pub_id"); });
+    next<Tf_form3>([](Tf_form3& page) {
         EXPECT_TRUE(page.r_horizontal->isChecked());
         EXPECT_EQ(page.layout(), ModifyLayout::Horizontal);
         EXPECT_EQ(page.picture->motif(), ExpertPicture::Motif::Horizontal);
-        page.btn_next->click();
     });
     on<Tf_formsql>([&](Tf_formsql& page) {
         EXPECT_EQ(page.windowTitle(), "Enter SQL");
@@ -345,7 +321,7 @@ TEST_F(FormExpert, TheColumnsPageAddsEachColumnOnceAndMovesTheSelectedOne) {
     EXPECT_EQ(listed(page.l_allfields), kPublishers);
     EXPECT_EQ(page.l_thefields->count(), 0);
 
-    select(page.l_allfields, "city");
+    test::pick(page.l_allfields, "city");
     page.Button1->click();
     page.Button1->click();
     emit page.l_allfields->itemDoubleClicked(page.l_allfields->item(0));

@@ -98,18 +98,18 @@ TEST(ModifyStatements, UpdateAndDeleteTexts) {
 }
 
 TEST(ModifyStatements, ANonLiteralRefusesTheWholeStatement) {
-    const ModifyStatement set = updateStatement(
-        "t", {{"b", "char", "v"}, {"qty", "int", "5 delete t"}}, {{"a", "int", "1"}});
-    EXPECT_EQ(set.text, "");
-    EXPECT_EQ(set.refusal, "qty: \"5 delete t\" is not a plain int value");
-
-    const ModifyStatement key = updateStatement("t", {{"b", "char", "v"}}, {{"a", "int", "1 --"}});
-    EXPECT_EQ(key.text, "");
-    EXPECT_EQ(key.refusal, "a: \"1 --\" is not a plain int value");
-
-    const ModifyStatement gone = deleteStatement("t", {{"a", "bit", "1 or 1=1"}});
-    EXPECT_EQ(gone.text, "");
-    EXPECT_EQ(gone.refusal, "a: \"1 or 1=1\" is not a plain bit value");
+    const std::pair<ModifyStatement, const char*> cases[] = {
+        {updateStatement("t", {{"b", "char", "v"}, {"qty", "int", "5 delete t"}},
+                         {{"a", "int", "1"}}),
+         "qty: \"5 delete t\" is not a plain int value"},
+        {updateStatement("t", {{"b", "char", "v"}}, {{"a", "int", "1 --"}}),
+         "a: \"1 --\" is not a plain int value"},
+        {deleteStatement("t", {{"a", "bit", "1 or 1=1"}}),
+         "a: \"1 or 1=1\" is not a plain bit value"}};
+    for (const auto& [statement, refusal] : cases) {
+        EXPECT_EQ(statement.text, "") << refusal;
+        EXPECT_EQ(statement.refusal, refusal);
+    }
 }
 
 TEST(ModifyStatements, ValuesTheGridMayHaveCutAndFloatKeysAreRefused) {

@@ -1,5 +1,6 @@
 // The two process monitors opened from server windows on a demo server: the procedure's grid
 // with its kill and its chains of blocked processes, and the fixed-column list.
+#include "admin_helpers.h"
 #include "blocking_chain.h"
 #include "busy_connection.h"
 #include "frame_test.h"
@@ -40,11 +41,7 @@ namespace {
 // Another login of sa to the demo server, closed with the object.
 struct Session {
     Session() {
-        db.setLoginPrompt(false);
-        db.setServerName("DEMO");
-        db.setUserName("sa");
-        db.connect();
-        EXPECT_TRUE(db.Connected());
+        test::loginAsSa(db);
         spid = test::lastValue(db.DbProc(), "select @@spid").toInt();
     }
     ~Session() { db.disconnect(); }
@@ -143,13 +140,10 @@ TEST_F(Processes, TheVisibleItemListsTheConfiguredProcedureAndKillNeedsASpidColu
     EXPECT_EQ(m->g_processes->Sql(), "sp_who");
     EXPECT_EQ(m->g_processes->cell(2, 1).trimmed(), "spid");
     EXPECT_EQ(currentRow(*m), 1) << "the opening selects grid row 1";
-    EXPECT_EQ(m->e_delay->text(), "5");
-    EXPECT_EQ(m->Label7->text(), "Delay (sec)");
-    EXPECT_EQ(m->chk_repeat->text(), "Repeat");
-    EXPECT_EQ(m->ToolButton3->toolTip(), "Kill Process");
+    EXPECT_EQ((QStringList{m->e_delay->text(), m->Label7->text(), m->chk_repeat->text(),
+                           m->ToolButton3->toolTip(), m->File1->title(), m->Config1->text()}),
+              (QStringList{"5", "Delay (sec)", "Repeat", "Kill Process", "&File", "&Config"}));
     EXPECT_EQ(m->childMenus().size(), 2);
-    EXPECT_EQ(m->File1->title(), "&File");
-    EXPECT_EQ(m->Config1->text(), "&Config");
 
     // Cancel keeps the procedure; OK takes the name typed.
     dialogs.dialogHandlers.push_back([](QDialog&) { return int(QDialog::Rejected); });
@@ -270,18 +264,17 @@ TEST_F(Processes, ShowsWhoBlocksWhomAndKillingTheHeadLetsTheNextFinish) {
     a.send("begin tran insert into queue_items values (1)");
     ASSERT_TRUE(a.finished());
     ASSERT_EQ(test::lastValue(a.db.DbProc(), "select @@trancount"), "1");
+    const auto blockedBy = [&](const Session& waiting, const Session& blocker) {
+        const QString sql = "select blocked from master..sysprocesses where spid = " +
+                            QString::number(waiting.spid);
+        return test::waitUntil([&] {
+            return test::lastValue(w->sybase->DbProc(), sql) == QString::number(blocker.spid);
+        });
+    };
     b.send("insert into queue_items values (2)");
-    ASSERT_TRUE(test::waitUntil([&] {
-        return test::lastValue(w->sybase->DbProc(),
-                               "select blocked from master..sysprocesses where spid = " +
-                                   QString::number(b.spid)) == QString::number(a.spid);
-    }));
+    ASSERT_TRUE(blockedBy(b, a));
     c.send("insert into queue_items values (3)");
-    ASSERT_TRUE(test::waitUntil([&] {
-        return test::lastValue(w->sybase->DbProc(),
-                               "select blocked from master..sysprocesses where spid = " +
-                                   QString::number(c.spid)) == QString::number(b.spid);
-    }));
+    ASSERT_TRUE(blockedBy(c, b));
 
     Tf_processes_self* m = openMonitor(*w);
     ASSERT_NE(m, nullptr);
@@ -316,11 +309,8 @@ TEST_F(Processes, ShowsWhoBlocksWhomAndKillingTheHeadLetsTheNextFinish) {
     reloadAfter([&] { m->ToolButton3->click(); });
     EXPECT_TRUE(b.finished()) << "B's insert completes once A is gone";
     EXPECT_TRUE(c.finished());
-    EXPECT_EQ(
-        test::lastValue(w->sybase->DbProc(), "select count(*) from queue_items where n in (2, 3)"),
-        "2");
-    EXPECT_EQ(test::lastValue(w->sybase->DbProc(), "select count(*) from queue_items where n = 1"),
-              "0")
+    EXPECT_EQ(test::firstColumn(w->sybase->DbProc(), "select n from queue_items order by n"),
+              (QStringList{"2", "3"}))
         << "A's transaction is rolled back";
     EXPECT_EQ(m->rowOfProcess(a.spid), 0);
 }

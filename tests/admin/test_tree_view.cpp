@@ -1,6 +1,7 @@
 // The server explorer against the demo server: the directory it reads, the login it is handed,
 // the object kinds it lists, the copy of views, triggers and procedures between databases, one
 // connection per server, and the server properties dialog.
+#include "admin_helpers.h"
 #include "frame_test.h"
 #include "object_copier.h"
 #include "server_directory.h"
@@ -49,24 +50,11 @@ QTreeWidgetItem* childNamed(QTreeWidgetItem* node, const QString& text) {
     return nullptr;
 }
 
-// The object's text as the server keeps it, rows joined in colid order.
-QString objectText(DbProcHandle process, const QString& database, const QString& name,
-                   int* rows = nullptr) {
-    TSybQuery query;
-    query.setAutoDbProc(false);
-    query.setDbProc(process);
-    query.setSql("select c.text from " + database + "..syscomments c, " + database +
-                 "..sysobjects o where c.id = o.id and o.name = \"" + name + "\" order by c.colid");
-    query.Execute();
-    QString text;
-    int count = 0;
-    while (query.Next() == kMoreRows) {
-        text += query.ColumnValue(1);
-        ++count;
-    }
-    if (rows)
-        *rows = count;
-    return text;
+// The object's text rows as the server keeps them, in colid order.
+QStringList objectRows(DbProcHandle process, const QString& database, const QString& name) {
+    return test::firstColumn(process, "select c.text from " + database + "..syscomments c, " +
+                                          database + "..sysobjects o where c.id = o.id and " +
+                                          "o.name = \"" + name + "\" order by c.colid");
 }
 
 const QStringList kKinds = {"Users",          "Groups",           "System Tables", "User Tables",
@@ -133,6 +121,25 @@ protected:
         explorer->FormActivate();
         return explorer->t->currentItem();
     }
+    QTreeWidgetItem* openDemo() {
+        useDirectory(entry("DEMO"));
+        return openConnected();
+    }
+    // The object's text in ostrimdemo2 is that in ostrimdemo, and not empty.
+    void expectCopied(const QString& name) {
+        const DbProcHandle process = explorer->connectionOf(explorer->serverNode(0))->DbProc();
+        const QString source = objectRows(process, "ostrimdemo", name).join("");
+        EXPECT_FALSE(source.isEmpty()) << name.toStdString();
+        EXPECT_EQ(objectRows(process, "ostrimdemo2", name).join(""), source) << name.toStdString();
+    }
+    // Sends a drag event of the object names over node; whether the tree accepted it.
+    template <class Event> bool dragged(QTreeWidgetItem* node) {
+        mime.setData("application/x-ostrim-object-names", {});
+        Event event(explorer->t->visualItemRect(node).center(), Qt::CopyAction, &mime,
+                    Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(explorer->t->viewport(), &event);
+        return event.isAccepted();
+    }
     QTreeWidgetItem* database(QTreeWidgetItem* server, const QString& name) {
         return childNamed(server->child(0), name);
     }
@@ -155,6 +162,7 @@ protected:
     }
 
     std::unique_ptr<Tf_treeview> explorer;
+    QMimeData mime;
 
 private:
     QTemporaryDir m_directory;
@@ -164,6 +172,12 @@ private:
 };
 
 TEST_F(TreeView, DirectoryLinesGiveTheServersInFileOrder) {
+    qunsetenv("SYBASE");
+    EXPECT_TRUE(directoryServerNames().isEmpty());
+    ASSERT_EQ(open().t->topLevelItemCount(), 1);
+    EXPECT_EQ(explorer->t->topLevelItem(0)->text(0), "SQL Servers");
+    EXPECT_EQ(explorer->t->topLevelItem(0)->childCount(), 0) << "without a directory";
+
     useDirectory(entry("DEMO") + "; a comment\r\n" + entry("MY-SERVER 2") +
                  "[ODD] \r\nnot a header\r\n [INDENTED]\r\n");
     const QStringList expected = {"DEMO", "MY-SERVER 2", "ODD]"};
@@ -196,15 +210,6 @@ TEST_F(TreeView, DirectoryLinesGiveTheServersInFileOrder) {
     }
     EXPECT_EQ(w.connections()[1]->Name(), "db_MY_SERVER_2_1");
     EXPECT_TRUE(dialogs.calls.empty());
-}
-
-TEST_F(TreeView, WithoutADirectoryOnlyTheRootIsShown) {
-    qunsetenv("SYBASE");
-    EXPECT_TRUE(directoryServerNames().isEmpty());
-    Tf_treeview& w = open();
-    ASSERT_EQ(w.t->topLevelItemCount(), 1);
-    EXPECT_EQ(w.t->topLevelItem(0)->text(0), "SQL Servers");
-    EXPECT_EQ(w.t->topLevelItem(0)->childCount(), 0);
 }
 
 TEST_F(TreeView, ConnectionNamesStayDistinctAndShort) {
@@ -325,8 +330,7 @@ TEST_F(TreeView, EachKindListsItsObjectsThroughTheServersConnection) {
 }
 
 TEST_F(TreeView, OnlyViewsTriggersAndProceduresDragAndOnlyOntoADatabase) {
-    useDirectory(entry("DEMO"));
-    QTreeWidgetItem* server = openConnected();
+    QTreeWidgetItem* server = openDemo();
     QTreeWidgetItem* db = database(server, "ostrimdemo");
     QTreeWidgetItem* target = database(server, "ostrimdemo2");
 
@@ -349,8 +353,7 @@ TEST_F(TreeView, OnlyViewsTriggersAndProceduresDragAndOnlyOntoADatabase) {
 }
 
 TEST_F(TreeView, CopyNamesTakesTheSelectionInListOrder) {
-    useDirectory(entry("DEMO"));
-    QTreeWidgetItem* server = openConnected();
+    QTreeWidgetItem* server = openDemo();
     listKind(database(server, "ostrimdemo"), "Procedures");
     select({"title_sales", "author_report"});
     explorer->Copy1->trigger();
@@ -361,13 +364,10 @@ TEST_F(TreeView, CopyNamesTakesTheSelectionInListOrder) {
 }
 
 TEST_F(TreeView, AProcedureOfSeveralRowsArrivesIdentical) {
-    useDirectory(entry("DEMO"));
-    QTreeWidgetItem* server = openConnected();
+    QTreeWidgetItem* server = openDemo();
     const TSybDatabase* connection = explorer->connectionOf(server);
-    int rows = 0;
-    const QString source = objectText(connection->DbProc(), "ostrimdemo", "copy_me", &rows);
-    ASSERT_GE(rows, 3);
-    ASSERT_TRUE(objectText(connection->DbProc(), "ostrimdemo2", "copy_me").isEmpty());
+    ASSERT_GE(objectRows(connection->DbProc(), "ostrimdemo", "copy_me").size(), 3);
+    ASSERT_TRUE(objectRows(connection->DbProc(), "ostrimdemo2", "copy_me").isEmpty());
 
     listKind(database(server, "ostrimdemo"), "Procedures");
     select({"copy_me"});
@@ -377,37 +377,22 @@ TEST_F(TreeView, AProcedureOfSeveralRowsArrivesIdentical) {
     explorer->show();
     QApplication::processEvents();
     explorer->t->scrollToItem(target);
-    const QPoint at = explorer->t->visualItemRect(target).center();
-    QMimeData mime;
-    mime.setData("application/x-ostrim-object-names", {});
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(explorer->t->viewport(), &enter);
-    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(explorer->t->viewport(), &move);
-    EXPECT_TRUE(enter.isAccepted());
-    EXPECT_TRUE(move.isAccepted());
-    // Over the server node the same drag is refused.
-    const QPoint overServer = explorer->t->visualItemRect(server).center();
-    QDragMoveEvent refused(overServer, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(explorer->t->viewport(), &refused);
-    EXPECT_FALSE(refused.isAccepted());
-    QApplication::sendEvent(explorer->t->viewport(), &move);
-    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(explorer->t->viewport(), &drop);
-    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(dragged<QDragEnterEvent>(target));
+    EXPECT_TRUE(dragged<QDragMoveEvent>(target));
+    EXPECT_FALSE(dragged<QDragMoveEvent>(server)) << "the same drag over the server node";
+    dragged<QDragMoveEvent>(target);
+    EXPECT_TRUE(dragged<QDropEvent>(target));
 
     EXPECT_TRUE(dialogs.messages().empty()) << messageTexts().join('|').toStdString();
     EXPECT_EQ(connection->DBName(), "ostrimdemo2");
-    EXPECT_EQ(objectText(connection->DbProc(), "ostrimdemo2", "copy_me"), source);
+    expectCopied("copy_me");
     EXPECT_EQ(test::lastValue(connection->DbProc(),
                               "select type from ostrimdemo2..sysobjects where name = \"copy_me\""),
               "P ");
 }
 
 TEST_F(TreeView, AMissingObjectIsReportedAndTheRestIsCopied) {
-    useDirectory(entry("DEMO"));
-    QTreeWidgetItem* server = openConnected();
-    const TSybDatabase* connection = explorer->connectionOf(server);
+    QTreeWidgetItem* server = openDemo();
     test::runAsSa({"create view copied_after_missing as select title_id from titles"}, "ostrimdemo",
                   "DEMO");
     listKind(database(server, "ostrimdemo"), "Views");
@@ -420,15 +405,11 @@ TEST_F(TreeView, AMissingObjectIsReportedAndTheRestIsCopied) {
     EXPECT_EQ(boxes[0].caption, "Error");
     EXPECT_EQ(boxes[0].buttons, QMessageBox::Ok);
     EXPECT_EQ(boxes[1].text, "Could not find object odd\"name");
-    EXPECT_EQ(objectText(connection->DbProc(), "ostrimdemo2", "copied_after_missing"),
-              objectText(connection->DbProc(), "ostrimdemo", "copied_after_missing"));
-    EXPECT_FALSE(objectText(connection->DbProc(), "ostrimdemo2", "copied_after_missing").isEmpty());
+    expectCopied("copied_after_missing");
 }
 
 TEST_F(TreeView, ACopyTheTargetRefusesDoesNotStopTheNextOne) {
-    useDirectory(entry("DEMO"));
-    QTreeWidgetItem* server = openConnected();
-    const TSybDatabase* connection = explorer->connectionOf(server);
+    QTreeWidgetItem* server = openDemo();
     test::runAsSa({"create view only_here as select au_id from authors"}, "ostrimdemo", "DEMO");
     listKind(database(server, "ostrimdemo"), "Views");
     Tf_treeview::copied_names = {"titleview", "only_here"};
@@ -438,9 +419,7 @@ TEST_F(TreeView, ACopyTheTargetRefusesDoesNotStopTheNextOne) {
     ASSERT_FALSE(boxes.empty());
     EXPECT_TRUE(boxes[0].caption.startsWith("SQL Server Message - "))
         << boxes[0].caption.toStdString();
-    EXPECT_EQ(objectText(connection->DbProc(), "ostrimdemo2", "only_here"),
-              objectText(connection->DbProc(), "ostrimdemo", "only_here"));
-    EXPECT_FALSE(objectText(connection->DbProc(), "ostrimdemo2", "only_here").isEmpty());
+    expectCopied("only_here");
 }
 
 TEST_F(TreeView, CopyQuotesNamesAndSkipsOtherKinds) {
@@ -504,8 +483,7 @@ TEST_F(TreeViewTwoServers, EachServerHasItsOwnConnection) {
 }
 
 TEST_F(TreeView, ConnectAsksOnceTheStoredLoginIsUsedAndKeepsTheDatabases) {
-    useDirectory(entry("DEMO"));
-    QTreeWidgetItem* server = openConnected();
+    QTreeWidgetItem* server = openDemo();
     const int databases = server->child(0)->childCount();
     TSybDatabase* connection = explorer->connectionOf(server);
     explorer->t->setCurrentItem(server);
@@ -521,8 +499,7 @@ TEST_F(TreeView, ConnectAsksOnceTheStoredLoginIsUsedAndKeepsTheDatabases) {
 }
 
 TEST_F(TreeView, PopupsFollowTheNodeLevel) {
-    useDirectory(entry("DEMO"));
-    QTreeWidgetItem* server = openConnected();
+    QTreeWidgetItem* server = openDemo();
     QTreeWidgetItem* db = database(server, "ostrimdemo");
     explorer->t->setCurrentItem(server);
     explorer->tMouseDown();
@@ -568,34 +545,26 @@ TEST_F(TreeView, PropertiesShowWhatTheConnectionLearnt) {
     useDirectory(entry("DEMO") + entry("MY-SERVER 2"));
     QTreeWidgetItem* server = openConnected();
     const TSybDatabase* connection = explorer->connectionOf(server);
-    QString caption, name, charset, language, version, libversion;
-    bool libTabbable = true, readOnly = false, hiddenShown = true;
+    bool shown = false;
     dialogs.dialogHandlers.push_back([&](QDialog& d) {
         auto& p = dynamic_cast<Tf_server_properties&>(d);
-        caption = p.windowTitle();
-        name = p.e_server_name->text();
-        charset = p.e_character_set->text();
-        language = p.e_language->text();
-        version = p.m_version->toPlainText();
-        libversion = p.m_libversion->toPlainText();
-        libTabbable = p.m_libversion->focusPolicy() & Qt::TabFocus;
-        readOnly = p.e_server_name->isReadOnly() && p.m_version->isReadOnly();
-        hiddenShown = !p.e_version->isHidden() || !p.e_build_date->isHidden();
+        shown = true;
+        EXPECT_EQ(p.windowTitle(), "DEMO Properties");
+        EXPECT_EQ(p.e_server_name->text(), "DEMO");
+        EXPECT_FALSE(connection->CharSet().isEmpty());
+        EXPECT_EQ(p.e_character_set->text(), connection->CharSet());
+        EXPECT_EQ(p.e_language->text(), connection->Language());
+        EXPECT_FALSE(connection->DBVersion().isEmpty());
+        EXPECT_EQ(p.m_version->toPlainText(), connection->DBVersion());
+        EXPECT_EQ(p.m_libversion->toPlainText(), connection->DbLibVersion());
+        EXPECT_FALSE(p.m_libversion->focusPolicy() & Qt::TabFocus);
+        EXPECT_TRUE(p.e_server_name->isReadOnly() && p.m_version->isReadOnly());
+        EXPECT_TRUE(p.e_version->isHidden() && p.e_build_date->isHidden());
         return int(QDialog::Accepted);
     });
     explorer->t->setCurrentItem(server);
     explorer->Properties1->trigger();
-    EXPECT_EQ(caption, "DEMO Properties");
-    EXPECT_EQ(name, "DEMO");
-    EXPECT_EQ(charset, connection->CharSet());
-    EXPECT_FALSE(charset.isEmpty());
-    EXPECT_EQ(language, connection->Language());
-    EXPECT_EQ(version, connection->DBVersion());
-    EXPECT_FALSE(version.isEmpty());
-    EXPECT_EQ(libversion, connection->DbLibVersion());
-    EXPECT_FALSE(libTabbable);
-    EXPECT_TRUE(readOnly);
-    EXPECT_FALSE(hiddenShown);
+    EXPECT_TRUE(shown);
 
     // Not connected: no dialog.
     const size_t before = dialogs.calls.size();
@@ -611,23 +580,22 @@ TEST_F(TreeView, ExploreServersOpensOnTheWindowsServer) {
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(w->ExploreServers1->isEnabled());
     QPointer<QDialog> opened;
-    QString selected, className;
-    bool connected = false;
     const int loginsBefore = loginDialogs();
     dialogs.dialogHandlers.push_back([&](QDialog& d) {
         opened = &d;
-        className = d.metaObject()->className();
         d.show();
-        auto& tree = dynamic_cast<Tf_treeview&>(d);
-        selected = tree.t->currentItem() ? tree.t->currentItem()->text(0) : QString();
-        connected = tree.connectionOf(tree.t->currentItem())->Connected();
-        tree.CloseClick();
+        auto* tree = qobject_cast<Tf_treeview*>(&d);
+        EXPECT_NE(tree, nullptr) << d.metaObject()->className();
+        if (!tree)
+            return int(QDialog::Rejected);
+        QTreeWidgetItem* selected = tree->t->currentItem();
+        EXPECT_EQ(selected ? selected->text(0) : QString(), "DEMO");
+        EXPECT_TRUE(selected && tree->connectionOf(selected)->Connected());
+        tree->CloseClick();
         return int(QDialog::Rejected);
     });
     w->ExploreServers1->trigger();
-    EXPECT_EQ(className, "ostrim::Tf_treeview");
-    EXPECT_EQ(selected, "DEMO");
-    EXPECT_TRUE(connected);
+    EXPECT_TRUE(dialogs.dialogHandlers.empty()) << "the explorer was shown";
     EXPECT_EQ(loginDialogs(), loginsBefore);
     EXPECT_TRUE(opened.isNull());
 }
