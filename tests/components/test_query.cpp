@@ -180,19 +180,14 @@ TEST_F(QueryTest, ValuesReadAsText) {
     auto q = query("select v, c, tx, d, m, n, b, vb, i, id from tempdb..kinds order by id");
     ASSERT_EQ(q->Execute(), SUCCEED);
     ASSERT_EQ(q->Next(), kMoreRows);
-    EXPECT_EQ(q->ColumnValue(1), kLongVarchar) << "a long char value is copied whole";
-    EXPECT_EQ(q->ColumnValue(2), "ab");
-    EXPECT_EQ(q->ColumnValue(3), kLongText) << "a text value is not cut at 255";
-    EXPECT_EQ(q->ColumnValue(4), "Jan  2 2024 10:30:00:000AM");
-    EXPECT_EQ(q->ColumnValue(5), "12.5000");
-    EXPECT_EQ(q->ColumnValue(6), "3.14");
-    EXPECT_EQ(q->ColumnValue(7), "1");
-    // DB-Library writes binary as hex, two characters per byte: cut to 255.
-    EXPECT_EQ(q->ColumnValue(8), QString("61").repeated(128).left(255));
-    EXPECT_EQ(q->ColumnValue(9), "42");
-    EXPECT_EQ(q->ColumnValue(0), "");
-    EXPECT_EQ(q->ColumnValue(11), "");
-    EXPECT_EQ(q->ColumnValue(256), "") << "beyond the addressable columns";
+    // A long char or text value is copied whole, not cut at 255; DB-Library writes binary as
+    // hex, two characters per byte, cut to 255. Columns 0, 11 and 256 are none.
+    const std::pair<int, QString> values[] = {
+        {1, kLongVarchar}, {2, "ab"},   {3, kLongText}, {4, "Jan  2 2024 10:30:00:000AM"},
+        {5, "12.5000"},    {6, "3.14"}, {7, "1"},       {8, QString("61").repeated(128).left(255)},
+        {9, "42"},         {0, ""},     {11, ""},       {256, ""}};
+    for (const auto& [column, value] : values)
+        EXPECT_EQ(q->ColumnValue(column), value) << "column " << column;
 
     EXPECT_EQ(q->ColumnName(4), "d");
     EXPECT_EQ(q->ColumnTypeName(1), "char") << "DB-Library reports varchar as char";
