@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTimer>
@@ -295,6 +296,9 @@ TEST_F(GridLoaderTest, StopLoaderEndsEvenWhenTheServerNeverAnswersTheCancel) {
     grid.Execute();
     ASSERT_TRUE(waitingFor(watcher->DbProc(), spid));
     ASSERT_EQ(::kill(server.pid(), SIGSTOP), 0);
+    // Declared after the grid: however the test ends, the server is gone before the grid waits
+    // for its loader.
+    const auto killed = qScopeGuard([&] { server.kill9(); });
 
     // Shown while the wait lasts: the loader cannot end before the connection is cut.
     Qt::CursorShape during = Qt::ArrowCursor;
@@ -311,7 +315,6 @@ TEST_F(GridLoaderTest, StopLoaderEndsEvenWhenTheServerNeverAnswersTheCancel) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "given back";
     EXPECT_TRUE(dbdead(db->DbProc().get())) << "the connection was cut";
     EXPECT_TRUE(m_dialogs.messages().empty()) << "a stop the user asked for is no error";
-    server.kill9();
 }
 
 } // namespace
