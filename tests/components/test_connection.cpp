@@ -72,6 +72,17 @@ protected:
         db.setServerName(server);
         db.setUserName("sa");
     }
+    static bool connected(TSybDatabase& db, const QString& server = serverAddress()) {
+        configure(db, server);
+        db.connect();
+        return db.Connected();
+    }
+    // The only message box shown since the last clear.
+    void expectOneBox(const QString& caption, const QString& text) const {
+        ASSERT_EQ(m_dialogs.messages().size(), 1u);
+        EXPECT_EQ(m_dialogs.messages()[0].caption, caption);
+        EXPECT_EQ(m_dialogs.messages()[0].text, text);
+    }
     // Sends a batch on the connection and reads every result.
     static RETCODE run(TSybDatabase& db, const char* sql) {
         DBPROCESS* p = db.DbProc().get();
@@ -124,9 +135,7 @@ TEST_F(ConnectionTest, ConnectFillsStateAndASecondConnectKeepsThePreviousVersion
 TEST_F(ConnectionTest, ServerDirectoryNameConnectsToItsQueryAddress) {
     TSybDatabase db;
     EXPECT_EQ(db.ServerList(), (QStringList{"OTHER", kDirectoryName}));
-    configure(db, kDirectoryName);
-    db.connect();
-    EXPECT_TRUE(db.Connected());
+    EXPECT_TRUE(connected(db, kDirectoryName));
     EXPECT_TRUE(boxes("DB-Library error").empty());
     db.disconnect();
 
@@ -206,8 +215,7 @@ TEST_F(ConnectionTest, LoginDialogIsPreparedAndItsAnswersDecide) {
     m_dialogs.dialogHandlers.push_back(answer("nobody", "", kDirectoryName, 2));
     db.connect();
     EXPECT_FALSE(db.Connected());
-    ASSERT_EQ(m_dialogs.messages().size(), 1u);
-    EXPECT_EQ(m_dialogs.messages()[0].text, "Could not login to Server");
+    expectOneBox("DB-Library error", "Could not login to Server");
     EXPECT_EQ(db.UserName(), "sa");
 
     // OK: the fields become the properties, cut to 30 characters.
@@ -242,10 +250,8 @@ TEST_F(ConnectionTest, DialogCaptionNamesTheServerInAtMost39Characters) {
 
 TEST_F(ConnectionTest, DBNameSwitchesTheDatabaseWhileConnected) {
     TSybDatabase db;
-    configure(db);
     db.setDBName("tempdb");
-    db.connect();
-    ASSERT_TRUE(db.Connected());
+    ASSERT_TRUE(connected(db));
     EXPECT_STREQ(dbname(db.DbProc().get()), "tempdb");
 
     db.setDBName("master");
@@ -264,10 +270,8 @@ TEST_F(ConnectionTest, DBNameSwitchesTheDatabaseWhileConnected) {
 
 TEST_F(ConnectionTest, ARefusedDatabaseAtConnectNamesTheOneTheSessionIsIn) {
     TSybDatabase db;
-    configure(db);
     db.setDBName("no_such_database");
-    db.connect();
-    ASSERT_TRUE(db.Connected());
+    ASSERT_TRUE(connected(db));
     EXPECT_EQ(db.LastResult(), FAIL);
     EXPECT_EQ(db.DBName(), "master") << "where the login put the session";
     ASSERT_EQ(m_dialogs.messages().size(), 1u) << "the server's own message";
@@ -279,13 +283,9 @@ TEST_F(ConnectionTest, ServerMessagesOfALoginArriveOnceItIsMade) {
     SimServer noticing({"--login-notice", "Your password will expire in 3 days."});
     noticing.start();
     TSybDatabase db;
-    configure(db, QString::fromStdString(noticing.host()));
-    db.connect();
-    ASSERT_TRUE(db.Connected());
-    ASSERT_EQ(m_dialogs.messages().size(), 1u);
-    EXPECT_EQ(m_dialogs.messages()[0].text,
-              messageBoxText("Your password will expire in 3 days.", 1));
-    EXPECT_EQ(m_dialogs.messages()[0].caption, "SQL Server Message - 0");
+    ASSERT_TRUE(connected(db, QString::fromStdString(noticing.host())));
+    expectOneBox("SQL Server Message - 0",
+                 messageBoxText("Your password will expire in 3 days.", 1));
     db.disconnect();
 
     // A failed login still gives only its own box.
@@ -293,8 +293,7 @@ TEST_F(ConnectionTest, ServerMessagesOfALoginArriveOnceItIsMade) {
     db.setPassword("wrong");
     db.connect();
     EXPECT_FALSE(db.Connected());
-    ASSERT_EQ(m_dialogs.messages().size(), 1u);
-    EXPECT_EQ(m_dialogs.messages()[0].text, "Could not login to Server");
+    expectOneBox("DB-Library error", "Could not login to Server");
 }
 
 TEST_F(ConnectionTest, BufferSizeIsAppliedAtConnectAndWhenSetWhileConnected) {
@@ -312,18 +311,14 @@ TEST_F(ConnectionTest, BufferSizeIsAppliedAtConnectAndWhenSetWhileConnected) {
     };
 
     TSybDatabase buffered;
-    configure(buffered);
     buffered.setBufferSize(2);
     EXPECT_EQ(buffered.LastResult(), FAIL) << "not connected: only stored";
-    buffered.connect();
-    ASSERT_TRUE(buffered.Connected());
+    ASSERT_TRUE(connected(buffered));
     EXPECT_TRUE(dbisopt(buffered.DbProc().get(), DBBUFFER, nullptr));
     EXPECT_TRUE(fillsBuffer(buffered));
 
     TSybDatabase plain;
-    configure(plain);
-    plain.connect();
-    ASSERT_TRUE(plain.Connected());
+    ASSERT_TRUE(connected(plain));
     EXPECT_FALSE(dbisopt(plain.DbProc().get(), DBBUFFER, nullptr));
     EXPECT_FALSE(fillsBuffer(plain));
     plain.setBufferSize(2);
@@ -337,10 +332,8 @@ TEST_F(ConnectionTest, BufferSizeIsAppliedAtConnectAndWhenSetWhileConnected) {
 TEST_F(ConnectionTest, DebugFileRecordsWhatIsSent) {
     QTemporaryDir dir;
     TSybDatabase db;
-    configure(db);
     db.setDebugFile(dir.filePath("sent"));
-    db.connect();
-    ASSERT_TRUE(db.Connected());
+    ASSERT_TRUE(connected(db));
     db.disconnect();
     // DB-Library numbers the files of its connections.
     EXPECT_TRUE(test::readBytes(dir.filePath("sent.0")).contains("select @@version"));
@@ -352,9 +345,7 @@ TEST_F(ConnectionTest, DebugFileRecordsWhatIsSent) {
 
 TEST_F(ConnectionTest, PrintOutputIsShownWithItsLine) {
     TSybDatabase db;
-    configure(db);
-    db.connect();
-    ASSERT_TRUE(db.Connected());
+    ASSERT_TRUE(connected(db));
     m_dialogs.calls.clear();
     EXPECT_EQ(run(db, "print \"hello\""), SUCCEED);
     ASSERT_EQ(m_dialogs.calls.size(), 1u);
@@ -414,9 +405,7 @@ TEST_F(ConnectionTest, KilledServerIsReportedByTheErrorHandler) {
     SimServer doomed;
     doomed.start();
     TSybDatabase db;
-    configure(db, QString::fromStdString(doomed.host()));
-    db.connect();
-    ASSERT_TRUE(db.Connected());
+    ASSERT_TRUE(connected(db, QString::fromStdString(doomed.host())));
     m_dialogs.calls.clear();
     doomed.kill9();
 
@@ -458,9 +447,7 @@ TEST_F(ConnectionTest, KilledServerIsReportedByTheErrorHandler) {
     EXPECT_EQ(handler(dead, 3, 20006, 104, text, osText), INT_CANCEL);
     EXPECT_EQ(handler(nullptr, 9, 20006, 104, text, osText), INT_CANCEL);
     TSybDatabase live;
-    configure(live);
-    live.connect();
-    ASSERT_TRUE(live.Connected());
+    ASSERT_TRUE(connected(live));
     m_dialogs.calls.clear();
     EXPECT_EQ(handler(live.DbProc().get(), 9, 20006, 104, text, osText), INT_CANCEL);
     EXPECT_TRUE(m_dialogs.calls.empty());
@@ -472,9 +459,7 @@ TEST_F(ConnectionTest, KilledServerIsReportedByTheErrorHandler) {
 
 TEST_F(ConnectionTest, AnEmptyNameNamesNoConnectionAnywhere) {
     TSybDatabase unnamed; // listed once it has connected
-    configure(unnamed);
-    unnamed.connect();
-    ASSERT_TRUE(unnamed.Connected());
+    ASSERT_TRUE(connected(unnamed));
     ASSERT_EQ(unnamed.Name(), "");
     EXPECT_EQ(TSybDatabase::findDatabase(""), nullptr);
 

@@ -180,19 +180,14 @@ TEST_F(QueryTest, ValuesReadAsText) {
     auto q = query("select v, c, tx, d, m, n, b, vb, i, id from tempdb..kinds order by id");
     ASSERT_EQ(q->Execute(), SUCCEED);
     ASSERT_EQ(q->Next(), kMoreRows);
-    EXPECT_EQ(q->ColumnValue(1), kLongVarchar) << "a long char value is copied whole";
-    EXPECT_EQ(q->ColumnValue(2), "ab");
-    EXPECT_EQ(q->ColumnValue(3), kLongText) << "a text value is not cut at 255";
-    EXPECT_EQ(q->ColumnValue(4), "Jan  2 2024 10:30:00:000AM");
-    EXPECT_EQ(q->ColumnValue(5), "12.5000");
-    EXPECT_EQ(q->ColumnValue(6), "3.14");
-    EXPECT_EQ(q->ColumnValue(7), "1");
-    // DB-Library writes binary as hex, two characters per byte: cut to 255.
-    EXPECT_EQ(q->ColumnValue(8), QString("61").repeated(128).left(255));
-    EXPECT_EQ(q->ColumnValue(9), "42");
-    EXPECT_EQ(q->ColumnValue(0), "");
-    EXPECT_EQ(q->ColumnValue(11), "");
-    EXPECT_EQ(q->ColumnValue(256), "") << "beyond the addressable columns";
+    // A long char or text value is copied whole, not cut at 255; DB-Library writes binary as
+    // hex, two characters per byte, cut to 255. Columns 0, 11 and 256 are none.
+    const std::pair<int, QString> values[] = {
+        {1, kLongVarchar}, {2, "ab"},   {3, kLongText}, {4, "Jan  2 2024 10:30:00:000AM"},
+        {5, "12.5000"},    {6, "3.14"}, {7, "1"},       {8, QString("61").repeated(128).left(255)},
+        {9, "42"},         {0, ""},     {11, ""},       {256, ""}};
+    for (const auto& [column, value] : values)
+        EXPECT_EQ(q->ColumnValue(column), value) << "column " << column;
 
     EXPECT_EQ(q->ColumnName(4), "d");
     EXPECT_EQ(q->ColumnTypeName(1), "char") << "DB-Library reports varchar as char";
@@ -249,30 +244,25 @@ TEST_F(QueryTest, BufferedRowsAreRevisitedByFirstPriorAndLast) {
     q.setBufferSize(10);
     EXPECT_EQ(q.LastResult(), SUCCEED);
     ASSERT_EQ(q.Execute(), SUCCEED);
-    ASSERT_EQ(q.Next(), kMoreRows);
-    ASSERT_EQ(q.Next(), kMoreRows);
-    ASSERT_EQ(q.Next(), kMoreRows);
-    EXPECT_EQ(q.ColumnValue(1), "three");
-
-    EXPECT_EQ(q.First(), kMoreRows);
-    EXPECT_EQ(q.ColumnValue(1), "one");
-    EXPECT_EQ(q.Last(), kMoreRows);
-    EXPECT_EQ(q.ColumnValue(1), "three");
-    EXPECT_EQ(q.Prior(), kMoreRows);
-    EXPECT_EQ(q.ColumnValue(1), "two");
-    EXPECT_EQ(q.CurrentRow(), 2);
-    q.Prior();
-    q.Prior();
-    EXPECT_EQ(q.NavStatus(), kMoreRows);
-    EXPECT_EQ(q.CurrentRow(), 1) << "Prior stops at the first row";
-    EXPECT_EQ(q.ColumnValue(1), "one");
-    EXPECT_EQ(q.RowStatus(), kMoreRows) << "moves in the buffer leave RowStatus alone";
-    // DB-Library goes on after the row it moved to, from its buffer.
-    ASSERT_EQ(q.Next(), kMoreRows);
-    EXPECT_EQ(q.ColumnValue(1), "two");
-    EXPECT_EQ(q.CurrentRow(), 2);
-    ASSERT_EQ(q.Next(), kMoreRows);
-    EXPECT_EQ(q.ColumnValue(1), "three");
+    // The second Prior from row 2 stops at the first row; DB-Library's Next goes on after the
+    // row it moved to, from its buffer. CurrentRow follows Next and Prior only (row 0: unchecked).
+    const struct {
+        int (TSybQuery::*move)();
+        int row;
+        const char* value;
+    } moves[] = {{&TSybQuery::Next, 1, "one"},   {&TSybQuery::Next, 2, "two"},
+                 {&TSybQuery::Next, 3, "three"}, {&TSybQuery::First, 0, "one"},
+                 {&TSybQuery::Last, 0, "three"}, {&TSybQuery::Prior, 2, "two"},
+                 {&TSybQuery::Prior, 1, "one"},  {&TSybQuery::Prior, 1, "one"},
+                 {&TSybQuery::Next, 2, "two"},   {&TSybQuery::Next, 3, "three"}};
+    for (const auto& m : moves) {
+        SCOPED_TRACE(&m - moves);
+        ASSERT_EQ((q.*m.move)(), kMoreRows);
+        EXPECT_EQ(q.NavStatus(), kMoreRows);
+        EXPECT_TRUE(m.row == 0 || q.CurrentRow() == m.row) << q.CurrentRow();
+        EXPECT_EQ(q.ColumnValue(1), m.value);
+        EXPECT_EQ(q.RowStatus(), kMoreRows) << "moves in the buffer leave RowStatus alone";
+    }
     EXPECT_EQ(q.Next(), kNoMoreRows);
 }
 
@@ -402,21 +392,20 @@ TEST_F(QueryTest, BoundNavigatorFollowsTheMoves) {
 
     ASSERT_EQ(q.Execute(), SUCCEED);
     EXPECT_EQ(q.boundNavigator(), &navigator);
-    ASSERT_EQ(q.Next(), kMoreRows);
-    EXPECT_EQ(navigator.buttons, (Buttons{false, false, true, true}));
-    ASSERT_EQ(q.Next(), kMoreRows);
-    EXPECT_EQ(navigator.buttons, (Buttons{true, true, true, true}));
-    ASSERT_EQ(q.Next(), kMoreRows);
-    EXPECT_EQ(q.Next(), kNoMoreRows);
-    EXPECT_EQ(navigator.buttons, (Buttons{true, true, false, false}));
-    EXPECT_EQ(q.First(), kMoreRows);
-    EXPECT_EQ(navigator.buttons, (Buttons{false, false, true, true}));
-    EXPECT_EQ(q.Last(), kMoreRows);
-    EXPECT_EQ(navigator.buttons, (Buttons{true, true, false, false}));
-    q.Prior();
-    EXPECT_EQ(navigator.buttons, (Buttons{true, true, true, true}));
-    q.Prior();
-    EXPECT_EQ(navigator.buttons, (Buttons{false, false, true, true}));
+    const Buttons atFirst{false, false, true, true}, between{true, true, true, true},
+        atEnd{true, true, false, false};
+    const struct {
+        int (TSybQuery::*move)();
+        Buttons after;
+    } moves[] = {{&TSybQuery::Next, atFirst},  {&TSybQuery::Next, between},
+                 {&TSybQuery::Next, between},  {&TSybQuery::Next, atEnd},
+                 {&TSybQuery::First, atFirst}, {&TSybQuery::Last, atEnd},
+                 {&TSybQuery::Prior, between}, {&TSybQuery::Prior, atFirst}};
+    for (const auto& m : moves) {
+        (q.*m.move)();
+        EXPECT_EQ(navigator.buttons, m.after) << "move " << &m - moves;
+    }
+    EXPECT_EQ(q.CurrentRow(), 1);
     EXPECT_EQ(other.changes + later.changes, 0);
 
     // The first-row rule holds once per query, not once per Execute.

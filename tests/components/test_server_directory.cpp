@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <optional>
 #include <utility>
 
@@ -227,31 +228,33 @@ protected:
     test::EnvironmentGuard m_env;
 };
 
+struct ExpectedTarget {
+    const char* name;
+    const char* server;
+    bool askTds50;
+};
+
+void expectTargets(std::initializer_list<ExpectedTarget> cases) {
+    for (const ExpectedTarget& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LoginTarget target = resolveLoginTarget(c.name);
+        EXPECT_EQ(target.server, c.server);
+        EXPECT_EQ(target.askTds50, c.askTds50);
+    }
+}
+
+// [global] tds version = auto chooses nothing; freetds.conf sections match case-insensitively;
+// the address's host part (PINNED) is a freetds.conf section of its own.
 TEST_F(LoginTargetTest, DirectoryAddressOnlyForNamesFreetdsDoesNotKnow) {
-    LoginTarget dirOnly = resolveLoginTarget("DIRONLY");
-    EXPECT_EQ(dirOnly.server, "10.1.2.3:5000");
-    EXPECT_TRUE(dirOnly.askTds50) << "[global] tds version = auto chooses nothing";
-
-    LoginTarget both = resolveLoginTarget("BOTH");
-    EXPECT_EQ(both.server, "BOTH") << "freetds.conf sections match case-insensitively";
-    EXPECT_TRUE(both.askTds50);
-
-    LoginTarget unknown = resolveLoginTarget("127.0.0.1:4100");
-    EXPECT_EQ(unknown.server, "127.0.0.1:4100");
-    EXPECT_TRUE(unknown.askTds50);
-
+    expectTargets({{"DIRONLY", "10.1.2.3:5000", true},
+                   {"BOTH", "BOTH", true},
+                   {"127.0.0.1:4100", "127.0.0.1:4100", true},
+                   {"CONFVER", "CONFVER", false},
+                   {"PINNED", "pinnedhost:5000", false}});
     EXPECT_EQ(resolveLoginTarget("").server, "");
 }
 
 TEST_F(LoginTargetTest, TdsVersionFromFreetdsConfOrTdsverWins) {
-    EXPECT_FALSE(resolveLoginTarget("CONFVER").askTds50);
-    EXPECT_EQ(resolveLoginTarget("CONFVER").server, "CONFVER");
-
-    // The address's host part is a freetds.conf section of its own.
-    LoginTarget pinned = resolveLoginTarget("PINNED");
-    EXPECT_EQ(pinned.server, "pinnedhost:5000");
-    EXPECT_FALSE(pinned.askTds50);
-
     writeFile(path("freetds.conf"), "[global]\n tds version = 4.2\n");
     EXPECT_FALSE(resolveLoginTarget("DIRONLY").askTds50);
 
@@ -261,12 +264,6 @@ TEST_F(LoginTargetTest, TdsVersionFromFreetdsConfOrTdsverWins) {
     EXPECT_FALSE(resolveLoginTarget("DIRONLY").askTds50);
     EXPECT_FALSE(resolveLoginTarget("").askTds50);
 }
-
-struct InterfacesTarget {
-    const char* name;
-    const char* server;
-    bool askTds50;
-};
 
 TEST_F(LoginTargetTest, InterfacesEntriesGoToFreetdsUnlessOnlyAMasterLineLeadsThere) {
     writeFile(path("interfaces"), "IFQUERY\n"
@@ -292,20 +289,19 @@ TEST_F(LoginTargetTest, InterfacesEntriesGoToFreetdsUnlessOnlyAMasterLineLeadsTh
                                   "\tmaster tcp ether 10.8.8.8 5000\n"
                                   "# COMMENTED\n"
                                   "\tmaster tcp ether 10.9.9.9 5000\n");
-    const InterfacesTarget cases[] = {
-        {"IFQUERY", "IFQUERY", true},       {"IFMASTER", "masterhost:4100", true},
-        {"ifmaster", "ifmaster", true},     {"IFPINNED", "pinnedhost:4100", false},
-        {"IFTLI", "IFTLI", true},           {"IFBADPORT", "IFBADPORT", true},
-        {"IFVER", "IFVER", false},          {"IFLATER", "IFLATER", true},
-        {"DIRONLY", "10.1.2.3:5000", true}, {"BOTH", "BOTH", true},
+    expectTargets({
+        {"IFQUERY", "IFQUERY", true},
+        {"IFMASTER", "masterhost:4100", true},
+        {"ifmaster", "ifmaster", true},
+        {"IFPINNED", "pinnedhost:4100", false},
+        {"IFTLI", "IFTLI", true},
+        {"IFBADPORT", "IFBADPORT", true},
+        {"IFVER", "IFVER", false},
+        {"IFLATER", "IFLATER", true},
+        {"DIRONLY", "10.1.2.3:5000", true},
+        {"BOTH", "BOTH", true},
         {"COMMENTED", "COMMENTED", true},
-    };
-    for (const InterfacesTarget& c : cases) {
-        SCOPED_TRACE(c.name);
-        const LoginTarget target = resolveLoginTarget(c.name);
-        EXPECT_EQ(target.server, c.server);
-        EXPECT_EQ(target.askTds50, c.askTds50);
-    }
+    });
 }
 
 TEST_F(LoginTargetTest, AnInterfacesVersionWordOverridesTheGlobalOne) {
@@ -313,9 +309,7 @@ TEST_F(LoginTargetTest, AnInterfacesVersionWordOverridesTheGlobalOne) {
     writeFile(path("interfaces"), "ETHER\n\tquery tcp ether 10.5.5.5 5000\n"
                                   "AUTO\n\tquery tcp auto 10.5.5.5 5000\n"
                                   "ZERO\n\tquery tcp 0 10.5.5.5 5000\n");
-    EXPECT_FALSE(resolveLoginTarget("ETHER").askTds50);
-    EXPECT_TRUE(resolveLoginTarget("AUTO").askTds50);
-    EXPECT_TRUE(resolveLoginTarget("ZERO").askTds50);
+    expectTargets({{"ETHER", "ETHER", false}, {"AUTO", "AUTO", true}, {"ZERO", "ZERO", true}});
 }
 
 } // namespace
