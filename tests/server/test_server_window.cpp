@@ -434,49 +434,19 @@ TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
     QStringList keys;
     for (const QString& line : text.split("\r\n", Qt::SkipEmptyParts))
         keys << line.section('=', 0, 0);
-    const QStringList expected{"[Run]",
-                               "LastUser",
-                               "LastDbName",
-                               "LastServerName",
-                               "History5",
-                               "DefaultDir",
-                               "HistoryFile",
-                               "History1",
-                               "LoginTimeOut",
-                               "ShowHiddenCommands",
-                               "[Config]",
-                               "ShowPlan",
-                               "ProcessesDelay",
-                               "NoExec",
-                               "CheckSyntax",
-                               "ShowIo",
-                               "ShowTime",
-                               "ArithAbort",
-                               "ArithIgnore",
-                               "ShowNonAnsi",
-                               "ExecSelected",
-                               "BackgroundProcess",
-                               "Appendgo",
-                               "AppendPaste",
-                               "OpenNewWindow",
-                               "PasteCREATE",
-                               "PasteDROP",
-                               "ProcessesSProc",
-                               "SeperateDBProc",
-                               "RichText",
-                               "TextForeGroundColor",
-                               "TextBackGroundColor",
-                               "[Mine]",
-                               "Kept"};
+    const QStringList expected =
+        QString("[Run] LastUser LastDbName LastServerName History5 DefaultDir HistoryFile History1 "
+                "LoginTimeOut ShowHiddenCommands [Config] ShowPlan ProcessesDelay NoExec "
+                "CheckSyntax ShowIo ShowTime ArithAbort ArithIgnore ShowNonAnsi ExecSelected "
+                "BackgroundProcess Appendgo AppendPaste OpenNewWindow PasteCREATE PasteDROP "
+                "ProcessesSProc SeperateDBProc RichText TextForeGroundColor TextBackGroundColor "
+                "[Mine] Kept")
+            .split(' ');
     EXPECT_EQ(keys, expected) << text.toStdString();
-    EXPECT_TRUE(text.contains("LastUser=alice\r\n"));
-    EXPECT_TRUE(text.contains("LastServerName=DEMO\r\n"));
-    EXPECT_TRUE(text.contains("ShowPlan=1\r\n"));
-    EXPECT_TRUE(text.contains("RichText=1\r\n"));
-    EXPECT_TRUE(text.contains("AppendPaste=0\r\n"));
-    EXPECT_TRUE(text.contains("BackgroundProcess=0\r\n"));
-    EXPECT_TRUE(text.contains("ProcessesDelay=9\r\n"));
-    EXPECT_TRUE(text.contains("History1=/old/five.sql\r\n"));
+    for (const char* line :
+         {"LastUser=alice", "LastServerName=DEMO", "ShowPlan=1", "RichText=1", "AppendPaste=0",
+          "BackgroundProcess=0", "ProcessesDelay=9", "History1=/old/five.sql"})
+        EXPECT_TRUE(text.contains(QString(line) + "\r\n")) << line;
     EXPECT_TRUE(text.contains("LoginTimeOut=15\r\n")) << "the default, written back";
 }
 
