@@ -1,0 +1,26 @@
+#pragma once
+// Checks on the message boxes a window showed through the scripted dialog service.
+
+#include "scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace ostrim::test {
+
+// Exactly count boxes so far, the last with this text and, where given, caption, icon and buttons.
+inline void expectLastBox(const ScriptedDialogs& dialogs, std::size_t count, const QString& text,
+                          const QString& caption = {},
+                          std::optional<QMessageBox::Icon> icon = std::nullopt,
+                          std::optional<QMessageBox::StandardButtons> buttons = std::nullopt) {
+    const std::vector<DialogCall> boxes = dialogs.messages();
+    ASSERT_EQ(boxes.size(), count) << text.toStdString();
+    EXPECT_EQ(boxes.back().text, text);
+    EXPECT_TRUE(caption.isNull() || boxes.back().caption == caption)
+        << boxes.back().caption.toStdString();
+    EXPECT_TRUE(!icon || boxes.back().icon == *icon) << boxes.back().icon;
+    EXPECT_TRUE(!buttons || boxes.back().buttons == *buttons) << boxes.back().buttons.toInt();
+}
+
+} // namespace ostrim::test
