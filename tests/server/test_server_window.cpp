@@ -5,6 +5,7 @@
 #include "qt_wait.h"
 #include "silent_server.h"
 #include "sybquery.h"
+#include "window_helpers.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -218,14 +219,11 @@ TEST_F(ServerWindow, MenusMergeIntoTheFrameWhileTheWindowIsActive) {
 
 TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
     const QString marker = home.filePath("tool-ran");
-    writeFile("OSTRIM.TOOLS", "Title      =Missing\r\nProgram    =/nonexistent/tool\r\n"
-                              "WorkingDir =\r\nParameters =\r\n"
-                              "Title      =Marker\r\nProgram    =/bin/sh\r\nWorkingDir =\r\n"
-                              "Parameters =-c \"echo ran > '" +
-                                  marker.toLocal8Bit() +
-                                  "'\"\r\n"
-                                  "Title      =Third\r\nProgram    =/bin/true\r\n"
-                                  "WorkingDir =\r\nParameters =\r\n");
+    writeFile("OSTRIM.TOOLS",
+              test::toolRecord("Missing", "/nonexistent/tool") +
+                  test::toolRecord("Marker", "/bin/sh", "",
+                                   "-c \"echo ran > '" + marker.toLocal8Bit() + "'\"") +
+                  test::toolRecord("Third", "/bin/true"));
     main->read_tools();
     Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);

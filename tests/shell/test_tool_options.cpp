@@ -4,6 +4,7 @@
 #include "scripted_dialogs.h"
 #include "u_main.h"
 #include "u_tool_options.h"
+#include "window_helpers.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -294,20 +295,16 @@ TEST_F(ToolDialogs, CloseAndEscapeStoreTheToolsInTheirNewOrder) {
         EXPECT_EQ(d.result(), QDialog::Accepted);
     }
     const QString file = home.filePath("OSTRIM.TOOLS");
-    EXPECT_EQ(test::readBytes(file), "Title      =B\r\nProgram    =/bin/B\r\n"
-                                     "WorkingDir =/dir/B\r\nParameters =-B\r\n"
-                                     "Title      =A\r\nProgram    =/bin/A\r\n"
-                                     "WorkingDir =/dir/A\r\nParameters =-A\r\n"
-                                     "Speedword  =go\r\n");
+    const QByteArray a = test::toolRecord("A", "/bin/A", "/dir/A", "-A");
+    EXPECT_EQ(test::readBytes(file),
+              test::toolRecord("B", "/bin/B", "/dir/B", "-B") + a + "Speedword  =go\r\n");
     test::writeBytes(file, "Title      =From file\r\n");
     {
         Tf_tool_options d(*main);
         d.btn_delete->click();
         d.reject(); // Escape
     }
-    EXPECT_EQ(test::readBytes(file), "Title      =A\r\nProgram    =/bin/A\r\n"
-                                     "WorkingDir =/dir/A\r\nParameters =-A\r\n"
-                                     "Speedword  =go\r\n");
+    EXPECT_EQ(test::readBytes(file), a + "Speedword  =go\r\n");
     EXPECT_EQ(main->tools.titles, QStringList{"A"});
     EXPECT_TRUE(dialogs.messages().empty());
 }

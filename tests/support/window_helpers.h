@@ -1,5 +1,6 @@
 #pragma once
-// Checks on the message boxes a window showed through the scripted dialog service.
+// Checks on the message boxes a window showed through the scripted dialog service, and the
+// tools file's records.
 
 #include "scripted_dialogs.h"
 
@@ -21,6 +22,13 @@ inline void expectLastBox(const ScriptedDialogs& dialogs, std::size_t count, con
         << boxes.back().caption.toStdString();
     EXPECT_TRUE(!icon || boxes.back().icon == *icon) << boxes.back().icon;
     EXPECT_TRUE(!buttons || boxes.back().buttons == *buttons) << boxes.back().buttons.toInt();
+}
+
+// One tool as the tools file holds it: four tagged lines.
+inline QByteArray toolRecord(const QByteArray& title, const QByteArray& program = {},
+                             const QByteArray& workingDir = {}, const QByteArray& parameters = {}) {
+    return "Title      =" + title + "\r\nProgram    =" + program + "\r\nWorkingDir =" + workingDir +
+           "\r\nParameters =" + parameters + "\r\n";
 }
 
 } // namespace ostrim::test
