@@ -1,11 +1,9 @@
 // The server window in the frame, against the demo server: creation by Connect and New, the
-// database list and captions, menus and their merging, the Tools menu, the hint line, every
+// database list and captions, menus and their merging, the hint line, every
 // close path with unsaved text, and the configuration file it leaves behind.
 #include "frame_test.h"
-#include "qt_wait.h"
 #include "silent_server.h"
 #include "sybquery.h"
-#include "window_helpers.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -215,43 +213,6 @@ TEST_F(ServerWindow, MenusMergeIntoTheFrameWhileTheWindowIsActive) {
     EXPECT_EQ(children(), 0);
     EXPECT_EQ(barItems(), (QStringList{"&File", "&Server", "&Window", "&Help"}));
     EXPECT_FALSE(main->Window1->isEnabled());
-}
-
-TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
-    const QString marker = home.filePath("tool-ran");
-    writeFile("OSTRIM.TOOLS",
-              test::toolRecord("Missing", "/nonexistent/tool") +
-                  test::toolRecord("Marker", "/bin/sh", "",
-                                   "-c \"echo ran > '" + marker.toLocal8Bit() + "'\"") +
-                  test::toolRecord("Third", "/bin/true"));
-    main->read_tools();
-    Tserverform* w = connect("alice123");
-    ASSERT_NE(w, nullptr);
-    QList<QAction*> items = w->Tools1->actions();
-    ASSERT_EQ(items.size(), 14);
-    EXPECT_TRUE(items[10]->isSeparator());
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(items[11 + i]->objectName(), "tool" + QString::number(i));
-    EXPECT_EQ(items[11]->text(), "Missing");
-    EXPECT_EQ(items[13]->text(), "Third");
-
-    items[11]->trigger();
-    ASSERT_EQ(boxes(), 1);
-    EXPECT_EQ(dialogs.messages()[0].text, "Failed to execute program. Error Code 2");
-    EXPECT_EQ(dialogs.messages()[0].caption, "Closing results");
-    EXPECT_EQ(dialogs.messages()[0].icon, QMessageBox::Critical);
-    items[12]->trigger();
-    EXPECT_EQ(boxes(), 1);
-    EXPECT_TRUE(test::waitUntil([&] { return QFile::exists(marker); }, 10000));
-
-    // Without tools the menu ends after "&Find Differences", with no separator; rebuilding
-    // twice keeps the window's own ten items.
-    main->tools = {};
-    w->refresh_tools();
-    w->refresh_tools();
-    items = w->Tools1->actions();
-    ASSERT_EQ(items.size(), 10);
-    EXPECT_EQ(items.last(), w->FindDifferences1);
 }
 
 TEST_F(ServerWindow, HintLineShowsTheHintUnderTheMouse) {
