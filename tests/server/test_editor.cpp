@@ -76,8 +76,9 @@ protected:
     std::vector<test::DialogCall> boxes() { return dialogs.messages(); }
     void expectLastBox(std::size_t count, const QString& text, const QString& caption = {},
                        std::optional<QMessageBox::Icon> icon = std::nullopt,
-                       std::optional<QMessageBox::StandardButtons> buttons = std::nullopt) {
-        test::expectLastBox(dialogs, count, text, caption, icon, buttons);
+                       std::optional<QMessageBox::StandardButtons> buttons = std::nullopt,
+                       std::source_location caller = std::source_location::current()) {
+        test::expectLastBox(dialogs, count, text, caption, icon, buttons, caller);
     }
     // Marks the text as unchanged by the user, so that the next edit must say "Modified".
     void quiet() {
@@ -388,7 +389,7 @@ TEST_F(Editor, ReplaceOneAtATimeAndMatchCaseOff) {
     replace("zz", "y");
     press(replaceDialog(), "Replace");
     EXPECT_EQ(memo->toPlainText(), "abc");
-    expectLastBox(3, "Text not found !");
+    expectLastBox(3, "Text not found !", "Replace/Find");
 }
 
 TEST_F(Editor, GoToLineMovesTheCaretToTheStartOfTheLine) {
