@@ -87,15 +87,17 @@ protected:
     }
 
     // Tools "A", "B", ... with values derived from their titles.
-    void giveTools(const QStringList& titles) {
-        main->tools = {};
+    static ToolLists named(const QStringList& titles) {
+        ToolLists tools;
         for (const QString& t : titles) {
-            main->tools.titles << t;
-            main->tools.programs << "/bin/" + t;
-            main->tools.workingDirs << "/dir/" + t;
-            main->tools.parameters << "-" + t;
+            tools.titles << t;
+            tools.programs << "/bin/" + t;
+            tools.workingDirs << "/dir/" + t;
+            tools.parameters << "-" + t;
         }
+        return tools;
     }
+    void giveTools(const QStringList& titles) { main->tools = named(titles); }
     // The properties dialog as the user leaves it: fields typed, then OK or Cancel.
     void answerProperties(const QString& title, const QString& program, bool ok = true) {
         dialogs.dialogHandlers.push_back([=](QDialog& d) {
@@ -197,10 +199,7 @@ TEST_F(ToolDialogs, AddAppendsATitledToolAndLeavesTheButtonsAsOpened) {
     answerProperties("A", "/bin/a");
     d.btn_add->click();
     EXPECT_EQ(listed(d), QStringList{"A"});
-    EXPECT_EQ(main->tools.titles, QStringList{"A"});
-    EXPECT_EQ(main->tools.programs, QStringList{"/bin/a"});
-    EXPECT_EQ(main->tools.workingDirs, QStringList{"/work/A"});
-    EXPECT_EQ(main->tools.parameters, QStringList{"-p A"});
+    EXPECT_EQ(main->tools, (ToolLists{{"A"}, {"/bin/a"}, {"/work/A"}, {"-p A"}, {}}));
     EXPECT_FALSE(d.btn_edit->isEnabled());
     EXPECT_FALSE(d.btn_delete->isEnabled());
     EXPECT_TRUE(dialogs.dialogHandlers.empty());
@@ -221,17 +220,15 @@ TEST_F(ToolDialogs, EditStoresTheFieldsAsEnteredEvenAnEmptyTitle) {
     });
     d.btn_edit->click();
     EXPECT_EQ(shown, (QStringList{"B", "/bin/B", "/dir/B", "-B"}));
-    EXPECT_EQ(main->tools.titles, (QStringList{"A", "B"})) << "cancelled";
+    EXPECT_EQ(main->tools, named({"A", "B"})) << "cancelled";
 
     // A double click edits too.
     answerProperties("", "");
     emit d.l_tools->itemDoubleClicked(d.l_tools->item(1));
     EXPECT_EQ(messageTexts(), QStringList{"Title must be entered!"});
     EXPECT_EQ(listed(d), (QStringList{"A", ""}));
-    EXPECT_EQ(main->tools.titles, (QStringList{"A", ""}));
-    EXPECT_EQ(main->tools.programs, (QStringList{"/bin/A", ""}));
-    EXPECT_EQ(main->tools.workingDirs, (QStringList{"/dir/A", "/work/"}));
-    EXPECT_EQ(main->tools.parameters, (QStringList{"-A", "-p "}));
+    EXPECT_EQ(main->tools,
+              (ToolLists{{"A", ""}, {"/bin/A", ""}, {"/dir/A", "/work/"}, {"-A", "-p "}, {}}));
 }
 
 TEST_F(ToolDialogs, MovesStopAtTheEndsAndNothingActsWithoutASelection) {
@@ -256,21 +253,17 @@ TEST_F(ToolDialogs, MovesStopAtTheEndsAndNothingActsWithoutASelection) {
     d.SpeedButton1->click();
     EXPECT_EQ(d.l_tools->currentRow(), 0);
     EXPECT_EQ(listed(d), (QStringList{"B", "A", "C"}));
-    EXPECT_EQ(main->tools.titles, (QStringList{"B", "A", "C"}));
-    EXPECT_EQ(main->tools.programs, (QStringList{"/bin/B", "/bin/A", "/bin/C"}));
-    EXPECT_EQ(main->tools.workingDirs, (QStringList{"/dir/B", "/dir/A", "/dir/C"}));
-    EXPECT_EQ(main->tools.parameters, (QStringList{"-B", "-A", "-C"}));
+    EXPECT_EQ(main->tools, named({"B", "A", "C"}));
     d.SpeedButton2->click();
     d.SpeedButton2->click();
     EXPECT_EQ(d.l_tools->currentRow(), 2);
-    EXPECT_EQ(main->tools.programs, (QStringList{"/bin/A", "/bin/C", "/bin/B"}));
+    EXPECT_EQ(main->tools, named({"A", "C", "B"}));
 
     d.l_tools->setCurrentRow(1);
     d.btn_delete->click();
     d.btn_delete->click(); // nothing is selected any more
     EXPECT_EQ(listed(d), (QStringList{"A", "B"}));
-    EXPECT_EQ(main->tools.titles, (QStringList{"A", "B"}));
-    EXPECT_EQ(main->tools.parameters, (QStringList{"-A", "-B"}));
+    EXPECT_EQ(main->tools, named({"A", "B"}));
 }
 
 TEST_F(ToolDialogs, AToolAddedBesideAShortFileKeepsItsValuesTogether) {
