@@ -610,9 +610,6 @@ TEST_F(Editor, RichTextRoundTripKeepsAttributesAndText) {
     EXPECT_EQ(documentRuns(*memo->document()), before);
     EXPECT_EQ(panel(3), ""); // one change notification, and a quiet one
     EXPECT_FALSE(memo->document()->isUndoAvailable());
-    EXPECT_EQ(formatAt(2).fontWeight(), QFont::Bold);
-    EXPECT_TRUE(formatAt(8).fontUnderline());
-    EXPECT_EQ(formatAt(15).foreground().color(), QColor(200, 0, 0));
 
     // A file that is no RTF loads as its text.
     w->loadRtf("plain text\r\nnot rtf\r\n");
