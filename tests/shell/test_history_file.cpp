@@ -112,7 +112,6 @@ TEST_F(HistoryFileTest, FileInAMissingDirectoryIsAnErrorAndChangesNothing) {
     history.assign({"kept"});
     const IoResult readResult = read_history_file(bad, history);
     EXPECT_FALSE(readResult.ok());
-    EXPECT_FALSE(readResult.message().isEmpty());
     EXPECT_EQ(history.entries(), QStringList{"kept"});
 
     const IoResult writeResult = write_history_file(bad, history);

