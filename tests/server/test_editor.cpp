@@ -5,6 +5,7 @@
 #include "frame_test.h"
 #include "rtf.h"
 #include "u_gotoline.h"
+#include "window_helpers.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -73,6 +74,17 @@ protected:
     }
     QString panel(int i) { return w->statusPanels[std::size_t(i)]->text(); }
     std::vector<test::DialogCall> boxes() { return dialogs.messages(); }
+    void expectLastBox(std::size_t count, const QString& text, const QString& caption = {},
+                       std::optional<QMessageBox::Icon> icon = std::nullopt,
+                       std::optional<QMessageBox::StandardButtons> buttons = std::nullopt,
+                       std::source_location caller = std::source_location::current()) {
+        test::expectLastBox(dialogs, count, text, caption, icon, buttons, caller);
+    }
+    // Marks the text as unchanged by the user, so that the next edit must say "Modified".
+    void quiet() {
+        w->QuietChange = true;
+        w->statusPanels[3]->clear();
+    }
     QWidget* findDialog() { return w->FindDialog1; }
     QWidget* replaceDialog() { return w->ReplaceDialog1; }
     void find(const QString& text, bool matchCase) {
@@ -268,10 +280,7 @@ TEST_F(Editor, FindMatchesCaseWhenAskedAndReportsTheEnd) {
     EXPECT_EQ(memo->textCursor().selectionStart(), 7);
     EXPECT_EQ(selected(), "Select");
     findNext();
-    ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "Text not found !");
-    EXPECT_EQ(boxes()[0].caption, "Find");
-    EXPECT_EQ(boxes()[0].icon, QMessageBox::Critical);
+    expectLastBox(1, "Text not found !", "Find", QMessageBox::Critical);
     EXPECT_FALSE(findDialog()->isVisible());
     EXPECT_EQ(memo->textCursor().selectionStart(), 7); // the last match stays selected
 
@@ -283,12 +292,9 @@ TEST_F(Editor, FindMatchesCaseWhenAskedAndReportsTheEnd) {
         starts << memo->textCursor().selectionStart();
     }
     EXPECT_EQ(starts, (QList<int>{0, 7, 14}));
-    EXPECT_EQ(boxes().size(), 1u);
+    ASSERT_EQ(boxes().size(), 1u);
     w->Findnext1->trigger(); // F3 repeats the search
-    ASSERT_EQ(boxes().size(), 2u);
-    EXPECT_EQ(boxes()[1].text, "Reached the end of the file.");
-    EXPECT_EQ(boxes()[1].icon, QMessageBox::Information);
-    EXPECT_EQ(boxes()[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    expectLastBox(2, "Reached the end of the file.", {}, QMessageBox::Information, QMessageBox::Ok);
 }
 
 TEST_F(Editor, TheNextSearchBeginsAfterTheWholeMatch) {
@@ -301,8 +307,7 @@ TEST_F(Editor, TheNextSearchBeginsAfterTheWholeMatch) {
     EXPECT_EQ(selected(), "a");
     EXPECT_TRUE(boxes().empty());
     findNext();
-    ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "Reached the end of the file.");
+    expectLastBox(1, "Reached the end of the file.");
 
     // Overlapping candidates: "aa" in "aaaa" twice, not three times.
     memo->setPlainText("aaaa");
@@ -325,10 +330,7 @@ TEST_F(Editor, ReplaceAllReplacesEveryMatchAndEndsWithTextNotFound) {
     replace("x", "y");
     press(replaceDialog(), "ReplaceAll");
     EXPECT_EQ(memo->toPlainText(), "y y y");
-    ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "Text not found !");
-    EXPECT_EQ(boxes()[0].caption, "Replace/Find");
-    EXPECT_EQ(boxes()[0].icon, QMessageBox::Critical);
+    expectLastBox(1, "Text not found !", "Replace/Find", QMessageBox::Critical);
     EXPECT_TRUE(Tserverform::replaceState.notFound);
     // The run is one step for Undo/Redo.
     w->Undo1->trigger();
@@ -373,8 +375,7 @@ TEST_F(Editor, ReplaceOneAtATimeAndMatchCaseOff) {
     EXPECT_EQ(memo->textCursor().selectionStart(), 6);
     press(replaceDialog(), "Replace"); // the last one: its next search starts past the end
     EXPECT_EQ(memo->toPlainText(), "y and y");
-    ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "Reached the end of the file.");
+    expectLastBox(1, "Reached the end of the file.");
 
     // Matching case, the upper-case X is left alone.
     memo->setPlainText("X and x");
@@ -388,8 +389,7 @@ TEST_F(Editor, ReplaceOneAtATimeAndMatchCaseOff) {
     replace("zz", "y");
     press(replaceDialog(), "Replace");
     EXPECT_EQ(memo->toPlainText(), "abc");
-    EXPECT_EQ(boxes().size(), 3u);
-    EXPECT_EQ(boxes()[2].text, "Text not found !");
+    expectLastBox(3, "Text not found !", "Replace/Find");
 }
 
 TEST_F(Editor, GoToLineMovesTheCaretToTheStartOfTheLine) {
@@ -423,8 +423,7 @@ TEST_F(Editor, GoToLineMovesTheCaretToTheStartOfTheLine) {
     EXPECT_EQ(panel(0), "7 : 1");
     answer("abc", Tf_gotoline::kResultOk);
     EXPECT_EQ(panel(0), "7 : 1");
-    ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "'abc' is not a valid integer value");
+    expectLastBox(1, "'abc' is not a valid integer value");
     answer("999", Tf_gotoline::kResultOk);
     EXPECT_EQ(panel(0), "8 : 1");
     answer(" 2 ", Tf_gotoline::kResultOk);
@@ -505,14 +504,12 @@ TEST_F(Editor, EditingCommandsClearQuietChangeAndUndoTakesBack) {
 
     for (const char* name : {"Cut2", "Delete2", "Paste2"}) {
         select(0, 1);
-        w->QuietChange = true;
-        w->statusPanels[3]->clear();
+        quiet();
         w->findChild<QAction*>(name)->trigger();
         EXPECT_EQ(panel(3), "Modified") << name;
     }
     // A key typed is an edit of the user's too.
-    w->QuietChange = true;
-    w->statusPanels[3]->clear();
+    quiet();
     type("z");
     EXPECT_EQ(panel(3), "Modified");
 
@@ -607,16 +604,12 @@ TEST_F(Editor, RichTextRoundTripKeepsAttributesAndText) {
     const QByteArray rtf = w->rtfText();
     w->loadRtf("{\\rtf1 other}");
     EXPECT_EQ(memo->toPlainText(), "other");
-    w->QuietChange = true;
-    w->statusPanels[3]->clear();
+    quiet();
     w->loadRtf(rtf);
     EXPECT_EQ(memo->toPlainText(), text);
     EXPECT_EQ(documentRuns(*memo->document()), before);
     EXPECT_EQ(panel(3), ""); // one change notification, and a quiet one
     EXPECT_FALSE(memo->document()->isUndoAvailable());
-    EXPECT_EQ(formatAt(2).fontWeight(), QFont::Bold);
-    EXPECT_TRUE(formatAt(8).fontUnderline());
-    EXPECT_EQ(formatAt(15).foreground().color(), QColor(200, 0, 0));
 
     // A file that is no RTF loads as its text.
     w->loadRtf("plain text\r\nnot rtf\r\n");

@@ -5,6 +5,7 @@
 #include "file_modes.h"
 #include "frame_test.h"
 #include "pdf_print.h"
+#include "window_helpers.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -96,12 +97,9 @@ TEST_F(Files, OpenLoadsTheFileAndKeepsTheRecentListInFirstOpeningOrder) {
     // Reload from the list over changed text asks first; No keeps the text.
     w->memo->insertPlainText("changed ");
     const QString changed = w->memo->toPlainText();
-    const size_t boxes = dialogs.messages().size();
     dialogs.messageAnswers = {QMessageBox::No};
     w->hist[0]->trigger();
-    ASSERT_EQ(dialogs.messages().size(), boxes + 1);
-    EXPECT_EQ(dialogs.messages().back().text, "Contents has changed. Continue ?");
-    EXPECT_EQ(dialogs.messages().back().caption, "Close");
+    test::expectLastBox(dialogs, 1, "Contents has changed. Continue ?", "Close");
     EXPECT_EQ(w->memo->toPlainText(), changed);
     EXPECT_TRUE(w->Modified);
     dialogs.messageAnswers = {QMessageBox::Yes};
@@ -134,9 +132,7 @@ TEST_F(Files, NewAsksAboutChangedTextAndSaveAsksForAName) {
 
     dialogs.messageAnswers = {QMessageBox::No};
     w->New2->trigger();
-    ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_EQ(dialogs.messages()[0].text, "Contents has changed. Continue ?");
-    EXPECT_EQ(dialogs.messages()[0].caption, "New");
+    test::expectLastBox(dialogs, 1, "Contents has changed. Continue ?", "New");
     EXPECT_TRUE(w->memo->toPlainText().startsWith("-- edited"));
     EXPECT_EQ(w->DocName, loaded);
 
@@ -270,10 +266,8 @@ TEST_F(Files, OpenOverChangedTextAsksAndNoKeepsIt) {
     ASSERT_TRUE(w->Modified);
     dialogs.messageAnswers = {QMessageBox::No};
     w->Open2->trigger();
-    ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_EQ(dialogs.messages()[0].text, "Contents has changed. Continue ?");
-    EXPECT_EQ(dialogs.messages()[0].caption, "Close");
-    EXPECT_EQ(dialogs.messages()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    test::expectLastBox(dialogs, 1, "Contents has changed. Continue ?", "Close", std::nullopt,
+                        QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(calls("open"), 0) << "No cancels the open before its dialog";
     EXPECT_EQ(w->memo->toPlainText(), "my unsaved work");
 
@@ -328,10 +322,8 @@ TEST_F(Files, SaveAsAsksBeforeTheSuffixItAddsReplacesAFile) {
     dialogs.messageAnswers = {QMessageBox::No};
     dialogs.fileAnswers.push_back(home.filePath("out"));
     w->Saveas2->trigger();
-    ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_EQ(dialogs.messages()[0].text,
-              existing + " already exists.\nDo you want to replace it?");
-    EXPECT_EQ(dialogs.messages()[0].caption, "Save As");
+    test::expectLastBox(dialogs, 1, existing + " already exists.\nDo you want to replace it?",
+                        "Save As");
     EXPECT_EQ(test::readBytes(existing), "precious\r\n");
     EXPECT_TRUE(w->Modified);
     EXPECT_NE(w->SaveName, existing);

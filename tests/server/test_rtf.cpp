@@ -13,14 +13,7 @@ namespace {
 
 RtfFormat format(bool bold, bool italic, bool underline, const QString& font = {}, double size = 0,
                  const QColor& color = {}) {
-    RtfFormat f;
-    f.bold = bold;
-    f.italic = italic;
-    f.underline = underline;
-    f.font = font;
-    f.pointSize = size;
-    f.color = color;
-    return f;
+    return {bold, italic, underline, font, size, color};
 }
 
 TEST(Rtf, RunsSurviveTheirOwnRoundTrip) {

@@ -1,8 +1,7 @@
 // The server window in the frame, against the demo server: creation by Connect and New, the
-// database list and captions, menus and their merging, the Tools menu, the hint line, every
+// database list and captions, menus and their merging, the hint line, every
 // close path with unsaved text, and the configuration file it leaves behind.
 #include "frame_test.h"
-#include "qt_wait.h"
 #include "silent_server.h"
 #include "sybquery.h"
 
@@ -216,46 +215,6 @@ TEST_F(ServerWindow, MenusMergeIntoTheFrameWhileTheWindowIsActive) {
     EXPECT_FALSE(main->Window1->isEnabled());
 }
 
-TEST_F(ServerWindow, ToolsMenuListsTheExternalToolsAndStartsThem) {
-    const QString marker = home.filePath("tool-ran");
-    writeFile("OSTRIM.TOOLS", "Title      =Missing\r\nProgram    =/nonexistent/tool\r\n"
-                              "WorkingDir =\r\nParameters =\r\n"
-                              "Title      =Marker\r\nProgram    =/bin/sh\r\nWorkingDir =\r\n"
-                              "Parameters =-c \"echo ran > '" +
-                                  marker.toLocal8Bit() +
-                                  "'\"\r\n"
-                                  "Title      =Third\r\nProgram    =/bin/true\r\n"
-                                  "WorkingDir =\r\nParameters =\r\n");
-    main->read_tools();
-    Tserverform* w = connect("alice123");
-    ASSERT_NE(w, nullptr);
-    QList<QAction*> items = w->Tools1->actions();
-    ASSERT_EQ(items.size(), 14);
-    EXPECT_TRUE(items[10]->isSeparator());
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(items[11 + i]->objectName(), "tool" + QString::number(i));
-    EXPECT_EQ(items[11]->text(), "Missing");
-    EXPECT_EQ(items[13]->text(), "Third");
-
-    items[11]->trigger();
-    ASSERT_EQ(boxes(), 1);
-    EXPECT_EQ(dialogs.messages()[0].text, "Failed to execute program. Error Code 2");
-    EXPECT_EQ(dialogs.messages()[0].caption, "Closing results");
-    EXPECT_EQ(dialogs.messages()[0].icon, QMessageBox::Critical);
-    items[12]->trigger();
-    EXPECT_EQ(boxes(), 1);
-    EXPECT_TRUE(test::waitUntil([&] { return QFile::exists(marker); }, 10000));
-
-    // Without tools the menu ends after "&Find Differences", with no separator; rebuilding
-    // twice keeps the window's own ten items.
-    main->tools = {};
-    w->refresh_tools();
-    w->refresh_tools();
-    items = w->Tools1->actions();
-    ASSERT_EQ(items.size(), 10);
-    EXPECT_EQ(items.last(), w->FindDifferences1);
-}
-
 TEST_F(ServerWindow, HintLineShowsTheHintUnderTheMouse) {
     Tserverform* w = connect("alice123");
     ASSERT_NE(w, nullptr);
@@ -434,49 +393,19 @@ TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
     QStringList keys;
     for (const QString& line : text.split("\r\n", Qt::SkipEmptyParts))
         keys << line.section('=', 0, 0);
-    const QStringList expected{"[Run]",
-                               "LastUser",
-                               "LastDbName",
-                               "LastServerName",
-                               "History5",
-                               "DefaultDir",
-                               "HistoryFile",
-                               "History1",
-                               "LoginTimeOut",
-                               "ShowHiddenCommands",
-                               "[Config]",
-                               "ShowPlan",
-                               "ProcessesDelay",
-                               "NoExec",
-                               "CheckSyntax",
-                               "ShowIo",
-                               "ShowTime",
-                               "ArithAbort",
-                               "ArithIgnore",
-                               "ShowNonAnsi",
-                               "ExecSelected",
-                               "BackgroundProcess",
-                               "Appendgo",
-                               "AppendPaste",
-                               "OpenNewWindow",
-                               "PasteCREATE",
-                               "PasteDROP",
-                               "ProcessesSProc",
-                               "SeperateDBProc",
-                               "RichText",
-                               "TextForeGroundColor",
-                               "TextBackGroundColor",
-                               "[Mine]",
-                               "Kept"};
+    const QStringList expected =
+        QString("[Run] LastUser LastDbName LastServerName History5 DefaultDir HistoryFile History1 "
+                "LoginTimeOut ShowHiddenCommands [Config] ShowPlan ProcessesDelay NoExec "
+                "CheckSyntax ShowIo ShowTime ArithAbort ArithIgnore ShowNonAnsi ExecSelected "
+                "BackgroundProcess Appendgo AppendPaste OpenNewWindow PasteCREATE PasteDROP "
+                "ProcessesSProc SeperateDBProc RichText TextForeGroundColor TextBackGroundColor "
+                "[Mine] Kept")
+            .split(' ');
     EXPECT_EQ(keys, expected) << text.toStdString();
-    EXPECT_TRUE(text.contains("LastUser=alice\r\n"));
-    EXPECT_TRUE(text.contains("LastServerName=DEMO\r\n"));
-    EXPECT_TRUE(text.contains("ShowPlan=1\r\n"));
-    EXPECT_TRUE(text.contains("RichText=1\r\n"));
-    EXPECT_TRUE(text.contains("AppendPaste=0\r\n"));
-    EXPECT_TRUE(text.contains("BackgroundProcess=0\r\n"));
-    EXPECT_TRUE(text.contains("ProcessesDelay=9\r\n"));
-    EXPECT_TRUE(text.contains("History1=/old/five.sql\r\n"));
+    for (const char* line :
+         {"LastUser=alice", "LastServerName=DEMO", "ShowPlan=1", "RichText=1", "AppendPaste=0",
+          "BackgroundProcess=0", "ProcessesDelay=9", "History1=/old/five.sql"})
+        EXPECT_TRUE(text.contains(QString(line) + "\r\n")) << line;
     EXPECT_TRUE(text.contains("LoginTimeOut=15\r\n")) << "the default, written back";
 }
 

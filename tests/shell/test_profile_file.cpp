@@ -2,21 +2,15 @@
 
 #include "file_helpers.h"
 
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace ostrim {
 namespace {
 
 TEST(ProfileFile, NamesCompareWithoutCaseAndTheFirstMatchCounts) {
-    const ProfileFile profile = ProfileFile::fromBytes("[Run]\r\n"
-                                                       "LastUser = sa \r\n"
-                                                       "lastuser=second\r\n"
-                                                       "[CONFIG]\r\n"
-                                                       "AppendGo=1\r\n"
-                                                       "[config]\r\n"
-                                                       "NoExec=1\r\n");
+    const ProfileFile profile =
+        ProfileFile::fromBytes("[Run]\r\nLastUser = sa \r\nlastuser=second\r\n"
+                               "[CONFIG]\r\nAppendGo=1\r\n[config]\r\nNoExec=1\r\n");
     EXPECT_EQ(profile.value("run", "LASTUSER"), QString("sa"));
     EXPECT_TRUE(profile.readBool("Config", "appendgo", false));
     // A second section of the same name is not searched.
@@ -27,14 +21,8 @@ TEST(ProfileFile, NamesCompareWithoutCaseAndTheFirstMatchCounts) {
 }
 
 TEST(ProfileFile, IntegersAndBooleans) {
-    const ProfileFile profile = ProfileFile::fromBytes("[S]\n"
-                                                       "one=1\n"
-                                                       "zero=0\n"
-                                                       "seven=7\n"
-                                                       "negative=-3\n"
-                                                       "colour=16777215\n"
-                                                       "word=yes\n"
-                                                       "empty=\n");
+    const ProfileFile profile = ProfileFile::fromBytes(
+        "[S]\none=1\nzero=0\nseven=7\nnegative=-3\ncolour=16777215\nword=yes\nempty=\n");
     EXPECT_TRUE(profile.readBool("S", "one", false));
     EXPECT_FALSE(profile.readBool("S", "zero", true));
     EXPECT_TRUE(profile.readBool("S", "seven", false));
@@ -51,32 +39,17 @@ TEST(ProfileFile, IntegersAndBooleans) {
 }
 
 TEST(ProfileFile, RewriteKeepsEveryOtherLineAndItsText) {
-    const QByteArray original = "; written by hand\r\n"
-                                "[Run]\r\n"
-                                "LASTUSER=old\r\n"
-                                "Unknown = keep  me\r\n"
-                                "no equals sign here\r\n"
-                                "\r\n"
-                                "[Extra]\r\n"
-                                "Key=Value\r\n";
-    ProfileFile profile = ProfileFile::fromBytes(original);
+    ProfileFile profile = ProfileFile::fromBytes(
+        "; written by hand\r\n[Run]\r\nLASTUSER=old\r\nUnknown = keep  me\r\n"
+        "no equals sign here\r\n\r\n[Extra]\r\nKey=Value\r\n");
     profile.writeString("Run", "LastUser", "sa");
     profile.writeString("Run", "LastDbName", "pubs2");
     profile.writeBool("Config", "ShowPlan", true);
     profile.writeInteger("Extra", "Number", -12);
-    EXPECT_EQ(profile.toBytes(), QByteArray("; written by hand\r\n"
-                                            "[Run]\r\n"
-                                            "LASTUSER=sa\r\n"
-                                            "Unknown = keep  me\r\n"
-                                            "no equals sign here\r\n"
-                                            "LastDbName=pubs2\r\n"
-                                            "\r\n"
-                                            "[Extra]\r\n"
-                                            "Key=Value\r\n"
-                                            "Number=-12\r\n"
-                                            "\r\n"
-                                            "[Config]\r\n"
-                                            "ShowPlan=1\r\n"));
+    EXPECT_EQ(profile.toBytes(),
+              QByteArray("; written by hand\r\n[Run]\r\nLASTUSER=sa\r\nUnknown = keep  me\r\n"
+                         "no equals sign here\r\nLastDbName=pubs2\r\n\r\n"
+                         "[Extra]\r\nKey=Value\r\nNumber=-12\r\n\r\n[Config]\r\nShowPlan=1\r\n"));
     // Writing the same values again changes nothing.
     const QByteArray once = profile.toBytes();
     profile.writeString("run", "lastuser", "sa");
@@ -91,10 +64,12 @@ TEST(ProfileFile, CommentLinesAreNotKeys) {
     EXPECT_EQ(profile.toBytes(), QByteArray("[Run]\r\n;LastUser=commented\r\nLastUser=sa\r\n"));
 }
 
-TEST(ProfileFile, SingleByteFilesAreReadAndRewrittenWithoutLoss) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath("x.ini");
+class ProfileFileOnDisk : public test::TempDirTest {
+protected:
+    const QString path = m_dir.filePath("x.ini");
+};
+
+TEST_F(ProfileFileOnDisk, SingleByteFilesAreReadAndRewrittenWithoutLoss) {
     // LF and CRLF mixed, a single byte above 127 (not UTF-8), no final line break.
     test::writeBytes(path, "[Run]\nDefaultDir=C:\\donn\xE9\x65s\r\nOther=\xFF");
     ProfileFile profile;
@@ -109,10 +84,7 @@ TEST(ProfileFile, SingleByteFilesAreReadAndRewrittenWithoutLoss) {
     EXPECT_EQ(again.value("Run", "Other"), QString::fromLatin1("\xFF"));
 }
 
-TEST(ProfileFile, TextOutsideLatin1SurvivesARoundTrip) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath("x.ini");
+TEST_F(ProfileFileOnDisk, TextOutsideLatin1SurvivesARoundTrip) {
     const QString name =
         QString::fromUtf8("/home/\xD0\xB8\xD0\xB2\xD0\xB0\xD0\xBD/\xE6\x97\xA5.sql");
     ProfileFile profile;

@@ -4,6 +4,7 @@
 #include "scripted_dialogs.h"
 #include "u_main.h"
 #include "u_speedword.h"
+#include "window_helpers.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -14,8 +15,7 @@
 namespace ostrim {
 namespace {
 
-const QByteArray kTool = "Title      =Editor\r\nProgram    =/usr/bin/vi\r\n"
-                         "WorkingDir =/tmp\r\nParameters =-R\r\n";
+const QByteArray kTool = test::toolRecord("Editor", "/usr/bin/vi", "/tmp", "-R");
 
 class Speedwords : public test::TempDirTest {
 protected:
@@ -44,13 +44,6 @@ protected:
         d.e_word->setText(word);
         d.btn_add->click();
     }
-    // The last box's text and caption.
-    std::pair<QString, QString> lastBox() const {
-        const auto boxes = dialogs.messages();
-        if (boxes.empty())
-            return {};
-        return {boxes.back().text, boxes.back().caption};
-    }
 
     test::EnvironmentGuard env;
     test::ScriptedDialogs dialogs;
@@ -67,7 +60,7 @@ TEST_F(Speedwords, AWordEqualButForCaseIsASecondEntryAndTheSameWordIsRefused) {
     EXPECT_TRUE(d.e_word->text().isEmpty()) << "selecting the first word is no click";
 
     add(d, "select");
-    EXPECT_EQ(lastBox(), std::make_pair(QString("select"), QString("Speedword added")));
+    test::expectLastBox(dialogs, 1, "select", "Speedword added");
     EXPECT_EQ(listed(d), (QStringList{"from", "Select", "select", "where"}));
     EXPECT_EQ(main->tools.speedwords, listed(d));
     EXPECT_EQ(test::readBytes(toolsPath()),
@@ -75,10 +68,8 @@ TEST_F(Speedwords, AWordEqualButForCaseIsASecondEntryAndTheSameWordIsRefused) {
                       "Speedword  =where\r\n");
 
     add(d, "select");
-    ASSERT_EQ(dialogs.messages().size(), 2u);
-    EXPECT_EQ(lastBox(),
-              std::make_pair(QString("Speedword already exists !"), QString("Speedword")));
-    EXPECT_EQ(dialogs.messages().back().icon, QMessageBox::Critical);
+    test::expectLastBox(dialogs, 2, "Speedword already exists !", "Speedword",
+                        QMessageBox::Critical);
     EXPECT_EQ(listed(d).size(), 4);
 
     add(d, "  ");
@@ -94,7 +85,7 @@ TEST_F(Speedwords, DeletingTheLastWordDisablesDeleteAndEmptiesTheFilesWords) {
         click(d, 1);
         EXPECT_EQ(d.e_word->text(), "go") << "a click copies the word";
         d.btn_delete->click();
-        EXPECT_EQ(lastBox(), std::make_pair(QString("go"), QString("Speedword deleted")));
+        test::expectLastBox(dialogs, 1, "go", "Speedword deleted");
         EXPECT_EQ(listed(d), QStringList{"begin"});
         EXPECT_TRUE(d.btn_delete->isEnabled());
 
@@ -105,7 +96,7 @@ TEST_F(Speedwords, DeletingTheLastWordDisablesDeleteAndEmptiesTheFilesWords) {
 
         click(d, 0);
         d.btn_delete->click();
-        EXPECT_EQ(lastBox(), std::make_pair(QString("begin"), QString("Speedword deleted")));
+        test::expectLastBox(dialogs, 2, "begin", "Speedword deleted");
         EXPECT_FALSE(d.btn_delete->isEnabled());
     }
     EXPECT_TRUE(main->tools.speedwords.isEmpty());

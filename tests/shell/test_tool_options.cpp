@@ -4,6 +4,7 @@
 #include "scripted_dialogs.h"
 #include "u_main.h"
 #include "u_tool_options.h"
+#include "window_helpers.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -86,15 +87,17 @@ protected:
     }
 
     // Tools "A", "B", ... with values derived from their titles.
-    void giveTools(const QStringList& titles) {
-        main->tools = {};
+    static ToolLists named(const QStringList& titles) {
+        ToolLists tools;
         for (const QString& t : titles) {
-            main->tools.titles << t;
-            main->tools.programs << "/bin/" + t;
-            main->tools.workingDirs << "/dir/" + t;
-            main->tools.parameters << "-" + t;
+            tools.titles << t;
+            tools.programs << "/bin/" + t;
+            tools.workingDirs << "/dir/" + t;
+            tools.parameters << "-" + t;
         }
+        return tools;
     }
+    void giveTools(const QStringList& titles) { main->tools = named(titles); }
     // The properties dialog as the user leaves it: fields typed, then OK or Cancel.
     void answerProperties(const QString& title, const QString& program, bool ok = true) {
         dialogs.dialogHandlers.push_back([=](QDialog& d) {
@@ -196,10 +199,7 @@ TEST_F(ToolDialogs, AddAppendsATitledToolAndLeavesTheButtonsAsOpened) {
     answerProperties("A", "/bin/a");
     d.btn_add->click();
     EXPECT_EQ(listed(d), QStringList{"A"});
-    EXPECT_EQ(main->tools.titles, QStringList{"A"});
-    EXPECT_EQ(main->tools.programs, QStringList{"/bin/a"});
-    EXPECT_EQ(main->tools.workingDirs, QStringList{"/work/A"});
-    EXPECT_EQ(main->tools.parameters, QStringList{"-p A"});
+    EXPECT_EQ(main->tools, (ToolLists{{"A"}, {"/bin/a"}, {"/work/A"}, {"-p A"}, {}}));
     EXPECT_FALSE(d.btn_edit->isEnabled());
     EXPECT_FALSE(d.btn_delete->isEnabled());
     EXPECT_TRUE(dialogs.dialogHandlers.empty());
@@ -220,17 +220,15 @@ TEST_F(ToolDialogs, EditStoresTheFieldsAsEnteredEvenAnEmptyTitle) {
     });
     d.btn_edit->click();
     EXPECT_EQ(shown, (QStringList{"B", "/bin/B", "/dir/B", "-B"}));
-    EXPECT_EQ(main->tools.titles, (QStringList{"A", "B"})) << "cancelled";
+    EXPECT_EQ(main->tools, named({"A", "B"})) << "cancelled";
 
     // A double click edits too.
     answerProperties("", "");
     emit d.l_tools->itemDoubleClicked(d.l_tools->item(1));
     EXPECT_EQ(messageTexts(), QStringList{"Title must be entered!"});
     EXPECT_EQ(listed(d), (QStringList{"A", ""}));
-    EXPECT_EQ(main->tools.titles, (QStringList{"A", ""}));
-    EXPECT_EQ(main->tools.programs, (QStringList{"/bin/A", ""}));
-    EXPECT_EQ(main->tools.workingDirs, (QStringList{"/dir/A", "/work/"}));
-    EXPECT_EQ(main->tools.parameters, (QStringList{"-A", "-p "}));
+    EXPECT_EQ(main->tools,
+              (ToolLists{{"A", ""}, {"/bin/A", ""}, {"/dir/A", "/work/"}, {"-A", "-p "}, {}}));
 }
 
 TEST_F(ToolDialogs, MovesStopAtTheEndsAndNothingActsWithoutASelection) {
@@ -255,21 +253,17 @@ TEST_F(ToolDialogs, MovesStopAtTheEndsAndNothingActsWithoutASelection) {
     d.SpeedButton1->click();
     EXPECT_EQ(d.l_tools->currentRow(), 0);
     EXPECT_EQ(listed(d), (QStringList{"B", "A", "C"}));
-    EXPECT_EQ(main->tools.titles, (QStringList{"B", "A", "C"}));
-    EXPECT_EQ(main->tools.programs, (QStringList{"/bin/B", "/bin/A", "/bin/C"}));
-    EXPECT_EQ(main->tools.workingDirs, (QStringList{"/dir/B", "/dir/A", "/dir/C"}));
-    EXPECT_EQ(main->tools.parameters, (QStringList{"-B", "-A", "-C"}));
+    EXPECT_EQ(main->tools, named({"B", "A", "C"}));
     d.SpeedButton2->click();
     d.SpeedButton2->click();
     EXPECT_EQ(d.l_tools->currentRow(), 2);
-    EXPECT_EQ(main->tools.programs, (QStringList{"/bin/A", "/bin/C", "/bin/B"}));
+    EXPECT_EQ(main->tools, named({"A", "C", "B"}));
 
     d.l_tools->setCurrentRow(1);
     d.btn_delete->click();
     d.btn_delete->click(); // nothing is selected any more
     EXPECT_EQ(listed(d), (QStringList{"A", "B"}));
-    EXPECT_EQ(main->tools.titles, (QStringList{"A", "B"}));
-    EXPECT_EQ(main->tools.parameters, (QStringList{"-A", "-B"}));
+    EXPECT_EQ(main->tools, named({"A", "B"}));
 }
 
 TEST_F(ToolDialogs, AToolAddedBesideAShortFileKeepsItsValuesTogether) {
@@ -294,20 +288,16 @@ TEST_F(ToolDialogs, CloseAndEscapeStoreTheToolsInTheirNewOrder) {
         EXPECT_EQ(d.result(), QDialog::Accepted);
     }
     const QString file = home.filePath("OSTRIM.TOOLS");
-    EXPECT_EQ(test::readBytes(file), "Title      =B\r\nProgram    =/bin/B\r\n"
-                                     "WorkingDir =/dir/B\r\nParameters =-B\r\n"
-                                     "Title      =A\r\nProgram    =/bin/A\r\n"
-                                     "WorkingDir =/dir/A\r\nParameters =-A\r\n"
-                                     "Speedword  =go\r\n");
+    const QByteArray a = test::toolRecord("A", "/bin/A", "/dir/A", "-A");
+    EXPECT_EQ(test::readBytes(file),
+              test::toolRecord("B", "/bin/B", "/dir/B", "-B") + a + "Speedword  =go\r\n");
     test::writeBytes(file, "Title      =From file\r\n");
     {
         Tf_tool_options d(*main);
         d.btn_delete->click();
         d.reject(); // Escape
     }
-    EXPECT_EQ(test::readBytes(file), "Title      =A\r\nProgram    =/bin/A\r\n"
-                                     "WorkingDir =/dir/A\r\nParameters =-A\r\n"
-                                     "Speedword  =go\r\n");
+    EXPECT_EQ(test::readBytes(file), a + "Speedword  =go\r\n");
     EXPECT_EQ(main->tools.titles, QStringList{"A"});
     EXPECT_TRUE(dialogs.messages().empty());
 }
