@@ -77,7 +77,7 @@ QString cellRefusal(const CellValue& cell, bool inWhere) {
 QString appendPairs(QString& text, const QList<CellValue>& cells, const QString& separator,
                     bool inWhere) {
     for (qsizetype i = 0; i < cells.size(); ++i) {
-        if (const QString refusal = cellRefusal(cells[i], inWhere); !refusal.isEmpty())
+        if (QString refusal = cellRefusal(cells[i], inWhere); !refusal.isEmpty())
             return refusal;
         const std::optional<QString> value = valueText(cells[i], inWhere);
         if (!value)

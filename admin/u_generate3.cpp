@@ -66,11 +66,12 @@ Tf_form3::Tf_form3(QWidget* owner)
         {r_grid, &Tf_form3::r_gridClick},
         {r_vertical, &Tf_form3::r_verticalClick},
         {r_horizontal, &Tf_form3::r_horizontalClick}};
-    for (const auto& [radio, handler] : handlers)
-        connect(radio, &QRadioButton::toggled, this, [this, handler](bool checked) {
-            if (checked)
-                (this->*handler)();
-        });
+    for (const auto& entry : handlers)
+        connect(entry.first, &QRadioButton::toggled, this,
+                [this, handler = entry.second](bool checked) {
+                    if (checked)
+                        (this->*handler)();
+                });
 }
 
 void Tf_form3::choose(ModifyLayout layout) {

@@ -315,7 +315,7 @@ TEST_F(Devices, ModifyDataOpensTheViewTheExpertChose) {
         page.operator()<Tf_form2>([&](Tf_form2& p) { test::pick(p.l_tablenames, "publishers"); });
         page.operator()<Tf_form25>([](Tf_form25& p) { p.Button2->click(); });
         page.operator()<Tf_form27>([&](Tf_form27& p) { test::pick(p.l_primarykeys, "pub_id"); });
-        page.operator()<Tf_form3>([layout](Tf_form3& p) { (p.*layout)->click(); });
+        page.operator()<Tf_form3>([choice = layout](Tf_form3& p) { (p.*choice)->click(); });
         page.operator()<Tf_formsql>([](Tf_formsql&) {});
         const qsizetype before = main->mdiArea()->subWindowList().size();
         w->toolButton(26)->click();

@@ -76,9 +76,8 @@ protected:
     std::vector<test::DialogCall> boxes() { return dialogs.messages(); }
     void expectLastBox(std::size_t count, const QString& text, const QString& caption = {},
                        std::optional<QMessageBox::Icon> icon = std::nullopt,
-                       std::optional<QMessageBox::StandardButtons> buttons = std::nullopt,
-                       std::source_location caller = std::source_location::current()) {
-        test::expectLastBox(dialogs, count, text, caption, icon, buttons, caller);
+                       std::optional<QMessageBox::StandardButtons> buttons = std::nullopt) {
+        test::expectLastBox(dialogs, count, text, caption, icon, buttons);
     }
     // Marks the text as unchanged by the user, so that the next edit must say "Modified".
     void quiet() {

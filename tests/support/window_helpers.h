@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <source_location>
 
 namespace ostrim::test {
 
@@ -15,9 +14,9 @@ namespace ostrim::test {
 inline void expectLastBox(const ScriptedDialogs& dialogs, std::size_t count, const QString& text,
                           const QString& caption = {},
                           std::optional<QMessageBox::Icon> icon = std::nullopt,
-                          std::optional<QMessageBox::StandardButtons> buttons = std::nullopt,
-                          std::source_location caller = std::source_location::current()) {
-    SCOPED_TRACE(testing::Message() << "checked at " << caller.file_name() << ":" << caller.line());
+                          std::optional<QMessageBox::StandardButtons> buttons = std::nullopt) {
+    // The expected text in every message tells which check failed.
+    SCOPED_TRACE(text.toStdString());
     const std::vector<DialogCall> boxes = dialogs.messages();
     ASSERT_EQ(boxes.size(), count) << text.toStdString();
     EXPECT_EQ(boxes.back().text, text);
