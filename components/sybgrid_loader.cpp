@@ -22,8 +22,24 @@ constexpr int kRememberedStart = 10;
 // As sybase32's valueText: longer conversions are cut to this many characters.
 constexpr int kConvertedLimit = 255;
 
-bool isSeparatorLine(QStringView line) {
-    return line.trimmed().compare(u"go", Qt::CaseInsensitive) == 0;
+// How many times a line runs the batch before it: 1 for "go" alone, N for "go N" with N from 1
+// to 100,000, as Sybase's and FreeTDS's command-line tools take it; 0 when the line is not a
+// separator ("go 5 rows", "go -1" and "go 0" stay in the batch).
+int separatorRepeats(QStringView line) {
+    constexpr int kMaxRepeats = 100'000;
+    const QStringView text = line.trimmed();
+    if (text.size() < 2 || text.first(2).compare(u"go", Qt::CaseInsensitive) != 0)
+        return 0;
+    if (text.size() == 2)
+        return 1;
+    if (!text[2].isSpace())
+        return 0;
+    const QStringView count = text.sliced(2).trimmed();
+    if (count.size() > 6 ||
+        !std::all_of(count.begin(), count.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return 0;
+    const int repeats = count.toInt();
+    return repeats <= kMaxRepeats ? repeats : 0;
 }
 
 // Characters, not bytes: widths follow what the user sees.
@@ -323,9 +339,13 @@ SplitScript splitBatches(const QString& sql, bool showRowCount) {
         qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), lineStart);
         if (lineEnd < 0)
             lineEnd = text.size();
-        if (isSeparatorLine(QStringView(text).mid(lineStart, lineEnd - lineStart))) {
-            // The one character before the separator line (its line feed) is dropped.
-            add(text.mid(start, std::max<qsizetype>(0, lineStart - 1 - start)), showRowCount);
+        if (const int repeats =
+                separatorRepeats(QStringView(text).mid(lineStart, lineEnd - lineStart))) {
+            // The one character before the separator line (its line feed) is dropped. Each run
+            // is a batch of its own; the copies share one text.
+            const QString batch = text.mid(start, std::max<qsizetype>(0, lineStart - 1 - start));
+            for (int run = 0; run < repeats; ++run)
+                add(batch, showRowCount);
             start = lineEnd + 1;
             found = true;
         }

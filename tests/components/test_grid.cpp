@@ -151,6 +151,13 @@ TEST_F(GridTest, ARunWithoutHandleKeepsTheRowsAndAnUpdateShowsOnlyItsCount) {
     EXPECT_EQ(m_grid.cell(1, 2), "(1 rows affected)");
     EXPECT_EQ(m_grid.cell(1, 1), "");
     EXPECT_TRUE(m_grid.RowsReturned()) << "the row-count query returns rows";
+
+    // "go 3" runs the batch three times, each with its own count.
+    m_grid.setShowRowCount(true);
+    run("update t3 set c = c where a = 1\ngo 3");
+    EXPECT_EQ(m_grid.rowCount(), 7);
+    for (const int row : {2, 4, 6})
+        EXPECT_EQ(m_grid.cell(1, row), "(1 rows affected)") << row;
 }
 
 TEST_F(GridTest, WidthsOnlyGrowByCharactersTimesCharUnit) {

@@ -50,6 +50,23 @@ TEST(GridSplit, OnlyALineOfGoAloneSeparates) {
     EXPECT_EQ(split("select 1\ngoto\ngone", false), QStringList({"select 1\ngoto\ngone\r", RC}));
 }
 
+TEST(GridSplit, GoWithACountRunsTheBatchBeforeItThatManyTimes) {
+    EXPECT_EQ(
+        split("select 1\r\ngo 3\r\nselect 2", true),
+        QStringList({"select 1\r", RC, "select 1\r", RC, "select 1\r", RC, "select 2\r", RC}));
+    EXPECT_EQ(split("select 1\nGO\t2 \nselect 2", false),
+              QStringList({"select 1", "select 1", "select 2\r"}));
+    EXPECT_EQ(split("select 1\ngo 1", false), QStringList({"select 1", RC}));
+    // Only a whole number from 1 to 100,000 after blanks counts; anything else stays in the batch.
+    for (const char* line : {"go 5 rows", "go -1", "go 0", "go 100001", "go 3x", "go3", "go +2"}) {
+        const QString sql = QStringLiteral("select 1\n") + line;
+        EXPECT_EQ(split(sql, false), QStringList({sql + "\r", RC})) << line;
+    }
+    const SplitScript most = splitBatches("select 1\ngo 100000", false);
+    EXPECT_EQ(most.batches.size(), 100'000);
+    EXPECT_EQ(most.batches.last(), "select 1");
+}
+
 TEST(GridSplit, EmptyBatchesAreKeptAndOnlyABlankRestIsDropped) {
     EXPECT_EQ(split("go\r\ngo\r\nselect 1", false), QStringList({"", "", "select 1\r"}));
     EXPECT_EQ(split("select 1\ngo\n  \n\t", false), QStringList({"select 1", RC}));
