@@ -192,6 +192,11 @@ QString columnText(DbProcHandle process, int column) {
     return textFromDbLib(buffer);
 }
 
+int setRowBuffer(DbProcHandle process, int rows) {
+    return process ? dbsetopt(process.get(), DBBUFFER, QByteArray::number(rows).constData(), -1)
+                   : kFail;
+}
+
 qsizetype returnText(DbProcHandle process, int number, QByteArray& buffer) {
     DBPROCESS* p = process.get();
     if (!p || number < 1 || number > dbnumrets(p)) {

@@ -74,6 +74,8 @@ signals:
 // The buffer receives the bytes without a terminator; returns their count.
 qsizetype columnText(DbProcHandle process, int column, QByteArray& buffer);
 QString columnText(DbProcHandle process, int column);
+// DB-Library's row buffer of rows rows on process (DBBUFFER); kFail without a process.
+int setRowBuffer(DbProcHandle process, int rows);
 // The same for return parameter number of a remote procedure call.
 qsizetype returnText(DbProcHandle process, int number, QByteArray& buffer);
 QString returnText(DbProcHandle process, int number);

@@ -60,6 +60,14 @@ TSybDatabase* TSybDatabase::findDatabase(const QString& name) {
     return Databases::find(name, [](const TSybDatabase& database) { return database.Name(); });
 }
 
+DbProcHandle TSybDatabase::linkedProcess(bool autoDbProc, const QString& name,
+                                         DbProcHandle current) {
+    if (!autoDbProc)
+        return current;
+    const TSybDatabase* database = findDatabase(name);
+    return database ? database->DbProc() : current;
+}
+
 TSybDatabase* TSybDatabase::connectionOwner(DbProcHandle process) {
     const auto& list = Databases::items();
     const auto owner = std::find_if(list.begin(), list.end(), [process](const TSybDatabase* d) {
@@ -253,8 +261,7 @@ void TSybDatabase::setBufferSize(int n) {
 
 void TSybDatabase::applyBufferSize() {
     if (m_bufferSize >= 1)
-        m_lastResult =
-            dbsetopt(m_dbProc.get(), DBBUFFER, QByteArray::number(m_bufferSize).constData(), -1);
+        m_lastResult = setRowBuffer(m_dbProc, m_bufferSize);
 }
 
 void TSybDatabase::setCharSet(const QString& value) {

@@ -26,6 +26,9 @@ public:
     // The first component whose Name is exactly name; nullptr when none or name is empty
     // (an empty name names nothing: unnamed components would otherwise match it).
     static TSybDatabase* findDatabase(const QString& name);
+    // What a data set or list control bound by name takes: the process of the connection called
+    // name, or current when there is none or the control does not follow it (autoDbProc off).
+    static DbProcHandle linkedProcess(bool autoDbProc, const QString& name, DbProcHandle current);
     // The component whose open connection process is; null when none. A window handed the
     // handle keeps the owner rather than the handle: once the owner closes it, a new connection
     // may come to have the same address.

@@ -35,10 +35,7 @@ void ListControl::setDbName(const QString& name) {
 }
 
 void ListControl::linkDatabase() {
-    if (!m_autoDbProc)
-        return;
-    if (const TSybDatabase* database = TSybDatabase::findDatabase(m_dbName))
-        m_dbProc = database->DbProc();
+    m_dbProc = TSybDatabase::linkedProcess(m_autoDbProc, m_dbName, m_dbProc);
 }
 
 void ListControl::setDesignActive(bool active) {

@@ -115,19 +115,14 @@ void TSybQuery::setDbName(const QString& name) {
 }
 
 void TSybQuery::linkDatabase() {
-    if (!m_autoDbProc)
-        return;
-    if (const TSybDatabase* database = TSybDatabase::findDatabase(m_dbName))
-        m_dbProc = database->DbProc();
+    m_dbProc = TSybDatabase::linkedProcess(m_autoDbProc, m_dbName, m_dbProc);
 }
 
 void TSybQuery::setBufferSize(int n) {
     m_bufferSize = n;
     if (n <= 0)
         return;
-    m_lastResult = m_dbProc
-                       ? dbsetopt(m_dbProc.get(), DBBUFFER, QByteArray::number(n).constData(), -1)
-                       : kFail;
+    m_lastResult = setRowBuffer(m_dbProc, n);
 }
 
 void TSybQuery::setDesignActive(bool active) {

@@ -49,10 +49,7 @@ void TSybTable::setDbName(const QString& name) {
 }
 
 void TSybTable::linkDatabase() {
-    if (!m_autoDbProc)
-        return;
-    if (const TSybDatabase* database = TSybDatabase::findDatabase(m_dbName))
-        m_dbProc = database->DbProc();
+    m_dbProc = TSybDatabase::linkedProcess(m_autoDbProc, m_dbName, m_dbProc);
 }
 
 void TSybTable::setTableName(const QString& name) {
@@ -88,9 +85,7 @@ void TSybTable::setBufferSize(int n) {
     m_bufferSize = n;
     if (n <= 0)
         return;
-    m_lastResult = m_dbProc
-                       ? dbsetopt(m_dbProc.get(), DBBUFFER, QByteArray::number(n).constData(), -1)
-                       : kFail;
+    m_lastResult = setRowBuffer(m_dbProc, n);
 }
 
 int TSybTable::Next() {
