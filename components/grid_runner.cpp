@@ -56,14 +56,9 @@ constexpr int kApplyIntervalMs = 50;
 // server's acknowledgement has to come back.
 constexpr int kCancelWaitMs = 3000;
 
-void tellRefused(const std::vector<RefusedBatch>& refused) {
+void boxRefused(const std::vector<RefusedBatch>& refused) {
     for (const RefusedBatch& batch : refused)
-        Dialogs::message(
-            QStringLiteral("Batch %1 was not sent: DB-Library refused its text (a ? "
-                           "outside quotes and comments is taken for a parameter).\r\n")
-                    .arg(batch.number) +
-                batch.text,
-            QStringLiteral("DB-Library error"));
+        Dialogs::message(refusalText(batch), QStringLiteral("DB-Library error"));
 }
 
 // A synchronous run hands its rows over in the same ~50 ms steps, so that a message box raised
@@ -89,8 +84,7 @@ public:
     }
     void flush() {
         m_deliver(m_batch);
-        m_batch.rows.clearRows();
-        m_batch.widths.clear();
+        m_batch.clearHandOff();
         m_sinceFlush.restart();
     }
 
@@ -103,10 +97,21 @@ private:
 
 } // namespace
 
+QString refusalText(const RefusedBatch& batch) {
+    return QStringLiteral("Batch %1 was not sent: DB-Library refused its text (a ? "
+                          "outside quotes and comments is taken for a parameter).\r\n")
+               .arg(batch.number) +
+           batch.text;
+}
+
 GridRunner::GridRunner(std::function<void(GridBatch&)> apply, QObject* parent)
-    : QObject(parent), m_apply(std::move(apply)) {
+    : QObject(parent), m_apply(std::move(apply)), m_tellRefused(&boxRefused) {
     m_applyTimer.setSingleShot(true);
     connect(&m_applyTimer, &QTimer::timeout, this, &GridRunner::takeRows);
+}
+
+void GridRunner::setRefusalTeller(std::function<void(const std::vector<RefusedBatch>&)> tell) {
+    m_tellRefused = tell ? std::move(tell) : &boxRefused;
 }
 
 GridRunner::~GridRunner() {
@@ -240,7 +245,8 @@ void GridRunner::takeRefused() {
     takeRows();
     std::vector<RefusedBatch> refused;
     m_channel->takeRefused(refused);
-    tellRefused(refused);
+    if (!refused.empty())
+        m_tellRefused(refused);
 }
 
 void GridRunner::takeRows() {
@@ -255,7 +261,8 @@ void GridRunner::deliver(GridBatch& batch) {
     // Out of the batch first: a box runs the event loop, which may hand over the next batch.
     const std::vector<RefusedBatch> refused = std::exchange(batch.refused, {});
     m_apply(batch);
-    tellRefused(refused);
+    if (!refused.empty())
+        m_tellRefused(refused);
 }
 
 } // namespace ostrim

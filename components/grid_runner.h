@@ -14,6 +14,9 @@
 
 namespace ostrim {
 
+// What the user is told of a batch DB-Library would not send.
+QString refusalText(const RefusedBatch& batch);
+
 // Runs a grid's script, on the GUI thread or on a Threadgrid, and hands the rows to apply on the
 // GUI thread in steps of ~50 ms. Refused batches are told in a box as soon as they arrive. It
 // owns the loader thread and its channel; each run has a generation, and a batch an earlier
@@ -36,6 +39,8 @@ public:
     ~GridRunner() override;
 
     State state() const;
+    // Where refused batches are told; boxes unless set.
+    void setRefusalTeller(std::function<void(const std::vector<RefusedBatch>&)> tell);
     Threadgrid* loader() const { return m_loader.get(); }
 
     // Stops the current run and forgets it; nothing it has queued is applied afterwards.
@@ -65,6 +70,7 @@ private:
     void deliver(GridBatch& batch);
 
     std::function<void(GridBatch&)> m_apply;
+    std::function<void(const std::vector<RefusedBatch>&)> m_tellRefused;
     std::unique_ptr<Threadgrid> m_loader;
     std::shared_ptr<LoaderChannel> m_channel;
     GridBatch m_received; // the loader's rows on their way to apply

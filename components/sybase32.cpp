@@ -22,6 +22,7 @@ namespace {
 
 thread_local LoginScope* t_login = nullptr;
 thread_local CancelScope* t_cancel = nullptr;
+thread_local MessageCapture* t_capture = nullptr;
 
 int checkInterrupt(void* process) {
     return CancelScope::requested(static_cast<const DBPROCESS*>(process)) ? TRUE : FALSE;
@@ -120,7 +121,21 @@ int errorHandler(DBPROCESS* process, int severity, int dberr, int oserr, char* d
             return INT_CONTINUE;
         }
     }
-    if (!process || LoginScope::active() || CancelScope::requested(process) || !dbdead(process))
+    if (!process || LoginScope::active() || CancelScope::requested(process))
+        return INT_CANCEL;
+    const bool dead = dbdead(process);
+    if (MessageCapture* capture = MessageCapture::of(process)) {
+        ServerMessage m;
+        m.time = QTime::currentTime();
+        m.number = dberr;
+        m.severity = severity;
+        m.text = fromDbLib(dberrstr);
+        if (oserr != DBNOERR && oserr != 0)
+            m.text += QStringLiteral(" (") + fromDbLib(oserrstr) + QLatin1Char(')');
+        m.fromLibrary = true;
+        capture->receive(std::move(m));
+    }
+    if (!dead)
         return INT_CANCEL;
     if (severity > 3 && firstReportInThisAction(process)) {
         showBox(fromDbLib(dberrstr), QStringLiteral("DB-Library error"));
@@ -132,13 +147,25 @@ int errorHandler(DBPROCESS* process, int severity, int dberr, int oserr, char* d
     return INT_CANCEL;
 }
 
-int messageHandler(DBPROCESS* /*process*/, int msgno, int msgstate, int severity, char* msgtext,
+int messageHandler(DBPROCESS* process, int msgno, int msgstate, int severity, char* msgtext,
                    char* srvname, char* procname, int line) {
     if (LoginScope* login = t_login) {
         // The failure is the login's own box; anything else the server said comes later.
         if (msgno != kLoginFailed)
             login->m_held.push_back({msgno, msgstate, severity, QByteArray(msgtext),
                                      QByteArray(srvname), QByteArray(procname), line});
+        return 0;
+    }
+    if (MessageCapture* capture = MessageCapture::of(process)) {
+        ServerMessage m;
+        m.time = QTime::currentTime();
+        m.number = msgno;
+        m.severity = severity;
+        m.state = msgstate;
+        m.line = line;
+        m.procedure = fromDbLib(procname);
+        m.text = fromDbLib(msgtext);
+        capture->receive(std::move(m));
         return 0;
     }
     if (!isMessageShown(msgno, severity))
@@ -216,6 +243,11 @@ QString textFromDbLib(const QByteArray& bytes) {
     return QString::fromLocal8Bit(bytes);
 }
 
+bool isPlanMessage(int msgno) {
+    return (msgno >= 3612 && msgno <= 3615) || (msgno >= 6201 && msgno <= 6299) ||
+           (msgno >= 7300 && msgno <= 7399);
+}
+
 bool isMessageShown(int msgno, int severity) {
     static constexpr std::array kNumbers{3612, 3613, 3614, 3615, 6201, 6203, 6215, 6217, 6219, 6223,
                                          6225, 6227, 6272, 6273, 6276, 6278, 6282, 6286, 6289};
@@ -271,6 +303,19 @@ CancelScope::~CancelScope() {
     if (m_process)
         dbsetinterrupt(m_process, nullptr, nullptr);
     t_cancel = m_previous;
+}
+
+MessageCapture::MessageCapture(DbProcHandle process, std::function<void(ServerMessage&&)> receive)
+    : m_process(process.get()), m_receive(std::move(receive)), m_previous(t_capture) {
+    t_capture = this;
+}
+
+MessageCapture::~MessageCapture() {
+    t_capture = m_previous;
+}
+
+MessageCapture* MessageCapture::of(const DBPROCESS* process) {
+    return process && t_capture && t_capture->m_process == process ? t_capture : nullptr;
 }
 
 bool CancelScope::requested(const DBPROCESS* process) {

@@ -5,8 +5,10 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTime>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 // The same declaration as sybdb.h's, which callers of this header need not include.
@@ -87,8 +89,44 @@ QString textFromDbLib(const QByteArray& bytes);
 
 // Whether a server message gets a box.
 bool isMessageShown(int msgno, int severity);
+// A message of the query plan (set showplan: 62xx, 73xx) or of set statistics io or time
+// (3612-3615), whether or not it gets a box.
+bool isPlanMessage(int msgno);
 // The box text: the message, CRLF, "LINE : " and the line number, cut to 255 characters.
 QString messageBoxText(const QString& text, int line);
+
+// A server message or DB-Library error as a MessageCapture receives it.
+struct ServerMessage {
+    QTime time;
+    int number = 0; // the server's message number, or DB-Library's error number
+    int severity = 0;
+    int state = 0;
+    int line = 0; // within the batch, or within procedure when one is named
+    QString procedure;
+    QString text;
+    bool fromLibrary = false; // DB-Library's own error, not the server's
+};
+
+// While alive on a thread, the server messages and DB-Library errors of calls that thread makes
+// on process go to receive instead of boxes, each as it arrives. A connection found dead is
+// still told in the error handler's boxes, and the handlers stay silent where they always do
+// (a login, a requested cancel).
+class MessageCapture {
+public:
+    MessageCapture(DbProcHandle process, std::function<void(ServerMessage&&)> receive);
+    ~MessageCapture();
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+
+    // The innermost capture of this thread when it is for process.
+    static MessageCapture* of(const DBPROCESS* process);
+    void receive(ServerMessage&& message) { m_receive(std::move(message)); }
+
+private:
+    DBPROCESS* m_process;
+    std::function<void(ServerMessage&&)> m_receive;
+    MessageCapture* m_previous;
+};
 
 // While alive on a thread, the handlers stay silent for calls made on that thread. A login
 // reports its own failure with one box; FreeTDS hands the half-opened process to the handlers

@@ -271,7 +271,12 @@ void TSybGrid::Execute() {
     // One load at a time: the previous one is stopped and its queued rows dropped.
     m_runner->clear();
 
-    GridRun run{m_dbProc, m_script, m_showLineNum, m_charUnit, {columnWidth(0), columnWidth(1)}};
+    GridRun run{m_dbProc,
+                m_script,
+                m_showLineNum,
+                m_charUnit,
+                {columnWidth(0), columnWidth(1)},
+                bool(m_messageReceiver)};
     // Emptying the grid drops columns 2 and up; 0 and 1 keep their widths.
     m_model->reset(m_showLineNum);
     setColumnWidth(0, run.firstWidths[0]);
@@ -290,10 +295,43 @@ void TSybGrid::Execute() {
     m_lastResult = result.lastResult;
     m_lastRowStatus = result.lastRowStatus;
     m_currentRow = result.currentRow;
+    m_syncCompleted = result.completed;
+}
+
+bool TSybGrid::Completed() const {
+    if (const Threadgrid* loader = m_runner->loader())
+        return loader->Completed();
+    return m_syncCompleted;
+}
+
+void TSybGrid::setMessageReceiver(std::function<void(std::vector<RunMessage>&)> receiver) {
+    m_messageReceiver = std::move(receiver);
+    if (!m_messageReceiver) {
+        m_runner->setRefusalTeller({});
+        return;
+    }
+    m_runner->setRefusalTeller([this](const std::vector<RefusedBatch>& refused) {
+        std::vector<RunMessage> told;
+        for (const RefusedBatch& batch : refused) {
+            RunMessage& m = told.emplace_back();
+            m.time = QTime::currentTime();
+            m.text = refusalText(batch);
+            m.fromLibrary = true;
+            m.gridRow = m_model->store().writtenRows() + 1;
+        }
+        if (m_messageReceiver)
+            m_messageReceiver(told);
+    });
+}
+
+void TSybGrid::setShowNullText(bool show) {
+    m_model->setShowNullText(show);
 }
 
 void TSybGrid::applyBatch(GridBatch& batch) {
     m_model->apply(batch);
+    if (!batch.messages.empty() && m_messageReceiver)
+        m_messageReceiver(batch.messages);
     m_columnCount = batch.maxCols;
     const int columns = m_model->columnCount();
     for (int c = 0; c < int(batch.widths.size()) && c < columns; ++c) {

@@ -12,7 +12,9 @@
 #include <QStringList>
 #include <QTableView>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace ostrim {
 
@@ -56,6 +58,17 @@ public:
     int ColumnCount() const { return m_columnCount; }
     DbProcHandle DbProc() const { return m_dbProc; }
     void setDbProc(DbProcHandle process) { m_dbProc = process; }
+
+    // The run's server messages and DB-Library errors go to receiver with its rows, in order,
+    // instead of into boxes; so do the batches DB-Library refused. Null restores the boxes.
+    void setMessageReceiver(std::function<void(std::vector<RunMessage>&)> receiver);
+    // Shows a NULL as a grey "NULL" rather than a blank; the cell's text stays as it was.
+    void setShowNullText(bool show);
+    // Rows of the user's result sets loaded so far, and the result set a row lies in.
+    int DataRows() const { return m_model->dataRows(); }
+    const ResultSetShape* ResultSetAt(int row) const { return m_model->resultSetAt(row); }
+    // The last synchronous run, or the finished background run, read every result.
+    bool Completed() const;
 
     void Execute();
     // Sql becomes the file's lines, each after one blank. Throws std::ios_base::failure when the
@@ -132,6 +145,8 @@ private:
     int m_currentRow = 1;
     int m_lastResult = 0;
     int m_lastRowStatus = 0;
+    bool m_syncCompleted = false;
+    std::function<void(std::vector<RunMessage>&)> m_messageReceiver;
     std::unique_ptr<GridRunner> m_runner;
 };
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -96,6 +97,7 @@ public:
     GridRunResult run();
 
 private:
+    GridRunResult runBatches();
     bool check() { return !m_control || m_control->checkpoint(); }
     bool sendBatch(int index);
     bool takeResultShape();
@@ -123,10 +125,30 @@ private:
     int m_moreDigitsAt = 10;             // the first row number with more digits
     RowWriter m_writer;                  // the run's own: values convert straight into their rows
     bool m_rowCountBatch = false;        // its lines are no result set of the user's
+    int m_batch = 0;
+    int m_dataRows = 0;
     std::vector<RefusedBatch> m_refused; // not yet published
+    std::vector<ResultSetShape> m_resultSets;
+    std::vector<RunMessage> m_messages;
 };
 
 GridRunResult Loader::run() {
+    std::optional<MessageCapture> capture;
+    if (m_run.collectMessages)
+        capture.emplace(m_run.process, [this](ServerMessage&& message) {
+            if (m_rowCountBatch && !message.fromLibrary && isPlanMessage(message.number))
+                return;
+            RunMessage& m = m_messages.emplace_back();
+            static_cast<ServerMessage&>(m) = std::move(message);
+            m.batch = m_batch;
+            m.gridRow = m_result.currentRow;
+        });
+    GridRunResult result = runBatches();
+    publish(nullptr);
+    return result;
+}
+
+GridRunResult Loader::runBatches() {
     // A stopped run leaves results unread; each run begins by throwing all of them away.
     dbcanquery(m_process);
     while (dbresults(m_process) == SUCCEED)
@@ -137,9 +159,10 @@ GridRunResult Loader::run() {
     for (int i = 0; i < m_run.script.batches.size(); ++i) {
         if (!check())
             return m_result;
+        m_batch = i;
+        m_rowCountBatch = i < m_run.script.rowCountQuery.size() && m_run.script.rowCountQuery[i];
         if (!sendBatch(i))
             return m_result;
-        m_rowCountBatch = i < m_run.script.rowCountQuery.size() && m_run.script.rowCountQuery[i];
         m_result.lastResult = dbresults(m_process);
         if (!check())
             return m_result;
@@ -232,6 +255,8 @@ void Loader::rememberWidth(int column) {
 }
 
 bool Loader::writeHeader() {
+    if (!m_rowCountBatch)
+        m_resultSets.push_back({m_result.currentRow, m_batch, m_types});
     m_writer.begin(std::uint32_t(m_result.resultColumns),
                    m_rowCountBatch ? RowKind::Other : RowKind::ColumnNames);
     for (int c = 1; c <= m_result.resultColumns; ++c) {
@@ -296,6 +321,7 @@ bool Loader::writeRows() {
             m_firstRow = false;
         else
             ++m_rowCount;
+        m_dataRows += !m_rowCountBatch;
         publish(m_writer.finish());
         ++m_result.currentRow;
     }
@@ -309,6 +335,13 @@ void Loader::publish(const char* row) {
         batch->rows.append(row, m_writer);
     batch->rowCount = m_rowCount;
     batch->maxCols = m_maxCols;
+    batch->dataRows = m_dataRows;
+    for (ResultSetShape& shape : m_resultSets)
+        batch->resultSets.push_back(std::move(shape));
+    m_resultSets.clear();
+    for (RunMessage& message : m_messages)
+        batch->messages.push_back(std::move(message));
+    m_messages.clear();
     if (m_widthsChanged) {
         batch->widths = m_widths;
         m_widthsChanged = false;
@@ -325,17 +358,21 @@ SplitScript splitBatches(const QString& sql, bool showRowCount) {
     const QString text = sql + QLatin1Char('\r');
     const QString rowCount = QString::fromLatin1(kRowCountQuery);
     SplitScript script;
-    auto add = [&](const QString& batch, bool addRowCount) {
+    auto add = [&](const QString& batch, bool addRowCount, int firstLine) {
         script.batches << batch;
         script.rowCountQuery << false;
+        script.firstLines << firstLine;
         if (addRowCount) {
             script.batches << rowCount;
             script.rowCountQuery << true;
+            script.firstLines << firstLine;
         }
     };
     qsizetype start = 0;
+    int line = 0;
+    int startLine = 0;
     bool found = false;
-    for (qsizetype lineStart = 0; lineStart < text.size();) {
+    for (qsizetype lineStart = 0; lineStart < text.size(); ++line) {
         qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), lineStart);
         if (lineEnd < 0)
             lineEnd = text.size();
@@ -345,22 +382,24 @@ SplitScript splitBatches(const QString& sql, bool showRowCount) {
             // is a batch of its own; the copies share one text.
             const QString batch = text.mid(start, std::max<qsizetype>(0, lineStart - 1 - start));
             for (int run = 0; run < repeats; ++run)
-                add(batch, showRowCount);
+                add(batch, showRowCount, startLine);
             start = lineEnd + 1;
+            startLine = line + 1;
             found = true;
         }
         lineStart = lineEnd + 1;
     }
     if (!found) {
-        add(text, false);
+        add(text, false, 0);
     } else if (start < text.size()) {
         const QString rest = text.mid(start);
         if (!rest.trimmed().isEmpty())
-            add(rest, showRowCount);
+            add(rest, showRowCount, startLine);
     }
     if (script.batches.size() == 1) {
         script.batches << rowCount;
         script.rowCountQuery << true;
+        script.firstLines << 0;
     }
     return script;
 }
@@ -425,6 +464,14 @@ void LoaderChannel::release() {
     m_mutex.unlock();
 }
 
+void GridBatch::clearHandOff() {
+    rows.clearRows();
+    widths.clear();
+    refused.clear();
+    resultSets.clear();
+    messages.clear();
+}
+
 bool LoaderChannel::take(GridBatch& out) {
     const std::lock_guard lock(m_mutex);
     m_posted = false;
@@ -437,8 +484,10 @@ bool LoaderChannel::take(GridBatch& out) {
     // The shape travels with every batch; the next one starts from the same shape.
     out.rowCount = m_pending.rowCount;
     out.maxCols = m_pending.maxCols;
-    out.widths = std::move(m_pending.widths);
-    m_pending.widths.clear();
+    out.dataRows = m_pending.dataRows;
+    out.widths = std::exchange(m_pending.widths, {});
+    out.resultSets = std::exchange(m_pending.resultSets, {});
+    out.messages = std::exchange(m_pending.messages, {});
     m_hasRows = false;
     return true;
 }
@@ -479,6 +528,7 @@ Threadgrid::Threadgrid(GridRun run, std::shared_ptr<LoaderChannel> channel,
         {
             const CancelScope cancel(run.process, m_control.stopFlag());
             const GridRunResult result = loadGrid(run, *m_channel, &m_control);
+            m_completed = result.completed;
             // A stopped run leaves the server working on the rest of its statement.
             if (!result.completed && !dbdead(process))
                 dbcancel(process);

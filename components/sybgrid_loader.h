@@ -26,6 +26,7 @@ inline constexpr char kRowCountQuery[] =
 struct SplitScript {
     QStringList batches;
     QList<bool> rowCountQuery; // per batch: the row-count query rather than the user's text
+    QList<int> firstLines;     // per batch: the line of the script it begins on, from 0
 };
 
 // Cuts a script at its "go" lines: a line whose only text, blanks aside, is "go" in any letter
@@ -41,13 +42,32 @@ struct RefusedBatch {
     QString text;   // its first 200 characters, trimmed
 };
 
+// A result set of the user's as the grid holds it.
+struct ResultSetShape {
+    int headerRow = 0;      // the grid row of its column names
+    int batch = 0;          // in SplitScript::batches
+    std::vector<int> types; // DB-Library's type of each column
+};
+
+// A message of a run that collects them, where it arrived.
+struct RunMessage : ServerMessage {
+    int batch = 0;   // in SplitScript::batches
+    int gridRow = 0; // the grid row the next row loaded takes
+};
+
 // What a run hands to the grid: rows written since the last hand-off and the grid's shape.
 struct GridBatch {
     GridStore rows;
     int rowCount = 2;
-    int maxCols = 1;                   // widest result set so far
-    std::vector<int> widths;           // column widths 0..maxCols when changed, else empty
-    std::vector<RefusedBatch> refused; // since the last hand-off, in order
+    int maxCols = 1;                        // widest result set so far
+    int dataRows = 0;                       // of the user's result sets so far
+    std::vector<int> widths;                // column widths 0..maxCols when changed, else empty
+    std::vector<RefusedBatch> refused;      // since the last hand-off, in order
+    std::vector<ResultSetShape> resultSets; // whose column names came since the last hand-off
+    std::vector<RunMessage> messages;       // since the last hand-off, in order
+
+    // Empties what goes with one hand-off; the shape stays.
+    void clearHandOff();
 };
 
 // Where a run puts its rows. acquire/release bracket every change; acquire returns nullptr when
@@ -89,6 +109,9 @@ struct GridRun {
     bool showLineNum = true;
     int charUnit = 9;
     int firstWidths[2] = {64, 64}; // columns 0 and 1 survive the emptying of the grid
+    // The run's messages go with its rows instead of into boxes (MessageCapture); a plan or
+    // statistics message of a row-count query is dropped.
+    bool collectMessages = false;
 };
 
 struct GridRunResult {
@@ -157,6 +180,8 @@ public:
     bool Held() const { return m_control.held(); }
     // The thread has left its run and will touch nothing more.
     bool Finished() const { return m_finished.load(); }
+    // Finished after sending every batch and reading every result: the rows are whole.
+    bool Completed() const { return m_completed.load(); }
     // The last resort when the server does not answer the cancel: the connection is shut down
     // under the loader, whose DB-Library call then fails at once. The connection is lost.
     void CutConnection();
@@ -165,6 +190,7 @@ private:
     LoadControl m_control;
     std::shared_ptr<LoaderChannel> m_channel;
     std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_completed{false};
     std::mutex m_socketMutex;
     int m_socket = -1; // the connection's socket, duplicated, while the run lasts
     std::thread m_thread;

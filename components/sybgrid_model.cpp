@@ -1,7 +1,5 @@
 #include "sybgrid_model.h"
 
-#include "sybgrid_loader.h"
-
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -57,8 +55,15 @@ void GridModel::setCell(int col, int row, const QString& text) {
 QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
+    // Painted only: every text of the grid (copies, files, the editor) keeps the blank.
+    const bool nullText = m_showNullText && (role == Qt::DisplayRole || role == Qt::ForegroundRole) &&
+                          isNull(index.column(), index.row());
+    if (role == Qt::DisplayRole)
+        return nullText ? QStringLiteral("NULL") : cell(index.column(), index.row());
+    if (role == Qt::EditRole)
         return cell(index.column(), index.row());
+    if (nullText)
+        return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
     if (role == Qt::BackgroundRole && isFixed(index.column(), index.row()))
         return QGuiApplication::palette().button();
     return {};
@@ -96,15 +101,37 @@ void GridModel::setFixed(int rows, int cols) {
                          {Qt::BackgroundRole});
 }
 
+void GridModel::setShowNullText(bool show) {
+    if (show == m_showNullText)
+        return;
+    m_showNullText = show;
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::DisplayRole, Qt::ForegroundRole});
+}
+
 void GridModel::reset(bool lineNumbers) {
     beginResetModel();
     m_store.reset(2, lineNumbers);
+    m_resultSets.clear();
+    m_dataRows = 0;
     m_columns = 2;
     m_edits.clear();
     endResetModel();
 }
 
+const ResultSetShape* GridModel::resultSetAt(int row) const {
+    const auto after = std::upper_bound(
+        m_resultSets.begin(), m_resultSets.end(), row,
+        [](int r, const ResultSetShape& shape) { return r < shape.headerRow; });
+    return after == m_resultSets.begin() ? nullptr : &*(after - 1);
+}
+
 void GridModel::apply(GridBatch& batch) {
+    for (ResultSetShape& shape : batch.resultSets)
+        m_resultSets.push_back(std::move(shape));
+    batch.resultSets.clear();
+    m_dataRows = batch.dataRows;
     const int columns = batch.maxCols + 1;
     if (columns > m_columns) {
         beginInsertColumns({}, m_columns, columns - 1);

@@ -1,14 +1,15 @@
 #pragma once
 // GridModel: the result grid's cells, as the view reads them.
 
+#include "sybgrid_loader.h"
 #include "sybgrid_store.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
 
-namespace ostrim {
+#include <vector>
 
-struct GridBatch;
+namespace ostrim {
 
 // The grid's cells: loaded rows in a GridStore, user edits in a small overlay. The first
 // fixedRows() rows and fixedCols() columns are the grid's fixed cells: painted like buttons,
@@ -32,7 +33,14 @@ public:
     int fixedRows() const { return m_fixedRows; }
     int fixedCols() const { return m_fixedCols; }
     void setFixed(int rows, int cols);
+    void setShowNullText(bool show);
     const GridStore& store() const { return m_store; }
+    // The user's result sets in grid order, and the one row lies in (its column names at or
+    // above row); null above the first.
+    const std::vector<ResultSetShape>& resultSets() const { return m_resultSets; }
+    const ResultSetShape* resultSetAt(int row) const;
+    // Rows of the user's result sets loaded so far.
+    int dataRows() const { return m_dataRows; }
 
     // Two rows, two columns, nothing written; rows written later number themselves when
     // lineNumbers is set.
@@ -49,6 +57,9 @@ private:
     bool isFixed(int col, int row) const { return row < m_fixedRows || col < m_fixedCols; }
 
     GridStore m_store;
+    std::vector<ResultSetShape> m_resultSets;
+    int m_dataRows = 0;
+    bool m_showNullText = false;
     int m_columns = 2;
     int m_fixedRows = 1;
     int m_fixedCols = 1;
