@@ -4,8 +4,11 @@
 
 #include "sybase32.h"
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+
+class QTextEdit;
 
 namespace ostrim {
 
@@ -35,6 +38,12 @@ struct RunParameters : RunOptions {
     bool Background = false;
     DbProcHandle DbProc;
     bool OwnConnection = true;
+    bool MessagesInResults = false;
+    bool ShowNullText = false;
+    // Where Sql came from: the editor (null once its window has gone) and the line of it that
+    // Sql begins on, from 1.
+    QPointer<QTextEdit> Editor;
+    int FirstLine = 1;
 };
 
 } // namespace ostrim

@@ -124,7 +124,9 @@ int errorHandler(DBPROCESS* process, int severity, int dberr, int oserr, char* d
     if (!process || LoginScope::active() || CancelScope::requested(process))
         return INT_CANCEL;
     const bool dead = dbdead(process);
-    if (MessageCapture* capture = MessageCapture::of(process)) {
+    MessageCapture* capture = MessageCapture::of(process);
+    // SYBESMSG only points at the server's messages, which the capture has already.
+    if (capture && dberr != SYBESMSG) {
         ServerMessage m;
         m.time = QTime::currentTime();
         m.number = dberr;

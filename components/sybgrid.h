@@ -77,6 +77,7 @@ public:
     void BindDbProc();
     void SplitBatches();
     const QStringList& Batches() const { return m_script.batches; }
+    const SplitScript& Script() const { return m_script; }
 
     // Of the connection's current result set.
     qint16 ColumnIndex(const QString& name) const;

@@ -121,10 +121,10 @@ private:
     std::vector<int> m_remembered{0};
     bool m_widthsChanged = true;
     std::vector<int> m_types;
-    int m_lineDigits = 1;                // of the row number column 0 shows
-    int m_moreDigitsAt = 10;             // the first row number with more digits
-    RowWriter m_writer;                  // the run's own: values convert straight into their rows
-    bool m_rowCountBatch = false;        // its lines are no result set of the user's
+    int m_lineDigits = 1;         // of the row number column 0 shows
+    int m_moreDigitsAt = 10;      // the first row number with more digits
+    RowWriter m_writer;           // the run's own: values convert straight into their rows
+    bool m_rowCountBatch = false; // its lines are no result set of the user's
     int m_batch = 0;
     int m_dataRows = 0;
     std::vector<RefusedBatch> m_refused; // not yet published

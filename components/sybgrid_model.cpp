@@ -56,7 +56,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     // Painted only: every text of the grid (copies, files, the editor) keeps the blank.
-    const bool nullText = m_showNullText && (role == Qt::DisplayRole || role == Qt::ForegroundRole) &&
+    const bool nullText = m_showNullText &&
+                          (role == Qt::DisplayRole || role == Qt::ForegroundRole) &&
                           isNull(index.column(), index.row());
     if (role == Qt::DisplayRole)
         return nullText ? QStringLiteral("NULL") : cell(index.column(), index.row());
@@ -121,9 +122,9 @@ void GridModel::reset(bool lineNumbers) {
 }
 
 const ResultSetShape* GridModel::resultSetAt(int row) const {
-    const auto after = std::upper_bound(
-        m_resultSets.begin(), m_resultSets.end(), row,
-        [](int r, const ResultSetShape& shape) { return r < shape.headerRow; });
+    const auto after =
+        std::upper_bound(m_resultSets.begin(), m_resultSets.end(), row,
+                         [](int r, const ResultSetShape& shape) { return r < shape.headerRow; });
     return after == m_resultSets.begin() ? nullptr : &*(after - 1);
 }
 

@@ -6,6 +6,7 @@
 #include "file_error_box.h"
 #include "glyph_icon.h"
 #include "grid_text.h"
+#include "message_pane.h"
 #include "print_lines.h"
 #include "sybdatabase.h"
 #include "sybgrid.h"
@@ -18,13 +19,18 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -76,6 +82,10 @@ Tresults_form::Tresults_form(Tmain& main, const RunParameters& run) : m_main(mai
     results_statusbar = new QStatusBar(this);
     results_statusbar->setObjectName("results_statusbar");
     results_statusbar->setSizeGripEnabled(false);
+    results_status = new QLabel(results_statusbar);
+    results_status->setObjectName("results_status");
+    results_statusbar->addWidget(results_status, 1);
+    results_grid->setShowNullText(m_run.ShowNullText);
     createCommands();
 
     auto* top = new QHBoxLayout;
@@ -86,7 +96,25 @@ Tresults_form::Tresults_form(Tmain& main, const RunParameters& run) : m_main(mai
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(top);
-    layout->addWidget(results_grid, 1);
+    if (m_run.MessagesInResults) {
+        results_splitter = new QSplitter(Qt::Vertical, this);
+        results_splitter->setObjectName("results_splitter");
+        results_splitter->setChildrenCollapsible(false);
+        messages = new MessagePane;
+        messages->hide(); // until the first message
+        results_splitter->addWidget(results_grid);
+        results_splitter->addWidget(messages);
+        results_splitter->setStretchFactor(0, 3);
+        results_splitter->setStretchFactor(1, 1);
+        layout->addWidget(results_splitter, 1);
+        results_grid->setMessageReceiver([this](std::vector<RunMessage>& arrived) {
+            messages->add(arrived, [this](const RunMessage& m) { return editorLine(m); });
+            messages->show();
+        });
+        connect(messages, &MessagePane::lineActivated, this, &Tresults_form::showEditorLine);
+    } else {
+        layout->addWidget(results_grid, 1);
+    }
     layout->addWidget(results_statusbar);
 
     results_timer.setInterval(kStartTickMs);
@@ -285,6 +313,8 @@ void Tresults_form::startRun() {
     results_grid->setCursor(Qt::BusyCursor);
     setCursor(Qt::WaitCursor);
     ToolBar2->setCursor(Qt::BusyCursor);
+    m_loadTime.start();
+    showLoadState();
     results_grid->Execute();
     results_grid->unsetCursor();
     unsetCursor();
@@ -293,7 +323,11 @@ void Tresults_form::startRun() {
         m_borrowed.reset();
         run_timer.stop();
         run_image->setInterval(0);
-        if (!results_grid->RowsReturned()) {
+        m_loadMs = m_loadTime.elapsed();
+        showLoadState();
+        // What the server said of a run without rows is all it gave: the pane stays.
+        const bool told = messages && messages->topLevelItemCount() > 0;
+        if (!results_grid->RowsReturned() && !told) {
             closeWindow();
             return;
         }
@@ -302,14 +336,65 @@ void Tresults_form::startRun() {
 }
 
 void Tresults_form::run_timerTimer() {
+    if (results_grid->Background() && m_loadTime.isValid())
+        showLoadState();
     if (!results_grid->Background() || !results_grid->Terminated())
         return;
     run_image->setInterval(0);
-    // The borrowed connection is free only once the loader has left it.
-    if (m_borrowed && results_grid->RunState() == GridRunner::State::Stopping)
+    // The borrowed connection is free, and the rows known whole or partial, only once the
+    // loader has left its run.
+    if (results_grid->RunState() == GridRunner::State::Stopping)
         return;
     m_borrowed.reset();
     run_timer.stop();
+    m_loadMs = m_loadTime.elapsed();
+    showLoadState();
+}
+
+void Tresults_form::showLoadState() {
+    const qint64 ms = m_loadMs >= 0 ? m_loadMs : m_loadTime.elapsed();
+    QString state;
+    if (m_loadMs < 0)
+        state = results_grid->RunState() == GridRunner::State::Paused ? QStringLiteral("paused")
+                                                                      : QStringLiteral("loading");
+    else if (results_grid->Completed())
+        state = QStringLiteral("done");
+    else
+        state = QStringLiteral("aborted at row %1: the result is partial")
+                    .arg(results_grid->gridModel()->store().writtenRows());
+    results_status->setText(QStringLiteral("%1 rows loaded in %2 s; %3")
+                                .arg(results_grid->DataRows())
+                                .arg(double(ms) / 1000.0, 0, 'f', 1)
+                                .arg(state));
+}
+
+int Tresults_form::editorLine(const RunMessage& message) const {
+    // A line within a procedure is the procedure's, not the editor's.
+    const SplitScript& script = results_grid->Script();
+    if (message.line <= 0 || !message.procedure.isEmpty() || message.batch < 0 ||
+        message.batch >= script.firstLines.size() || script.rowCountQuery[message.batch])
+        return 0;
+    return m_run.FirstLine + script.firstLines[message.batch] + message.line - 1;
+}
+
+void Tresults_form::showEditorLine(int line) {
+    QTextEdit* editor = m_run.Editor;
+    if (!editor)
+        return;
+    const QTextBlock block = editor->document()->findBlockByNumber(line - 1);
+    if (!block.isValid())
+        return;
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    editor->setTextCursor(cursor);
+    editor->ensureCursorVisible();
+    for (QWidget* w = editor; w; w = w->parentWidget()) {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) {
+            m_main.mdiArea()->setActiveSubWindow(sub);
+            break;
+        }
+    }
+    editor->setFocus();
 }
 
 bool Tresults_form::loadRunning() const {

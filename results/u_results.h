@@ -7,13 +7,16 @@
 #include "run_options.h"
 #include "u_main.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
 #include <memory>
 
 class QAction;
+class QLabel;
 class QMenu;
+class QSplitter;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
@@ -21,6 +24,8 @@ class QToolButton;
 namespace ostrim {
 
 class BusyConnection;
+class MessagePane;
+struct RunMessage;
 class TAnimatedBitmap;
 class TSybDatabase;
 class TSybGrid;
@@ -44,6 +49,11 @@ public:
     TAnimatedBitmap* run_image = nullptr;
     QToolBar* ToolBar2 = nullptr;
     QStatusBar* results_statusbar = nullptr;
+    // In the status bar: rows loaded, time taken and the state of the load.
+    QLabel* results_status = nullptr;
+    // With MessagesInResults: the grid over the pane of the run's messages.
+    QSplitter* results_splitter = nullptr;
+    MessagePane* messages = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction *Cut1 = nullptr, *Copyall1 = nullptr, *Copyselected1 = nullptr;
     QAction *Printall1 = nullptr, *Printselected1 = nullptr, *Font1 = nullptr;
@@ -76,6 +86,8 @@ public:
 
     // A background load that has not ended.
     bool loadRunning() const;
+    // Puts the caret of the editor the run came from on line and selects the line.
+    void showEditorLine(int line);
 
     QList<GroupedMenu> childMenus() const override;
     void childActivated() override {}
@@ -95,6 +107,8 @@ private:
     // Stops the loader and the server's statement, waits for them a few seconds at most with
     // the event loop running (TSybGrid::StopLoader), then closes the connection.
     void stopLoad();
+    void showLoadState();
+    int editorLine(const RunMessage& message) const;
     void printLines(const QStringList& lines);
     void saveLines(const QStringList& lines);
     QString askSaveName();
@@ -107,6 +121,8 @@ private:
     std::unique_ptr<BusyConnection> m_borrowed;
     // The connection was already reserved by another run when this window was created.
     bool m_borrowRefused = false;
+    QElapsedTimer m_loadTime;
+    qint64 m_loadMs = -1; // when the load has ended
 };
 
 } // namespace ostrim

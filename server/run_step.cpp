@@ -7,7 +7,9 @@
 #include "sybquery.h"
 #include "u_main.h"
 
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
 
@@ -33,8 +35,10 @@ void RunStep::run() {
     if (!connectionFree())
         return;
     // The editor separates lines with a paragraph mark; the server gets CR LF.
-    const QString selected = m_memo.textCursor().selection().toPlainText();
-    QString text = m_options.ExecSelected && !selected.isEmpty() ? selected : m_memo.toPlainText();
+    const QTextCursor cursor = m_memo.textCursor();
+    const QString selected = cursor.selection().toPlainText();
+    const bool runSelection = m_options.ExecSelected && !selected.isEmpty();
+    QString text = runSelection ? selected : m_memo.toPlainText();
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     if (!text.isEmpty()) {
         m_addHistory(trimHistoryText(text));
@@ -48,6 +52,11 @@ void RunStep::run() {
         run.Background = m_main.config.BackgroundProcess;
         run.DbProc = m_sybase.DbProc();
         run.OwnConnection = m_options.SeperateDBProc;
+        run.MessagesInResults = m_main.config.MessagesInResults;
+        run.ShowNullText = m_main.config.ShowNullText;
+        run.Editor = &m_memo;
+        if (runSelection)
+            run.FirstLine = m_memo.document()->findBlock(cursor.selectionStart()).blockNumber() + 1;
         m_main.execute_results(run);
     }
     for (const QString& statement : offStatements(m_options)) {

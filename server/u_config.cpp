@@ -183,6 +183,8 @@ void Tf_config::createPages() {
     chk_execsel = check(execute, "chk_execsel", "Execute Selected Text");
     chk_background = check(execute, "chk_background", "Execute in Background");
     chk_dbproc = check(execute, "chk_dbproc", "Execute in Seperate DbProcess");
+    chk_messages = check(execute, "chk_messages", "Server messages in the results window");
+    chk_nulltext = check(execute, "chk_nulltext", "Show NULL values as NULL");
     e_logintimeout = new QSpinBox;
     e_logintimeout->setObjectName("e_logintimeout");
     e_logintimeout->setRange(0, kMaxLoginTimeOut);
@@ -271,6 +273,8 @@ void Tf_config::FormShow() {
     chk_pastedrop->setChecked(o.PasteDROP);
     chk_richtext->setChecked(o.RichText);
     chk_showhidden->setChecked(o.ShowHiddenCommands == 1);
+    chk_messages->setChecked(c.MessagesInResults);
+    chk_nulltext->setChecked(c.ShowNullText);
     e_logintimeout->setValue(c.LoginTimeOut);
 
     lb_element->setCurrentRow(0);
@@ -324,6 +328,8 @@ void Tf_config::takeBack() {
     if (chk_showhidden->isChecked() != (o.ShowHiddenCommands == 1))
         o.ShowHiddenCommands = chk_showhidden->isChecked() ? 1 : 0;
     c.LoginTimeOut = e_logintimeout->value();
+    c.MessagesInResults = chk_messages->isChecked();
+    c.ShowNullText = chk_nulltext->isChecked();
 
     setEditorColors(ColorGrid->foregroundColor(), ColorGrid->backgroundColor());
     c.TextForeGroundColor = ColorGrid->foregroundColor();

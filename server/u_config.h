@@ -90,6 +90,8 @@ public:
     QCheckBox* chk_execsel = nullptr;
     QCheckBox* chk_background = nullptr;
     QCheckBox* chk_dbproc = nullptr;
+    QCheckBox* chk_messages = nullptr;
+    QCheckBox* chk_nulltext = nullptr;
     QSpinBox* e_logintimeout = nullptr;
     // "Config"
     QCheckBox* chk_appendgo = nullptr;

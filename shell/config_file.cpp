@@ -42,6 +42,10 @@ void read_ini(const QString& path, OstrimConfig& config, RecentFiles& recentFile
     config.LoginTimeOut = profile.readInteger(Run, QStringLiteral("LoginTimeOut"), -1);
     if (config.LoginTimeOut < 0)
         config.LoginTimeOut = defaults.LoginTimeOut;
+    config.MessagesInResults =
+        profile.readBool(Run, QStringLiteral("MessagesInResults"), defaults.MessagesInResults);
+    config.ShowNullText =
+        profile.readBool(Run, QStringLiteral("ShowNullText"), defaults.ShowNullText);
 
     config.ShowPlan = flag("ShowPlan", defaults.ShowPlan);
     config.NoExec = flag("NoExec", defaults.NoExec);
@@ -120,6 +124,8 @@ IoResult write_ini(const QString& path, const OstrimConfig& config,
     integer("TextBackGroundColor", config.TextBackGroundColor);
     // Keys of our own follow all of the above.
     profile.writeInteger(Run, QStringLiteral("LoginTimeOut"), config.LoginTimeOut);
+    profile.writeBool(Run, QStringLiteral("MessagesInResults"), config.MessagesInResults);
+    profile.writeBool(Run, QStringLiteral("ShowNullText"), config.ShowNullText);
 
     return writeFileSafely(path, profile.toBytes(), FileMode::Private);
 }

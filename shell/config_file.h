@@ -24,6 +24,11 @@ struct OstrimConfig {
     QString HistoryFile = QStringLiteral("Ostrim.his");
     // Seconds a login waits for the server before it fails; 0 waits for ever.
     int LoginTimeOut = 15;
+    // A results window collects the run's server messages in a pane below its grid instead
+    // of showing each in a box.
+    bool MessagesInResults = false;
+    // The grid paints NULL as a grey "NULL" instead of a blank.
+    bool ShowNullText = false;
 
     // Section "Config"
     bool ShowPlan = false;

@@ -67,6 +67,15 @@ TEST(GridSplit, GoWithACountRunsTheBatchBeforeItThatManyTimes) {
     EXPECT_EQ(most.batches.last(), "select 1");
 }
 
+TEST(GridSplit, EachBatchKnowsTheLineOfTheScriptItBeginsOn) {
+    // Line 0: select 1; 1: go 2; 2-3: the second batch; 4: go; 5: blank; 6: the third.
+    const SplitScript script =
+        splitBatches("select 1\r\ngo 2\r\nprint 'a'\r\nselect 2\r\ngo\r\n\r\nselect 3", true);
+    ASSERT_EQ(script.batches.size(), 8);
+    EXPECT_EQ(script.firstLines, QList<int>({0, 0, 0, 0, 2, 2, 5, 5}));
+    EXPECT_EQ(splitBatches("select 1", false).firstLines, QList<int>({0, 0}));
+}
+
 TEST(GridSplit, EmptyBatchesAreKeptAndOnlyABlankRestIsDropped) {
     EXPECT_EQ(split("go\r\ngo\r\nselect 1", false), QStringList({"", "", "select 1\r"}));
     EXPECT_EQ(split("select 1\ngo\n  \n\t", false), QStringList({"select 1", RC}));

@@ -4,6 +4,7 @@
 #include "animated_bitmap.h"
 #include "file_helpers.h"
 #include "frame_test.h"
+#include "message_pane.h"
 #include "pdf_print.h"
 #include "qt_wait.h"
 #include "silent_server.h"
@@ -15,14 +16,17 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 
 #include <sybdb.h>
@@ -145,16 +149,25 @@ TEST_F(ResultsWindow, CopyAllOfTwoRowsGivesFiveLinesOnlyTheLastPadded) {
 }
 
 TEST_F(ResultsWindow, NullKeepsItsBlanksUntilCutEmptiesIt) {
+    // Painted as NULL on request; every text of the grid keeps the blank.
+    main->config.ShowNullText = true;
     Tresults_form* results = ranSynchronously("select a, b, c from three");
     ASSERT_NE(results, nullptr);
     TSybGrid* grid = results->results_grid;
+    const QModelIndex null = grid->model()->index(2, 2);
+    EXPECT_EQ(null.data(Qt::DisplayRole).toString(), "NULL");
+    EXPECT_EQ(null.data(Qt::ForegroundRole).value<QBrush>().color(),
+              QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+    EXPECT_EQ(grid->model()->index(2, 1).data(Qt::DisplayRole).toString(), "a");
     // The layout around a NULL and an emptied cell is grid_text's; here the server's NULL and
     // the Cut command.
     ASSERT_EQ(grid->cell(2, 2), " ");
+    EXPECT_EQ(null.data(Qt::EditRole).toString(), " ");
     select(grid, 2, 2, 2, 2);
     results->CutClick();
     EXPECT_EQ(QApplication::clipboard()->text(), " \r\n");
     EXPECT_EQ(grid->cell(2, 2), "");
+    EXPECT_EQ(null.data(Qt::DisplayRole).toString(), "");
 
     // Save Selected: row 0 over the columns, an empty line, then the rows.
     const QString file = home.filePath("selected.txt");
@@ -501,6 +514,142 @@ TEST_F(ResultsWindow, LeavingTheProgramDuringALongStatementEndsItWithinSeconds) 
     EXPECT_EQ(dialogs.messages()[0].text, "Query still executing. Continue ?");
     EXPECT_NE(serverCommand(watcher.DbProc(), spid), "WAITFOR");
     watcher.disconnect();
+}
+
+} // namespace
+} // namespace ostrim
+
+namespace ostrim {
+namespace {
+
+// The pane's messages, top level and below, as "number:line:text" with the plan ones indented.
+QStringList paneLines(const MessagePane& pane) {
+    QStringList lines;
+    const auto line = [](const QTreeWidgetItem& item, const QString& indent) {
+        return indent + item.text(MessagePane::Number) + ":" + item.text(MessagePane::Line) + ":" +
+               item.text(MessagePane::Text).section('\n', 0, 0);
+    };
+    for (int i = 0; i < pane.topLevelItemCount(); ++i) {
+        const QTreeWidgetItem& top = *pane.topLevelItem(i);
+        lines << line(top, "");
+        for (int j = 0; j < top.childCount(); ++j)
+            lines << line(*top.child(j), "  ");
+    }
+    return lines;
+}
+
+// Batch 2 begins on line 3 and selects from a missing table on its fourth line, line 6.
+const QString kFailingScript = "select x from two\n"
+                               "go\n"
+                               "\n"
+                               "print \"second\"\n"
+                               "select x from two\n"
+                               "select * from nosuch\n"
+                               "go\n"
+                               "print \"third\"";
+
+TEST_F(ResultsWindow, WithoutThePaneEachMessageIsABox) {
+    Tresults_form* results = ranSynchronously(kFailingScript);
+    ASSERT_NE(results, nullptr);
+    EXPECT_EQ(results->messages, nullptr);
+    QStringList boxes;
+    for (const test::DialogCall& call : dialogs.calls)
+        if (call.kind == "message")
+            boxes << call.caption + ": " + call.text;
+    EXPECT_EQ(boxes,
+              QStringList({"SQL Server Message - 0: second\r\nLINE : 2",
+                           "SQL Server Message - 208: nosuch not found. Specify owner.objectname "
+                           "or use sp_help to check whether the object exists (sp_help may "
+                           "produce lots of output).\n\r\nLINE : 4",
+                           "SQL Server Message - 0: third\r\nLINE : 1"}));
+}
+
+TEST_F(ResultsWindow, ThePaneCollectsTheRunsMessagesAndLeadsToTheirEditorLines) {
+    main->config.MessagesInResults = true;
+    Tresults_form* results = ranSynchronously(kFailingScript);
+    ASSERT_NE(results, nullptr);
+    MessagePane* pane = results->messages;
+    ASSERT_NE(pane, nullptr);
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_EQ(calls("message"), 0);
+    EXPECT_EQ(paneLines(*pane),
+              QStringList({":4:second",
+                           "208:6:nosuch not found. Specify owner.objectname or use sp_help to "
+                           "check whether the object exists (sp_help may produce lots of output).",
+                           ":8:third"}));
+    const QTreeWidgetItem* error = pane->topLevelItem(1);
+    EXPECT_EQ(error->text(MessagePane::Severity), "16");
+    EXPECT_EQ(error->foreground(MessagePane::Text).color(), QColor(Qt::red));
+    EXPECT_NE(pane->topLevelItem(2)->foreground(MessagePane::Text).color(), QColor(Qt::red));
+
+    emit pane->itemDoubleClicked(pane->topLevelItem(1), MessagePane::Text);
+    const QTextCursor caret = server->memo->textCursor();
+    EXPECT_EQ(caret.blockNumber(), 5);
+    EXPECT_EQ(caret.selectedText(), "select * from nosuch");
+
+    pane->copy();
+    EXPECT_TRUE(QApplication::clipboard()->text().contains(
+        QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\r\nsecond\r\n"
+                           "\\d\\d:\\d\\d:\\d\\d\\.\\d{3} Msg 208, Level 16, State 1, Line 6\r\n"
+                           "nosuch not found\\. ")));
+    EXPECT_TRUE(results->results_status->text().startsWith("4 rows loaded in "));
+    EXPECT_TRUE(results->results_status->text().endsWith("; done"));
+
+    // A selection's lines count from the line it begins on.
+    server->memo->setPlainText("select 1\nselect 2\nselect 3\nselect 4\nselect * from nosuch\n");
+    QTextCursor selection(server->memo->document()->findBlockByNumber(3));
+    selection.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    server->memo->setTextCursor(selection);
+    server->Run1->trigger();
+    auto* selected = qobject_cast<Tresults_form*>(main->lastResults.data());
+    ASSERT_NE(selected, results);
+    ASSERT_TRUE(started(selected));
+    ASSERT_NE(selected->messages, nullptr);
+    EXPECT_EQ(paneLines(*selected->messages).value(0).section(':', 0, 1), "208:5");
+    EXPECT_EQ(calls("message"), 0);
+}
+
+TEST_F(ResultsWindow, PlanAndStatisticsOfEachStatementAreGroupedUnderIt) {
+    main->config.MessagesInResults = true;
+    server->options.ShowPlan = server->options.ShowIo = true;
+    QPointer<Tresults_form> results = run("select x from two\nselect a from three", true);
+    ASSERT_TRUE(results && started(results));
+    ASSERT_TRUE(test::waitUntil([&] { return results->results_grid->Terminated(); }));
+    ASSERT_NE(results->messages, nullptr);
+    const QStringList lines = paneLines(*results->messages);
+    // The row-count query's own plan is left out: two groups, one per statement.
+    ASSERT_EQ(lines.filter(QRegularExpression("^6201:")).size(), 2)
+        << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].startsWith("6201:1:QUERY PLAN FOR STATEMENT 1 (at line 1)."));
+    const int second = lines.indexOf(QRegularExpression("^6201:.*\\(at line 2\\)\\."));
+    ASSERT_GT(second, 0) << lines.join('\n').toStdString();
+    for (int i = 1; i < lines.size(); ++i) {
+        if (i == second)
+            continue;
+        EXPECT_TRUE(lines[i].startsWith("  ")) << lines[i].toStdString();
+    }
+    EXPECT_TRUE(lines.mid(1, second - 1).filter(QRegularExpression("^  3615:.*two")).size() == 1);
+    EXPECT_TRUE(lines.mid(second).filter(QRegularExpression("^  3615:.*three")).size() == 1);
+    EXPECT_EQ(results->messages->topLevelItem(0)->font(MessagePane::Text),
+              QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    EXPECT_EQ(calls("message"), 0);
+}
+
+TEST_F(ResultsWindow, TheStatusLineTellsRowsPauseAndAPartialResult) {
+    QPointer<Tresults_form> results = run(kEndless, true);
+    ASSERT_TRUE(results && started(results));
+    QLabel* status = results->results_status;
+    ASSERT_TRUE(test::waitUntil([&] { return results->results_grid->DataRows() > 0; }));
+    results->PauseClick();
+    ASSERT_TRUE(test::waitUntil([&] { return status->text().endsWith("; paused"); }));
+    const int rows = results->results_grid->DataRows();
+    EXPECT_TRUE(status->text().startsWith(QString::number(rows) + " rows loaded in "));
+    results->AbortClick();
+    ASSERT_TRUE(test::waitUntil([&] { return !results->run_timer.isActive(); }));
+    const int written = results->results_grid->gridModel()->store().writtenRows();
+    EXPECT_TRUE(
+        status->text().endsWith(QString("; aborted at row %1: the result is partial").arg(written)))
+        << status->text().toStdString();
 }
 
 } // namespace

@@ -27,6 +27,7 @@ OstrimConfig changedConfig() {
                    .LastServerName = "SYBASE",
                    .HistoryFile = "/tmp/other.his"};
     c.LoginTimeOut = 0;
+    c.MessagesInResults = c.ShowNullText = true;
     c.ShowPlan = c.NoExec = c.CheckSyntax = c.ShowIo = c.ShowTime = c.ArithAbort = c.ArithIgnore =
         c.ShowNonAnsi = c.AppendGo = c.OpenNewWindow = c.PasteCREATE = c.PasteDROP = c.RichText =
             true;
@@ -66,7 +67,8 @@ TEST_F(ConfigFileTest, FreshFileHoldsEveryKeyInOrder) {
     EXPECT_EQ(test::readBytes(path()),
               QByteArray("[Run]\r\nLastUser=sa\r\nLastDbName=pubs2\r\nLastServerName=SYBASE\r\n"
                          "DefaultDir=/home/u/sql/\r\nHistoryFile=/tmp/other.his\r\n"
-                         "History1=/sql/a.sql\r\nHistory2=/sql/b.sql\r\nLoginTimeOut=0\r\n\r\n"
+                         "History1=/sql/a.sql\r\nHistory2=/sql/b.sql\r\nLoginTimeOut=0\r\n"
+                         "MessagesInResults=1\r\nShowNullText=1\r\n\r\n"
                          "[Config]\r\nShowPlan=1\r\nNoExec=1\r\nCheckSyntax=1\r\nShowIo=1\r\n"
                          "ShowTime=1\r\nArithAbort=1\r\nArithIgnore=1\r\nShowNonAnsi=1\r\n"
                          "ExecSelected=0\r\nBackgroundProcess=0\r\nAppendgo=1\r\nAppendPaste=0\r\n"
@@ -137,8 +139,8 @@ TEST_F(ConfigFileTest, UnknownSectionsAndKeysArePreserved) {
     ASSERT_TRUE(write_ini(path(), changedConfig(), RecentFiles()));
     const QByteArray bytes = test::readBytes(path());
     EXPECT_TRUE(bytes.startsWith("; my settings\r\n[Run]\r\nLastUser=sa\r\nWindowState=2\r\n"));
-    EXPECT_TRUE(bytes.contains("\r\nLoginTimeOut=0\r\n\r\n[Printer]\r\nName=lp0\r\n"))
-        << "a key of our own goes last in its section";
+    EXPECT_TRUE(bytes.contains("\r\nShowNullText=1\r\n\r\n[Printer]\r\nName=lp0\r\n"))
+        << "keys of our own go last in their section";
     EXPECT_FALSE(bytes.contains("History1"));
 }
 
