@@ -209,6 +209,37 @@ TEST_F(GridLoaderTest, ARefusedBatchIsReportedFromTheLoaderAndTheRunGoesOn) {
     EXPECT_TRUE(grid.cell(1, 2).endsWith(" rows affected)"));
 }
 
+TEST_F(GridLoaderTest, ACollectingRunHandsItsMessagesOverInOrderAmongItsRows) {
+    for (const bool background : {false, true}) {
+        m_dialogs.calls.clear();
+        TSybGrid grid;
+        prepare(grid,
+                "print 'a'\nselect a from t3\nprint 'b'\nselect b from t3 where a = 1\n"
+                "print 'c'\ngo\nselect a from t3 where a = ?",
+                background);
+        std::vector<RunMessage> got;
+        grid.setMessageReceiver([&](std::vector<RunMessage>& arrived) {
+            got.insert(got.end(), arrived.begin(), arrived.end());
+        });
+        grid.Execute();
+        ASSERT_TRUE(waitUntil([&] { return grid.Terminated() && got.size() >= 4; }));
+        EXPECT_TRUE(m_dialogs.messages().empty()) << background;
+        QStringList seen;
+        for (const RunMessage& m : got)
+            seen << QString("%1@%2:%3").arg(m.batch).arg(m.gridRow).arg(m.text.left(8));
+        // Rows 1-3 the first result set, 4-5 the second, 6-7 the row count; then the refusal.
+        EXPECT_EQ(seen, QStringList({"0@1:a", "0@4:b", "0@6:c", "0@8:Batch 2 "})) << background;
+        EXPECT_TRUE(got.back().fromLibrary);
+        ASSERT_NE(grid.ResultSetAt(3), nullptr);
+        EXPECT_EQ(grid.ResultSetAt(3)->headerRow, 1);
+        EXPECT_EQ(grid.ResultSetAt(3)->types, std::vector<int>({SYBINT4}));
+        EXPECT_EQ(grid.ResultSetAt(5)->headerRow, 4);
+        EXPECT_EQ(grid.ResultSetAt(5)->types, std::vector<int>({SYBCHAR}));
+        EXPECT_EQ(grid.ResultSetAt(0), nullptr);
+        EXPECT_EQ(grid.DataRows(), 3);
+    }
+}
+
 TEST_F(GridLoaderTest, AServerKilledDuringTheLoadIsReportedAndTheLoaderEnds) {
     test::SimServer server;
     server.start();
