@@ -58,7 +58,9 @@ MessagePane::MessagePane(QWidget* parent) : QTreeWidget(parent) {
     setUniformRowHeights(false);
     header()->setStretchLastSection(true);
     header()->setSectionResizeMode(QHeaderView::Interactive);
-    setColumnWidth(Time, fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) + 24);
+    // The first column also holds the plan groups' indentation and their expand mark.
+    setColumnWidth(Time, fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) +
+                             2 * indentation() + 12);
     for (Column c : {Number, Severity, State, Line})
         setColumnWidth(c, fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
     setColumnWidth(Procedure, fontMetrics().horizontalAdvance(QStringLiteral("sp_procedure")));
