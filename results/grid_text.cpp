@@ -67,9 +67,7 @@ void appendFixedWidthLine(QByteArray& out, const TSybGrid& grid, int row, int fi
             if (previous > 0 && width >= previous)
                 out.append(width - previous + 1, ' ');
         }
-        const QString text = grid.cell(col, row);
-        appendUtf8(out, text);
-        previous = text.size();
+        previous = appendCell(out, grid, col, row);
     }
 }
 
@@ -97,6 +95,12 @@ bool BlockWriter::finish() {
         m_ok = m_device.write(m_block) == m_block.size();
     m_block.resize(0);
     return m_ok;
+}
+
+qsizetype appendCell(QByteArray& out, const TSybGrid& grid, int col, int row) {
+    const QString text = grid.cell(col, row);
+    appendUtf8(out, text);
+    return text.size();
 }
 
 void appendUtf8(QByteArray& out, QStringView text) {

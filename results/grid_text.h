@@ -60,6 +60,9 @@ private:
 // Appends text in UTF-8: ASCII straight, anything else through Qt's encoder, so the bytes are
 // those text.toUtf8() gives.
 void appendUtf8(QByteArray& out, QStringView text);
+// Appends the cell's text as appendUtf8 does; returns its length as the grid's text counts it
+// (UTF-16 units), which the fixed-width layout pads by. The layouts read cells only here.
+qsizetype appendCell(QByteArray& out, const TSybGrid& grid, int col, int row);
 
 // Characters a column of pixels wide holds: pixels / charUnit to the nearest integer, halves
 // to even.

@@ -16,6 +16,7 @@
 #include <sybdb.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace ostrim {
 
@@ -26,14 +27,21 @@ constexpr int kRowsPerBatch = 1000;
 const QString kDefaultTable = QStringLiteral("table1");
 
 // As the blanks-and-controls trim of the original: every character up to U+0020 goes, at both
-// ends, and nothing inside.
-QStringView trimmedValue(QStringView text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin].unicode() <= u' ')
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= u' ')
+// ends, and nothing inside. In UTF-8 those are the bytes up to 0x20, which no other character's
+// bytes are, so the trim works on the text appended from at on.
+void trimFrom(QByteArray& out, qsizetype at) {
+    const auto control = [](char c) {
+        return static_cast<unsigned char>(c) <= ' ';
+    };
+    qsizetype end = out.size();
+    while (end > at && control(out[end - 1]))
         --end;
-    return text.sliced(begin, end - begin);
+    qsizetype begin = at;
+    while (begin < end && control(out[begin]))
+        ++begin;
+    if (begin > at)
+        std::memmove(out.data() + at, out.data() + begin, std::size_t(end - begin));
+    out.resize(at + end - begin);
 }
 
 GridRect exportedRect(const TSybGrid& grid, bool all, const GridRect& selection) {
@@ -56,7 +64,9 @@ bool writeCharLines(const TSybGrid& grid, const QString& delimiter, const GridRe
         for (int col = rect.left; col <= rect.right; ++col) {
             if (col > rect.left)
                 out += separator;
-            appendUtf8(out, trimmedValue(grid.cell(col, row)));
+            const qsizetype at = out.size();
+            appendCell(out, grid, col, row);
+            trimFrom(out, at);
         }
         if (!sink.endLine())
             return false;
@@ -64,22 +74,22 @@ bool writeCharLines(const TSybGrid& grid, const QString& delimiter, const GridRe
     return true;
 }
 
-void appendCsvField(QByteArray& out, QStringView value) {
-    // Blanks need no quotes: a reader keeps them as part of the field.
-    const bool quoted = value.contains(u',') || value.contains(u'"') || value.contains(u'\r') ||
-                        value.contains(u'\n');
-    if (!quoted) {
-        appendUtf8(out, value);
+// The field appended from at on, quoted when it must be. Blanks need no quotes: a reader keeps
+// them as part of the field.
+void quoteCsvFrom(QByteArray& out, qsizetype at) {
+    const QByteArrayView field = QByteArrayView(out).sliced(at);
+    const auto special = [](char c) {
+        return c == ',' || c == '"' || c == '\r' || c == '\n';
+    };
+    if (std::none_of(field.begin(), field.end(), special))
         return;
-    }
+    const QByteArray value = field.toByteArray();
+    out.resize(at);
     out += '"';
-    for (qsizetype from = 0;;) {
-        const qsizetype quote = value.indexOf(u'"', from);
-        appendUtf8(out, value.sliced(from, (quote < 0 ? value.size() : quote + 1) - from));
-        if (quote < 0)
-            break;
-        out += '"';
-        from = quote + 1;
+    for (const char c : value) {
+        out += c;
+        if (c == '"')
+            out += '"';
     }
     out += '"';
 }
@@ -97,8 +107,11 @@ bool writeCsvLines(const TSybGrid& grid, const GridRect& rect, LineSink& sink) {
             if (col > rect.left)
                 out += ',';
             // Values as the server sent them, blanks and all; NULL is an empty field.
-            if (!model.isNull(col, row))
-                appendCsvField(out, grid.cell(col, row));
+            if (!model.isNull(col, row)) {
+                const qsizetype at = out.size();
+                appendCell(out, grid, col, row);
+                quoteCsvFrom(out, at);
+            }
         }
         if (!sink.endLine())
             return false;

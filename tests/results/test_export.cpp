@@ -136,6 +136,16 @@ TEST(ExportLayouts, CsvQuotesFieldsAsRfc4180Asks) {
               QStringList({"\"a,b\"", "\"say \"\"hi\"\"\"", "\"two\r\nlines\""}));
 }
 
+// The layouts trim and quote the text's UTF-8 bytes: other characters must come through whole.
+TEST(ExportLayouts, NonAsciiValuesAreTrimmedAndQuotedAsCharacters) {
+    TSybGrid grid;
+    fillGrid(grid, {ResultSet{{"a", "b"}, {{" \t\u00e9t\u00e9\u00a0 ", "\u65e5,\"\U0001D11E\""}}}});
+    EXPECT_EQ(exportCharLines(grid, "\u00a7", false, {1, 2, 2, 2}),
+              QStringList({"\u00e9t\u00e9\u00a0\u00a7\u65e5,\"\U0001D11E\""}));
+    EXPECT_EQ(exportCsvLines(grid, false, {1, 2, 2, 2}),
+              QStringList({" \t\u00e9t\u00e9\u00a0 ,\"\u65e5,\"\"\U0001D11E\"\"\""}));
+}
+
 // What the round trip through a server cannot show: the exact form of each kind of value.
 TEST(ExportLayouts, InsertValuesQuoteTextAndLeaveNumbersAndBinaryBare) {
     const struct {
