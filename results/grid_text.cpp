@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
+#include <vector>
 
 namespace ostrim {
 
 namespace {
 
-const QString kLineEnd = QStringLiteral("\r\n");
+constexpr qsizetype kBlockBytes = qsizetype(1) << 20;
 
 // The fixed row and column hold no data: a selection reaching into them (select-all) starts at
 // the first data row and column.
@@ -24,28 +26,96 @@ GridRect clampToData(GridRect rect, const TSybGrid& grid) {
     return rect;
 }
 
-QStringList rowLines(const TSybGrid& grid, int firstRow, int lastRow, int firstCol, int lastCol) {
-    QStringList lines;
-    lines.reserve(std::max(lastRow - firstRow + 1, 0));
-    for (int row = firstRow; row <= lastRow; ++row)
-        lines << fixedWidthLine(grid, row, firstCol, lastCol);
-    return lines;
+// The text of the lines with CR LF after each, decoded a block at a time so that the bytes
+// and the text are never both whole.
+class WholeText final : public LineSink {
+public:
+    bool endLine() override {
+        m_block += "\r\n";
+        if (m_block.size() >= kBlockBytes)
+            flush();
+        return true;
+    }
+    QString text() {
+        flush();
+        return std::move(m_text);
+    }
+
+private:
+    void flush() {
+        // Lines end in ASCII, so no character is split between two blocks.
+        m_text += QString::fromUtf8(m_block);
+        m_block.resize(0);
+    }
+    QString m_text;
+};
+
+QString linesText(const TSybGrid& grid, int firstRow, int lastRow, int firstCol, int lastCol) {
+    WholeText text;
+    writeFixedWidthLines(grid, firstRow, lastRow, firstCol, lastCol, text);
+    return text.text();
 }
 
-QString joinWithLineEnds(const QStringList& lines) {
-    qsizetype size = 0;
-    for (const QString& line : lines)
-        size += line.size() + kLineEnd.size();
-    QString text;
-    text.reserve(size);
-    for (const QString& line : lines) {
-        text += line;
-        text += kLineEnd;
+// One row of the fixed-width layout; chars holds the character width of each column from
+// firstCol on.
+void appendFixedWidthLine(QByteArray& out, const TSybGrid& grid, int row, int firstCol, int lastCol,
+                          const std::vector<int>& chars) {
+    qsizetype previous = 0;
+    for (int col = firstCol; col <= lastCol; ++col) {
+        if (col > firstCol) {
+            const int width = chars[std::size_t(col - 1 - firstCol)];
+            if (previous > 0 && width >= previous)
+                out.append(width - previous + 1, ' ');
+        }
+        previous = appendCell(out, grid, col, row);
     }
-    return text;
 }
 
 } // namespace
+
+bool LineList::endLine() {
+    lines << QString::fromUtf8(m_block);
+    m_block.resize(0);
+    return true;
+}
+
+BlockWriter::BlockWriter(QIODevice& device) : m_device(device) {
+    m_block.reserve(kBlockBytes + kBlockBytes / 4);
+}
+
+bool BlockWriter::endLine() {
+    m_block += "\r\n";
+    if (m_block.size() >= kBlockBytes)
+        return finish();
+    return m_ok;
+}
+
+bool BlockWriter::finish() {
+    if (m_ok && !m_block.isEmpty())
+        m_ok = m_device.write(m_block) == m_block.size();
+    m_block.resize(0);
+    return m_ok;
+}
+
+qsizetype appendCell(QByteArray& out, const TSybGrid& grid, int col, int row) {
+    const QString text = grid.cell(col, row);
+    appendUtf8(out, text);
+    return text.size();
+}
+
+void appendUtf8(QByteArray& out, QStringView text) {
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* to = out.data() + at;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            out.resize(at);
+            out += text.toUtf8();
+            return;
+        }
+        *to++ = char(c.unicode());
+    }
+}
 
 GridRect selectionRect(const TSybGrid& grid) {
     const QItemSelectionModel* model = grid.selectionModel();
@@ -78,56 +148,76 @@ int columnChars(int pixels, int charUnit) {
 }
 
 QString fixedWidthLine(const TSybGrid& grid, int row, int firstCol, int lastCol) {
-    QString previous = grid.cell(firstCol, row);
-    QString line = previous;
-    int width = columnChars(grid.columnWidth(firstCol), grid.CharUnit());
-    for (int col = firstCol + 1; col <= lastCol; ++col) {
-        if (!previous.isEmpty() && width >= previous.size())
-            line += QString(width - previous.size() + 1, QLatin1Char(' '));
-        previous = grid.cell(col, row);
-        line += previous;
-        width = columnChars(grid.columnWidth(col), grid.CharUnit());
+    LineList line;
+    writeFixedWidthLines(grid, row, row, firstCol, lastCol, line);
+    return line.lines.value(0);
+}
+
+bool writeFixedWidthLines(const TSybGrid& grid, int firstRow, int lastRow, int firstCol,
+                          int lastCol, LineSink& sink) {
+    std::vector<int> chars;
+    for (int col = firstCol; col <= lastCol; ++col)
+        chars.push_back(columnChars(grid.columnWidth(col), grid.CharUnit()));
+    for (int row = firstRow; row <= lastRow; ++row) {
+        appendFixedWidthLine(sink.block(), grid, row, firstCol, lastCol, chars);
+        if (!sink.endLine())
+            return false;
     }
-    return line;
+    return true;
 }
 
 QString copyAllText(const TSybGrid& grid) {
-    return joinWithLineEnds(rowLines(grid, 1, grid.rowCount() - 1, 1, grid.colCount() - 1));
+    return linesText(grid, 1, grid.rowCount() - 1, 1, grid.colCount() - 1);
 }
 
 QString copySelectedText(const TSybGrid& grid, const GridRect& selection) {
-    return joinWithLineEnds(
-        rowLines(grid, selection.top, selection.bottom, selection.left, selection.right));
+    return linesText(grid, selection.top, selection.bottom, selection.left, selection.right);
 }
 
 QString cutSelectedText(TSybGrid& grid, const GridRect& selection) {
-    QStringList lines;
-    for (int row = selection.top; row <= selection.bottom; ++row) {
-        lines << fixedWidthLine(grid, row, selection.left, selection.right);
+    const QString text = copySelectedText(grid, selection);
+    for (int row = selection.top; row <= selection.bottom; ++row)
         for (int col = selection.left; col <= selection.right; ++col)
             grid.setCell(col, row, QString());
-    }
-    return joinWithLineEnds(lines);
+    return text;
 }
 
 QStringList saveAllLines(const TSybGrid& grid) {
-    return rowLines(grid, 0, grid.rowCount() - 1, 1, grid.colCount() - 1);
+    LineList lines;
+    writeFixedWidthLines(grid, 0, grid.rowCount() - 1, 1, grid.colCount() - 1, lines);
+    return lines.lines;
 }
 
 QStringList saveSelectedLines(const TSybGrid& grid, const GridRect& selection) {
-    QStringList lines{fixedWidthLine(grid, 0, selection.left, selection.right), QString()};
-    lines += rowLines(grid, selection.top, selection.bottom, selection.left, selection.right);
-    return lines;
+    LineList lines;
+    writeFixedWidthLines(grid, 0, 0, selection.left, selection.right, lines);
+    lines.endLine();
+    writeFixedWidthLines(grid, selection.top, selection.bottom, selection.left, selection.right,
+                         lines);
+    return lines.lines;
+}
+
+IoResult writeSaveAll(const QString& fileName, const TSybGrid& grid) {
+    return writeLineFile(fileName, [&grid](LineSink& sink) {
+        return writeFixedWidthLines(grid, 0, grid.rowCount() - 1, 1, grid.colCount() - 1, sink);
+    });
 }
 
 IoResult writeLines(const QString& fileName, const QStringList& lines) {
-    return writeFileSafely(fileName, [&lines](QIODevice& device) {
+    return writeLineFile(fileName, [&lines](LineSink& sink) {
         for (const QString& line : lines) {
-            const QByteArray bytes = (line + kLineEnd).toUtf8();
-            if (device.write(bytes) != bytes.size())
+            appendUtf8(sink.block(), line);
+            if (!sink.endLine())
                 return false;
         }
         return true;
+    });
+}
+
+IoResult writeLineFile(const QString& fileName, const std::function<bool(LineSink&)>& write) {
+    return writeFileSafely(fileName, [&write](QIODevice& device) {
+        BlockWriter sink(device);
+        return write(sink) && sink.finish();
     });
 }
 

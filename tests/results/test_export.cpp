@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sybdb.h>
+
 #include <gtest/gtest.h>
 
 #include <ios>
@@ -132,6 +134,84 @@ TEST(ExportLayouts, CsvQuotesFieldsAsRfc4180Asks) {
 
     EXPECT_EQ(exportCsvLines(grid, false, {2, 3, 2, 5}),
               QStringList({"\"a,b\"", "\"say \"\"hi\"\"\"", "\"two\r\nlines\""}));
+}
+
+// The layouts trim and quote the text's UTF-8 bytes: other characters must come through whole.
+TEST(ExportLayouts, NonAsciiValuesAreTrimmedAndQuotedAsCharacters) {
+    TSybGrid grid;
+    fillGrid(grid, {ResultSet{{"a", "b"}, {{" \t\u00e9t\u00e9\u00a0 ", "\u65e5,\"\U0001D11E\""}}}});
+    EXPECT_EQ(exportCharLines(grid, "\u00a7", false, {1, 2, 2, 2}),
+              QStringList({"\u00e9t\u00e9\u00a0\u00a7\u65e5,\"\U0001D11E\""}));
+    EXPECT_EQ(exportCsvLines(grid, false, {1, 2, 2, 2}),
+              QStringList({" \t\u00e9t\u00e9\u00a0 ,\"\u65e5,\"\"\U0001D11E\"\"\""}));
+}
+
+// What the round trip through a server cannot show: the exact form of each kind of value.
+TEST(ExportLayouts, InsertValuesQuoteTextAndLeaveNumbersAndBinaryBare) {
+    const struct {
+        QString text;
+        bool isNull;
+        int type;
+        QString sql;
+    } cases[] = {
+        {" ", true, SYBVARCHAR, "null"},
+        {" ", true, SYBINT4, "null"},
+        {"-12.5000", false, SYBMONEY, "-12.5000"},
+        {"1", false, SYBBIT, "1"},
+        {"00ff10", false, SYBVARBINARY, "0x00ff10"},
+        {"0x0A", false, SYBBINARY, "0x0A"},
+        {"", false, SYBINT4, "null"}, // emptied by an edit
+        {"say \"hi\" it's", false, SYBVARCHAR, "\"say \"\"hi\"\" it's\""},
+        {"", false, SYBCHAR, "\"\""},
+        {"Jan  2 2024  1:45PM", false, SYBDATETIME, "\"Jan  2 2024  1:45PM\""},
+        {"a\r\ngo", false, SYBTEXT, "\"a\" + char(13) + char(10) + \"go\""},
+        {"\nb\n", false, SYBVARCHAR, "char(10) + \"b\" + char(10)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(insertValue(c.text, c.isNull, c.type), c.sql) << c.text.toStdString();
+}
+
+TEST(ExportLayouts, TheOfferedTableIsTheFirstNamedAfterFrom) {
+    const struct {
+        QString sql, table;
+    } cases[] = {
+        {"select * from pubs2..titles where x = 1", "pubs2..titles"},
+        {"-- from a\nselect 'from b', \"from c\" /* from d /* from e */ from f */ FROM\n"
+         "  -- note\n  dbo.t1 x, t2",
+         "dbo.t1"},
+        {"select a.x from #tmp a", "#tmp"},
+        {"select from_date, 'it''s from' from sales", "sales"},
+        {"select 1", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(firstFromTable(c.sql), c.table) << c.sql.toStdString();
+}
+
+TEST(ExportDialog, InsertStatementsOpenTheTableNameThatFollowsTheRowsChosen) {
+    Tf_export dialog;
+    EXPECT_EQ(dialog.chk_insert()->text(), "SQL INSERT statements");
+    EXPECT_EQ(dialog.chk_insert()->parentWidget(), dialog.GroupBox1());
+    EXPECT_EQ(dialog.e_table()->text(), "table1");
+    dialog.setTableNames("pubs2..titles", "");
+    EXPECT_EQ(dialog.e_table()->text(), "pubs2..titles");
+    dialog.chk_selected()->click();
+    EXPECT_EQ(dialog.e_table()->text(), "table1") << "no table for the selection";
+
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_FALSE(dialog.e_table()->isEnabled());
+    dialog.chk_insert()->click();
+    EXPECT_TRUE(dialog.e_table()->isEnabled());
+    EXPECT_TRUE(dialog.Label2()->isEnabled());
+    QTest::keyClicks(dialog.e_table(), "mine");
+    dialog.chk_all()->click();
+    EXPECT_EQ(dialog.e_table()->text(), "table1mine") << "an edited name stays";
+    dialog.chk_csv()->click();
+    EXPECT_FALSE(dialog.e_table()->isEnabled());
+    EXPECT_FALSE(dialog.Label2()->isEnabled());
+    dialog.chk_insert()->click();
+    dialog.Button1()->click();
+    EXPECT_EQ(dialog.ExportType(), Tf_export::Insert);
 }
 
 TEST(ExportDialog, StartsWithAllFixedAndTheDelimiterDisabled) {

@@ -154,6 +154,42 @@ TEST_F(WriteLines, EndsEveryLineWithCrLfInUtf8AndReplacesTheFile) {
     EXPECT_EQ(test::readBytes(path), QByteArray());
 }
 
+// The writers copy ASCII as bytes and take other text through Qt's encoder: widths still count
+// what the grid's text counts (UTF-16 units), and the file holds UTF-8.
+TEST_F(WriteLines, NonAsciiTextKeepsItsPaddingAndReachesTheFileAsUtf8) {
+    TSybGrid grid;
+    fillGrid(grid, {ResultSet{{"a", "b", "c", "d"},
+                              {{"Z\u00fcrich", "\u65e5\u672c", "\U0001D11E", "x"}}}});
+    for (int c = 1; c <= 4; ++c)
+        grid.setColumnWidth(c, 63); // 7 characters
+    const QString row =
+        "Z\u00fcrich" + blanks(2) + "\u65e5\u672c" + blanks(6) + "\U0001D11E" + blanks(6) + "x";
+    EXPECT_EQ(fixedWidthLine(grid, 2, 1, 4), row);
+    const QString path = m_dir.filePath("all.txt");
+    ASSERT_TRUE(writeSaveAll(path, grid));
+    EXPECT_EQ(test::readBytes(path),
+              ("\r\na" + blanks(7) + "b" + blanks(7) + "c" + blanks(7) + "d\r\n" + row + "\r\n")
+                  .toUtf8());
+}
+
+// Files and the copied text are built a block of about a megabyte at a time.
+TEST_F(WriteLines, TextOfManyBlocksComesOutWhole) {
+    QList<QStringList> rows;
+    for (int i = 0; i < 30000; ++i)
+        rows.append({QString::number(i), QString(40, QChar(u'a' + i % 26)), "\u00e9t\u00e9"});
+    TSybGrid grid;
+    fillGrid(grid, {ResultSet{{"n", "text", "s"}, rows}, rowCountResult(30000)});
+    const QStringList lines = saveAllLines(grid);
+    ASSERT_EQ(lines.size(), 30004);
+    const QString text = lines.join("\r\n") + "\r\n";
+    ASSERT_GT(text.toUtf8().size(), 2 << 20);
+    const QString path = m_dir.filePath("all.txt");
+    ASSERT_TRUE(writeSaveAll(path, grid));
+    EXPECT_EQ(test::readBytes(path), text.toUtf8());
+    EXPECT_EQ(copyAllText(grid), text.mid(2));
+    EXPECT_FALSE(writeSaveAll("/dev/full", grid).ok()) << "a full disk in the first block";
+}
+
 TEST_F(WriteLines, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
     const QString missing = m_dir.filePath("no/such/dir/out.txt");
     IoResult result = writeLines(missing, {"x"});
