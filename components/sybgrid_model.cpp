@@ -40,6 +40,10 @@ QString GridModel::cell(int col, int row) const {
     return QString::fromLocal8Bit(m_store.cell(row, col));
 }
 
+bool GridModel::isEdited(int col, int row) const {
+    return !m_edits.isEmpty() && m_edits.contains(cellKey(col, row));
+}
+
 bool GridModel::isNull(int col, int row) const {
     return col >= 1 && m_store.isNull(row, col) && !m_edits.contains(cellKey(col, row));
 }

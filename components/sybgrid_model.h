@@ -27,6 +27,8 @@ public:
 
     QString cell(int col, int row) const;
     void setCell(int col, int row, const QString& text);
+    // The user or setCell has changed the cell's text since the load.
+    bool isEdited(int col, int row) const;
     // A cell the server sent as NULL and nobody has edited since.
     bool isNull(int col, int row) const;
     RowKind rowKind(int row) const { return m_store.rowKind(row); }

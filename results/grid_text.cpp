@@ -98,6 +98,15 @@ bool BlockWriter::finish() {
 }
 
 qsizetype appendCell(QByteArray& out, const TSybGrid& grid, int col, int row) {
+    // A loaded cell of plain ASCII goes as the server sent it, without a string of its own.
+    const GridModel& model = *grid.gridModel();
+    if (col >= 1 && !model.isEdited(col, row)) {
+        const QByteArrayView bytes = model.store().cell(row, col);
+        if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; })) {
+            out.append(bytes);
+            return bytes.size();
+        }
+    }
     const QString text = grid.cell(col, row);
     appendUtf8(out, text);
     return text.size();

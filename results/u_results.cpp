@@ -544,7 +544,8 @@ void Tresults_form::saveLines(const QStringList& lines) {
 
 void Tresults_form::SaveAllClick() {
     if (confirmRunning())
-        saveLines(saveAllLines(*results_grid));
+        if (const QString name = askSaveName(); !name.isEmpty())
+            reportIo(writeSaveAll(name, *results_grid));
 }
 
 void Tresults_form::SaveSelectedClick() {
