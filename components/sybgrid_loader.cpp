@@ -203,10 +203,13 @@ GridRunResult Loader::runBatches() {
 }
 
 bool Loader::sendBatch(int index) {
-    const QByteArray text = m_run.script.batches[index].toLocal8Bit();
+    // The row-count query follows every batch of a script and is plain ASCII: its bytes are
+    // sent as they are rather than converted each time.
+    const QByteArray text =
+        m_rowCountBatch ? QByteArray() : m_run.script.batches[index].toLocal8Bit();
     // An unsent command stays in DB-Library's buffer and the next dbcmd would append to it.
     dbfreebuf(m_process);
-    dbcmd(m_process, text.constData());
+    dbcmd(m_process, m_rowCountBatch ? kRowCountQuery : text.constData());
     if (!check())
         return false;
     // dbsqlexec in its two halves, to tell a batch never sent from one the server refused.

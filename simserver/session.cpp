@@ -271,9 +271,11 @@ bool Session::ensureAttached(const DatabaseEntry& db) {
         if (victim.empty() || !detach(victim))
             return false;
     }
+    // Synced as the master file is (Catalog::openConnection).
     if (sqlite3_exec(m_sqlite,
                      ("ATTACH DATABASE " + quoteLiteral(m_server.catalog().databasePath(db.name)) +
-                      " AS " + quoteId(db.name))
+                      " AS " + quoteId(db.name) + "; PRAGMA " + quoteId(db.name) +
+                      ".synchronous=NORMAL")
                          .c_str(),
                      nullptr, nullptr, nullptr) != SQLITE_OK)
         return false;
