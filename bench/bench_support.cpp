@@ -174,7 +174,8 @@ std::optional<Clock::duration> prepareTable(const std::string& host, long rows, 
     return Clock::now() - start;
 }
 
-std::optional<double> runBsqldb(const Options& o, const std::string& host, const std::string& sql) {
+std::optional<double> runBsqldb(const Options& o, const std::string& host, const std::string& sql,
+                                const char* output) {
     char script[] = "/tmp/ostrim-bench-XXXXXX";
     const int fd = ::mkstemp(script);
     const std::string text = sql + "\ngo\n";
@@ -186,8 +187,9 @@ std::optional<double> runBsqldb(const Options& o, const std::string& host, const
     const auto start = Clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
+        const int out = ::open(output, O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDOUT_FILENO);
+        ::dup2(out, STDOUT_FILENO);
         ::dup2(null, STDERR_FILENO);
         ::setenv("TDSVER", "5.0", 1);
         ::execlp(o.bsqldb.c_str(), o.bsqldb.c_str(), "-S", host.c_str(), "-U", "sa", "-P", "", "-i",

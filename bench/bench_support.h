@@ -56,9 +56,10 @@ std::optional<long> run(DBPROCESS* dbproc, const std::string& sql);
 // filling took, nothing when the table was kept.
 std::optional<Clock::duration> prepareTable(const std::string& host, long rows, const char* app);
 
-// Runs FreeTDS's bsqldb on "select ... go" with its output to /dev/null; the time it took, or
+// Runs FreeTDS's bsqldb on "select ... go" with its output to output; the time it took, or
 // nothing when it failed.
-std::optional<double> runBsqldb(const Options& o, const std::string& host, const std::string& sql);
+std::optional<double> runBsqldb(const Options& o, const std::string& host, const std::string& sql,
+                                const char* output = "/dev/null");
 
 double seconds(Clock::duration d);
 // User plus system CPU time of a process, from /proc.

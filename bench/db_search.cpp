@@ -8,6 +8,7 @@
 
 #include "db_search.h"
 #include "bench_support.h"
+#include "counting_dialogs.h"
 #include "dialogs.h"
 #include "simserver_process.h"
 #include "sybquery.h"
@@ -59,23 +60,6 @@ std::string procedureText(int number, bool marked) {
     return text + "return 0\n";
 }
 
-// The messages the search raises, counted rather than shown.
-class CountingDialogs : public ostrim::DialogService {
-public:
-    int messages = 0;
-    QMessageBox::StandardButton message(const QString&, const QString&, QMessageBox::Icon,
-                                        QMessageBox::StandardButtons,
-                                        QMessageBox::StandardButton) override {
-        ++messages;
-        return QMessageBox::Ok;
-    }
-    int exec(QDialog&) override { return 0; }
-    QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool chooseFont(QFont&, const QString&) override { return false; }
-    bool choosePrinter(QPrinter&, const QString&) override { return false; }
-};
-
 void prepare(DBPROCESS* process, int count) {
     const std::optional<long> exists = bench::run(
         process, std::string("select count(*) from master..sysdatabases where name = \"") +
@@ -122,7 +106,7 @@ int main(int argc, char** argv) {
     DBPROCESS* process = bench::openSa(host, 0, "bench_db_search");
     prepare(process, procedures);
 
-    CountingDialogs dialogs;
+    bench::CountingDialogs dialogs;
     ostrim::Dialogs::install(&dialogs);
     ostrim::Tf_db_search search(nullptr);
     search.q_search->setDbProc(ostrim::DbProcHandle(process));

@@ -83,39 +83,6 @@ qint64 fileSize(const QString& name) {
     return QFileInfo(name).size();
 }
 
-// bsqldb on the select with its rows to a file; its time, login included.
-std::optional<double> bsqldbToFile(const Options& o, const std::string& host) {
-    char script[] = "/tmp/ostrim-bench-XXXXXX";
-    const int fd = ::mkstemp(script);
-    const std::string text = std::string(kSelect) + "\ngo\n";
-    if (fd < 0 || ::write(fd, text.data(), text.size()) != ssize_t(text.size())) {
-        std::cerr << "cannot write the bsqldb script\n";
-        std::exit(1);
-    }
-    ::close(fd);
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(kBsqldbFile, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(out, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        ::setenv("TDSVER", "5.0", 1);
-        ::execlp(o.bsqldb.c_str(), o.bsqldb.c_str(), "-S", host.c_str(), "-U", "sa", "-P", "", "-i",
-                 script, nullptr);
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    const double s = seconds(Clock::now() - start);
-    ::unlink(script);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::cerr << o.bsqldb << " failed (status " << status << ")\n";
-        return std::nullopt;
-    }
-    return s;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -131,7 +98,7 @@ int main(int argc, char** argv) {
     std::printf("%ld rows x 4 columns from %s\n", o.rows, host.c_str());
 
     if (o.runBsqldb) {
-        if (const auto s = bsqldbToFile(o, host))
+        if (const auto s = bench::runBsqldb(o, host, kSelect, kBsqldbFile))
             std::printf("  bsqldb to a file (login and fetch)  %8.3f s  (%lld bytes)\n", *s,
                         qint64(QFileInfo(QString::fromLatin1(kBsqldbFile)).size()));
         ::unlink(kBsqldbFile);

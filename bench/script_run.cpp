@@ -12,6 +12,7 @@
 // --only takes any of "1", "n" (e1') and "2", e.g. "--only 1" for a profiler.
 
 #include "bench_support.h"
+#include "counting_dialogs.h"
 #include "dialogs.h"
 #include "simserver_process.h"
 #include "sybdatabase.h"
@@ -43,25 +44,6 @@ using bench::seconds;
 constexpr char kApp[] = "bench_script_run";
 constexpr char kRowCountText[] = "(1 rows affected)";
 
-// A box means something went wrong: it is printed and counted, and the run fails.
-class PrintingDialogs : public ostrim::DialogService {
-public:
-    int messages = 0;
-    QMessageBox::StandardButton message(const QString& text, const QString& caption,
-                                        QMessageBox::Icon, QMessageBox::StandardButtons,
-                                        QMessageBox::StandardButton) override {
-        if (++messages <= 5)
-            std::fprintf(stderr, "box \"%s\": %s\n", caption.toLocal8Bit().constData(),
-                         text.toLocal8Bit().constData());
-        return QMessageBox::Ok;
-    }
-    int exec(QDialog&) override { return 0; }
-    QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool chooseFont(QFont&, const QString&) override { return false; }
-    bool choosePrinter(QPrinter&, const QString&) override { return false; }
-};
-
 double processCpu() {
     rusage u{};
     ::getrusage(RUSAGE_SELF, &u);
@@ -74,7 +56,7 @@ struct Setup {
     DBPROCESS* admin = nullptr; // creates, empties and counts the table
     int batches = 0;
     pid_t serverPid = -1;
-    PrintingDialogs* dialogs = nullptr;
+    bench::CountingDialogs* dialogs = nullptr;
 };
 
 void emptyTable(const Setup& s) {
@@ -249,7 +231,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    PrintingDialogs dialogs;
+    // A box means something went wrong: it is printed and counted, and the run fails.
+    bench::CountingDialogs dialogs(true);
     ostrim::Dialogs::install(&dialogs);
     bench::initDbLib();
 

@@ -184,7 +184,7 @@ QString copySelectedText(const TSybGrid& grid, const GridRect& selection) {
 }
 
 QString cutSelectedText(TSybGrid& grid, const GridRect& selection) {
-    const QString text = copySelectedText(grid, selection);
+    QString text = copySelectedText(grid, selection);
     for (int row = selection.top; row <= selection.bottom; ++row)
         for (int col = selection.left; col <= selection.right; ++col)
             grid.setCell(col, row, QString());

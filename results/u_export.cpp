@@ -466,7 +466,7 @@ QString insertValue(const QString& text, bool isNull, int type) {
     if (isNull)
         return QStringLiteral("null");
     if (isNumberType(type) || isBinaryType(type)) {
-        const QString value = text.trimmed();
+        QString value = text.trimmed();
         // Only an edit leaves such a cell empty; nothing else would run.
         if (value.isEmpty())
             return QStringLiteral("null");
