@@ -82,7 +82,7 @@ TEST_F(InsertExport, ExportedRowsRunBackIntoAFreshTableCellForCell) {
     ASSERT_EQ(source.DataRows(), 5);
 
     // The command as the user gives it: the INSERT layout, the table name it offers replaced.
-    const QString path = m_dir.filePath("rows.sql");
+    QString path = m_dir.filePath("rows.sql");
     m_dialogs.dialogHandlers.push_back([](QDialog& shown) {
         auto& dialog = dynamic_cast<Tf_export&>(shown);
         dialog.chk_insert()->click();
