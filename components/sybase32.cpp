@@ -1,6 +1,7 @@
 #include "sybase32.h"
 
 #include "dialogs.h"
+#include "value_text.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <mutex>
 
 namespace ostrim {
@@ -36,7 +36,6 @@ QString fromDbLib(const char* text) {
     return text ? QString::fromLocal8Bit(text) : QString();
 }
 
-constexpr int kConvertedLimit = 255;
 constexpr int kLoginFailed = 4002;
 
 int g_boxesInsideDbLib = 0; // GUI thread only
@@ -179,30 +178,8 @@ int messageHandler(DBPROCESS* process, int msgno, int msgstate, int severity, ch
 
 qsizetype valueText(DBPROCESS* process, int type, const unsigned char* data, int length,
                     QByteArray& buffer) {
-    buffer.resize(0);
-    if (length <= 0 || !data)
-        return 0;
-    int converted = 0;
-    if (type == SYBCHAR) {
-        const void* zero = std::memchr(data, 0, size_t(length));
-        converted = zero ? int(static_cast<const unsigned char*>(zero) - data) : length;
-        buffer.append(reinterpret_cast<const char*>(data), converted);
-        return converted;
-    }
-    if (type == SYBTEXT) {
-        buffer.resize(qsizetype(length) + 1); // DB-Library adds a terminator
-        converted = dbconvert(process, SYBTEXT, data, length, SYBTEXT,
-                              reinterpret_cast<BYTE*>(buffer.data()), -1);
-    } else {
-        // FreeTDS fails a conversion that does not fit its destination instead of cutting it
-        // (binary values give two characters per byte): convert in full, then cut.
-        const int capacity = std::max(kConvertedLimit, 2 * length + 2);
-        buffer.resize(capacity);
-        converted = std::min(dbconvert(process, type, data, length, SYBCHAR,
-                                       reinterpret_cast<BYTE*>(buffer.data()), capacity),
-                             kConvertedLimit);
-    }
-    buffer.resize(std::max(converted, 0));
+    buffer.resize(qsizetype(valueTextRoom(type, length)));
+    buffer.resize(qsizetype(writeValueText(process, type, data, length, buffer.data())));
     return buffer.size();
 }
 

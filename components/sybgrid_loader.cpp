@@ -1,5 +1,7 @@
 #include "sybgrid_loader.h"
 
+#include "value_text.h"
+
 #include <sybdb.h>
 #include <sybfront.h>
 
@@ -20,8 +22,6 @@ namespace {
 
 constexpr int kDefaultWidth = 64;
 constexpr int kRememberedStart = 10;
-// As sybase32's valueText: longer conversions are cut to this many characters.
-constexpr int kConvertedLimit = 255;
 
 // How many times a line runs the batch before it: 1 for "go" alone, N for "go N" with N from 1
 // to 100,000, as Sybase's and FreeTDS's command-line tools take it; 0 when the line is not a
@@ -58,33 +58,10 @@ int decimalDigits(int n) {
     return digits;
 }
 
-// valueText's conversion, written straight into the row instead of a buffer of its own: the
-// same text for every type, one copy fewer per value.
+// valueText's conversion, written straight into the row instead of a buffer of its own.
 std::size_t writeValue(RowWriter& writer, DBPROCESS* process, int type, const BYTE* data,
                        DBINT length) {
-    if (length <= 0 || !data)
-        return 0;
-    if (type == SYBCHAR) {
-        const void* zero = std::memchr(data, 0, std::size_t(length));
-        const std::size_t n =
-            zero ? std::size_t(static_cast<const BYTE*>(zero) - data) : std::size_t(length);
-        std::memcpy(writer.room(n), data, n);
-        return n;
-    }
-    if (type == SYBTEXT) {
-        // DB-Library adds a terminator.
-        char* at = writer.room(std::size_t(length) + 1);
-        return std::size_t(std::max<DBINT>(
-            dbconvert(process, SYBTEXT, data, length, SYBTEXT, reinterpret_cast<BYTE*>(at), -1),
-            0));
-    }
-    // FreeTDS fails a conversion that does not fit its destination instead of cutting it
-    // (binary values give two characters per byte): convert in full, then cut.
-    const int capacity = std::max(kConvertedLimit, 2 * length + 2);
-    char* at = writer.room(std::size_t(capacity));
-    const DBINT n =
-        dbconvert(process, type, data, length, SYBCHAR, reinterpret_cast<BYTE*>(at), capacity);
-    return std::size_t(std::clamp<DBINT>(n, 0, kConvertedLimit));
+    return writeValueText(process, type, data, length, writer.room(valueTextRoom(type, length)));
 }
 
 class Loader {

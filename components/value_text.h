@@ -1,0 +1,49 @@
+#pragma once
+// Value to text, as dbconvert(..., SYBCHAR, ...) gives it, for the grid loader and the query
+// components alike. The common fixed types are formatted here: dbconvert is general and costs more
+// than fetching the row.
+
+#include <bitset>
+#include <cstddef>
+
+// The same declaration as sybdb.h's, which callers of this header need not include.
+typedef struct tds_dblib_dbprocess DBPROCESS;
+
+namespace ostrim {
+
+// Conversions longer than this many characters are cut.
+inline constexpr int kConvertedLimit = 255;
+
+// The room writeValueText needs for one value of length bytes of type.
+std::size_t valueTextRoom(int type, int length);
+
+// Writes the text of one value at room (valueTextRoom bytes), without a terminator, and returns its
+// byte count. NULL and a zero-length value give none; char is copied up to a zero byte, text whole
+// without its trailing blanks (as dbconvert's text to text), every other type in dbconvert's text
+// cut to kConvertedLimit. Keeps nothing between calls: threads may convert at once.
+std::size_t writeValueText(DBPROCESS* process, int type, const unsigned char* data, int length,
+                           char* room);
+
+// Our own text of a fixed type's value (tinyint, smallint, int, bigint, bit, money, smallmoney,
+// datetime, smalldatetime), written at out, which holds kFixedTextRoom bytes; -1 for any other type
+// or size, and for dates outside the server's range, which stay dbconvert's.
+inline constexpr std::size_t kFixedTextRoom = 32;
+int formatFixedValue(int type, const unsigned char* data, int length, char* out);
+
+// The fixed types, by DB-Library type number, whose text from formatFixedValue equals reference's
+// on probe values of every shape (each month, both halves of the day, every sign and number of
+// decimals). dbconvert's dates follow FreeTDS's date format and the C library's locale, which a
+// user may have set otherwise; a type that differs then stays dbconvert's. reference writes at
+// most room bytes and returns their count.
+using ReferenceText = int (*)(int type, const unsigned char* data, int length, char* out, int room);
+using FixedTypeSet = std::bitset<256>;
+FixedTypeSet matchingFixedTypes(ReferenceText reference);
+
+// dbconvert's text (DB-Library must be initialised), the reference writeValueText calibrates
+// against once per process.
+int dbconvertText(int type, const unsigned char* data, int length, char* out, int room);
+// The fixed types writeValueText formats itself in this process: those matching dbconvertText
+// at the first call, made after DB-Library's initialisation and the program's setlocale.
+const FixedTypeSet& ownFixedTypes();
+
+} // namespace ostrim
