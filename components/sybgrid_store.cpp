@@ -63,17 +63,6 @@ void RowWriter::begin(std::uint32_t cells, RowKind kind) {
     m_text = m_end = m_used + head;
 }
 
-char* RowWriter::room(std::size_t bytes) {
-    if (m_end + bytes > m_chunkSize)
-        grow(bytes);
-    return m_chunk.get() + m_end;
-}
-
-void RowWriter::endCell(std::size_t bytes) {
-    m_end += bytes;
-    m_ends.push_back(std::uint32_t(m_end - m_text));
-}
-
 const char* RowWriter::finish() {
     const std::uint32_t last = m_ends.empty() ? 0 : m_ends.back();
     m_ends.resize(m_cells, last);
@@ -103,9 +92,7 @@ const char* RowWriter::finish() {
     return row;
 }
 
-void RowWriter::takeChunks(std::vector<GridChunk>& into) {
-    if (m_unsent.empty())
-        return;
+void RowWriter::sendChunks(std::vector<GridChunk>& into) {
     into.insert(into.end(), std::make_move_iterator(m_unsent.begin()),
                 std::make_move_iterator(m_unsent.end()));
     m_unsent.clear();
@@ -168,11 +155,6 @@ void GridStore::clearRows() {
     m_writer.reset();
 }
 
-void GridStore::append(const char* row, RowWriter& writer) {
-    writer.takeChunks(m_chunks);
-    m_rows.push_back(row);
-}
-
 void GridStore::appendRow(std::string_view bytes, const std::uint32_t* cellEnds,
                           std::uint32_t cells, RowKind kind) {
     if (!m_writer)
@@ -189,6 +171,13 @@ void GridStore::appendRow(std::string_view bytes, const std::uint32_t* cellEnds,
 }
 
 void GridStore::appendRows(GridStore& rows) {
+    if (m_rows.empty() && m_chunks.empty() && !m_writer) {
+        // The rows change hands whole; rows gets this store's empty room back to fill again.
+        m_rows.swap(rows.m_rows);
+        m_chunks.swap(rows.m_chunks);
+        rows.clearRows();
+        return;
+    }
     m_rows.insert(m_rows.end(), rows.m_rows.begin(), rows.m_rows.end());
     m_chunks.insert(m_chunks.end(), std::make_move_iterator(rows.m_chunks.begin()),
                     std::make_move_iterator(rows.m_chunks.end()));

@@ -29,16 +29,27 @@ public:
     // Starts a row of cells cells; a row begun and not finished is dropped.
     void begin(std::uint32_t cells, RowKind kind = RowKind::Other);
     // Room for bytes more bytes of text after the row's text so far; valid until the next call.
-    char* room(std::size_t bytes);
+    char* room(std::size_t bytes) {
+        if (m_end + bytes > m_chunkSize)
+            grow(bytes);
+        return m_chunk.get() + m_end;
+    }
     // The current cell's text ends after bytes more bytes (written at room()).
-    void endCell(std::size_t bytes);
+    void endCell(std::size_t bytes) {
+        m_end += bytes;
+        m_ends.push_back(std::uint32_t(m_end - m_text));
+    }
     // Finishes the row begun; its address stays valid as long as one holder of its chunk lives.
     const char* finish();
     // Hands over the chunks that rows finished since the last call may lie in.
-    void takeChunks(std::vector<GridChunk>& into);
+    void takeChunks(std::vector<GridChunk>& into) {
+        if (!m_chunkSent)
+            sendChunks(into);
+    }
 
 private:
     void grow(std::size_t bytes);
+    void sendChunks(std::vector<GridChunk>& into);
 
     std::size_t m_chunkBytes;
     GridChunk m_chunk;
@@ -74,7 +85,10 @@ public:
     void reset(int rows, bool lineNumbers);
 
     // Appends a row finished by writer (grid row writtenRows() + 1).
-    void append(const char* row, RowWriter& writer);
+    void append(const char* row, RowWriter& writer) {
+        writer.takeChunks(m_chunks);
+        m_rows.push_back(row);
+    }
     // Appends the next row from its cells laid end to end.
     void appendRow(std::string_view bytes, const std::uint32_t* cellEnds, std::uint32_t cells,
                    RowKind kind = RowKind::Other);
