@@ -8,7 +8,10 @@ namespace ostrim {
 
 namespace {
 
+// The width of a row's cell ends: one byte while its text is shorter than 256 bytes, as most
+// rows are, else two or four.
 constexpr std::uint32_t kWideEnds = 0x80000000u;
+constexpr std::uint32_t kShortEnds = 0x40000000u;
 constexpr int kKindShift = 28;
 constexpr std::uint32_t kKindBits = 0x30000000u;
 constexpr std::uint32_t kCellBits = 0x0FFFFFFFu;
@@ -20,8 +23,14 @@ std::uint32_t readWord(const char* at) {
     return word;
 }
 
-std::uint32_t cellEnd(const char* ends, bool wide, std::uint32_t index) {
-    if (wide)
+std::size_t endBytes(std::uint32_t head) {
+    return (head & kWideEnds) ? 4 : (head & kShortEnds) ? 2 : 1;
+}
+
+std::uint32_t cellEnd(const char* ends, std::size_t width, std::uint32_t index) {
+    if (width == 1)
+        return std::uint8_t(ends[index]);
+    if (width == 4)
         return readWord(ends + 4 * std::size_t(index));
     std::uint16_t end;
     std::memcpy(&end, ends + 2 * std::size_t(index), sizeof end);
@@ -56,7 +65,7 @@ void RowWriter::begin(std::uint32_t cells, RowKind kind) {
     m_kind = kind;
     cells = m_cells;
     m_ends.clear();
-    const std::size_t head = kHeadBytes + 2 * std::size_t(cells);
+    const std::size_t head = kHeadBytes + std::size_t(cells);
     m_text = m_end = m_used;
     if (!m_chunk || m_used + head > m_chunkSize)
         grow(head);
@@ -68,23 +77,30 @@ const char* RowWriter::finish() {
     m_ends.resize(m_cells, last);
     const std::size_t length = m_end - m_text;
     std::uint32_t head = m_cells | (std::uint32_t(m_kind) << kKindShift);
-    if (length > 0xFFFF) {
-        // Rare: the ends need 32 bits, so the text moves up to make room for them.
-        const std::size_t extra = 2 * std::size_t(m_cells);
+    std::size_t width = 1;
+    if (length > 0xFF) {
+        // The text moves up to make room for wider ends.
+        width = length > 0xFFFF ? 4 : 2;
+        head |= width == 4 ? kWideEnds : kShortEnds;
+        const std::size_t extra = (width - 1) * std::size_t(m_cells);
         room(extra);
         char* chunk = m_chunk.get();
         std::memmove(chunk + m_text + extra, chunk + m_text, length);
         m_text += extra;
         m_end += extra;
-        std::memcpy(chunk + m_used + kHeadBytes, m_ends.data(), 4 * std::size_t(m_cells));
-        head |= kWideEnds;
-    } else {
-        char* at = m_chunk.get() + m_used + kHeadBytes;
+    }
+    char* at = m_chunk.get() + m_used + kHeadBytes;
+    if (width == 1) {
+        for (const std::uint32_t end : m_ends)
+            *at++ = char(std::uint8_t(end));
+    } else if (width == 2) {
         for (const std::uint32_t end : m_ends) {
             const auto narrow = std::uint16_t(end);
             std::memcpy(at, &narrow, sizeof narrow);
             at += sizeof narrow;
         }
+    } else {
+        std::memcpy(at, m_ends.data(), 4 * std::size_t(m_cells));
     }
     char* row = m_chunk.get() + m_used;
     std::memcpy(row, &head, sizeof head);
@@ -121,11 +137,11 @@ QByteArrayView GridStore::storedCell(int row, int col) const {
     const std::uint32_t cells = head & kCellBits;
     if (std::uint32_t(col) > cells)
         return {};
-    const bool wide = head & kWideEnds;
+    const std::size_t width = endBytes(head);
     const char* ends = at + kHeadBytes;
-    const char* text = ends + (wide ? 4 : 2) * std::size_t(cells);
-    const std::uint32_t begin = col == 1 ? 0 : cellEnd(ends, wide, std::uint32_t(col - 2));
-    const std::uint32_t end = cellEnd(ends, wide, std::uint32_t(col - 1));
+    const char* text = ends + width * std::size_t(cells);
+    const std::uint32_t begin = col == 1 ? 0 : cellEnd(ends, width, std::uint32_t(col - 2));
+    const std::uint32_t end = cellEnd(ends, width, std::uint32_t(col - 1));
     return QByteArrayView(text + begin, qsizetype(end - begin));
 }
 

@@ -20,8 +20,8 @@ using GridChunk = std::shared_ptr<char[]>;
 enum class RowKind : std::uint8_t { Other = 0, ColumnNames = 1, Data = 2 };
 
 // Builds rows in place, one at a time. A row is a 32-bit word (its cell count in the low 28 bits,
-// its kind in the next two, the top bit set when its cell ends need 32 bits), each cell's end
-// within the text (16 or 32 bits), then the cells' text end to end.
+// its kind in the next two, then one bit each for cell ends of 16 and of 32 bits), each cell's
+// end within the text (8, 16 or 32 bits), then the cells' text end to end.
 class RowWriter {
 public:
     explicit RowWriter(std::size_t chunkBytes = std::size_t(1) << 16);
