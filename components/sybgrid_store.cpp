@@ -1,8 +1,11 @@
 #include "sybgrid_store.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <new>
 
 namespace ostrim {
 
@@ -37,6 +40,15 @@ std::uint32_t cellEnd(const char* ends, std::size_t width, std::uint32_t index) 
     return end;
 }
 
+// Straight from the kernel: the malloc arena of a loader thread kept megabytes of its own beside
+// a large result's chunks, and the unwritten end of the last chunk costs no memory.
+GridChunk newChunk(std::size_t size) {
+    void* at = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (at == MAP_FAILED)
+        throw std::bad_alloc();
+    return GridChunk(static_cast<char*>(at), [size](char* chunk) { ::munmap(chunk, size); });
+}
+
 } // namespace
 
 RowWriter::RowWriter(std::size_t chunkBytes) : m_chunkBytes(chunkBytes) {}
@@ -46,7 +58,7 @@ void RowWriter::grow(std::size_t bytes) {
     const std::size_t partial = m_end - m_used;
     const std::size_t wanted = partial + bytes;
     const std::size_t size = wanted <= m_chunkBytes ? m_chunkBytes : wanted + wanted / 2;
-    GridChunk chunk = std::make_shared_for_overwrite<char[]>(size);
+    GridChunk chunk = newChunk(size);
     if (partial)
         std::memcpy(chunk.get(), m_chunk.get() + m_used, partial);
     if (m_chunk && m_used == 0 && !m_chunkSent)
@@ -115,6 +127,11 @@ void RowWriter::sendChunks(std::vector<GridChunk>& into) {
     m_chunkSent = true;
 }
 
+void RowIndex::append(const RowIndex& rows) {
+    for (std::size_t i = 0; i < rows.m_size; ++i)
+        push_back(rows[i]);
+}
+
 int GridStore::cellCount(int row) const {
     if (row < 1 || row > int(m_rows.size()))
         return 0;
@@ -159,7 +176,7 @@ bool GridStore::isNull(int row, int col) const {
 void GridStore::reset(int rows, bool lineNumbers) {
     clearRows();
     // A new run gives the memory of a large one back.
-    std::vector<const char*>().swap(m_rows);
+    m_rows.release();
     std::vector<GridChunk>().swap(m_chunks);
     m_rowCount = rows;
     m_lineNumbers = lineNumbers;
@@ -194,7 +211,7 @@ void GridStore::appendRows(GridStore& rows) {
         rows.clearRows();
         return;
     }
-    m_rows.insert(m_rows.end(), rows.m_rows.begin(), rows.m_rows.end());
+    m_rows.append(rows.m_rows);
     m_chunks.insert(m_chunks.end(), std::make_move_iterator(rows.m_chunks.begin()),
                     std::make_move_iterator(rows.m_chunks.end()));
     rows.clearRows();

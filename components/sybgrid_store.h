@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ostrim {
@@ -24,7 +25,7 @@ enum class RowKind : std::uint8_t { Other = 0, ColumnNames = 1, Data = 2 };
 // end within the text (8, 16 or 32 bits), then the cells' text end to end.
 class RowWriter {
 public:
-    explicit RowWriter(std::size_t chunkBytes = std::size_t(1) << 16);
+    explicit RowWriter(std::size_t chunkBytes = std::size_t(1) << 18);
 
     // Starts a row of cells cells; a row begun and not finished is dropped.
     void begin(std::uint32_t cells, RowKind kind = RowKind::Other);
@@ -64,6 +65,50 @@ private:
     std::vector<std::uint32_t> m_ends;
 };
 
+// The rows' addresses in blocks of a fixed size: the index of a million rows never moves in one
+// piece, so a row costs the same to add at any size and no freed copies are left behind.
+class RowIndex {
+public:
+    RowIndex() = default;
+    RowIndex(RowIndex&& other) noexcept
+        : m_blocks(std::move(other.m_blocks)), m_size(std::exchange(other.m_size, 0)) {}
+    RowIndex& operator=(RowIndex&& other) noexcept {
+        m_blocks = std::move(other.m_blocks);
+        m_size = std::exchange(other.m_size, 0);
+        return *this;
+    }
+
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    const char* operator[](std::size_t i) const { return m_blocks[i >> kShift][i & kMask]; }
+    void push_back(const char* row) {
+        if ((m_size & kMask) == 0 && (m_size >> kShift) == m_blocks.size())
+            m_blocks.push_back(std::make_unique_for_overwrite<const char*[]>(kBlock));
+        m_blocks[m_size >> kShift][m_size & kMask] = row;
+        ++m_size;
+    }
+    void append(const RowIndex& rows);
+    // Empties the index; its blocks stay for the next rows.
+    void clear() { m_size = 0; }
+    // Empties the index and gives its blocks back.
+    void release() {
+        m_blocks.clear();
+        m_blocks.shrink_to_fit();
+        m_size = 0;
+    }
+    void swap(RowIndex& other) noexcept {
+        m_blocks.swap(other.m_blocks);
+        std::swap(m_size, other.m_size);
+    }
+
+private:
+    static constexpr std::size_t kShift = 13;
+    static constexpr std::size_t kBlock = std::size_t(1) << kShift;
+    static constexpr std::size_t kMask = kBlock - 1;
+    std::vector<std::unique_ptr<const char*[]>> m_blocks;
+    std::size_t m_size = 0;
+};
+
 // Grid rows 1..writtenRows() hold cells 1..cellCount(row); row 0 and every row past the written
 // ones read as empty. Column 0 is not stored: it is the row number or one blank, per store.
 class GridStore {
@@ -100,7 +145,7 @@ public:
 private:
     QByteArrayView storedCell(int row, int col) const;
 
-    std::vector<const char*> m_rows;
+    RowIndex m_rows;
     std::vector<GridChunk> m_chunks;
     std::unique_ptr<RowWriter> m_writer; // for appendRow only
     int m_rowCount = 2;
