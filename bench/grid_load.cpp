@@ -1,5 +1,6 @@
 // How fast TSybGrid loads 1,000,000 rows of (int, varchar(30), datetime, money) from a simserver,
 // beside the plain DB-Library loop and bsqldb, at 8192- and 512-byte packets:
+//   (a0) dbnextrow alone, character values copied, nothing converted: the floor of any load
 //   (a) dbnextrow + dbconvert of every value, nothing kept
 //   (b) TSybGrid, synchronous Execute
 //   (c) TSybGrid, background Execute until Terminated, offscreen with the event loop running;
@@ -9,7 +10,8 @@
 //
 //   bench_grid_load --spawn [SIMSERVER] | HOST:PORT   [--rows N] [--bsqldb PATH] [--no-bsqldb]
 //                   [--only LETTERS] [--packet N]
-// --only (e.g. "--only b") and --packet narrow a run down to what a profiler should see.
+// --only (e.g. "--only b"; "0" is (a0)) and --packet narrow a run down to what a profiler
+// should see.
 
 #include "bench_support.h"
 #include "simserver_process.h"
@@ -22,9 +24,11 @@
 #include <sybdb.h>
 #include <sybfront.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -100,6 +104,45 @@ double plainLoop(const std::string& host, int packet, long expected) {
     const double s = seconds(Clock::now() - start);
     std::printf(
         "  (a) plain dbnextrow loop       %8.3f s  client CPU %.3f s  (granted packet %d)\n", s,
+        processCpu() - cpuBefore, dbgetpacket(dbproc));
+    dbclose(dbproc);
+    if (rows != expected || bytes == 0)
+        std::exit(1);
+    return s;
+}
+
+double fetchOnly(const std::string& host, int packet, long expected) {
+    DBPROCESS* dbproc = open(host, packet);
+    const double cpuBefore = processCpu();
+    const auto start = Clock::now();
+    dbcmd(dbproc, kSelect);
+    if (dbsqlexec(dbproc) == FAIL || dbresults(dbproc) != SUCCEED)
+        std::exit(1);
+    const int ncols = dbnumcols(dbproc);
+    std::vector<bool> character(std::size_t(ncols) + 1);
+    for (int c = 1; c <= ncols; ++c)
+        character[std::size_t(c)] = dbcoltype(dbproc, c) == SYBCHAR;
+    char text[256];
+    long rows = 0;
+    std::size_t bytes = 0;
+    for (STATUS s; (s = dbnextrow(dbproc)) != NO_MORE_ROWS;) {
+        if (s == FAIL)
+            std::exit(1);
+        ++rows;
+        for (int c = 1; c <= ncols; ++c) {
+            const DBINT n = dbdatlen(dbproc, c);
+            const BYTE* data = dbdata(dbproc, c);
+            if (character[std::size_t(c)] && data && n > 0) {
+                std::memcpy(text, data, std::min<std::size_t>(std::size_t(n), sizeof text));
+                bytes += std::size_t(n);
+            }
+        }
+    }
+    while (dbresults(dbproc) != NO_MORE_RESULTS) {
+    }
+    const double s = seconds(Clock::now() - start);
+    std::printf(
+        "  (a0) dbnextrow only (floor)     %8.3f s  client CPU %.3f s  (granted packet %d)\n", s,
         processCpu() - cpuBefore, dbgetpacket(dbproc));
     dbclose(dbproc);
     if (rows != expected || bytes == 0)
@@ -193,7 +236,7 @@ double bsqldb(const Options& o, const std::string& host) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string only = "abc";
+    std::string only = "0abc";
     std::vector<int> packets{8192, 512};
     std::vector<char*> args{argv[0]};
     for (int i = 1; i < argc; ++i) {
@@ -222,12 +265,16 @@ int main(int argc, char** argv) {
     const double d = o.runBsqldb ? bsqldb(o, host) : 0;
     for (const int packet : packets) {
         std::printf("packet %d:\n", packet);
+        const double a0 = wanted('0') ? fetchOnly(host, packet, o.rows) : 0;
         const double a = wanted('a') ? plainLoop(host, packet, o.rows) : 0;
         const GridFigures b = wanted('b') ? gridLoad(host, packet, o.rows, false) : GridFigures{};
         const GridFigures c = wanted('c') ? gridLoad(host, packet, o.rows, true) : GridFigures{};
         if (a == 0 || b.seconds == 0 || c.seconds == 0)
             continue;
         std::printf("  ratios: (b)/(a) %.2f  (c)/(a) %.2f", b.seconds / a, c.seconds / a);
+        if (a0 > 0)
+            std::printf("  (a)/(a0) %.2f  (b)/(a0) %.2f  (c)/(a0) %.2f", a / a0, b.seconds / a0,
+                        c.seconds / a0);
         if (d > 0)
             std::printf("  (b)/(d) %.2f  (c)/(d) %.2f", b.seconds / d, c.seconds / d);
         std::printf("\n");
