@@ -40,10 +40,15 @@ std::uint32_t cellEnd(const char* ends, std::size_t width, std::uint32_t index) 
     return end;
 }
 
+constexpr std::size_t kFirstChunk = std::size_t(1) << 16;
+constexpr std::size_t kLargestChunk = std::size_t(1) << 20;
+
 // Straight from the kernel: the malloc arena of a loader thread kept megabytes of its own beside
-// a large result's chunks, and the unwritten end of the last chunk costs no memory.
+// a large result's chunks. Its pages are all mapped at once, rather than one fault at a time as
+// rows reach them: chunks grow with the result, so a small one wastes little.
 GridChunk newChunk(std::size_t size) {
-    void* at = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* at = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (at == MAP_FAILED)
         throw std::bad_alloc();
     return GridChunk(static_cast<char*>(at), [size](char* chunk) { ::munmap(chunk, size); });
@@ -51,12 +56,17 @@ GridChunk newChunk(std::size_t size) {
 
 } // namespace
 
-RowWriter::RowWriter(std::size_t chunkBytes) : m_chunkBytes(chunkBytes) {}
+RowWriter::RowWriter() : m_chunkBytes(kFirstChunk), m_largestChunk(kLargestChunk) {}
+
+RowWriter::RowWriter(std::size_t chunkBytes)
+    : m_chunkBytes(chunkBytes), m_largestChunk(chunkBytes) {}
 
 void RowWriter::grow(std::size_t bytes) {
     // A row never straddles two chunks: the unfinished one moves to a new chunk whole.
     const std::size_t partial = m_end - m_used;
     const std::size_t wanted = partial + bytes;
+    if (m_chunk)
+        m_chunkBytes = std::min(2 * m_chunkBytes, m_largestChunk);
     const std::size_t size = wanted <= m_chunkBytes ? m_chunkBytes : wanted + wanted / 2;
     GridChunk chunk = newChunk(size);
     if (partial)

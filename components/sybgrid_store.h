@@ -25,7 +25,10 @@ enum class RowKind : std::uint8_t { Other = 0, ColumnNames = 1, Data = 2 };
 // end within the text (8, 16 or 32 bits), then the cells' text end to end.
 class RowWriter {
 public:
-    explicit RowWriter(std::size_t chunkBytes = std::size_t(1) << 18);
+    // Chunks that double from 64 KB to 1 MB as the rows grow.
+    RowWriter();
+    // Chunks of chunkBytes.
+    explicit RowWriter(std::size_t chunkBytes);
 
     // Starts a row of cells cells; a row begun and not finished is dropped.
     void begin(std::uint32_t cells, RowKind kind = RowKind::Other);
@@ -52,7 +55,8 @@ private:
     void grow(std::size_t bytes);
     void sendChunks(std::vector<GridChunk>& into);
 
-    std::size_t m_chunkBytes;
+    std::size_t m_chunkBytes; // of the next chunk
+    std::size_t m_largestChunk;
     GridChunk m_chunk;
     std::size_t m_chunkSize = 0;
     std::size_t m_used = 0; // by finished rows
