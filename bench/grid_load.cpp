@@ -6,7 +6,9 @@
 //   (c) TSybGrid, background Execute until Terminated, offscreen with the event loop running;
 //       a 10 ms probe timer gives the longest stall of the GUI thread
 //   (d) bsqldb with its output to /dev/null (its own default packet size)
-// Resident memory added by each grid load is read from /proc/self/statm with the grid alive.
+// Resident memory added by each grid load is read from /proc/self/statm with the grid alive; the
+// longest insert is the GUI thread's CPU time from the model's rowsAboutToBeInserted to its
+// rowsInserted for one hand-off.
 //
 //   bench_grid_load --spawn [SIMSERVER] | HOST:PORT   [--rows N] [--bsqldb PATH] [--no-bsqldb]
 //                   [--only LETTERS] [--packet N]
@@ -155,7 +157,8 @@ struct GridFigures {
     double cpu = 0; // client CPU time, all its threads
     double addedMb = 0;
     double stallMs = 0;
-    double stallCpuMs = 0; // of it, CPU time the GUI thread spent: the rest it waited for a core
+    double stallCpuMs = 0;  // of it, CPU time the GUI thread spent: the rest it waited for a core
+    double insertCpuMs = 0; // the longest insert of a hand-off's rows, GUI thread CPU time
 };
 
 GridFigures gridLoad(const std::string& host, int packet, long expected, bool background) {
@@ -188,6 +191,15 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
             sinceProbe.restart();
         });
 
+        // From the model's announcement of a hand-off's rows until the view has taken them.
+        qint64 insertStart = 0;
+        qint64 longestInsert = 0;
+        QObject::connect(grid.gridModel(), &QAbstractItemModel::rowsAboutToBeInserted, &grid,
+                         [&] { insertStart = threadCpuNs(); });
+        QObject::connect(grid.gridModel(), &QAbstractItemModel::rowsInserted, &grid, [&] {
+            longestInsert = std::max(longestInsert, threadCpuNs() - insertStart);
+        });
+
         const double cpuBefore = processCpu();
         const auto start = Clock::now();
         grid.Execute();
@@ -205,6 +217,7 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
         f.addedMb = residentMb() - before;
         f.stallMs = double(longestGap) / 1e6 - 10.0;
         f.stallCpuMs = double(longestGapCpu) / 1e6;
+        f.insertCpuMs = double(longestInsert) / 1e6;
         // header + rows + row-count header and row, after row 0
         if (grid.rowCount() != expected + 4 || grid.cell(1, 2) != "1") {
             std::cerr << "grid holds " << grid.rowCount() << " rows\n";
@@ -220,6 +233,7 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
         std::printf(", longest GUI stall %.1f ms over the 10 ms tick (GUI thread busy %.1f ms "
                     "of that gap)",
                     f.stallMs, f.stallCpuMs);
+    std::printf(", longest insert %.1f ms CPU", f.insertCpuMs);
     std::printf("\n");
     std::fflush(stdout);
     return f;
