@@ -24,10 +24,12 @@ constexpr int kRememberedStart = 10;
 // As sybase32's valueText: longer conversions are cut to this many characters.
 constexpr int kConvertedLimit = 255;
 // Rows reach the sink in batches, one lock each: after this many rows, or when the last hand-over
-// is this long ago (looked at after the 1st, 2nd, 4th ... and then every 64th row since, so that
-// rows trickling in from a slow server go over one by one).
+// is this long ago (looked at after the 1st, 2nd, 4th ... and then every 64th row since). Rows
+// that come after such a pause, as a slow server sends them, go over one by one for a while:
+// a pause of the server mid-result then holds none back, and a fast stream soon batches again.
 constexpr int kPublishRows = 256;
 constexpr auto kPublishAge = std::chrono::milliseconds(2);
+constexpr int kOneByOneRows = 1024;
 
 // How many times a line runs the batch before it: 1 for "go" alone, N for "go N" with N from 1
 // to 100,000, as Sybase's and FreeTDS's command-line tools take it; 0 when the line is not a
@@ -135,6 +137,7 @@ private:
     RowWriter m_writer;      // the run's own: values convert straight into their rows
     GridStore m_unpublished; // rows written since the last publish
     int m_sincePublish = 0;  // of them
+    int m_oneByOne = 0;      // rows still to publish as they come
     std::chrono::steady_clock::time_point m_published = std::chrono::steady_clock::now();
     bool m_rowCountBatch = false; // its lines are no result set of the user's
     int m_batch = 0;
@@ -351,9 +354,16 @@ bool Loader::writeRows() {
 
 void Loader::publishSome() {
     const int n = ++m_sincePublish;
-    if (n >= kPublishRows || (((n & (n - 1)) == 0 || n % 64 == 0) &&
-                              std::chrono::steady_clock::now() - m_published >= kPublishAge))
+    if (m_oneByOne > 0) {
+        --m_oneByOne;
         publish();
+    } else if (n >= kPublishRows) {
+        publish();
+    } else if (((n & (n - 1)) == 0 || n % 64 == 0) &&
+               std::chrono::steady_clock::now() - m_published >= kPublishAge) {
+        m_oneByOne = kOneByOneRows;
+        publish();
+    }
 }
 
 void Loader::publish() {
