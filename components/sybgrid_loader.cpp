@@ -361,7 +361,9 @@ void Loader::publishSome() {
         publish();
     } else if (((n & (n - 1)) == 0 || n % 64 == 0) &&
                std::chrono::steady_clock::now() - m_published >= kPublishAge) {
-        m_oneByOne = kOneByOneRows;
+        // Only a background run's rows are seen while it loads.
+        if (m_control)
+            m_oneByOne = kOneByOneRows;
         publish();
     }
 }
