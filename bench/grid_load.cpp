@@ -1,15 +1,19 @@
 // How fast TSybGrid loads 1,000,000 rows of (int, varchar(30), datetime, money) from a simserver,
 // beside the plain DB-Library loop and bsqldb, at 8192- and 512-byte packets:
+//   (a0) dbnextrow alone, character values copied, nothing converted: the floor of any load
 //   (a) dbnextrow + dbconvert of every value, nothing kept
 //   (b) TSybGrid, synchronous Execute
 //   (c) TSybGrid, background Execute until Terminated, offscreen with the event loop running;
 //       a 10 ms probe timer gives the longest stall of the GUI thread
 //   (d) bsqldb with its output to /dev/null (its own default packet size)
-// Resident memory added by each grid load is read from /proc/self/statm with the grid alive.
+// Resident memory added by each grid load is read from /proc/self/statm with the grid alive; the
+// longest insert is the GUI thread's CPU time from the model's rowsAboutToBeInserted to its
+// rowsInserted for one hand-off.
 //
 //   bench_grid_load --spawn [SIMSERVER] | HOST:PORT   [--rows N] [--bsqldb PATH] [--no-bsqldb]
 //                   [--only LETTERS] [--packet N]
-// --only (e.g. "--only b") and --packet narrow a run down to what a profiler should see.
+// --only (e.g. "--only b"; "0" is (a0)) and --packet narrow a run down to what a profiler
+// should see.
 
 #include "bench_support.h"
 #include "simserver_process.h"
@@ -22,9 +26,11 @@
 #include <sybdb.h>
 #include <sybfront.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -107,12 +113,52 @@ double plainLoop(const std::string& host, int packet, long expected) {
     return s;
 }
 
+double fetchOnly(const std::string& host, int packet, long expected) {
+    DBPROCESS* dbproc = open(host, packet);
+    const double cpuBefore = processCpu();
+    const auto start = Clock::now();
+    dbcmd(dbproc, kSelect);
+    if (dbsqlexec(dbproc) == FAIL || dbresults(dbproc) != SUCCEED)
+        std::exit(1);
+    const int ncols = dbnumcols(dbproc);
+    std::vector<bool> character(std::size_t(ncols) + 1);
+    for (int c = 1; c <= ncols; ++c)
+        character[std::size_t(c)] = dbcoltype(dbproc, c) == SYBCHAR;
+    char text[256];
+    long rows = 0;
+    std::size_t bytes = 0;
+    for (STATUS s; (s = dbnextrow(dbproc)) != NO_MORE_ROWS;) {
+        if (s == FAIL)
+            std::exit(1);
+        ++rows;
+        for (int c = 1; c <= ncols; ++c) {
+            const DBINT n = dbdatlen(dbproc, c);
+            const BYTE* data = dbdata(dbproc, c);
+            if (character[std::size_t(c)] && data && n > 0) {
+                std::memcpy(text, data, std::min<std::size_t>(std::size_t(n), sizeof text));
+                bytes += std::size_t(n);
+            }
+        }
+    }
+    while (dbresults(dbproc) != NO_MORE_RESULTS) {
+    }
+    const double s = seconds(Clock::now() - start);
+    std::printf(
+        "  (a0) dbnextrow only (floor)     %8.3f s  client CPU %.3f s  (granted packet %d)\n", s,
+        processCpu() - cpuBefore, dbgetpacket(dbproc));
+    dbclose(dbproc);
+    if (rows != expected || bytes == 0)
+        std::exit(1);
+    return s;
+}
+
 struct GridFigures {
     double seconds = 0;
     double cpu = 0; // client CPU time, all its threads
     double addedMb = 0;
     double stallMs = 0;
-    double stallCpuMs = 0; // of it, CPU time the GUI thread spent: the rest it waited for a core
+    double stallCpuMs = 0;  // of it, CPU time the GUI thread spent: the rest it waited for a core
+    double insertCpuMs = 0; // the longest insert of a hand-off's rows, GUI thread CPU time
 };
 
 GridFigures gridLoad(const std::string& host, int packet, long expected, bool background) {
@@ -145,6 +191,15 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
             sinceProbe.restart();
         });
 
+        // From the model's announcement of a hand-off's rows until the view has taken them.
+        qint64 insertStart = 0;
+        qint64 longestInsert = 0;
+        QObject::connect(grid.gridModel(), &QAbstractItemModel::rowsAboutToBeInserted, &grid,
+                         [&] { insertStart = threadCpuNs(); });
+        QObject::connect(grid.gridModel(), &QAbstractItemModel::rowsInserted, &grid, [&] {
+            longestInsert = std::max(longestInsert, threadCpuNs() - insertStart);
+        });
+
         const double cpuBefore = processCpu();
         const auto start = Clock::now();
         grid.Execute();
@@ -162,6 +217,7 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
         f.addedMb = residentMb() - before;
         f.stallMs = double(longestGap) / 1e6 - 10.0;
         f.stallCpuMs = double(longestGapCpu) / 1e6;
+        f.insertCpuMs = double(longestInsert) / 1e6;
         // header + rows + row-count header and row, after row 0
         if (grid.rowCount() != expected + 4 || grid.cell(1, 2) != "1") {
             std::cerr << "grid holds " << grid.rowCount() << " rows\n";
@@ -177,6 +233,7 @@ GridFigures gridLoad(const std::string& host, int packet, long expected, bool ba
         std::printf(", longest GUI stall %.1f ms over the 10 ms tick (GUI thread busy %.1f ms "
                     "of that gap)",
                     f.stallMs, f.stallCpuMs);
+    std::printf(", longest insert %.1f ms CPU", f.insertCpuMs);
     std::printf("\n");
     std::fflush(stdout);
     return f;
@@ -193,7 +250,7 @@ double bsqldb(const Options& o, const std::string& host) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string only = "abc";
+    std::string only = "0abc";
     std::vector<int> packets{8192, 512};
     std::vector<char*> args{argv[0]};
     for (int i = 1; i < argc; ++i) {
@@ -222,12 +279,16 @@ int main(int argc, char** argv) {
     const double d = o.runBsqldb ? bsqldb(o, host) : 0;
     for (const int packet : packets) {
         std::printf("packet %d:\n", packet);
+        const double a0 = wanted('0') ? fetchOnly(host, packet, o.rows) : 0;
         const double a = wanted('a') ? plainLoop(host, packet, o.rows) : 0;
         const GridFigures b = wanted('b') ? gridLoad(host, packet, o.rows, false) : GridFigures{};
         const GridFigures c = wanted('c') ? gridLoad(host, packet, o.rows, true) : GridFigures{};
         if (a == 0 || b.seconds == 0 || c.seconds == 0)
             continue;
         std::printf("  ratios: (b)/(a) %.2f  (c)/(a) %.2f", b.seconds / a, c.seconds / a);
+        if (a0 > 0)
+            std::printf("  (a)/(a0) %.2f  (b)/(a0) %.2f  (c)/(a0) %.2f", a / a0, b.seconds / a0,
+                        c.seconds / a0);
         if (d > 0)
             std::printf("  (b)/(d) %.2f  (c)/(d) %.2f", b.seconds / d, c.seconds / d);
         std::printf("\n");

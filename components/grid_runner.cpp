@@ -75,10 +75,6 @@ public:
             flush();
             return;
         }
-        // Reading the clock costs more than the rest of a row's hand-over.
-        if (++m_sinceLook < 64)
-            return;
-        m_sinceLook = 0;
         if (m_sinceFlush.elapsed() >= kApplyIntervalMs)
             flush();
     }
@@ -92,7 +88,6 @@ private:
     std::function<void(GridBatch&)> m_deliver;
     GridBatch m_batch;
     QElapsedTimer m_sinceFlush;
-    int m_sinceLook = 0;
 };
 
 } // namespace

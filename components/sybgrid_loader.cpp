@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <optional>
@@ -22,6 +23,13 @@ namespace {
 
 constexpr int kDefaultWidth = 64;
 constexpr int kRememberedStart = 10;
+// Rows reach the sink in batches, one lock each: after this many rows, or when the last hand-over
+// is this long ago (looked at after the 1st, 2nd, 4th ... and then every 64th row since). Rows
+// that come after such a pause, as a slow server sends them, go over one by one for a while:
+// a pause of the server mid-result then holds none back, and a fast stream soon batches again.
+constexpr int kPublishRows = 256;
+constexpr auto kPublishAge = std::chrono::milliseconds(2);
+constexpr int kOneByOneRows = 1024;
 
 // How many times a line runs the batch before it: 1 for "go" alone, N for "go N" with N from 1
 // to 100,000, as Sybase's and FreeTDS's command-line tools take it; 0 when the line is not a
@@ -75,15 +83,18 @@ public:
 
 private:
     GridRunResult runBatches();
-    bool check() { return !m_control || m_control->checkpoint(); }
+    bool check();
     bool sendBatch(int index);
     bool takeResultShape();
     bool writeHeader();
     bool writeRows();
     void widen(int column, int characters);
     void rememberWidth(int column);
-    // Publishes the shape, and the row when one is given, and the batches refused since.
-    void publish(const char* row);
+    void addRow(const char* row) { m_unpublished.append(row, m_writer); }
+    // Hands the rows written since over when enough of them, or an old enough one, wait.
+    void publishSome();
+    // Publishes the rows written since, the shape and the batches refused since.
+    void publish();
 
     const GridRun& m_run;
     GridSink& m_sink;
@@ -98,9 +109,13 @@ private:
     std::vector<int> m_remembered{0};
     bool m_widthsChanged = true;
     std::vector<int> m_types;
-    int m_lineDigits = 1;         // of the row number column 0 shows
-    int m_moreDigitsAt = 10;      // the first row number with more digits
-    RowWriter m_writer;           // the run's own: values convert straight into their rows
+    int m_lineDigits = 1;    // of the row number column 0 shows
+    int m_moreDigitsAt = 10; // the first row number with more digits
+    RowWriter m_writer;      // the run's own: values convert straight into their rows
+    GridStore m_unpublished; // rows written since the last publish
+    int m_sincePublish = 0;  // of them
+    int m_oneByOne = 0;      // rows still to publish as they come
+    std::chrono::steady_clock::time_point m_published = std::chrono::steady_clock::now();
     bool m_rowCountBatch = false; // its lines are no result set of the user's
     int m_batch = 0;
     int m_dataRows = 0;
@@ -121,7 +136,7 @@ GridRunResult Loader::run() {
             m.gridRow = m_result.currentRow;
         });
     GridRunResult result = runBatches();
-    publish(nullptr);
+    publish();
     return result;
 }
 
@@ -130,7 +145,7 @@ GridRunResult Loader::runBatches() {
     dbcanquery(m_process);
     while (dbresults(m_process) == SUCCEED)
         dbcanquery(m_process);
-    publish(nullptr);
+    publish();
     if (!check())
         return m_result;
     for (int i = 0; i < m_run.script.batches.size(); ++i) {
@@ -170,13 +185,22 @@ GridRunResult Loader::runBatches() {
                     m_widthsChanged = true;
                 }
             }
-            publish(nullptr);
+            publish();
         }
         if (!check())
             return m_result;
     }
     m_result.completed = true;
     return m_result;
+}
+
+bool Loader::check() {
+    if (!m_control)
+        return true;
+    // A paused run shows every row it has written.
+    if (m_control->pausing() && m_unpublished.writtenRows() > 0)
+        publish();
+    return m_control->checkpoint();
 }
 
 bool Loader::sendBatch(int index) {
@@ -197,7 +221,7 @@ bool Loader::sendBatch(int index) {
             for (int i = 0; i <= index; ++i)
                 number += !m_run.script.rowCountQuery[i];
             m_refused.push_back({number, m_run.script.batches[index].trimmed().left(200)});
-            publish(nullptr);
+            publish();
             m_sink.awaitRefusalTaken();
         }
     } else {
@@ -252,8 +276,9 @@ bool Loader::writeHeader() {
     }
     // Written at CurrentRow, then one row added.
     ++m_rowCount;
-    publish(m_writer.finish());
+    addRow(m_writer.finish());
     ++m_result.currentRow;
+    publish();
     return true;
 }
 
@@ -268,8 +293,6 @@ bool Loader::writeRows() {
         m_writer.begin(std::uint32_t(m_result.resultColumns),
                        m_rowCountBatch ? RowKind::Other : RowKind::Data);
         for (int c = 1; c <= m_result.resultColumns; ++c) {
-            if (!check())
-                return false;
             const std::size_t n = writeValue(m_writer, m_process, m_types[std::size_t(c - 1)],
                                              dbdata(m_process, c), dbdatlen(m_process, c));
             // NULL is kept as nothing (a data row shows it as one blank), so that an export can
@@ -282,8 +305,6 @@ bool Loader::writeRows() {
             m_writer.endCell(n);
             rememberWidth(c);
         }
-        if (!check())
-            return false;
         if (row >= m_moreDigitsAt) {
             m_lineDigits = decimalDigits(row);
             long long next = 1;
@@ -302,17 +323,37 @@ bool Loader::writeRows() {
         else
             ++m_rowCount;
         m_dataRows += !m_rowCountBatch;
-        publish(m_writer.finish());
+        addRow(m_writer.finish());
         ++m_result.currentRow;
+        publishSome();
     }
 }
 
-void Loader::publish(const char* row) {
+void Loader::publishSome() {
+    const int n = ++m_sincePublish;
+    if (m_oneByOne > 0) {
+        --m_oneByOne;
+        publish();
+    } else if (n >= kPublishRows) {
+        publish();
+    } else if (((n & (n - 1)) == 0 || n % 64 == 0) &&
+               std::chrono::steady_clock::now() - m_published >= kPublishAge) {
+        // Only a background run's rows are seen while it loads.
+        if (m_control)
+            m_oneByOne = kOneByOneRows;
+        publish();
+    }
+}
+
+void Loader::publish() {
+    m_sincePublish = 0;
+    m_published = std::chrono::steady_clock::now();
     GridBatch* batch = m_sink.acquire();
-    if (!batch)
+    if (!batch) {
+        m_unpublished.clearRows();
         return;
-    if (row)
-        batch->rows.append(row, m_writer);
+    }
+    batch->rows.appendRows(m_unpublished);
     batch->rowCount = m_rowCount;
     batch->maxCols = m_maxCols;
     batch->dataRows = m_dataRows;

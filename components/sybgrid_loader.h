@@ -90,6 +90,8 @@ public:
     const std::atomic<bool>& stopFlag() const { return m_stop; }
     void pause();
     void resume();
+    // A pause was asked for and not yet taken back.
+    bool pausing() const { return m_paused.load(); }
     // The run waits at a stop point until resumed or stopped.
     bool held() const { return m_held.load(); }
     // Waits while paused; false when the run must end.

@@ -16,6 +16,10 @@
 
 #include <signal.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace ostrim {
@@ -346,6 +350,35 @@ TEST_F(GridLoaderTest, StopLoaderEndsEvenWhenTheServerNeverAnswersTheCancel) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "given back";
     EXPECT_TRUE(dbdead(db->DbProc().get())) << "the connection was cut";
     EXPECT_TRUE(m_dialogs.messages().empty()) << "a stop the user asked for is no error";
+}
+
+// Rows whose text crosses the sizes where their cell ends widen, in chunks so small that the
+// widening moves a half-finished row to a new chunk.
+TEST(GridRowWriter, RowsOfEveryLengthKeepTheirCellsWhereTheirEndsWiden) {
+    RowWriter writer(300);
+    GridStore store;
+    const std::vector<std::size_t> lengths{0,   1,     254,   255,   256,   257,  299,
+                                           300, 65534, 65535, 65536, 65537, 70000};
+    auto cellText = [](std::size_t length, int c) {
+        return std::string(length / 3 + (c == 3 ? length % 3 : 0), char('a' + c));
+    };
+    for (const std::size_t length : lengths) {
+        writer.begin(4);
+        for (int c = 1; c <= 3; ++c) {
+            const std::string text = cellText(length, c);
+            std::memcpy(writer.room(text.size()), text.data(), text.size());
+            writer.endCell(text.size());
+        }
+        store.append(writer.finish(), writer);
+    }
+    ASSERT_EQ(store.writtenRows(), int(lengths.size()));
+    for (int r = 1; r <= store.writtenRows(); ++r) {
+        const std::size_t length = lengths[std::size_t(r - 1)];
+        ASSERT_EQ(store.cellCount(r), 4) << length;
+        for (int c = 1; c <= 3; ++c)
+            EXPECT_EQ(store.cell(r, c), cellText(length, c)) << length << " col " << c;
+        EXPECT_TRUE(store.cell(r, 4).isEmpty()) << length << ": the cell never written";
+    }
 }
 
 } // namespace
