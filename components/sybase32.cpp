@@ -24,10 +24,6 @@ thread_local LoginScope* t_login = nullptr;
 thread_local CancelScope* t_cancel = nullptr;
 thread_local MessageCapture* t_capture = nullptr;
 
-int checkInterrupt(void* process) {
-    return CancelScope::requested(static_cast<const DBPROCESS*>(process)) ? TRUE : FALSE;
-}
-
 int handleInterrupt(void* /*process*/) {
     return INT_CANCEL;
 }
@@ -295,6 +291,17 @@ MessageCapture::~MessageCapture() {
 
 MessageCapture* MessageCapture::of(const DBPROCESS* process) {
     return process && t_capture && t_capture->m_process == process ? t_capture : nullptr;
+}
+
+int CancelScope::checkInterrupt(void* process) {
+    const auto* p = static_cast<const DBPROCESS*>(process);
+    if (CancelScope* scope = CancelScope::of(p); scope && scope->m_idle)
+        scope->m_idle();
+    return CancelScope::requested(p) ? TRUE : FALSE;
+}
+
+CancelScope* CancelScope::of(const DBPROCESS* process) {
+    return process && t_cancel && t_cancel->m_process == process ? t_cancel : nullptr;
 }
 
 bool CancelScope::requested(const DBPROCESS* process) {

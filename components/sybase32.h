@@ -176,11 +176,19 @@ public:
 
     // The innermost scope of this thread is for process and has its request raised.
     static bool requested(const DBPROCESS* process);
+    // The innermost scope of this thread when it is for process.
+    static CancelScope* of(const DBPROCESS* process);
+    // Called on the scope's thread each time a call has waited for the server a while (about a
+    // second), before the request is looked at. It must not call DB-Library.
+    void setIdle(std::function<void()> idle) { m_idle = std::move(idle); }
 
 private:
+    // DB-Library's interrupt check (dbsetinterrupt).
+    static int checkInterrupt(void* process);
     DBPROCESS* m_process;
     const std::atomic<bool>& m_requested;
     CancelScope* m_previous;
+    std::function<void()> m_idle;
 };
 
 } // namespace ostrim

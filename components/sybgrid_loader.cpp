@@ -135,7 +135,16 @@ GridRunResult Loader::run() {
             m.batch = m_batch;
             m.gridRow = m_result.currentRow;
         });
+    // Rows held for a batched hand-over are shown while the server keeps the loader waiting.
+    CancelScope* scope = CancelScope::of(m_process);
+    if (scope)
+        scope->setIdle([this] {
+            if (m_unpublished.writtenRows() > 0)
+                publish();
+        });
     GridRunResult result = runBatches();
+    if (scope)
+        scope->setIdle({});
     publish();
     return result;
 }
@@ -285,8 +294,12 @@ bool Loader::writeHeader() {
 bool Loader::writeRows() {
     for (;;) {
         m_result.lastRowStatus = dbnextrow(m_process);
-        if (m_result.lastRowStatus == NO_MORE_ROWS || m_result.lastRowStatus == FAIL)
+        if (m_result.lastRowStatus == NO_MORE_ROWS || m_result.lastRowStatus == FAIL) {
+            // The next statement may keep the server busy a long time.
+            if (m_unpublished.writtenRows() > 0)
+                publish();
             return true;
+        }
         if (!check())
             return false;
         const int row = m_result.currentRow;

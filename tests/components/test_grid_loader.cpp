@@ -244,6 +244,22 @@ TEST_F(GridLoaderTest, ACollectingRunHandsItsMessagesOverInOrderAmongItsRows) {
     }
 }
 
+TEST_F(GridLoaderTest, RowsThatCameShowWhileTheServerKeepsTheRestBack) {
+    test::Connection watcher = test::connectToServer();
+    ASSERT_TRUE(watcher->Connected());
+    TSybGrid grid;
+    // The server sends a batch's answer as its packets fill: the first ones reach the loader,
+    // the last waits for the end of the waitfor, and the loader waits in the middle of the rows.
+    prepare(grid,
+            "select id, replicate('x', 250) from numbers where id <= 100\n"
+            "waitfor delay '00:01:00'",
+            true);
+    grid.Execute();
+    ASSERT_TRUE(waitingFor(watcher->DbProc(), dbspid(s_db->DbProc().get())));
+    EXPECT_TRUE(waitUntil([&] { return grid.rowCount() >= 3 && grid.cell(1, 2) == "1"; }));
+    grid.StopLoader();
+}
+
 TEST_F(GridLoaderTest, AServerKilledDuringTheLoadIsReportedAndTheLoaderEnds) {
     test::SimServer server;
     server.start();
