@@ -18,7 +18,7 @@ namespace ostrim {
 QString refusalText(const RefusedBatch& batch);
 
 // Runs a grid's script, on the GUI thread or on a Threadgrid, and hands the rows to apply on the
-// GUI thread in steps of ~50 ms. Refused batches are told in a box as soon as they arrive. It
+// GUI thread in steps of ~50 ms. Refused batches are told as soon as they arrive. It
 // owns the loader thread and its channel; each run has a generation, and a batch an earlier
 // run announced is dropped.
 class GridRunner final : public QObject {

@@ -267,9 +267,10 @@ void TSybGrid::Execute() {
     BindDbProc();
     if (!m_dbProc)
         return;
-    SplitBatches();
-    // One load at a time: the previous one is stopped and its queued rows dropped.
+    // One load at a time: the previous one is stopped and its queued rows dropped, before its
+    // script gives way to this one.
     m_runner->clear();
+    SplitBatches();
 
     GridRun run{m_dbProc,
                 m_script,
@@ -317,6 +318,8 @@ void TSybGrid::setMessageReceiver(std::function<void(std::vector<RunMessage>&)> 
             m.time = QTime::currentTime();
             m.text = refusalText(batch);
             m.fromLibrary = true;
+            m.batch = batch.index;
+            m.line = 1; // the pane points at the batch's first line
             m.gridRow = m_model->store().writtenRows() + 1;
         }
         if (m_messageReceiver)

@@ -66,7 +66,7 @@ int decimalDigits(int n) {
     return digits;
 }
 
-// valueText's conversion, written straight into the row instead of a buffer of its own.
+// writeValueText straight into the row instead of a buffer of its own.
 std::size_t writeValue(RowWriter& writer, DBPROCESS* process, int type, const BYTE* data,
                        DBINT length) {
     return writeValueText(process, type, data, length, writer.room(valueTextRoom(type, length)));
@@ -91,6 +91,7 @@ private:
     void widen(int column, int characters);
     void rememberWidth(int column);
     void addRow(const char* row) { m_unpublished.append(row, m_writer); }
+    bool hasUnpublished() const { return m_unpublished.writtenRows() > 0 || !m_messages.empty(); }
     // Hands the rows written since over when enough of them, or an old enough one, wait.
     void publishSome();
     // Publishes the rows written since, the shape and the batches refused since.
@@ -139,7 +140,7 @@ GridRunResult Loader::run() {
     CancelScope* scope = CancelScope::of(m_process);
     if (scope)
         scope->setIdle([this] {
-            if (m_unpublished.writtenRows() > 0)
+            if (hasUnpublished())
                 publish();
         });
     GridRunResult result = runBatches();
@@ -199,7 +200,8 @@ GridRunResult Loader::runBatches() {
         if (!check())
             return m_result;
     }
-    m_result.completed = true;
+    // A connection lost on the way fails every call after it: the rows are not whole.
+    m_result.completed = !dbdead(m_process);
     return m_result;
 }
 
@@ -207,7 +209,7 @@ bool Loader::check() {
     if (!m_control)
         return true;
     // A paused run shows every row it has written.
-    if (m_control->pausing() && m_unpublished.writtenRows() > 0)
+    if (m_control->pausing() && hasUnpublished())
         publish();
     return m_control->checkpoint();
 }
@@ -229,7 +231,7 @@ bool Loader::sendBatch(int index) {
             int number = 0;
             for (int i = 0; i <= index; ++i)
                 number += !m_run.script.rowCountQuery[i];
-            m_refused.push_back({number, m_run.script.batches[index].trimmed().left(200)});
+            m_refused.push_back({number, m_run.script.batches[index].trimmed().left(200), index});
             publish();
             m_sink.awaitRefusalTaken();
         }
@@ -237,7 +239,8 @@ bool Loader::sendBatch(int index) {
         dbsqlok(m_process);
         dbfreebuf(m_process);
     }
-    return check();
+    // A lost connection fails every later call: the run ends here.
+    return !dbdead(m_process) && check();
 }
 
 bool Loader::takeResultShape() {

@@ -40,6 +40,7 @@ SplitScript splitBatches(const QString& sql, bool showRowCount);
 struct RefusedBatch {
     int number = 0; // among the user's batches, the row-count queries not counted
     QString text;   // its first 200 characters, trimmed
+    int index = 0;  // in SplitScript::batches
 };
 
 // A result set of the user's as the grid holds it.

@@ -20,7 +20,8 @@ std::size_t valueTextRoom(int type, int length);
 // Writes the text of one value at room (valueTextRoom bytes), without a terminator, and returns its
 // byte count. NULL and a zero-length value give none; char is copied up to a zero byte, text whole
 // without its trailing blanks (as dbconvert's text to text), every other type in dbconvert's text
-// cut to kConvertedLimit. Keeps nothing between calls: threads may convert at once.
+// cut to kConvertedLimit. Threads may convert at once: the one thing kept, which fixed types are
+// formatted here, is settled at the first call of the process (ownFixedTypes).
 std::size_t writeValueText(DBPROCESS* process, int type, const unsigned char* data, int length,
                            char* room);
 

@@ -3,11 +3,13 @@
 #include "dialogs.h"
 #include "file_error_box.h"
 #include "sybgrid.h"
+#include "value_text.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPoint>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -145,13 +147,17 @@ bool writeInsertLines(const TSybGrid& grid, const QString& table, const GridRect
             set = shape;
             firstCol = rect.left;
             lastCol = std::min(rect.right, int(shape->types.size()));
-            QString head = QStringLiteral("insert into ") + table + QStringLiteral(" (");
-            for (int col = firstCol; col <= lastCol; ++col) {
-                if (col > firstCol)
-                    head += QStringLiteral(", ");
-                head += grid.cell(col, shape->headerRow);
-            }
-            head += QStringLiteral(") values (");
+            QStringList names;
+            for (int col = firstCol; col <= lastCol; ++col)
+                names << grid.cell(col, shape->headerRow);
+            // A column without a name (an expression) cannot be listed: the values then go in
+            // the table's column order.
+            const bool listed = std::none_of(names.begin(), names.end(),
+                                             [](const QString& name) { return name.isEmpty(); });
+            QString head = QStringLiteral("insert into ") + table;
+            if (listed)
+                head += QStringLiteral(" (") + names.join(QStringLiteral(", ")) + QLatin1Char(')');
+            head += QStringLiteral(" values (");
             statement.resize(0);
             appendUtf8(statement, head);
         }
@@ -265,6 +271,25 @@ qsizetype skipCommentOrString(const QString& sql, qsizetype i) {
         return n;
     }
     return i;
+}
+
+// The first exported binary value the grid holds cut (dbconvert's text is cut to
+// kConvertedLimit characters, two per byte): its grid column and row, or {0, 0}.
+QPoint cutBinaryCell(const TSybGrid& grid, const GridRect& rect) {
+    const GridModel& model = *grid.gridModel();
+    for (int row = rect.top; row <= rect.bottom; ++row) {
+        const ResultSetShape* shape =
+            model.rowKind(row) == RowKind::Data ? grid.ResultSetAt(row) : nullptr;
+        if (!shape)
+            continue;
+        const int last = std::min(rect.right, int(shape->types.size()));
+        for (int col = rect.left; col <= last; ++col) {
+            if (isBinaryType(shape->types[std::size_t(col - 1)]) && !model.isEdited(col, row) &&
+                model.store().cell(row, col).size() >= kConvertedLimit)
+                return {col, row};
+        }
+    }
+    return {};
 }
 
 bool isNameChar(QChar c) {
@@ -579,7 +604,21 @@ void runExport(TSybGrid& grid, QWidget* parent, const std::function<bool()>& con
     if (fileName.isEmpty())
         return;
     // Read after the file dialog: a background load may have added rows meanwhile.
-    reportIo(writeExport(fileName, grid, choice, selectionRect(grid)));
+    const GridRect selection = selectionRect(grid);
+    if (choice.layout == Tf_export::Insert) {
+        if (const QPoint cut = cutBinaryCell(grid, exportedRect(grid, choice.all, selection));
+            cut.y() > 0) {
+            Dialogs::message(QStringLiteral("Row %1, column %2 holds a binary value longer than %3 "
+                                            "bytes, which the grid keeps cut: INSERT statements "
+                                            "would not give it back. Nothing was written.")
+                                 .arg(cut.y())
+                                 .arg(cut.x())
+                                 .arg(kConvertedLimit / 2),
+                             QStringLiteral("Export"), QMessageBox::Warning);
+            return;
+        }
+    }
+    reportIo(writeExport(fileName, grid, choice, selection));
 }
 
 } // namespace ostrim

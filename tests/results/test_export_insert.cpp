@@ -8,6 +8,7 @@
 #include "sybgrid.h"
 #include "u_export.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -58,6 +59,7 @@ protected:
     }
 
     TSybDatabase m_db;
+    TSybGrid m_grid;
     QTemporaryDir m_dir;
     test::ScriptedDialogs m_dialogs;
 };
@@ -160,6 +162,36 @@ TEST_F(InsertExport, AGoLineFollowsEveryThousandRowsAndEachResultSet) {
               QStringList(
                   {"insert into u (s) values (\"a\")", "insert into u (s) values (\"a\")", "go"}));
     EXPECT_EQ(defaultInsertTable(grid, false, {1, secondSet, 2, secondSet}), "nums");
+}
+
+TEST_F(InsertExport, AnUnnamedColumnGoesUnlistedAndACutBinaryValueStopsTheExport) {
+    ASSERT_EQ(runSql("create table wide (id int not null, vb varbinary(200) null)\n"
+                     "insert wide values (1, 0x01)"),
+              SUCCEED);
+    const auto exportAll = [this](const QString& path) {
+        m_dialogs.dialogHandlers.push_back([](QDialog& shown) {
+            auto& dialog = dynamic_cast<Tf_export&>(shown);
+            dialog.chk_insert()->click();
+            dialog.Button1()->click();
+            return dialog.result();
+        });
+        runExport(m_grid, nullptr, {}, [path] { return path; });
+    };
+    load(m_grid, "select id + 1, vb from wide");
+    const QString unnamed = m_dir.filePath("unnamed.sql");
+    exportAll(unnamed);
+    EXPECT_EQ(test::readBytes(unnamed), QByteArray("insert into wide values (2, 0x01)\r\ngo\r\n"));
+
+    // 150 bytes: the grid holds the first 127 of them.
+    runSql("insert wide values (2, convert(varbinary(200), replicate('x', 150)))");
+    load(m_grid, "select id, vb from wide order by id");
+    const QString cut = m_dir.filePath("cut.sql");
+    exportAll(cut);
+    EXPECT_FALSE(QFile::exists(cut));
+    ASSERT_EQ(m_dialogs.messages().size(), 1u);
+    EXPECT_EQ(m_dialogs.messages()[0].text,
+              "Row 3, column 2 holds a binary value longer than 127 bytes, which the grid keeps "
+              "cut: INSERT statements would not give it back. Nothing was written.");
 }
 
 } // namespace
