@@ -1,5 +1,6 @@
 #include "sybgrid_model.h"
 
+#include <QBrush>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -68,7 +69,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::EditRole)
         return cell(index.column(), index.row());
     if (nullText)
-        return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        return QBrush(Qt::darkGray); // readable on the white grid, yet plainly not a value
     if (role == Qt::BackgroundRole && isFixed(index.column(), index.row()))
         return QGuiApplication::palette().button();
     return {};
