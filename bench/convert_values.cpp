@@ -93,14 +93,6 @@ void randomValue(int type, std::mt19937_64& random, unsigned char* out) {
     }
 }
 
-std::string hex(const unsigned char* data, int length) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (int i = 0; i < length; ++i)
-        text += {kDigits[data[i] >> 4], kDigits[data[i] & 15]};
-    return text;
-}
-
 // The values whose text differs, each printed with both texts (the first few).
 long differences(const FixedType& t, const std::vector<unsigned char>& values, long count) {
     long differing = 0;
@@ -115,8 +107,8 @@ long differences(const FixedType& t, const std::vector<unsigned char>& values, l
             continue;
         if (++differing <= 5)
             std::printf("DIFFERENT %s %s: ours \"%.*s\", dbconvert \"%.*s\"\n", t.name,
-                        hex(data, t.length).c_str(), n < 0 ? 0 : n, ours.data(), m < 0 ? 0 : m,
-                        theirs.data());
+                        ostrim::hexText(data, t.length).c_str(), n < 0 ? 0 : n, ours.data(),
+                        m < 0 ? 0 : m, theirs.data());
     }
     return differing;
 }

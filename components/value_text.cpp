@@ -111,61 +111,25 @@ int writeDateTime(std::int32_t days, std::uint32_t ticks, char* out) {
     return int(at - out);
 }
 
-// Probe values of each fixed type, as DB-Library holds them.
-struct Probe {
-    int type;
-    std::vector<unsigned char> bytes;
-};
-
-template <typename T> Probe probe(int type, T value) {
-    Probe p{type, std::vector<unsigned char>(sizeof value)};
-    std::memcpy(p.bytes.data(), &value, sizeof value);
-    return p;
-}
-
-// money: the high half of the 64-bit count of ten-thousandths first, each half in host order.
-Probe moneyProbe(std::int64_t value) {
-    Probe p{SYBMONEY, std::vector<unsigned char>(8)};
-    const auto high = std::int32_t(value >> 32);
-    const auto low = std::uint32_t(value);
-    std::memcpy(p.bytes.data(), &high, 4);
-    std::memcpy(p.bytes.data() + 4, &low, 4);
-    return p;
-}
-
-Probe dateTimeProbe(std::int32_t days, std::uint32_t ticks) {
-    Probe p{SYBDATETIME, std::vector<unsigned char>(8)};
-    std::memcpy(p.bytes.data(), &days, 4);
-    std::memcpy(p.bytes.data() + 4, &ticks, 4);
-    return p;
-}
-
-Probe smallDateTimeProbe(std::uint16_t days, std::uint16_t minutes) {
-    Probe p{SYBDATETIME4, std::vector<unsigned char>(4)};
-    std::memcpy(p.bytes.data(), &days, 2);
-    std::memcpy(p.bytes.data() + 2, &minutes, 2);
-    return p;
-}
-
-std::vector<Probe> probes() {
-    std::vector<Probe> all;
+std::vector<FixedValue> probes() {
+    std::vector<FixedValue> all;
     for (std::uint8_t v : {0, 1, 9, 10, 99, 100, 255})
-        all.push_back(probe(SYBINT1, v));
+        all.push_back(fixedValue(SYBINT1, v));
     for (std::int16_t v : {0, 1, -1, 10, -10, 32767, -32768})
-        all.push_back(probe(SYBINT2, v));
+        all.push_back(fixedValue(SYBINT2, v));
     for (std::int32_t v : {0, 1, -1, 100000, -100000, INT32_MAX, INT32_MIN})
-        all.push_back(probe(SYBINT4, v));
+        all.push_back(fixedValue(SYBINT4, v));
     for (std::int64_t v : {std::int64_t(0), std::int64_t(-1), std::int64_t(1) << 40,
                            -(std::int64_t(1) << 40) - 7, INT64_MAX, INT64_MIN})
-        all.push_back(probe(SYBINT8, v));
+        all.push_back(fixedValue(SYBINT8, v));
     for (std::uint8_t v : {0, 1, 2, 255})
-        all.push_back(probe(SYBBIT, v));
+        all.push_back(fixedValue(SYBBIT, v));
     for (std::int64_t v : {std::int64_t(0), std::int64_t(1), std::int64_t(-1), std::int64_t(50),
                            std::int64_t(-12345), std::int64_t(10000), std::int64_t(-99999999999),
                            INT64_MAX, INT64_MIN})
-        all.push_back(moneyProbe(v));
+        all.push_back(moneyValue(v));
     for (std::int32_t v : {0, 1, -1, 50, -5000, 123456, INT32_MAX, INT32_MIN})
-        all.push_back(probe(SYBMONEY4, v));
+        all.push_back(fixedValue(SYBMONEY4, v));
     // Days 36524 + 31 * month land on each month of 2000, on single- and two-digit days; the times
     // walk both halves of the day and the ticks' rounding.
     static constexpr std::array<std::uint32_t, 7> kTicks{0,
@@ -178,14 +142,14 @@ std::vector<Probe> probes() {
     for (std::int32_t month = 0; month < 12; ++month) {
         const std::int32_t day = 36524 + 31 * month + (month % 2) * 20;
         for (std::uint32_t ticks : kTicks)
-            all.push_back(dateTimeProbe(day, ticks));
-        all.push_back(smallDateTimeProbe(std::uint16_t(day), std::uint16_t(month * 120)));
+            all.push_back(dateTimeValue(day, ticks));
+        all.push_back(smallDateTimeValue(std::uint16_t(day), std::uint16_t(month * 120)));
     }
-    all.push_back(dateTimeProbe(kFirstDay, 0));
-    all.push_back(dateTimeProbe(kLastDay, kTicksPerDay - 1));
+    all.push_back(dateTimeValue(kFirstDay, 0));
+    all.push_back(dateTimeValue(kLastDay, kTicksPerDay - 1));
     for (std::uint16_t minutes : {0, 59, 719, 720, 721, 1439}) {
-        all.push_back(smallDateTimeProbe(0, minutes));
-        all.push_back(smallDateTimeProbe(65535, minutes));
+        all.push_back(smallDateTimeValue(0, minutes));
+        all.push_back(smallDateTimeValue(65535, minutes));
     }
     return all;
 }
@@ -251,7 +215,7 @@ int formatFixedValue(int type, const unsigned char* data, int length, char* out)
 FixedTypeSet matchingFixedTypes(ReferenceText reference) {
     FixedTypeSet matching;
     FixedTypeSet differing;
-    for (const Probe& p : probes()) {
+    for (const FixedValue& p : probes()) {
         std::array<char, kFixedTextRoom> ours{};
         std::array<char, kConvertedLimit> theirs{};
         const int length = int(p.bytes.size());
@@ -312,6 +276,37 @@ std::size_t writeValueText(DBPROCESS* process, int type, const unsigned char* da
     const DBINT n =
         dbconvert(process, type, data, length, SYBCHAR, reinterpret_cast<BYTE*>(room), capacity);
     return std::size_t(std::clamp<DBINT>(n, 0, kConvertedLimit));
+}
+
+FixedValue moneyValue(std::int64_t tenThousandths) {
+    FixedValue v{SYBMONEY, std::vector<unsigned char>(8)};
+    const auto high = std::int32_t(tenThousandths >> 32);
+    const auto low = std::uint32_t(tenThousandths);
+    std::memcpy(v.bytes.data(), &high, 4);
+    std::memcpy(v.bytes.data() + 4, &low, 4);
+    return v;
+}
+
+FixedValue dateTimeValue(std::int32_t days, std::uint32_t ticks) {
+    FixedValue v{SYBDATETIME, std::vector<unsigned char>(8)};
+    std::memcpy(v.bytes.data(), &days, 4);
+    std::memcpy(v.bytes.data() + 4, &ticks, 4);
+    return v;
+}
+
+FixedValue smallDateTimeValue(std::uint16_t days, std::uint16_t minutes) {
+    FixedValue v{SYBDATETIME4, std::vector<unsigned char>(4)};
+    std::memcpy(v.bytes.data(), &days, 2);
+    std::memcpy(v.bytes.data() + 2, &minutes, 2);
+    return v;
+}
+
+std::string hexText(const unsigned char* data, int length) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (int i = 0; i < length; ++i)
+        text += {kDigits[data[i] >> 4], kDigits[data[i] & 15]};
+    return text;
 }
 
 } // namespace ostrim

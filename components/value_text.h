@@ -5,6 +5,10 @@
 
 #include <bitset>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
 
 // The same declaration as sybdb.h's, which callers of this header need not include.
 typedef struct tds_dblib_dbprocess DBPROCESS;
@@ -46,5 +50,25 @@ int dbconvertText(int type, const unsigned char* data, int length, char* out, in
 // The fixed types writeValueText formats itself in this process: those matching dbconvertText
 // at the first call, made after DB-Library's initialisation and the program's setlocale.
 const FixedTypeSet& ownFixedTypes();
+
+// A fixed type's value as DB-Library holds it (host byte order): for the calibration's probes,
+// and for whoever builds such values to check the text of.
+struct FixedValue {
+    int type;
+    std::vector<unsigned char> bytes;
+};
+template <typename T> FixedValue fixedValue(int type, T value) {
+    FixedValue v{type, std::vector<unsigned char>(sizeof value)};
+    std::memcpy(v.bytes.data(), &value, sizeof value);
+    return v;
+}
+// money: the high half of the 64-bit count of ten-thousandths first.
+FixedValue moneyValue(std::int64_t tenThousandths);
+// datetime: days since Jan 1 1900 and 1/300 s ticks since midnight.
+FixedValue dateTimeValue(std::int32_t days, std::uint32_t ticks);
+// smalldatetime: days since Jan 1 1900 and minutes since midnight.
+FixedValue smallDateTimeValue(std::uint16_t days, std::uint16_t minutes);
+// Bytes as lower-case hex digits, for reports of a value.
+std::string hexText(const unsigned char* data, int length);
 
 } // namespace ostrim

@@ -29,49 +29,6 @@ constexpr std::int32_t kFirstDay = -53690; // Jan 1 1753
 constexpr std::int32_t kLastDay = 2958463; // Dec 31 9999
 constexpr std::uint32_t kTicksPerDay = 86400 * 300;
 
-struct Value {
-    int type;
-    std::vector<unsigned char> bytes;
-};
-
-template <typename T> Value value(int type, T v) {
-    Value out{type, std::vector<unsigned char>(sizeof v)};
-    std::memcpy(out.bytes.data(), &v, sizeof v);
-    return out;
-}
-
-// DB-Library's money: the high half of the count of ten-thousandths first, each in host order.
-Value money(std::int64_t v) {
-    const auto high = std::int32_t(v >> 32);
-    const auto low = std::uint32_t(v);
-    Value out{SYBMONEY, std::vector<unsigned char>(8)};
-    std::memcpy(out.bytes.data(), &high, 4);
-    std::memcpy(out.bytes.data() + 4, &low, 4);
-    return out;
-}
-
-Value dateTime(std::int32_t days, std::uint32_t ticks) {
-    Value out{SYBDATETIME, std::vector<unsigned char>(8)};
-    std::memcpy(out.bytes.data(), &days, 4);
-    std::memcpy(out.bytes.data() + 4, &ticks, 4);
-    return out;
-}
-
-Value smallDateTime(std::uint16_t days, std::uint16_t minutes) {
-    Value out{SYBDATETIME4, std::vector<unsigned char>(4)};
-    std::memcpy(out.bytes.data(), &days, 2);
-    std::memcpy(out.bytes.data() + 2, &minutes, 2);
-    return out;
-}
-
-std::string hex(const unsigned char* data, int length) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (int i = 0; i < length; ++i)
-        text += {kDigits[data[i] >> 4], kDigits[data[i] & 15]};
-    return text;
-}
-
 std::string dbconvertOf(int type, const unsigned char* data, int length) {
     std::array<char, kConvertedLimit> text{};
     const int n = dbconvertText(type, data, length, text.data(), int(text.size()));
@@ -86,33 +43,33 @@ std::string difference(int type, const unsigned char* data, int length) {
     const std::string theirs = dbconvertOf(type, data, length);
     if (ours == theirs)
         return {};
-    return "type " + std::to_string(type) + " bytes " + hex(data, length) + ": ours \"" + ours +
+    return "type " + std::to_string(type) + " bytes " + hexText(data, length) + ": ours \"" + ours +
            "\", dbconvert \"" + theirs + "\"";
 }
 
-std::vector<Value> edgeValues() {
-    std::vector<Value> values;
+std::vector<FixedValue> edgeValues() {
+    std::vector<FixedValue> values;
     for (std::uint8_t v : {0, 1, 9, 10, 99, 100, 254, 255})
-        values.push_back(value(SYBINT1, v));
+        values.push_back(fixedValue(SYBINT1, v));
     for (std::int16_t v : {0, 1, -1, 9, -10, 32767, -32768, -32767})
-        values.push_back(value(SYBINT2, v));
+        values.push_back(fixedValue(SYBINT2, v));
     for (std::int32_t v : {0, 1, -1, 999999, -1000000, INT32_MAX, INT32_MIN, INT32_MIN + 1})
-        values.push_back(value(SYBINT4, v));
+        values.push_back(fixedValue(SYBINT4, v));
     for (std::int64_t v : {std::int64_t(0), std::int64_t(-1), std::int64_t(INT32_MAX) + 1,
                            std::int64_t(INT32_MIN) - 1, INT64_MAX, INT64_MIN, INT64_MIN + 1})
-        values.push_back(value(SYBINT8, v));
+        values.push_back(fixedValue(SYBINT8, v));
     for (std::uint8_t v : {0, 1, 2, 128, 255})
-        values.push_back(value(SYBBIT, v));
+        values.push_back(fixedValue(SYBBIT, v));
     // Every number of decimals, both signs, and the limits.
     for (std::int64_t v : {0, 1, 10, 100, 1000, 10000, 12345, 50, 5000, 9999, 10001, 123456789})
         for (std::int64_t sign : {1, -1}) {
-            values.push_back(money(sign * v));
-            values.push_back(value(SYBMONEY4, std::int32_t(sign * v)));
+            values.push_back(moneyValue(sign * v));
+            values.push_back(fixedValue(SYBMONEY4, std::int32_t(sign * v)));
         }
     for (std::int64_t v : {INT64_MAX, INT64_MIN, INT64_MIN + 1, std::int64_t(INT32_MAX) + 1})
-        values.push_back(money(v));
+        values.push_back(moneyValue(v));
     for (std::int32_t v : {INT32_MAX, INT32_MIN, INT32_MIN + 1})
-        values.push_back(value(SYBMONEY4, v));
+        values.push_back(fixedValue(SYBMONEY4, v));
     // Midnight, the ticks around the milliseconds' rounding, the hours around 12:00 AM and PM.
     const std::uint32_t hour = 3600 * 300;
     const std::vector<std::uint32_t> times{0,
@@ -136,15 +93,15 @@ std::vector<Value> edgeValues() {
                                            kTicksPerDay - 1};
     for (std::uint32_t ticks : times)
         for (std::int32_t day : {kFirstDay, 0, 36524, kLastDay})
-            values.push_back(dateTime(day, ticks));
+            values.push_back(dateTimeValue(day, ticks));
     // Each month's first and last day, around a leap day.
     for (std::int32_t day = 36524 - 1; day <= 36524 + 366; ++day)
-        values.push_back(dateTime(day, std::uint32_t(day % 7) * 3 * hour));
+        values.push_back(dateTimeValue(day, std::uint32_t(day % 7) * 3 * hour));
     for (std::uint16_t minutes : {0, 1, 59, 60, 719, 720, 721, 779, 780, 1439})
         for (std::uint16_t day : {0, 1, 36524, 65535})
-            values.push_back(smallDateTime(day, minutes));
+            values.push_back(smallDateTimeValue(day, minutes));
     for (std::uint16_t day = 36524; day <= 36524 + 366; ++day)
-        values.push_back(smallDateTime(day, std::uint16_t(day % 1440)));
+        values.push_back(smallDateTimeValue(day, std::uint16_t(day % 1440)));
     return values;
 }
 
@@ -154,7 +111,7 @@ std::uint64_t randomBits(std::mt19937_64& random) {
     return bits >> (random() % 64);
 }
 
-Value randomValue(int type, std::mt19937_64& random) {
+FixedValue randomValue(int type, std::mt19937_64& random) {
     const std::uint64_t bits = randomBits(random);
     const bool negative = random() & 1;
     const auto signedBits = [&] {
@@ -163,22 +120,22 @@ Value randomValue(int type, std::mt19937_64& random) {
     switch (type) {
     case SYBINT1:
     case SYBBIT:
-        return value(type, std::uint8_t(bits));
+        return fixedValue(type, std::uint8_t(bits));
     case SYBINT2:
-        return value(type, std::int16_t(signedBits()));
+        return fixedValue(type, std::int16_t(signedBits()));
     case SYBINT4:
     case SYBMONEY4:
-        return value(type, std::int32_t(signedBits()));
+        return fixedValue(type, std::int32_t(signedBits()));
     case SYBINT8:
-        return value(type, signedBits());
+        return fixedValue(type, signedBits());
     case SYBMONEY:
-        return money(signedBits());
+        return moneyValue(signedBits());
     case SYBDATETIME:
-        return dateTime(kFirstDay +
-                            std::int32_t(random() % std::uint64_t(kLastDay - kFirstDay + 1)),
-                        std::uint32_t(random() % kTicksPerDay));
+        return dateTimeValue(kFirstDay +
+                                 std::int32_t(random() % std::uint64_t(kLastDay - kFirstDay + 1)),
+                             std::uint32_t(random() % kTicksPerDay));
     default:
-        return smallDateTime(std::uint16_t(random()), std::uint16_t(random() % 1440));
+        return smallDateTimeValue(std::uint16_t(random()), std::uint16_t(random() % 1440));
     }
 }
 
@@ -193,7 +150,7 @@ protected:
 };
 
 TEST_F(ValueTextTest, EdgeValuesGiveDbconvertsText) {
-    for (const Value& v : edgeValues())
+    for (const FixedValue& v : edgeValues())
         EXPECT_EQ(difference(v.type, v.bytes.data(), int(v.bytes.size())), "");
 }
 
@@ -204,7 +161,7 @@ TEST_F(ValueTextTest, RandomValuesGiveDbconvertsText) {
     for (int type : kFixedTypes) {
         int differences = 0;
         for (int i = 0; i < kPerType; ++i) {
-            const Value v = randomValue(type, random);
+            const FixedValue v = randomValue(type, random);
             const std::string d = difference(v.type, v.bytes.data(), int(v.bytes.size()));
             if (!d.empty() && ++differences <= 5)
                 ADD_FAILURE() << "seed " << kSeed << ", " << d;
@@ -215,8 +172,8 @@ TEST_F(ValueTextTest, RandomValuesGiveDbconvertsText) {
 
 TEST_F(ValueTextTest, ValuesOutsideTheRangeStayDbconverts) {
     std::array<char, kConvertedLimit> text{};
-    for (const Value& v : {dateTime(kFirstDay - 1, 0), dateTime(kLastDay + 1, 0),
-                           dateTime(0, kTicksPerDay), smallDateTime(0, 1440)}) {
+    for (const FixedValue& v : {dateTimeValue(kFirstDay - 1, 0), dateTimeValue(kLastDay + 1, 0),
+                                dateTimeValue(0, kTicksPerDay), smallDateTimeValue(0, 1440)}) {
         const int length = int(v.bytes.size());
         ASSERT_EQ(formatFixedValue(v.type, v.bytes.data(), length, text.data()), -1);
         const std::size_t n = writeValueText(nullptr, v.type, v.bytes.data(), length, text.data());
