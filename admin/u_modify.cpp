@@ -121,6 +121,7 @@ void Tf_modify::createControls() {
 Tf_modify* Tf_modify::open(Tmain& frame, const ModifyRequest& request) {
     auto* window = new Tf_modify(request);
     frame.addChild(window);
+    window->g_modify->setCellViewer(frame.config.CellViewer);
     window->start();
     return window;
 }

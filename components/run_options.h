@@ -40,6 +40,7 @@ struct RunParameters : RunOptions {
     bool OwnConnection = true;
     bool MessagesInResults = false;
     bool ShowNullText = false;
+    bool CellViewer = false;
     // Where Sql came from: the editor (null once its window has gone) and the line of it that
     // Sql begins on, from 1.
     QPointer<QTextEdit> Editor;

@@ -1,9 +1,12 @@
 #include "sybgrid.h"
 
+#include "dialogs.h"
 #include "sybdatabase.h"
+#include "u_cell_viewer.h"
 
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextStream>
 
@@ -20,6 +23,11 @@ TSybGrid::TSybGrid(QWidget* owner)
       m_runner(std::make_unique<GridRunner>([this](GridBatch& batch) { applyBatch(batch); })) {
     setModel(m_model);
     connect(m_runner.get(), &GridRunner::finished, this, &TSybGrid::loaderFinished);
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        // Where a double-click edits, editing wins.
+        if (m_cellViewer && !editTriggers().testFlag(DoubleClicked))
+            showCellValue(index);
+    });
     QFont font(QStringLiteral("Courier"), 9);
     font.setStyleHint(QFont::TypeWriter);
     setFont(font);
@@ -329,6 +337,34 @@ void TSybGrid::setMessageReceiver(std::function<void(std::vector<RunMessage>&)> 
 
 void TSybGrid::setShowNullText(bool show) {
     m_model->setShowNullText(show);
+}
+
+void TSybGrid::setCellViewer(bool on) {
+    m_cellViewer = on;
+    m_model->setAlignNumbers(on);
+}
+
+void TSybGrid::showCellValue(const QModelIndex& index) {
+    const int col = index.column();
+    const int row = index.row();
+    if (!index.isValid() || row < FixedRows() || col < FixedCols())
+        return;
+    const ResultSetShape* shape = ResultSetAt(row);
+    QString column = shape ? cell(col, shape->headerRow).trimmed() : QString();
+    if (column.isEmpty())
+        column = tr("column %1").arg(col);
+    Tf_cell_viewer viewer(tr("%1, row %2").arg(column).arg(row), cell(col, row), font(), this);
+    Dialogs::exec(viewer);
+}
+
+void TSybGrid::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (m_cellViewer && enter && event->modifiers() == Qt::ShiftModifier &&
+        state() != EditingState) {
+        showCellValue(currentIndex());
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void TSybGrid::applyBatch(GridBatch& batch) {

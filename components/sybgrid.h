@@ -64,6 +64,11 @@ public:
     void setMessageReceiver(std::function<void(std::vector<RunMessage>&)> receiver);
     // Shows a NULL as a grey "NULL" rather than a blank; the cell's text stays as it was.
     void setShowNullText(bool show);
+    // A double-click (where it does not edit) or Shift+Enter shows the cell's whole value, and
+    // numbers are drawn right-aligned; the cells' text stays as it was.
+    void setCellViewer(bool on);
+    // The cell's whole value in the viewer, through Dialogs; fixed cells have none.
+    void showCellValue(const QModelIndex& index);
     // Rows of the user's result sets loaded so far, and the result set a row lies in.
     int DataRows() const { return m_model->dataRows(); }
     const ResultSetShape* ResultSetAt(int row) const { return m_model->resultSetAt(row); }
@@ -114,6 +119,7 @@ protected:
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles = QList<int>()) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void applyBatch(GridBatch& batch);
@@ -125,6 +131,7 @@ private:
     friend class GridFixedCells;
 
     GridModel* m_model;
+    bool m_cellViewer = false;
     // The first and last rows on screen at the last paint; -1 when not known.
     int m_firstPainted = -1;
     int m_lastPainted = -1;

@@ -1,5 +1,7 @@
 #include "sybgrid_model.h"
 
+#include "value_text.h"
+
 #include <QBrush>
 #include <QGuiApplication>
 #include <QPalette>
@@ -72,7 +74,18 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         return QBrush(Qt::darkGray); // readable on the white grid, yet plainly not a value
     if (role == Qt::BackgroundRole && isFixed(index.column(), index.row()))
         return QGuiApplication::palette().button();
+    if (role == Qt::TextAlignmentRole && m_alignNumbers &&
+        isNumberCell(index.column(), index.row()))
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     return {};
+}
+
+bool GridModel::isNumberCell(int col, int row) const {
+    if (isFixed(col, row) || col < 1 || m_store.rowKind(row) != RowKind::Data)
+        return false;
+    const ResultSetShape* shape = resultSetAt(row);
+    return shape && std::size_t(col) <= shape->types.size() &&
+           isNumericType(shape->types[std::size_t(col - 1)]);
 }
 
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -114,6 +127,15 @@ void GridModel::setShowNullText(bool show) {
     if (rowCount() > 0 && columnCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                          {Qt::DisplayRole, Qt::ForegroundRole});
+}
+
+void GridModel::setAlignNumbers(bool right) {
+    if (right == m_alignNumbers)
+        return;
+    m_alignNumbers = right;
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::TextAlignmentRole});
 }
 
 void GridModel::reset(bool lineNumbers) {

@@ -36,6 +36,7 @@ public:
     int fixedCols() const { return m_fixedCols; }
     void setFixed(int rows, int cols);
     void setShowNullText(bool show);
+    void setAlignNumbers(bool right);
     const GridStore& store() const { return m_store; }
     // The user's result sets in grid order, and the one row lies in (its column names at or
     // above row); null above the first.
@@ -57,11 +58,13 @@ signals:
 
 private:
     bool isFixed(int col, int row) const { return row < m_fixedRows || col < m_fixedCols; }
+    bool isNumberCell(int col, int row) const;
 
     GridStore m_store;
     std::vector<ResultSetShape> m_resultSets;
     int m_dataRows = 0;
     bool m_showNullText = false;
+    bool m_alignNumbers = false;
     int m_columns = 2;
     int m_fixedRows = 1;
     int m_fixedCols = 1;

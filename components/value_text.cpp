@@ -238,6 +238,27 @@ int dbconvertText(int type, const unsigned char* data, int length, char* out, in
     return dbconvert(nullptr, type, data, length, SYBCHAR, reinterpret_cast<BYTE*>(out), room);
 }
 
+bool isNumericType(int type) {
+    switch (type) {
+    case SYBINT1:
+    case SYBINT2:
+    case SYBINT4:
+    case SYBINT8:
+    case SYBINTN:
+    case SYBFLT8:
+    case SYBREAL:
+    case SYBFLTN:
+    case SYBNUMERIC:
+    case SYBDECIMAL:
+    case SYBMONEY:
+    case SYBMONEY4:
+    case SYBMONEYN:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::size_t valueTextRoom(int type, int length) {
     if (length <= 0)
         return 0;

@@ -15,6 +15,9 @@ typedef struct tds_dblib_dbprocess DBPROCESS;
 
 namespace ostrim {
 
+// The integer, floating-point, exact numeric and money types (bit is none of them).
+bool isNumericType(int type);
+
 // Conversions longer than this many characters are cut.
 inline constexpr int kConvertedLimit = 255;
 

@@ -206,27 +206,9 @@ QStringList layoutLines(const TSybGrid& grid, const ExportChoice& choice,
     return lines.lines;
 }
 
+// Bare in SQL text.
 bool isNumberType(int type) {
-    switch (type) {
-    case SYBINT1:
-    case SYBINT2:
-    case SYBINT4:
-    case SYBINT8:
-    case SYBINTN:
-    case SYBFLT8:
-    case SYBREAL:
-    case SYBFLTN:
-    case SYBNUMERIC:
-    case SYBDECIMAL:
-    case SYBMONEY:
-    case SYBMONEY4:
-    case SYBMONEYN:
-    case SYBBIT:
-    case SYBBITN:
-        return true;
-    default:
-        return false;
-    }
+    return isNumericType(type) || type == SYBBIT || type == SYBBITN;
 }
 
 bool isBinaryType(int type) {

@@ -86,6 +86,7 @@ Tresults_form::Tresults_form(Tmain& main, const RunParameters& run) : m_main(mai
     results_status->setObjectName("results_status");
     results_statusbar->addWidget(results_status, 1);
     results_grid->setShowNullText(m_run.ShowNullText);
+    results_grid->setCellViewer(m_run.CellViewer);
     createCommands();
 
     auto* top = new QHBoxLayout;

@@ -54,6 +54,7 @@ void RunStep::run() {
         run.OwnConnection = m_options.SeperateDBProc;
         run.MessagesInResults = m_main.config.MessagesInResults;
         run.ShowNullText = m_main.config.ShowNullText;
+        run.CellViewer = m_main.config.CellViewer;
         run.Editor = &m_memo;
         if (runSelection)
             run.FirstLine = m_memo.document()->findBlock(cursor.selectionStart()).blockNumber() + 1;

@@ -15,7 +15,7 @@ struct ServerOptions : RunOptions {
     bool AppendPaste = true;
     bool PasteCREATE = false;
     bool PasteDROP = false;
-    // [Run] ShowHiddenCommands: 1 makes the administration commands the Parts hide reachable.
+    // [Run] ShowHiddenCommands: 1 makes the hidden administration commands reachable.
     int ShowHiddenCommands = 0;
 };
 

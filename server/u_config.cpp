@@ -185,6 +185,8 @@ void Tf_config::createPages() {
     chk_dbproc = check(execute, "chk_dbproc", "Execute in Seperate DbProcess");
     chk_messages = check(execute, "chk_messages", "Server messages in the results window");
     chk_nulltext = check(execute, "chk_nulltext", "Show NULL values as NULL");
+    chk_cellviewer = check(execute, "chk_cellviewer",
+                           "Show a cell's whole value on double-click; numbers right-aligned");
     e_logintimeout = new QSpinBox;
     e_logintimeout->setObjectName("e_logintimeout");
     e_logintimeout->setRange(0, kMaxLoginTimeOut);
@@ -229,6 +231,9 @@ void Tf_config::createPages() {
     desktop->addLayout(choice);
     desktop->addWidget(new QLabel("Left Click for Foreground, Right Click for Background"));
     chk_richtext = check(desktop, "chk_richtext", "RichText");
+    chk_colours = check(desktop, "chk_colours", "Colour Transact-SQL in plain text");
+    chk_linenumbers = check(desktop, "chk_linenumbers", "Line numbers");
+    chk_completion = check(desktop, "chk_completion", "Complete names on Ctrl+Space");
     desktop->addStretch();
 
     QVBoxLayout* library = page("Library");
@@ -275,6 +280,10 @@ void Tf_config::FormShow() {
     chk_showhidden->setChecked(o.ShowHiddenCommands == 1);
     chk_messages->setChecked(c.MessagesInResults);
     chk_nulltext->setChecked(c.ShowNullText);
+    chk_cellviewer->setChecked(c.CellViewer);
+    chk_colours->setChecked(c.SyntaxColours);
+    chk_linenumbers->setChecked(c.LineNumbers);
+    chk_completion->setChecked(c.Completion);
     e_logintimeout->setValue(c.LoginTimeOut);
 
     lb_element->setCurrentRow(0);
@@ -330,6 +339,10 @@ void Tf_config::takeBack() {
     c.LoginTimeOut = e_logintimeout->value();
     c.MessagesInResults = chk_messages->isChecked();
     c.ShowNullText = chk_nulltext->isChecked();
+    c.CellViewer = chk_cellviewer->isChecked();
+    c.SyntaxColours = chk_colours->isChecked();
+    c.LineNumbers = chk_linenumbers->isChecked();
+    c.Completion = chk_completion->isChecked();
 
     setEditorColors(ColorGrid->foregroundColor(), ColorGrid->backgroundColor());
     c.TextForeGroundColor = ColorGrid->foregroundColor();

@@ -92,6 +92,7 @@ public:
     QCheckBox* chk_dbproc = nullptr;
     QCheckBox* chk_messages = nullptr;
     QCheckBox* chk_nulltext = nullptr;
+    QCheckBox* chk_cellviewer = nullptr;
     QSpinBox* e_logintimeout = nullptr;
     // "Config"
     QCheckBox* chk_appendgo = nullptr;
@@ -105,6 +106,9 @@ public:
     TColorGrid* ColorGrid = nullptr;
     QLabel* lbl_sample = nullptr; // the chosen colours
     QCheckBox* chk_richtext = nullptr;
+    QCheckBox* chk_colours = nullptr;
+    QCheckBox* chk_linenumbers = nullptr;
+    QCheckBox* chk_completion = nullptr;
     // "Library"
     QLineEdit* e_history_file = nullptr;
     QPushButton* btn_history_file = nullptr; // "?"

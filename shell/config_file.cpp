@@ -46,6 +46,11 @@ void read_ini(const QString& path, OstrimConfig& config, RecentFiles& recentFile
         profile.readBool(Run, QStringLiteral("MessagesInResults"), defaults.MessagesInResults);
     config.ShowNullText =
         profile.readBool(Run, QStringLiteral("ShowNullText"), defaults.ShowNullText);
+    config.SyntaxColours =
+        profile.readBool(Run, QStringLiteral("SyntaxColours"), defaults.SyntaxColours);
+    config.LineNumbers = profile.readBool(Run, QStringLiteral("LineNumbers"), defaults.LineNumbers);
+    config.Completion = profile.readBool(Run, QStringLiteral("Completion"), defaults.Completion);
+    config.CellViewer = profile.readBool(Run, QStringLiteral("CellViewer"), defaults.CellViewer);
 
     config.ShowPlan = flag("ShowPlan", defaults.ShowPlan);
     config.NoExec = flag("NoExec", defaults.NoExec);
@@ -126,6 +131,10 @@ IoResult write_ini(const QString& path, const OstrimConfig& config,
     profile.writeInteger(Run, QStringLiteral("LoginTimeOut"), config.LoginTimeOut);
     profile.writeBool(Run, QStringLiteral("MessagesInResults"), config.MessagesInResults);
     profile.writeBool(Run, QStringLiteral("ShowNullText"), config.ShowNullText);
+    profile.writeBool(Run, QStringLiteral("SyntaxColours"), config.SyntaxColours);
+    profile.writeBool(Run, QStringLiteral("LineNumbers"), config.LineNumbers);
+    profile.writeBool(Run, QStringLiteral("Completion"), config.Completion);
+    profile.writeBool(Run, QStringLiteral("CellViewer"), config.CellViewer);
 
     return writeFileSafely(path, profile.toBytes(), FileMode::Private);
 }

@@ -29,6 +29,12 @@ struct OstrimConfig {
     bool MessagesInResults = false;
     // The grid paints NULL as a grey "NULL" instead of a blank.
     bool ShowNullText = false;
+    // The editor colours Transact-SQL (plain-text mode), numbers its lines and completes names
+    // on Ctrl+Space; the grid opens a cell's whole value and right-aligns numbers.
+    bool SyntaxColours = true;
+    bool LineNumbers = true;
+    bool Completion = true;
+    bool CellViewer = true;
 
     // Section "Config"
     bool ShowPlan = false;

@@ -3,9 +3,14 @@
 #include "component_server.h"
 #include "scripted_dialogs.h"
 #include "sybgrid.h"
+#include "u_cell_viewer.h"
 
 #include <QApplication>
 #include <QBrush>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 
@@ -85,7 +90,12 @@ protected:
         runSql(p, "insert t5 values (7, NULL, NULL, '', 'Jan 2 2024 10:00AM')");
         runSql(p, "insert t5 values (8, 'eight', 3, 'e', NULL)");
         test::fillNumbered(p, "numbers", kNumbers);
+        runSql(p, "create table typed (n int not null, m money not null, f float not null, "
+                  "d numeric(6,2) not null, b bit not null, t text null)");
+        runSql(p, "insert typed values (1, $2.5, 1.5, 3.25, 1, '" + kLongText + "')");
+        runSql(p, "insert typed values (2, $0, 0, 0, 0, 'first\r\nsecond')");
     }
+    static inline const QString kLongText = QString(599, u'x') + u'y';
     static void TearDownTestSuite() { s_db.reset(); }
     void SetUp() override {
         m_grid.setAutoDbProc(false);
@@ -411,6 +421,63 @@ TEST_F(GridTest, CellsCanBeEditedAndEmptied) {
     EXPECT_FALSE(m_grid.gridModel()->flags(m_grid.gridModel()->index(0, 1)) & Qt::ItemIsEditable);
     run("select a, b from t3");
     EXPECT_EQ(m_grid.cell(2, 2), "one") << "a new run drops the edits";
+}
+
+TEST_F(GridTest, NumbersLeanRightAndTheViewerShowsAWholeValueWhileTheTextStays) {
+    m_grid.setCellViewer(true);
+    m_grid.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    run("select n, m, f, d, b, t from typed order by n");
+    ASSERT_EQ(m_grid.rowCount(), 6);
+    const GridModel& model = *m_grid.gridModel();
+    auto alignment = [&](int col, int row) {
+        return model.data(model.index(row, col), Qt::TextAlignmentRole);
+    };
+    const QVariant right = QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    for (int col = 1; col <= 4; ++col)
+        EXPECT_EQ(alignment(col, 2), right) << col;
+    EXPECT_FALSE(alignment(5, 2).isValid()) << "bit";
+    EXPECT_FALSE(alignment(6, 2).isValid()) << "text";
+    EXPECT_FALSE(alignment(1, 1).isValid()) << "column names";
+    EXPECT_FALSE(alignment(1, 5).isValid()) << "the row count";
+    EXPECT_EQ(rowCells(m_grid, 2).mid(0, 6), QStringList({"2", "1", "2.5000", "1.5", "3.25", "1"}));
+
+    std::vector<std::pair<QString, QString>> shown; // caption, text
+    auto look = [&](QDialog& d) {
+        auto& viewer = dynamic_cast<Tf_cell_viewer&>(d);
+        shown.emplace_back(viewer.windowTitle(), viewer.memo_value->toPlainText());
+        viewer.btn_copy->click();
+        return int(QDialog::Accepted);
+    };
+    m_dialogs.dialogHandlers = {look, look};
+    // As the window system delivers it: the first click, then the second as a double-click.
+    auto doubleClick = [this](QPoint at) {
+        QTest::mouseClick(m_grid.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(m_grid.viewport(), Qt::LeftButton, {}, at);
+    };
+    m_grid.resize(800, 300);
+    m_grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_grid));
+    // The text column is wider than the grid: its left end is on screen.
+    doubleClick(m_grid.visualRect(model.index(2, 6)).topLeft() + QPoint(4, 4));
+    m_grid.setCurrentIndex(model.index(3, 6));
+    QTest::keyClick(&m_grid, Qt::Key_Return, Qt::ShiftModifier);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0], std::make_pair(QString("Cell Value - t, row 2"), kLongText));
+    EXPECT_EQ(shown[1].second, "first\nsecond");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "first\r\nsecond")
+        << "the copy is the value as the grid holds it";
+
+    // Where a double-click edits, it still edits; and switched off, nothing leans or opens.
+    m_grid.setEditTriggers(QAbstractItemView::DoubleClicked);
+    doubleClick(m_grid.visualRect(model.index(2, 1)).center());
+    const auto* editor = m_grid.viewport()->findChild<QLineEdit*>();
+    EXPECT_TRUE(editor && editor->isVisible());
+    m_grid.setCellViewer(false);
+    EXPECT_FALSE(alignment(1, 2).isValid());
+    QTest::keyClick(&m_grid, Qt::Key_Escape);
+    m_grid.setCurrentIndex(model.index(2, 6));
+    QTest::keyClick(&m_grid, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(shown.size(), 2u);
 }
 
 } // namespace

@@ -63,6 +63,10 @@ const CheckedValue kCheckBoxes[] = {
     {&Tf_config::chk_richtext, &ServerOptions::RichText, &OstrimConfig::RichText, "RichText"},
     {&Tf_config::chk_messages, nullptr, &OstrimConfig::MessagesInResults, "MessagesInResults"},
     {&Tf_config::chk_nulltext, nullptr, &OstrimConfig::ShowNullText, "ShowNullText"},
+    {&Tf_config::chk_colours, nullptr, &OstrimConfig::SyntaxColours, "SyntaxColours"},
+    {&Tf_config::chk_linenumbers, nullptr, &OstrimConfig::LineNumbers, "LineNumbers"},
+    {&Tf_config::chk_completion, nullptr, &OstrimConfig::Completion, "Completion"},
+    {&Tf_config::chk_cellviewer, nullptr, &OstrimConfig::CellViewer, "CellViewer"},
 };
 
 class Settings : public test::FrameTest<> {
@@ -264,8 +268,9 @@ TEST_F(Settings, HiddenCommandsAndTheLoginTimeOutApplyAtOnceAndReachTheFile) {
     EXPECT_TRUE(w->Processes1->isEnabled());
     EXPECT_EQ(main->config.LoginTimeOut, 7);
     EXPECT_EQ(w->sybase->LoginTimeOut(), 7) << "a reconnect waits as long";
-    EXPECT_TRUE(ini().contains(
-        "\r\nLoginTimeOut=7\r\nMessagesInResults=0\r\nShowNullText=0\r\nShowHiddenCommands=1\r\n"))
+    EXPECT_TRUE(ini().contains("\r\nLoginTimeOut=7\r\nMessagesInResults=0\r\nShowNullText="
+                               "0\r\nSyntaxColours=1\r\nLineNumbers=1\r\nCompletion=1\r\n"
+                               "CellViewer=1\r\nShowHiddenCommands=1\r\n"))
         << ini().toStdString();
 
     ASSERT_TRUE(options([](Tf_config& d) {
@@ -275,8 +280,9 @@ TEST_F(Settings, HiddenCommandsAndTheLoginTimeOutApplyAtOnceAndReachTheFile) {
     }));
     EXPECT_FALSE(w->Devices1->isVisible());
     EXPECT_FALSE(w->Processes1->isEnabled());
-    EXPECT_TRUE(ini().contains(
-        "\r\nLoginTimeOut=0\r\nMessagesInResults=0\r\nShowNullText=0\r\nShowHiddenCommands=0\r\n"));
+    EXPECT_TRUE(ini().contains("\r\nLoginTimeOut=0\r\nMessagesInResults=0\r\nShowNullText="
+                               "0\r\nSyntaxColours=1\r\nLineNumbers=1\r\nCompletion=1\r\n"
+                               "CellViewer=1\r\nShowHiddenCommands=0\r\n"));
 
     // A window opened later starts with what the file now says.
     Tserverform* later = connect("");

@@ -395,7 +395,8 @@ TEST_F(ServerWindow, ClosingWritesTheWindowsValuesInTheFilesOrder) {
         keys << line.section('=', 0, 0);
     const QStringList expected =
         QString("[Run] LastUser LastDbName LastServerName History5 DefaultDir HistoryFile History1 "
-                "LoginTimeOut MessagesInResults ShowNullText ShowHiddenCommands [Config] ShowPlan "
+                "LoginTimeOut MessagesInResults ShowNullText SyntaxColours LineNumbers Completion "
+                "CellViewer ShowHiddenCommands [Config] ShowPlan "
                 "ProcessesDelay NoExec "
                 "CheckSyntax ShowIo ShowTime ArithAbort ArithIgnore ShowNonAnsi ExecSelected "
                 "BackgroundProcess Appendgo AppendPaste OpenNewWindow PasteCREATE PasteDROP "

@@ -28,6 +28,7 @@ OstrimConfig changedConfig() {
                    .HistoryFile = "/tmp/other.his"};
     c.LoginTimeOut = 0;
     c.MessagesInResults = c.ShowNullText = true;
+    c.SyntaxColours = c.LineNumbers = c.Completion = c.CellViewer = false;
     c.ShowPlan = c.NoExec = c.CheckSyntax = c.ShowIo = c.ShowTime = c.ArithAbort = c.ArithIgnore =
         c.ShowNonAnsi = c.AppendGo = c.OpenNewWindow = c.PasteCREATE = c.PasteDROP = c.RichText =
             true;
@@ -56,6 +57,8 @@ TEST_F(ConfigFileTest, MissingFileGivesTheDefaults) {
     EXPECT_EQ(config.ProcessesDelay, 5);
     EXPECT_EQ(config.ProcessesSProc, QString("sp_who"));
     EXPECT_EQ(config.LoginTimeOut, 15);
+    EXPECT_TRUE(config.SyntaxColours && config.LineNumbers && config.Completion &&
+                config.CellViewer);
     EXPECT_FALSE(QFile::exists(path()));
 }
 
@@ -68,7 +71,8 @@ TEST_F(ConfigFileTest, FreshFileHoldsEveryKeyInOrder) {
               QByteArray("[Run]\r\nLastUser=sa\r\nLastDbName=pubs2\r\nLastServerName=SYBASE\r\n"
                          "DefaultDir=/home/u/sql/\r\nHistoryFile=/tmp/other.his\r\n"
                          "History1=/sql/a.sql\r\nHistory2=/sql/b.sql\r\nLoginTimeOut=0\r\n"
-                         "MessagesInResults=1\r\nShowNullText=1\r\n\r\n"
+                         "MessagesInResults=1\r\nShowNullText=1\r\nSyntaxColours=0\r\n"
+                         "LineNumbers=0\r\nCompletion=0\r\nCellViewer=0\r\n\r\n"
                          "[Config]\r\nShowPlan=1\r\nNoExec=1\r\nCheckSyntax=1\r\nShowIo=1\r\n"
                          "ShowTime=1\r\nArithAbort=1\r\nArithIgnore=1\r\nShowNonAnsi=1\r\n"
                          "ExecSelected=0\r\nBackgroundProcess=0\r\nAppendgo=1\r\nAppendPaste=0\r\n"
@@ -139,7 +143,7 @@ TEST_F(ConfigFileTest, UnknownSectionsAndKeysArePreserved) {
     ASSERT_TRUE(write_ini(path(), changedConfig(), RecentFiles()));
     const QByteArray bytes = test::readBytes(path());
     EXPECT_TRUE(bytes.startsWith("; my settings\r\n[Run]\r\nLastUser=sa\r\nWindowState=2\r\n"));
-    EXPECT_TRUE(bytes.contains("\r\nShowNullText=1\r\n\r\n[Printer]\r\nName=lp0\r\n"))
+    EXPECT_TRUE(bytes.contains("\r\nCellViewer=0\r\n\r\n[Printer]\r\nName=lp0\r\n"))
         << "keys of our own go last in their section";
     EXPECT_FALSE(bytes.contains("History1"));
 }
