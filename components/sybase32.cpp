@@ -188,6 +188,22 @@ qsizetype columnText(DbProcHandle process, int column, QByteArray& buffer) {
     return valueText(p, dbcoltype(p, column), dbdata(p, column), dbdatlen(p, column), buffer);
 }
 
+qsizetype computeColumnText(DBPROCESS* process, int computeId, int column, QByteArray& buffer) {
+    buffer.resize(0);
+    QByteArray value;
+    const int aggregates = dbnumalts(process, computeId);
+    for (int a = 1; a <= aggregates; ++a) {
+        if (dbaltcolid(process, computeId, a) != column)
+            continue;
+        valueText(process, dbalttype(process, computeId, a), dbadata(process, computeId, a),
+                  dbadlen(process, computeId, a), value);
+        if (!buffer.isEmpty())
+            buffer += " / ";
+        buffer += value;
+    }
+    return buffer.size();
+}
+
 QString columnText(DbProcHandle process, int column) {
     QByteArray buffer;
     columnText(process, column, buffer);

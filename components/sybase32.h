@@ -76,6 +76,9 @@ signals:
 // The buffer receives the bytes without a terminator; returns their count.
 qsizetype columnText(DbProcHandle process, int column, QByteArray& buffer);
 QString columnText(DbProcHandle process, int column);
+// On a compute row (dbnextrow returned computeId): the values of the aggregates over the regular
+// column, " / " between two of them; empty when none aggregates it.
+qsizetype computeColumnText(DBPROCESS* process, int computeId, int column, QByteArray& buffer);
 // DB-Library's row buffer of rows rows on process (DBBUFFER); kFail without a process.
 int setRowBuffer(DbProcHandle process, int rows);
 // The same for return parameter number of a remote procedure call.

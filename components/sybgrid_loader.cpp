@@ -88,6 +88,9 @@ private:
     bool takeResultShape();
     bool writeHeader();
     bool writeRows();
+    // A compute row's aggregates under the columns they aggregate; dbdata would give the last
+    // regular row again.
+    std::size_t writeComputeValue(int computeId, int column);
     void widen(int column, int characters);
     void rememberWidth(int column);
     void addRow(const char* row) { m_unpublished.append(row, m_writer); }
@@ -110,6 +113,7 @@ private:
     std::vector<int> m_remembered{0};
     bool m_widthsChanged = true;
     std::vector<int> m_types;
+    QByteArray m_computeText;
     int m_lineDigits = 1;    // of the row number column 0 shows
     int m_moreDigitsAt = 10; // the first row number with more digits
     RowWriter m_writer;      // the run's own: values convert straight into their rows
@@ -258,6 +262,14 @@ bool Loader::takeResultShape() {
     return check();
 }
 
+std::size_t Loader::writeComputeValue(int computeId, int column) {
+    computeColumnText(m_process, computeId, column, m_computeText);
+    const auto n = std::size_t(m_computeText.size());
+    if (n > 0)
+        std::memcpy(m_writer.room(n), m_computeText.constData(), n);
+    return n;
+}
+
 void Loader::widen(int column, int characters) {
     const int wanted = characters * m_run.charUnit;
     if (m_widths[std::size_t(column)] < wanted) {
@@ -308,9 +320,12 @@ bool Loader::writeRows() {
         const int row = m_result.currentRow;
         m_writer.begin(std::uint32_t(m_result.resultColumns),
                        m_rowCountBatch ? RowKind::Other : RowKind::Data);
+        const int computeId = m_result.lastRowStatus > 0 ? m_result.lastRowStatus : 0;
         for (int c = 1; c <= m_result.resultColumns; ++c) {
-            const std::size_t n = writeValue(m_writer, m_process, m_types[std::size_t(c - 1)],
-                                             dbdata(m_process, c), dbdatlen(m_process, c));
+            const std::size_t n =
+                computeId ? writeComputeValue(computeId, c)
+                          : writeValue(m_writer, m_process, m_types[std::size_t(c - 1)],
+                                       dbdata(m_process, c), dbdatlen(m_process, c));
             // NULL is kept as nothing (a data row shows it as one blank), so that an export can
             // tell it from a value.
             if (n == 0 && m_run.charUnit > m_widths[std::size_t(c)])

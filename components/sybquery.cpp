@@ -316,6 +316,12 @@ QString TSybQuery::ColumnValue(int column) const {
         const QStringList& row = m_bufferedRows[size_t(m_rowNumber - 1)];
         return column <= row.size() ? row[column - 1] : QString();
     }
+    // dbdata still holds the last regular row there.
+    if (m_rowStatus > 0 && m_dbProc) {
+        QByteArray buffer;
+        computeColumnText(m_dbProc.get(), m_rowStatus, column, buffer);
+        return textFromDbLib(buffer);
+    }
     return columnText(m_dbProc, column);
 }
 
