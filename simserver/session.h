@@ -184,6 +184,10 @@ private:
     int m_error = 0;
     int m_trancount = 0;
     int64_t m_rowLimit = 0;
+    // Bytes of a text or image value a select sends; 0 is the server's default.
+    static constexpr int kDefaultTextSize = 32768;
+    int m_textSize = 0;
+    bool m_fmtOnly = false;
     int64_t m_identity = 0;
     bool m_noexec = false, m_parseonly = false, m_showplan = false, m_statIo = false,
          m_statTime = false, m_nocount = false, m_arithAbort = true, m_arithIgnore = false;
