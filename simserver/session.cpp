@@ -362,6 +362,8 @@ std::optional<Variable> Session::global(const std::string& name) const {
         return Variable{SqlType::of(SqlType::SmallInt), Value::integer(m_spid)};
     if (name == "trancount")
         return intVar(m_trancount);
+    if (name == "tranchained")
+        return intVar(m_chained ? 1 : 0);
     if (name == "servername")
         return text(m_server.options().name);
     if (name == "version")
@@ -605,6 +607,9 @@ void Session::serve() {
         Reader r(payload.data(), payload.size());
         uint8_t tok = r.u8();
         m_pending.reset();
+        // A request that failed without a DONE of its own (an RPC refused before it ran) must
+        // not mark the next request's first statement.
+        m_statementFailed = false;
         m_sock.clearAttention();
         m_interrupted = false;
         try {
@@ -757,6 +762,11 @@ Session::Flow Session::exec(const ast::Stmt& s, Frame& f) {
         return Flow::Next;
     }
     try {
+        // Chained mode: the first statement that touches data opens the transaction.
+        if (m_chained && m_trancount == 0 &&
+            (s.kind == K::Insert || s.kind == K::Update || s.kind == K::Delete ||
+             (s.kind == K::Select && !s.select->from.empty())))
+            beginTransaction();
         switch (s.kind) {
         case K::Select:
             if (s.select->hasInto)
@@ -1650,7 +1660,14 @@ void Session::execSet(const ast::Stmt& s, Frame& f) {
         m_noexec = s.on;
     else if (s.name == "fmtonly")
         m_fmtOnly = s.on;
-    else if (s.name == "parseonly")
+    else if (s.name == "chained") {
+        if (m_trancount > 0)
+            throw SqlError::make(226, 16,
+                                 "SET CHAINED command not allowed within multi-statement "
+                                 "transaction.",
+                                 s.line);
+        m_chained = s.on;
+    } else if (s.name == "parseonly")
         m_parseonly = s.on;
     else if (s.name == "statistics io")
         m_statIo = s.on;
@@ -1784,11 +1801,7 @@ void Session::execKill(const ast::Stmt& s, Frame& f) {
 void Session::execTransaction(const ast::Stmt& s, Frame& f) {
     using K = ast::Stmt::Kind;
     if (s.kind == K::BeginTran) {
-        if (m_trancount == 0) {
-            requireWrite();
-            execSql(m_sqlite, "BEGIN");
-        }
-        ++m_trancount;
+        beginTransaction();
     } else if (s.kind == K::CommitTran) {
         if (m_trancount == 0)
             throw SqlError::make(3902, 16,
@@ -1817,6 +1830,14 @@ void Session::execTransaction(const ast::Stmt& s, Frame& f) {
     }
     m_error = 0;
     statementDone(f, 0, 0);
+}
+
+void Session::beginTransaction() {
+    if (m_trancount == 0) {
+        requireWrite();
+        execSql(m_sqlite, "BEGIN");
+    }
+    ++m_trancount;
 }
 
 void Session::refreshProcesses() {

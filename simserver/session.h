@@ -85,6 +85,7 @@ private:
     void execDrop(const ast::Stmt& s, Frame& f);
     void execUse(const ast::Stmt& s, Frame& f);
     void execTransaction(const ast::Stmt& s, Frame& f);
+    void beginTransaction();
     void execWaitfor(const ast::Stmt& s, Frame& f);
     void execPrint(const ast::Stmt& s, Frame& f, bool raise);
     void execKill(const ast::Stmt& s, Frame& f);
@@ -188,6 +189,7 @@ private:
     static constexpr int kDefaultTextSize = 32768;
     int m_textSize = 0;
     bool m_fmtOnly = false;
+    bool m_chained = false;
     int64_t m_identity = 0;
     bool m_noexec = false, m_parseonly = false, m_showplan = false, m_statIo = false,
          m_statTime = false, m_nocount = false, m_arithAbort = true, m_arithIgnore = false;

@@ -151,6 +151,18 @@ TEST_F(SetOptions, SybaseOptionsAreAccepted) {
     }
 }
 
+TEST_F(SetOptions, ChainedModeOpensATransactionAtTheFirstDataStatement) {
+    play(m_sa, {
+                   {"create table #chain (a int)", "-"},
+                   {"set chained on\nselect @@tranchained, @@trancount", "1|0"},
+                   {"insert #chain values (1)\nselect @@trancount", "1"},
+                   {"set chained off", "Msg 226"},
+                   {"rollback\nselect @@trancount", "0"},
+                   {"select count(*) from #chain\nselect @@trancount", "0\n1"},
+                   {"commit\nset chained off\nselect @@tranchained, @@trancount", "0|0"},
+               });
+}
+
 class PacketSize : public SaTest {};
 
 TEST_F(PacketSize, LargePacketsCarryABigResult) {
