@@ -1,4 +1,5 @@
 #include "session.h"
+#include "compute.h"
 #include "sqlite_util.h"
 
 #include <sqlite3.h>
@@ -361,6 +362,8 @@ std::optional<Variable> Session::global(const std::string& name) const {
         return Variable{SqlType::of(SqlType::SmallInt), Value::integer(m_spid)};
     if (name == "trancount")
         return intVar(m_trancount);
+    if (name == "tranchained")
+        return intVar(m_chained ? 1 : 0);
     if (name == "servername")
         return text(m_server.options().name);
     if (name == "version")
@@ -370,7 +373,7 @@ std::optional<Variable> Session::global(const std::string& name) const {
     if (name == "identity")
         return intVar(m_identity);
     if (name == "textsize")
-        return intVar(32768);
+        return intVar(m_textSize > 0 ? m_textSize : kDefaultTextSize);
     if (name == "language")
         return text("us_english");
     if (name == "client_csname" || name == "client_csexpansion")
@@ -604,6 +607,9 @@ void Session::serve() {
         Reader r(payload.data(), payload.size());
         uint8_t tok = r.u8();
         m_pending.reset();
+        // A request that failed without a DONE of its own (an RPC refused before it ran) must
+        // not mark the next request's first statement.
+        m_statementFailed = false;
         m_sock.clearAttention();
         m_interrupted = false;
         try {
@@ -756,6 +762,11 @@ Session::Flow Session::exec(const ast::Stmt& s, Frame& f) {
         return Flow::Next;
     }
     try {
+        // Chained mode: the first statement that touches data opens the transaction.
+        if (m_chained && m_trancount == 0 &&
+            (s.kind == K::Insert || s.kind == K::Update || s.kind == K::Delete ||
+             (s.kind == K::Select && !s.select->from.empty())))
+            beginTransaction();
         switch (s.kind) {
         case K::Select:
             if (s.select->hasInto)
@@ -1017,14 +1028,22 @@ void Session::execSelect(const ast::Stmt& s, Frame& f) {
         b.u8(0); // locale
     }
     b.patchU16(lenAt, uint16_t(b.size() - lenAt - 2));
-    Value v;
-    int ncols = int(types.size());
+    std::optional<ComputeRows> computes;
+    if (!sel.computes.empty()) {
+        computes.emplace(sel.computes, types);
+        computes->putFormats(b);
+    }
+    // Under fmtonly the client learns the formats only.
+    if (m_fmtOnly)
+        rc = SQLITE_DONE;
+    const size_t textSize = size_t(m_textSize > 0 ? m_textSize : kDefaultTextSize);
+    const int ncols = int(types.size());
+    std::vector<Value> row(static_cast<size_t>(ncols));
     for (; rc == SQLITE_ROW; rc = stepChecked(st.get())) {
         if (m_rowLimit > 0 && rows >= m_rowLimit)
             break;
-        const size_t rowStart = b.size();
-        b.u8(kTokRow);
         for (int i = 0; i < ncols; ++i) {
+            Value& v = row[size_t(i)];
             switch (sqlite3_column_type(st.get(), i)) {
             case SQLITE_INTEGER:
                 v.kind = Value::Integer;
@@ -1039,22 +1058,31 @@ void Session::execSelect(const ast::Stmt& s, Frame& f) {
                 v.kind =
                     sqlite3_column_type(st.get(), i) == SQLITE_TEXT ? Value::Text : Value::Blob;
                 auto* p = static_cast<const char*>(sqlite3_column_blob(st.get(), i));
-                v.s.assign(p ? p : "", size_t(sqlite3_column_bytes(st.get(), i)));
+                size_t n = size_t(sqlite3_column_bytes(st.get(), i));
+                const SqlType::Code code = types[size_t(i)].code;
+                if (code == SqlType::Text || code == SqlType::Image)
+                    n = std::min(n, textSize);
+                v.s.assign(p ? p : "", n);
                 break;
             }
             default:
                 v.kind = Value::Null;
             }
-            if (!fitsType(types[size_t(i)], v)) {
-                // Only whole rows may reach the client: drop this one's beginning.
-                b.data().resize(rowStart);
+            if (!fitsType(types[size_t(i)], v))
                 throw SqlError::make(3606, 16, "Arithmetic overflow occurred.", s.line);
-            }
-            putValue(b, types[size_t(i)], v);
         }
+        if (computes)
+            computes->beforeRow(b, row);
+        b.u8(kTokRow);
+        for (int i = 0; i < ncols; ++i)
+            putValue(b, types[size_t(i)], row[size_t(i)]);
+        if (computes)
+            computes->add(row);
         ++rows;
         m_sock.flushFull();
     }
+    if (computes && !m_fmtOnly)
+        computes->finish(b);
     m_rowcount = rows;
     m_error = 0;
     statementDone(f, kDoneCount, int32_t(std::min<int64_t>(rows, INT32_MAX)));
@@ -1618,54 +1646,28 @@ void Session::execSet(const ast::Stmt& s, Frame& f) {
         if (s.name == "rowcount") {
             int64_t n = evaluate(*s.args[0], f).asInteger();
             m_rowLimit = std::max<int64_t>(0, n);
+        } else if (s.name == "textsize") {
+            int64_t n = evaluate(*s.args[0], f).asInteger();
+            m_textSize = int(std::clamp<int64_t>(n, 0, INT32_MAX));
         }
         statementDone(f, 0, 0);
         return;
     }
-    static const char* const known[] = {"showplan",
-                                        "noexec",
-                                        "parseonly",
-                                        "statistics io",
-                                        "statistics time",
-                                        "arithabort arith_overflow",
-                                        "arithabort numeric_truncation",
-                                        "arithabort",
-                                        "arithignore arith_overflow",
-                                        "arithignore",
-                                        "fipsflagger",
-                                        "nocount",
-                                        "quoted_identifier",
-                                        "chained",
-                                        "ansinull",
-                                        "ansi_permissions",
-                                        "close on endtran",
-                                        "forceplan",
-                                        "flushmessage",
-                                        "procid",
-                                        "self_recursion",
-                                        "string_rtruncation",
-                                        "textsize",
-                                        "dup_in_subquery",
-                                        "or_strategy",
-                                        "sort_resources",
-                                        "statistics subquerycache",
-                                        "statistics simulate",
-                                        "identity_insert",
-                                        "transaction isolation level",
-                                        "cis_rpc_handling",
-                                        "triggers",
-                                        "replication",
-                                        "proc_return_status",
-                                        "proc_output_params"};
-    bool ok = std::any_of(std::begin(known), std::end(known),
-                          [&](const char* k) { return s.name.rfind(k, 0) == 0; });
-    if (!ok)
-        throw SqlError::make(195, 15, "'" + s.name + "' is not a recognized SET option.", s.line);
+    // The parser has refused unknown options.
     if (s.name == "showplan")
         m_showplan = s.on;
     else if (s.name == "noexec")
         m_noexec = s.on;
-    else if (s.name == "parseonly")
+    else if (s.name == "fmtonly")
+        m_fmtOnly = s.on;
+    else if (s.name == "chained") {
+        if (m_trancount > 0)
+            throw SqlError::make(226, 16,
+                                 "SET CHAINED command not allowed within multi-statement "
+                                 "transaction.",
+                                 s.line);
+        m_chained = s.on;
+    } else if (s.name == "parseonly")
         m_parseonly = s.on;
     else if (s.name == "statistics io")
         m_statIo = s.on;
@@ -1799,11 +1801,7 @@ void Session::execKill(const ast::Stmt& s, Frame& f) {
 void Session::execTransaction(const ast::Stmt& s, Frame& f) {
     using K = ast::Stmt::Kind;
     if (s.kind == K::BeginTran) {
-        if (m_trancount == 0) {
-            requireWrite();
-            execSql(m_sqlite, "BEGIN");
-        }
-        ++m_trancount;
+        beginTransaction();
     } else if (s.kind == K::CommitTran) {
         if (m_trancount == 0)
             throw SqlError::make(3902, 16,
@@ -1832,6 +1830,14 @@ void Session::execTransaction(const ast::Stmt& s, Frame& f) {
     }
     m_error = 0;
     statementDone(f, 0, 0);
+}
+
+void Session::beginTransaction() {
+    if (m_trancount == 0) {
+        requireWrite();
+        execSql(m_sqlite, "BEGIN");
+    }
+    ++m_trancount;
 }
 
 void Session::refreshProcesses() {

@@ -85,6 +85,7 @@ private:
     void execDrop(const ast::Stmt& s, Frame& f);
     void execUse(const ast::Stmt& s, Frame& f);
     void execTransaction(const ast::Stmt& s, Frame& f);
+    void beginTransaction();
     void execWaitfor(const ast::Stmt& s, Frame& f);
     void execPrint(const ast::Stmt& s, Frame& f, bool raise);
     void execKill(const ast::Stmt& s, Frame& f);
@@ -184,6 +185,11 @@ private:
     int m_error = 0;
     int m_trancount = 0;
     int64_t m_rowLimit = 0;
+    // Bytes of a text or image value a select sends; 0 is the server's default.
+    static constexpr int kDefaultTextSize = 32768;
+    int m_textSize = 0;
+    bool m_fmtOnly = false;
+    bool m_chained = false;
     int64_t m_identity = 0;
     bool m_noexec = false, m_parseonly = false, m_showplan = false, m_statIo = false,
          m_statTime = false, m_nocount = false, m_arithAbort = true, m_arithIgnore = false;

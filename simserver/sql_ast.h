@@ -93,6 +93,20 @@ struct OrderItem {
     bool desc = false;
 };
 
+// "compute sum(x), max(y) by a, b": each aggregate's operand and each by item resolved to its
+// select-list column, counted from 1, as the ALTFMT token carries them.
+struct ComputeAggregate {
+    std::string op; // "sum", "avg", "count", "min", "max"
+    ExprPtr operand;
+    int column = 0;
+};
+
+struct Compute {
+    std::vector<ComputeAggregate> aggregates;
+    std::vector<int> byColumns;
+    int line = 1;
+};
+
 struct Select {
     bool distinct = false;
     std::vector<SelectItem> items;
@@ -109,6 +123,7 @@ struct Select {
     };
     std::vector<UnionPart> unions;
     std::vector<OrderItem> orderBy; // applies to the whole union
+    std::vector<Compute> computes;  // a top-level select's compute clauses, in order
     int line = 1;
 };
 

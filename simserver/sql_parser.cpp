@@ -26,6 +26,12 @@ struct SyntaxError {
     std::size_t tokenIndex;
 };
 
+// A statement that parses yet Sybase refuses while compiling the batch, so nothing of the
+// batch runs: an unknown set option, a compute by list the order by does not start with.
+struct Refusal {
+    ParseError error;
+};
+
 bool contains(std::initializer_list<std::string_view> words, std::string_view w) {
     return std::find(words.begin(), words.end(), w) != words.end();
 }
@@ -102,6 +108,10 @@ public:
             result.stmts.clear();
             result.ok = false;
             result.error = describe(e.tokenIndex);
+        } catch (const Refusal& e) {
+            result.stmts.clear();
+            result.ok = false;
+            result.error = e.error;
         }
         return result;
     }
@@ -791,6 +801,105 @@ private:
         return s;
     }
 
+    // ---- compute ------------------------------------------------------------------------
+
+    static bool sameExpr(const Expr& a, const Expr& b) {
+        if (a.kind != b.kind || toLower(a.text) != toLower(b.text) ||
+            a.args.size() != b.args.size() || a.negated != b.negated) {
+            return false;
+        }
+        if (a.kind == Expr::Kind::Column) {
+            // "t.price" and "price" name the same column when one side leaves the table out.
+            if (!a.qualifiers.empty() && !b.qualifiers.empty() &&
+                toLower(a.qualifiers.back()) != toLower(b.qualifiers.back())) {
+                return false;
+            }
+            return true;
+        }
+        if (a.qualifiers != b.qualifiers || a.operand || b.operand || a.select || b.select) {
+            return false;
+        }
+        for (std::size_t i = 0; i < a.args.size(); ++i) {
+            if (!sameExpr(*a.args[i], *b.args[i])) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The select-list column (from 1) an expression names, by alias or by the same
+    // expression; 0 when it names none.
+    static int selectColumn(const Select& sel, const Expr& e) {
+        for (std::size_t i = 0; i < sel.items.size(); ++i) {
+            const SelectItem& item = sel.items[i];
+            if (e.kind == Expr::Kind::Column && e.qualifiers.empty() && !item.alias.empty() &&
+                toLower(item.alias) == toLower(e.text)) {
+                return int(i + 1);
+            }
+            if (item.expr && item.expr->kind != Expr::Kind::Star && sameExpr(*item.expr, e)) {
+                return int(i + 1);
+            }
+        }
+        return 0;
+    }
+
+    // The select-list column an order by item sorts on; 0 for a column not in the list.
+    static int orderColumn(const Select& sel, const OrderItem& item) {
+        if (item.expr->kind == Expr::Kind::Integer) {
+            int n = 0;
+            std::from_chars(item.expr->text.data(), item.expr->text.data() + item.expr->text.size(),
+                            n);
+            return n;
+        }
+        return selectColumn(sel, *item.expr);
+    }
+
+    Compute parseCompute(const Select& sel) {
+        Compute c;
+        c.line = peek().line;
+        expectWord("compute");
+        do {
+            ComputeAggregate agg;
+            const Token& name = peek();
+            if (!name.isWord("sum") && !name.isWord("avg") && !name.isWord("count") &&
+                !name.isWord("min") && !name.isWord("max")) {
+                fail();
+            }
+            agg.op = advance().lower;
+            expectOp("(");
+            const std::size_t operandAt = m_pos;
+            agg.operand = parseExpr();
+            expectOp(")");
+            // The operand travels as a select-list column number.
+            agg.column = selectColumn(sel, *agg.operand);
+            if (agg.column == 0) {
+                throw SyntaxError{operandAt};
+            }
+            c.aggregates.push_back(std::move(agg));
+        } while (acceptOp(","));
+        if (acceptWord("by")) {
+            std::size_t i = 0;
+            do {
+                ExprPtr by = parseExpr();
+                const int column = selectColumn(sel, *by);
+                // Sybase's rule: the by list is the order by list's beginning, in order.
+                if (column == 0 || i >= sel.orderBy.size() ||
+                    orderColumn(sel, sel.orderBy[i]) != column) {
+                    ParseError err;
+                    err.number = 143;
+                    err.line = c.line;
+                    err.message = "A COMPUTE BY item was not found in the order by list. All "
+                                  "expressions in the compute by list must also be present in "
+                                  "the order by list.";
+                    throw Refusal{err};
+                }
+                c.byColumns.push_back(column);
+                ++i;
+            } while (acceptOp(","));
+        }
+        return c;
+    }
+
     // ---- statements ---------------------------------------------------------------------
 
     StmtPtr newStmt(Stmt::Kind kind) {
@@ -824,6 +933,9 @@ private:
             if (w == "select") {
                 StmtPtr s = newStmt(Stmt::Kind::Select);
                 s->select = parseSelect();
+                while (atWord("compute")) {
+                    s->select->computes.push_back(parseCompute(*s->select));
+                }
                 return s;
             }
             if (w == "insert") {
@@ -1550,7 +1662,7 @@ private:
                    (!sql::isReservedWord(t.lower) ||
                     contains({"statistics", "arith_overflow", "numeric_truncation", "char_convert",
                               "identity_insert", "offsets", "plan", "table", "role", "transaction",
-                              "isolation", "level"},
+                              "isolation", "level", "lock", "close"},
                              t.lower));
         };
         std::vector<std::string> words;
@@ -1562,6 +1674,12 @@ private:
         if (words.empty()) {
             fail();
         }
+        // "close on endtran" holds the word "on" itself.
+        if (words.size() == 1 && words[0] == "close" && atWord("on") && atWord("endtran", 1)) {
+            advance();
+            words.push_back("on");
+            words.push_back(advance().lower);
+        }
         auto joined = [&words](std::size_t count) {
             std::string name;
             for (std::size_t i = 0; i < count; ++i) {
@@ -1572,21 +1690,118 @@ private:
         if (atWord("on") || atWord("off")) {
             s->on = advance().lower == "on";
             s->name = joined(words.size());
+            if (s->name == "switch") {
+                parseTraceFlags();
+            }
+            requireKnownSetOption(*s);
             return s;
         }
         s->kind = Stmt::Kind::SetValue;
         if (atExpressionStart()) {
             s->name = joined(words.size());
             s->args.push_back(parseUnary());
+            requireKnownSetOption(*s);
             return s;
         }
         // "set dateformat mdy": the last word is the value.
         if (words.size() < 2) {
+            if (!knownSetOption(Stmt::Kind::SetOption, words[0]) &&
+                !knownSetOption(Stmt::Kind::SetValue, words[0])) {
+                refuseSetOption(*s, words[0]);
+            }
             fail();
         }
         s->name = joined(words.size() - 1);
         s->args.push_back(makeExpr(Expr::Kind::String, lastAsTyped, s->line));
+        requireKnownSetOption(*s);
         return s;
+    }
+
+    // "set switch on 3604, 302 with override": the trace flags and their options, which
+    // simserver takes without effect.
+    void parseTraceFlags() {
+        while (peek().kind == TokenKind::Integer) {
+            advance();
+            if (!acceptOp(",")) {
+                break;
+            }
+        }
+        if (acceptWord("with")) {
+            do {
+                expectName();
+            } while (acceptOp(","));
+        }
+    }
+
+    // Sybase checks set options while it compiles the batch: an unknown one stops all of it.
+    static bool knownSetOption(Stmt::Kind kind, const std::string& name) {
+        static const char* const switches[] = {"showplan",
+                                               "noexec",
+                                               "parseonly",
+                                               "fmtonly",
+                                               "statistics io",
+                                               "statistics time",
+                                               "arithabort arith_overflow",
+                                               "arithabort numeric_truncation",
+                                               "arithabort",
+                                               "arithignore arith_overflow",
+                                               "arithignore",
+                                               "fipsflagger",
+                                               "nocount",
+                                               "quoted_identifier",
+                                               "chained",
+                                               "ansinull",
+                                               "ansi_permissions",
+                                               "close on endtran",
+                                               "char_convert",
+                                               "statement_cache",
+                                               "switch",
+                                               "forceplan",
+                                               "flushmessage",
+                                               "procid",
+                                               "self_recursion",
+                                               "string_rtruncation",
+                                               "textsize",
+                                               "dup_in_subquery",
+                                               "or_strategy",
+                                               "sort_resources",
+                                               "statistics subquerycache",
+                                               "statistics simulate",
+                                               "identity_insert",
+                                               "transaction isolation level",
+                                               "cis_rpc_handling",
+                                               "triggers",
+                                               "replication",
+                                               "proc_return_status",
+                                               "proc_output_params"};
+        static const char* const values[] = {
+            "rowcount",   "textsize",       "transaction isolation level",
+            "dateformat", "datefirst",      "language",
+            "lock",       "lock wait",      "char_convert",
+            "clientname", "clienthostname", "clientapplname"};
+        if (kind == Stmt::Kind::SetValue) {
+            return std::any_of(std::begin(values), std::end(values),
+                               [&](const char* v) { return name == v; });
+        }
+        // "identity_insert t on" names its table after the option.
+        return std::any_of(std::begin(switches), std::end(switches), [&](const char* k) {
+            const std::size_t n = std::char_traits<char>::length(k);
+            return name.compare(0, n, k) == 0 && (name.size() == n || name[n] == ' ');
+        });
+    }
+
+    [[noreturn]] static void refuseSetOption(const Stmt& s, const std::string& name) {
+        ParseError err;
+        err.number = 195;
+        err.line = s.line;
+        err.message = "'" + name + "' is not a recognized SET option.";
+        throw Refusal{err};
+    }
+
+    static void requireKnownSetOption(const Stmt& s) {
+        if (!knownSetOption(s.kind, s.name)) {
+            refuseSetOption(s, s.name);
+        }
     }
 
     StmtPtr parseRaiserror() {

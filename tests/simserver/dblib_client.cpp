@@ -158,7 +158,7 @@ Connection connect(const std::string& host, const ConnectOptions& options) {
     return Connection(dbproc);
 }
 
-static Value toText(DBPROCESS* dbproc, int type, const BYTE* data, DBINT length) {
+Value toText(DBPROCESS* dbproc, int type, const BYTE* data, DBINT length) {
     if (data == nullptr) {
         return std::nullopt;
     }

@@ -83,6 +83,9 @@ Connection connect(const std::string& host, const ConnectOptions& options = {});
 using Value = std::optional<std::string>; // nullopt is SQL NULL
 using Row = std::vector<Value>;
 
+// A value as dbconvert writes it in characters; nullopt for a null data pointer.
+Value toText(DBPROCESS* dbproc, int type, const BYTE* data, DBINT length);
+
 // One dbresults call and what it delivered.
 struct ResultSet {
     RETCODE rc = FAIL; // what dbresults returned (SUCCEED or FAIL)

@@ -205,6 +205,8 @@ TEST_F(Rpc, RowsOutputParametersAndReturnStatus) {
     const auto msg = MessageLog::find(2812);
     ASSERT_TRUE(msg) << MessageLog::dump();
     EXPECT_EQ(msg->severity, 16);
+    // The failed call's error stays with its own reply: a rowless statement next still succeeds.
+    EXPECT_TRUE(succeeds(m_sa, "set nocount off"));
     EXPECT_EQ(queryValue(m_sa, "select 1"), "1");
 }
 
@@ -228,6 +230,101 @@ TEST_F(Attention, CancelAfterTheFirstResultSetDiscardsTheRest) {
     EXPECT_EQ(dbcancel(m_sa), SUCCEED);
     // The reply to the next batch must not be shifted by leftovers of the cancelled one.
     EXPECT_EQ(queryValue(m_sa, "select 'next'"), "next");
+}
+
+class Compute : public SaTest {
+protected:
+    void SetUp() override {
+        SaTest::SetUp();
+        run(m_sa, "create table #sales (kind varchar(10), price money, n int)\n"
+                  "insert #sales values ('a', $1.50, 1)\n"
+                  "insert #sales values ('a', $2.25, 2)\n"
+                  "insert #sales values ('b', $4.00, 5)");
+    }
+
+    // dbnextrow's codes for the batch's one result set, and each compute row's values.
+    struct Read {
+        std::vector<STATUS> codes;
+        std::vector<Row> computeRows;
+        DBINT count = -1;
+    };
+    Read readAll() {
+        Read out;
+        for (STATUS code; (code = dbnextrow(m_sa)) != NO_MORE_ROWS && code != FAIL;) {
+            out.codes.push_back(code);
+            if (code == REG_ROW) {
+                continue;
+            }
+            Row values;
+            for (int c = 1; c <= dbnumalts(m_sa, code); ++c) {
+                values.push_back(dbadlen(m_sa, code, c) == 0
+                                     ? std::nullopt
+                                     : toText(m_sa, dbalttype(m_sa, code, c),
+                                              dbadata(m_sa, code, c), dbadlen(m_sa, code, c)));
+            }
+            out.computeRows.push_back(std::move(values));
+        }
+        out.count = dbcount(m_sa);
+        return out;
+    }
+
+    void start(const std::string& sql) {
+        MessageLog::clear();
+        ASSERT_EQ(dbcmd(m_sa, sql.c_str()), SUCCEED);
+        ASSERT_EQ(dbsqlexec(m_sa), SUCCEED) << MessageLog::dump();
+        ASSERT_EQ(dbresults(m_sa), SUCCEED) << MessageLog::dump();
+    }
+};
+
+TEST_F(Compute, ByGroupsFollowEachGroupWithItsComputeRow) {
+    start("select kind, price, n from #sales order by kind "
+          "compute sum(price), avg(n), count(price), min(n), max(kind) by kind");
+
+    EXPECT_EQ(dbnumcompute(m_sa), 1);
+    ASSERT_EQ(dbnumalts(m_sa, 1), 5);
+    const int ops[] = {SYBAOPSUM, SYBAOPAVG, SYBAOPCNT, SYBAOPMIN, SYBAOPMAX};
+    const int operands[] = {2, 3, 2, 3, 1};
+    // Sybase: sum of money is money, avg of int is int, min and max keep the column's type.
+    const int types[] = {SYBMONEY, SYBINT4, SYBINT4, SYBINT4, SYBCHAR};
+    for (int c = 1; c <= 5; ++c) {
+        SCOPED_TRACE(c);
+        EXPECT_EQ(dbaltop(m_sa, 1, c), ops[c - 1]);
+        EXPECT_EQ(dbaltcolid(m_sa, 1, c), operands[c - 1]);
+        EXPECT_EQ(dbalttype(m_sa, 1, c), types[c - 1]);
+    }
+    int size = 0;
+    BYTE* by = dbbylist(m_sa, 1, &size);
+    ASSERT_EQ(size, 1);
+    EXPECT_EQ(by[0], 1);
+
+    const Read r = readAll();
+    EXPECT_EQ(r.codes, (std::vector<STATUS>{REG_ROW, REG_ROW, 1, REG_ROW, 1}));
+    ASSERT_EQ(r.computeRows.size(), 2u);
+    // avg of an int truncates: (1 + 2) / 2.
+    EXPECT_EQ(r.computeRows[0], (Row{"3.7500", "1", "2", "1", "a"}));
+    EXPECT_EQ(r.computeRows[1], (Row{"4.0000", "5", "1", "5", "b"}));
+    // The count is of the regular rows.
+    EXPECT_EQ(r.count, 3);
+    EXPECT_EQ(queryValue(m_sa, "select @@rowcount"), "3");
+}
+
+TEST_F(Compute, AnEmptyResultStillGetsOneComputeRow) {
+    start("select kind from #sales where kind = 'missing' compute max(kind), count(kind)");
+    const Read r = readAll();
+    EXPECT_EQ(r.codes, (std::vector<STATUS>{1}));
+    ASSERT_EQ(r.computeRows.size(), 1u);
+    EXPECT_EQ(r.computeRows[0], (Row{std::nullopt, "0"}));
+    EXPECT_EQ(r.count, 0);
+}
+
+TEST_F(Compute, ByListMustBeginTheOrderByList) {
+    play(m_sa, {
+                   {"select kind, n from #sales order by kind, n compute sum(n) by kind, n", ""},
+                   {"select kind, n from #sales order by 1 compute sum(n) by kind", ""},
+                   {"select kind, n from #sales order by kind, n compute sum(n) by n", "Msg 143"},
+                   {"select kind, n from #sales compute sum(n) by kind", "Msg 143"},
+                   {"select kind from #sales order by kind compute sum(n)", "Msg 102"},
+               });
 }
 
 class Concurrency : public SimServerTest {};

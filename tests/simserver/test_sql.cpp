@@ -115,6 +115,54 @@ TEST_F(SetOptions, ParseonlyStillChecksSyntax) {
     ASSERT_TRUE(succeeds(m_sa, "set parseonly off"));
 }
 
+TEST_F(SetOptions, TextsizeCutsTextValues) {
+    run(m_sa, "create table #doc (body text)\ninsert #doc values ('0123456789')");
+    play(m_sa, "set textsize 3\nselect body from #doc\nselect @@textsize", "012\n3");
+    play(m_sa, "set textsize 0\nselect body from #doc\nselect @@textsize", "0123456789\n32768");
+}
+
+TEST_F(SetOptions, FmtonlySendsTheFormatWithoutRows) {
+    const BatchResult r = run(m_sa, "set fmtonly on\nselect name, id from sysobjects");
+    const auto sets = r.rowResults();
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0]->columnNames, (std::vector<std::string>{"name", "id"}));
+    EXPECT_TRUE(sets[0]->rows.empty());
+    play(m_sa, "set fmtonly off\nselect 1", "1");
+}
+
+TEST_F(SetOptions, AnUnknownOptionStopsTheWholeBatch) {
+    MessageLog::clear();
+    const BatchResult r = exec(m_sa, "select 1\nset bogus on\nselect 2");
+    EXPECT_TRUE(r.rowResults().empty());
+    const auto messages = MessageLog::messagesFor(m_sa);
+    ASSERT_EQ(messages.size(), 1u) << MessageLog::dump();
+    EXPECT_EQ(messages[0].number, 195);
+    EXPECT_EQ(trim(messages[0].text), "'bogus' is not a recognized SET option.");
+    EXPECT_EQ(messages[0].line, 2);
+}
+
+TEST_F(SetOptions, SybaseOptionsAreAccepted) {
+    for (const char* sql : {"set fmtonly off", "set lock wait 5", "set lock nowait",
+                            "set lock wait", "set close on endtran on", "set close on endtran off",
+                            "set char_convert off", "set char_convert on", "set char_convert utf8",
+                            "set statement_cache on", "set statement_cache off",
+                            "set switch on 3604", "set switch off 3604, 302", "set textsize 100"}) {
+        play(m_sa, sql, "-");
+    }
+}
+
+TEST_F(SetOptions, ChainedModeOpensATransactionAtTheFirstDataStatement) {
+    play(m_sa, {
+                   {"create table #chain (a int)", "-"},
+                   {"set chained on\nselect @@tranchained, @@trancount", "1|0"},
+                   {"insert #chain values (1)\nselect @@trancount", "1"},
+                   {"set chained off", "Msg 226"},
+                   {"rollback\nselect @@trancount", "0"},
+                   {"select count(*) from #chain\nselect @@trancount", "0\n1"},
+                   {"commit\nset chained off\nselect @@tranchained, @@trancount", "0|0"},
+               });
+}
+
 class PacketSize : public SaTest {};
 
 TEST_F(PacketSize, LargePacketsCarryABigResult) {

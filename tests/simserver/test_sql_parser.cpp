@@ -381,6 +381,8 @@ TEST(SqlParser, ErrorMessages) {
         {"grant create table to u with grant option", 1, 156, "with"},
         {"drop view v1,", 1, 102, ","},
         {"drop trigger", 1, 102, "trigger"},
+        // A compute aggregate travels as a select-list column number.
+        {"select a from t order by a compute sum(b)", 1, 102, "b"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sql);
@@ -393,17 +395,50 @@ TEST(SqlParser, ErrorMessages) {
                                        ? "Incorrect syntax near the keyword '" + c.near + "'."
                                        : "Incorrect syntax near '" + c.near + "'.");
     }
-    const std::vector<std::tuple<std::string, int, int, std::string>> lexical = {
+    // Errors of the tokenizer, and statements Sybase refuses while it compiles the batch.
+    const std::string computeBy = "A COMPUTE BY item was not found in the order by list. All "
+                                  "expressions in the compute by list must also be present in "
+                                  "the order by list.";
+    const std::vector<std::tuple<std::string, int, int, std::string>> worded = {
         {"select 1\nselect 'abc", 2, 105, "Unclosed quote before the character string 'abc'."},
         {"select 1 /* open /* nested */", 1, 113, "Missing end comment mark '*/'."},
+        {"select 1\nset bogus on\nselect 2", 2, 195, "'bogus' is not a recognized SET option."},
+        {"set bogus 5", 1, 195, "'bogus' is not a recognized SET option."},
+        {"set bogus", 1, 195, "'bogus' is not a recognized SET option."},
+        {"select a, b from t order by b\ncompute sum(b) by a", 2, 143, computeBy},
+        {"select a, b from t order by a compute sum(b) by a, b", 1, 143, computeBy},
+        {"select a, b from t compute sum(b) by a", 1, 143, computeBy},
     };
-    for (const auto& [sql, line, number, message] : lexical) {
+    for (const auto& [sql, line, number, message] : worded) {
         const ParseResult r = parseBatch(sql);
         EXPECT_FALSE(r.ok) << sql;
         EXPECT_EQ(r.error.number, number) << sql;
         EXPECT_EQ(r.error.line, line) << sql;
         EXPECT_EQ(r.error.message, message) << sql;
     }
+}
+
+TEST(SqlParser, ComputeClausesNameSelectListColumns) {
+    const ParseResult r = parseBatch("select type, price as p from titles order by 1, p\n"
+                                     "compute sum(p), count(price) by type\n"
+                                     "compute max(type), avg(titles.price)");
+    ASSERT_TRUE(r.ok) << r.error.message;
+    ASSERT_EQ(r.stmts.size(), 1u);
+    const auto& computes = r.stmts[0]->select->computes;
+    ASSERT_EQ(computes.size(), 2u);
+    std::vector<std::string> seen;
+    for (const Compute& c : computes) {
+        std::string text;
+        for (const ComputeAggregate& a : c.aggregates) {
+            text += a.op + std::to_string(a.column) + " ";
+        }
+        for (int by : c.byColumns) {
+            text += "by" + std::to_string(by) + " ";
+        }
+        seen.push_back(text);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"sum2 count2 by1 ", "max1 avg2 "}));
+    EXPECT_EQ(computes[1].line, 3);
 }
 
 TEST(SqlParser, NestingDepthIsBounded) {
