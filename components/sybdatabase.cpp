@@ -217,7 +217,11 @@ void TSybDatabase::readCurrentDatabase() {
 }
 
 void TSybDatabase::readVersion() {
-    if (const auto version = queryValue(QStringLiteral("select @@version")); version)
+    // In the same round trip: text and image values arrive whole, where the server's default
+    // text size would cut them at 32 KB.
+    if (const auto version =
+            queryValue(QStringLiteral("set textsize 2147483647\nselect @@version"));
+        version)
         m_dbVersion = *version;
 }
 

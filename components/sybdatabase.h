@@ -102,7 +102,8 @@ private:
     Prompt promptForLogin();
     void openConnection();
     void applyBufferSize();
-    // DBVersion from "select @@version"; the last row wins, no row keeps the previous text.
+    // Asks for whole text values, and DBVersion from "select @@version"; the last row wins, no
+    // row keeps the previous text.
     void readVersion();
     void readCurrentDatabase();
     // The first column of sql's last row; nothing when no row came.
