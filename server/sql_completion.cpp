@@ -36,16 +36,9 @@ std::vector<Token> sqlTokens(const QString& sql) {
             i = sql.indexOf(QLatin1String("*/"), i + 2);
             i = i < 0 ? n : i + 2;
         } else if (c == '\'' || c == '"') {
-            // A doubled quote stays inside the string.
-            for (++i; i < n; ++i) {
-                if (sql[i] != c)
-                    continue;
-                if (i + 1 < n && sql[i + 1] == c)
-                    ++i;
-                else
-                    break;
-            }
-            ++i;
+            // A doubled quote inside reads as two strings side by side: the same text skipped.
+            i = sql.indexOf(c, i + 1);
+            i = i < 0 ? n : i + 1;
         } else if (c == '[') {
             const qsizetype close = sql.indexOf(']', i + 1);
             const qsizetype end = close < 0 ? n : close;
@@ -245,6 +238,7 @@ SqlCompleter::SqlCompleter(QTextEdit* editor, CompletionCatalogue::LoginSource l
     // A child of the editor rather than a window of its own: it never takes the focus, and no
     // window manager has a say in it.
     m_popup->setFocusPolicy(Qt::NoFocus);
+    m_popup->verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
     m_popup->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_popup->hide();
     editor->installEventFilter(this);
