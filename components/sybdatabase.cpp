@@ -141,47 +141,67 @@ TSybDatabase::Prompt TSybDatabase::promptForLogin() {
     return Prompt::Ok;
 }
 
-void TSybDatabase::openConnection() {
-    const QByteArray user = m_userName.toLocal8Bit();
-    const QByteArray password = m_password.toLocal8Bit();
-    const QByteArray database = m_dbName.toLocal8Bit();
-    const LoginTarget target = resolveLoginTarget(m_serverName);
-    const QByteArray server = target.server.toLocal8Bit();
-
+DbProcHandle openLogin(const LoginValues& values, int* lastResult) {
     initDbLib();
     LOGINREC* login = dblogin();
     if (!login)
-        return;
-    if (!m_hostName.isEmpty())
-        m_lastResult = dbsetlname(login, m_hostName.toLocal8Bit().constData(), DBSETHOST);
-    m_lastResult = dbsetlname(login, user.constData(), DBSETUSER);
-    m_lastResult = dbsetlname(login, password.constData(), DBSETPWD);
-    if (!m_appName.isEmpty())
-        m_lastResult = dbsetlname(login, m_appName.toLocal8Bit().constData(), DBSETAPP);
-    if (!m_language.isEmpty())
-        m_lastResult = dbsetlname(login, m_language.toLocal8Bit().constData(), DBSETNATLANG);
-    if (!m_charSet.isEmpty())
-        m_lastResult = dbsetlname(login, m_charSet.toLocal8Bit().constData(), DBSETCHARSET);
-    if (!m_debugFile.isEmpty())
-        dbrecftos(m_debugFile.toLocal8Bit().constData());
-    m_lastResult = dbsetlbool(login, TRUE, DBSETBCP);
+        return {};
+    int result = kFail;
+    const auto setName = [&](const QString& value, int item) {
+        result = dbsetlname(login, value.toLocal8Bit().constData(), item);
+    };
+    if (!values.hostName.isEmpty())
+        setName(values.hostName, DBSETHOST);
+    setName(values.userName, DBSETUSER);
+    setName(values.password, DBSETPWD);
+    if (!values.appName.isEmpty())
+        setName(values.appName, DBSETAPP);
+    if (!values.language.isEmpty())
+        setName(values.language, DBSETNATLANG);
+    if (!values.charSet.isEmpty())
+        setName(values.charSet, DBSETCHARSET);
+    result = dbsetlbool(login, TRUE, DBSETBCP);
     DBSETLPACKET(login, 8192); // a large result crosses in a sixteenth of the packets
-    if (target.askTds50)
+    if (values.target.askTds50)
         dbsetlversion(login, DBVERSION_100);
+    if (lastResult)
+        *lastResult = result;
 
+    const QByteArray server = values.target.server.toLocal8Bit();
     DBPROCESS* process;
     {
         // DB-Library keeps one login timeout for the whole process, which another connection
         // may have changed since this one's was set.
-        dbsetlogintime(m_loginTimeOut);
+        dbsetlogintime(values.loginTimeOut);
         LoginScope scope;
         process = dbopen(login, server.isEmpty() ? nullptr : server.constData());
         if (process)
             scope.deliverHeldMessages(process);
     }
-    m_dbProc = DbProcHandle(process);
+    dbloginfree(login);
+    return DbProcHandle(process);
+}
+
+LoginValues TSybDatabase::loginValues() const {
+    return {resolveLoginTarget(m_serverName),
+            m_userName,
+            m_password,
+            m_appName,
+            m_hostName,
+            m_charSet,
+            m_language,
+            m_loginTimeOut};
+}
+
+void TSybDatabase::openConnection() {
+    const QByteArray database = m_dbName.toLocal8Bit();
+    initDbLib();
+    if (!m_debugFile.isEmpty())
+        dbrecftos(m_debugFile.toLocal8Bit().constData());
+    const DbProcHandle process = openLogin(loginValues(), &m_lastResult);
+    m_dbProc = process;
     if (process) {
-        m_lastResult = dbuse(process, database.constData());
+        m_lastResult = dbuse(process.get(), database.constData());
         // Refused (the server said why): the session stays where the login put it, and the
         // name must say so, or every caption and the saved last database would be wrong.
         if (m_lastResult != kSucceed)
@@ -190,13 +210,12 @@ void TSybDatabase::openConnection() {
         applyBufferSize();
         m_dbLibVersion = m_dbVersion;
         m_charSet = clientCharSet(m_charSet).left(kNameLength);
-        m_serverCharSet = fromDbLib(dbservcharset(process)).left(kNameLength);
+        m_serverCharSet = fromDbLib(dbservcharset(process.get())).left(kNameLength);
         // FreeTDS exports no dbgetnatlang and keeps no language of its own: the requested one
         // stays.
         readVersion();
         enterList();
     }
-    dbloginfree(login);
 }
 
 std::optional<QString> TSybDatabase::queryValue(const QString& sql) const {

@@ -1,6 +1,7 @@
 #pragma once
 // TSybDatabase: one DB-Library connection with its login record, login dialog and server list.
 
+#include "server_directory.h"
 #include "sybase32.h"
 
 #include <QObject>
@@ -11,6 +12,25 @@
 #include <vector>
 
 namespace ostrim {
+
+// What a login sends, taken from a component on the GUI thread with the server name already
+// resolved there, so that any thread may open a connection with it.
+struct LoginValues {
+    LoginTarget target;
+    QString userName;
+    QString password;
+    QString appName;
+    QString hostName;
+    QString charSet;
+    QString language;
+    int loginTimeOut = 0; // seconds; 0 waits for ever
+};
+
+// A connection opened with values on the calling thread; null when the login failed. The
+// handlers stay silent during dbopen (LoginScope), and the login's other messages go where that
+// thread's messages go once it is made. lastResult, when given, receives the result of the last
+// dbsetlname or dbsetlbool (it stays as it was when DB-Library has no login record to give).
+DbProcHandle openLogin(const LoginValues& values, int* lastResult = nullptr);
 
 class TSybDatabase : public QObject {
     Q_OBJECT
@@ -92,6 +112,9 @@ public:
     void setBufferSize(int n);
     QStringList ServerList() const { return m_serverList; }
     void setServerList(const QStringList& list) { m_serverList = list; }
+
+    // The values of the next login, for a connection of its own beside this one.
+    LoginValues loginValues() const;
 
     ostrim::DbProcHandle DbProc() const { return m_dbProc; }
     // DB-Library result of the last dbsetlname, dbsetlbool, dbuse or dbsetopt made here.
