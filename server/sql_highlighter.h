@@ -1,0 +1,62 @@
+#pragma once
+// Transact-SQL colouring of the editor: keywords, strings, comments (nested as the server nests
+// them), numbers, variables and the "go" lines that cut a script into batches.
+
+#include <QColor>
+#include <QPointer>
+#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+
+#include <array>
+#include <cstdint>
+
+class QTextEdit;
+
+namespace ostrim {
+
+enum class SqlToken : std::uint8_t {
+    Plain,
+    Keyword,
+    String,
+    Comment,
+    Number,
+    Variable,  // @name
+    Global,    // @@name
+    Separator, // a "go" line
+};
+inline constexpr int kSqlTokenKinds = 8;
+
+class SqlHighlighter : public QSyntaxHighlighter {
+    Q_OBJECT
+public:
+    // Colours editor's document, in colours that read on its base colour, and follows changes of
+    // its palette.
+    explicit SqlHighlighter(QTextEdit* editor);
+    ~SqlHighlighter() override;
+
+    // Colours that read on `base`; the text is coloured anew only when they change.
+    void setBackground(const QColor& base);
+    // Off, the document shows its own formats only; on again, it is coloured at once.
+    void setEnabled(bool enabled);
+    bool isEnabled() const { return document() != nullptr; }
+    // Colours the whole text anew without announcing a change of contents, as
+    // QSyntaxHighlighter::rehighlight, which it hides, would (the window's Modified flag hangs
+    // on textChanged).
+    void rehighlight();
+
+    QTextCharFormat format(SqlToken kind) const { return m_formats[std::size_t(kind)]; }
+
+protected:
+    void highlightBlock(const QString& text) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void recolour();
+
+    QPointer<QTextEdit> m_editor;
+    QPointer<QTextDocument> m_target;
+    bool m_dark = false;
+    std::array<QTextCharFormat, kSqlTokenKinds> m_formats;
+};
+
+} // namespace ostrim
