@@ -2,10 +2,13 @@
 
 #include <QEvent>
 #include <QSignalBlocker>
+#include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <string_view>
 
 namespace ostrim {
@@ -456,6 +459,9 @@ SqlHighlighter::SqlHighlighter(QTextEdit* editor)
     : QSyntaxHighlighter(static_cast<QTextDocument*>(nullptr)), m_editor(editor),
       m_target(editor->document()) {
     setParent(editor);
+    m_repair.setSingleShot(true);
+    m_repair.setInterval(0);
+    connect(&m_repair, &QTimer::timeout, this, &SqlHighlighter::repairSome);
     m_dark = editor->palette().color(QPalette::Base).lightness() < 128;
     recolour();
     editor->installEventFilter(this);
@@ -496,18 +502,86 @@ void SqlHighlighter::rehighlight() {
     // Colours live in the blocks' layouts, not in the text; the layout is told directly, so
     // the document's signals are not needed.
     const QSignalBlocker quiet(document());
+    m_editEnd = std::numeric_limits<int>::max();
     QSyntaxHighlighter::rehighlight();
+    m_stale = {};
+}
+
+void SqlHighlighter::editing(int from, int /*removed*/, int added) {
+    m_editEnd = from + added;
+    m_colouredAhead = 0;
+}
+
+void SqlHighlighter::markStale(const QTextBlock& block) {
+    const int position = block.position();
+    if (m_stale.from.isNull()) {
+        m_stale.from = QTextCursor(document());
+        m_stale.to = QTextCursor(document());
+        m_stale.from.setPosition(position);
+        m_stale.to.setPosition(position);
+    } else {
+        m_stale.from.setPosition(std::min(m_stale.from.position(), position));
+        m_stale.to.setPosition(std::max(m_stale.to.position(), position));
+    }
+    if (!m_repair.isActive())
+        m_repair.start();
+}
+
+void SqlHighlighter::repairSome() {
+    if (m_stale.from.isNull() || !document())
+        return;
+    // Straight into the lines' layouts, the document laid out once for all of them:
+    // rehighlightBlock would lay the rest of the document out again for each line. Up to the
+    // last line an edit left behind every line is scanned; after it, until a line ends in the
+    // state it had.
+    QTextBlock block = m_stale.from.block();
+    const int lastLeft = m_stale.to.block().blockNumber();
+    const int from = block.position();
+    int end = from;
+    bool done = false;
+    for (int i = 0; i < kRepairedAtOnce && block.isValid(); ++i) {
+        QList<QTextLayout::FormatRange> ranges;
+        const QString text = block.text();
+        const int state =
+            scanLine(text.constData(), text.size(), std::max(block.previous().userState(), kNormal),
+                     [&](qsizetype start, qsizetype length, SqlToken kind) {
+                         ranges.append({int(start), int(length), m_formats[std::size_t(kind)]});
+                     });
+        if (ranges != block.layout()->formats())
+            block.layout()->setFormats(ranges);
+        const bool settled = state == block.userState();
+        block.setUserState(state);
+        end = block.position() + block.length();
+        const bool beyond = block.blockNumber() >= lastLeft;
+        block = block.next();
+        if (settled && beyond) {
+            done = true;
+            break;
+        }
+    }
+    document()->markContentsDirty(from, end - from);
+    if (done || !block.isValid()) {
+        m_stale = {};
+        return;
+    }
+    m_stale.from.setPosition(block.position());
+    m_repair.start();
 }
 
 void SqlHighlighter::setEnabled(bool enabled) {
     if (enabled == isEnabled() || !m_target)
         return;
     if (!enabled) {
+        m_repair.stop();
+        m_stale = {};
+        disconnect(m_target, &QTextDocument::contentsChange, this, &SqlHighlighter::editing);
         // Detaching clears the colours inside an edit block, which would announce a change.
         const QSignalBlocker quiet(m_target.data());
         setDocument(nullptr);
         return;
     }
+    // Ahead of QSyntaxHighlighter's own connection, so that it sees where the edit ends.
+    connect(m_target, &QTextDocument::contentsChange, this, &SqlHighlighter::editing);
     setDocument(m_target);
     // Coloured now, quietly, which also spares QSyntaxHighlighter's own later pass.
     rehighlight();
@@ -515,6 +589,18 @@ void SqlHighlighter::setEnabled(bool enabled) {
 
 void SqlHighlighter::highlightBlock(const QString& text) {
     const int state = std::max(previousBlockState(), kNormal);
+    const QTextBlock block = currentBlock();
+    if (block.position() >= m_editEnd && ++m_colouredAhead > kColouredAhead) {
+        // Far past the edit, where a comment or string opened or closed changes every line
+        // after it: the line stays as it was, which ends QSyntaxHighlighter's pass here, and
+        // repairSome goes on from it when the event loop is free. QSyntaxHighlighter lays out
+        // every line it passes.
+        for (const QTextLayout::FormatRange& range : block.layout()->formats())
+            setFormat(range.start, range.length, range.format);
+        setCurrentBlockState(block.userState());
+        markStale(block);
+        return;
+    }
     setCurrentBlockState(scanLine(text.constData(), text.size(), state,
                                   [this](qsizetype start, qsizetype length, SqlToken kind) {
                                       setFormat(int(start), int(length),

@@ -6,10 +6,13 @@
 #include <QPointer>
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
 
+class QTextBlock;
 class QTextEdit;
 
 namespace ostrim {
@@ -45,6 +48,14 @@ public:
     void rehighlight();
 
     QTextCharFormat format(SqlToken kind) const { return m_formats[std::size_t(kind)]; }
+    // Lines far past an edit are still to be coloured (by the event loop, a few hundred lines
+    // at a time).
+    bool colouringPending() const { return !m_stale.from.isNull(); }
+
+    // Lines coloured past the end of an edit before the rest waits for the event loop: more
+    // than a window shows.
+    static constexpr int kColouredAhead = 200;
+    static constexpr int kRepairedAtOnce = 250;
 
 protected:
     void highlightBlock(const QString& text) override;
@@ -52,11 +63,24 @@ protected:
 
 private:
     void recolour();
+    void editing(int from, int removed, int added);
+    void markStale(const QTextBlock& block);
+    void repairSome();
 
     QPointer<QTextEdit> m_editor;
     QPointer<QTextDocument> m_target;
     bool m_dark = false;
     std::array<QTextCharFormat, kSqlTokenKinds> m_formats;
+
+    int m_editEnd = 0;       // where the text the document last announced as changed ends
+    int m_colouredAhead = 0; // lines coloured past it since
+    // From the first line whose state and colours wait to the last line where an edit's pass
+    // stopped; the cursors follow later edits.
+    struct Stale {
+        QTextCursor from;
+        QTextCursor to;
+    } m_stale;
+    QTimer m_repair;
 };
 
 } // namespace ostrim

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMimeData>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTextBlock>
@@ -105,6 +106,81 @@ TEST(SqlHighlighter, AnEditColoursTheLinesItReaches) {
     cursor.deleteChar();
     cursor.deleteChar();
     EXPECT_EQ(classes(*editor.document(), highlighter), "kkkkkk_n\nGG\nkkkkkk_n____kkk");
+}
+
+// A script longer than the lines an edit colours at once.
+QString longScript() {
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines << "/* procedure */ create proc p as"
+              << "select 'a', \"b\" -- c"
+              << "go";
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The colours a document gets when coloured whole, in one pass.
+QString colouredWhole(const QString& text) {
+    QTextEdit editor;
+    SqlHighlighter highlighter(&editor);
+    editor.setPlainText(text);
+    return classes(*editor.document(), highlighter);
+}
+
+void finishColouring(const SqlHighlighter& highlighter) {
+    for (int pass = 0; pass < 10000 && highlighter.colouringPending(); ++pass)
+        QCoreApplication::processEvents();
+    ASSERT_FALSE(highlighter.colouringPending());
+}
+
+TEST(SqlHighlighter, LinesFarPastAnEditAreColouredByTheEventLoop) {
+    QTextEdit editor;
+    SqlHighlighter highlighter(&editor);
+    editor.setPlainText(longScript());
+    const QTextDocument& document = *editor.document();
+    ASSERT_GT(document.blockCount(), 2 * SqlHighlighter::kColouredAhead);
+    QSignalSpy textChanged(&editor, &QTextEdit::textChanged);
+
+    QTextCursor(editor.document()).insertText("/*");
+    ASSERT_EQ(textChanged.count(), 1);
+    const auto lineKinds = [&](int line) {
+        return classes(document, highlighter).section('\n', line, line);
+    };
+    // The edited line and the lines right after it are coloured at once.
+    const QString near = lineKinds(SqlHighlighter::kColouredAhead);
+    EXPECT_EQ(near, QString(near.size(), QLatin1Char('c')));
+    EXPECT_TRUE(lineKinds(document.blockCount() - 2).startsWith("kkkkkk"));
+    EXPECT_TRUE(highlighter.colouringPending());
+
+    finishColouring(highlighter);
+    EXPECT_EQ(classes(document, highlighter), colouredWhole(editor.toPlainText()));
+    EXPECT_EQ(textChanged.count(), 1);
+    EXPECT_EQ(document.availableUndoSteps(), 1);
+}
+
+// Edits that open and close comments and strings, some made while the colours of an earlier
+// one still wait: the colours end as those of the text coloured whole.
+TEST(SqlHighlighter, EditsEndInTheColoursOfTheWholeText) {
+    QTextEdit editor;
+    SqlHighlighter highlighter(&editor);
+    editor.setPlainText(longScript());
+    const char* const inserts[] = {"/*", "*/", "'", "\"", "--", "\n", "go\n", "x"};
+    QRandomGenerator random(20261207);
+    for (int edit = 0; edit < 60; ++edit) {
+        QTextCursor cursor(editor.document());
+        const int length = editor.document()->characterCount() - 1;
+        cursor.setPosition(int(random.bounded(length)));
+        if (random.bounded(4) == 0) {
+            cursor.setPosition(std::min(cursor.position() + 2, length), QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        } else {
+            cursor.insertText(inserts[random.bounded(int(std::size(inserts)))]);
+        }
+        if (edit % 3 == 2) {
+            finishColouring(highlighter);
+            ASSERT_EQ(classes(*editor.document(), highlighter), colouredWhole(editor.toPlainText()))
+                << "after edit " << edit;
+        }
+    }
 }
 
 // What the window watches of its editor, before and after.
