@@ -52,8 +52,9 @@ public:
     // at a time).
     bool colouringPending() const { return !m_stale.from.isNull(); }
 
-    // Lines coloured past the end of an edit before the rest waits for the event loop: more
-    // than a window shows.
+    // Lines coloured past the end of an edit before the rest waits for the event loop (more
+    // than a window shows), and lines the event loop colours at a pass (each pass lays out the
+    // document after them again; bench/README.md has the figures).
     static constexpr int kColouredAhead = 200;
     static constexpr int kRepairedAtOnce = 250;
 
