@@ -18,13 +18,15 @@ int digits(int number) {
     return count;
 }
 
-// A shade the eye finds without the text losing contrast.
+QColor blend(const QColor& from, const QColor& to, double share) {
+    return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * share),
+                            float(from.greenF() + (to.greenF() - from.greenF()) * share),
+                            float(from.blueF() + (to.blueF() - from.blueF()) * share));
+}
+
+// A shade of the background the eye finds without the text losing contrast.
 QColor faint(const QColor& base) {
-    const QColor toward = base.lightness() < 128 ? QColor(Qt::white) : QColor(Qt::black);
-    const double share = base.lightness() < 128 ? 0.12 : 0.06;
-    return QColor::fromRgbF(float(base.redF() + (toward.redF() - base.redF()) * share),
-                            float(base.greenF() + (toward.greenF() - base.greenF()) * share),
-                            float(base.blueF() + (toward.blueF() - base.blueF()) * share));
+    return base.lightness() < 128 ? blend(base, Qt::white, 0.12) : blend(base, Qt::black, 0.06);
 }
 
 } // namespace
@@ -108,9 +110,10 @@ void SqlEdit::markCurrentLine() {
 
 void SqlEdit::paintNumbers(QPaintEvent* event) {
     QPainter painter(m_gutter);
-    const QPalette& colours = palette();
-    painter.fillRect(event->rect(), colours.color(QPalette::Window));
-    painter.setPen(colours.color(QPalette::PlaceholderText));
+    // In the editor's colours, which the settings dialog sets, not the window's.
+    const QColor base = palette().color(QPalette::Base);
+    painter.fillRect(event->rect(), faint(base));
+    painter.setPen(blend(palette().color(QPalette::Text), base, 0.45));
     painter.setFont(font());
     QAbstractTextDocumentLayout* layout = document()->documentLayout();
     const int top = verticalScrollBar()->value();
