@@ -213,6 +213,7 @@ void TSybDatabase::openConnection() {
         m_serverCharSet = fromDbLib(dbservcharset(process.get())).left(kNameLength);
         // FreeTDS exports no dbgetnatlang and keeps no language of its own: the requested one
         // stays.
+        askForWholeText();
         readVersion();
         enterList();
     }
@@ -236,12 +237,18 @@ void TSybDatabase::readCurrentDatabase() {
 }
 
 void TSybDatabase::readVersion() {
-    // In the same round trip: text and image values arrive whole, where the server's default
-    // text size would cut them at 32 KB.
-    if (const auto version =
-            queryValue(QStringLiteral("set textsize 2147483647\nselect @@version"));
-        version)
+    if (const auto version = queryValue(QStringLiteral("select @@version")); version)
         m_dbVersion = *version;
+}
+
+void TSybDatabase::askForWholeText() {
+    // The server's default text size would cut text and image values at 32 KB; the grid and the
+    // data sets keep them whole.
+    DBPROCESS* process = m_dbProc.get();
+    dbcmd(process, "set textsize 2147483647");
+    if (dbsqlexec(process) == SUCCEED)
+        while (dbresults(process) == SUCCEED)
+            dbcanquery(process);
 }
 
 void TSybDatabase::disconnect() {

@@ -125,9 +125,9 @@ private:
     Prompt promptForLogin();
     void openConnection();
     void applyBufferSize();
-    // Asks for whole text values, and DBVersion from "select @@version"; the last row wins, no
-    // row keeps the previous text.
+    // DBVersion from "select @@version"; the last row wins, no row keeps the previous text.
     void readVersion();
+    void askForWholeText();
     void readCurrentDatabase();
     // The first column of sql's last row; nothing when no row came.
     std::optional<QString> queryValue(const QString& sql) const;

@@ -6,6 +6,7 @@
 #include "file_error_box.h"
 #include "program_dir.h"
 #include "rtf.h"
+#include "sql_highlighter.h"
 #include "text_file.h"
 #include "u_gotoline.h"
 
@@ -243,7 +244,9 @@ EditorServices::EditorServices(const Widgets& widgets, const Document& document,
                                const QStringList& speedwords)
     : m_widgets(widgets), m_document(document), m_speedwords(speedwords),
       m_find(new SearchDialog(widgets.window, false)),
-      m_replace(new SearchDialog(widgets.window, true)) {
+      m_replace(new SearchDialog(widgets.window, true)),
+      m_colours(new SqlHighlighter(widgets.memo)) {
+    m_colours->setEnabled(false);
     installKeys();
     connect(m_widgets.memo, &QTextEdit::cursorPositionChanged, this,
             &EditorServices::showCaretPosition);
@@ -448,6 +451,12 @@ void EditorServices::showCaretPosition() {
 void EditorServices::setTextMode(bool rich) {
     m_widgets.memo->setAcceptRichText(rich);
     m_widgets.textModePanel->setText(rich ? "Rich Text" : "Plain Text");
+    m_colours->setEnabled(m_colouring && !rich);
+}
+
+void EditorServices::setColouring(bool on) {
+    m_colouring = on;
+    m_colours->setEnabled(on && !m_widgets.memo->acceptRichText());
 }
 
 void EditorServices::comment() {

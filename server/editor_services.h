@@ -17,6 +17,7 @@ class QWidget;
 namespace ostrim {
 
 class SearchDialog;
+class SqlHighlighter;
 enum class SearchOutcome;
 
 // Per digit key, the line and column (both from 1) it marks; {0, 0} marks nothing.
@@ -80,6 +81,8 @@ public:
 
     void showCaretPosition();
     void setTextMode(bool rich);
+    // Transact-SQL colouring, in plain-text mode only: rich text keeps the user's formatting.
+    void setColouring(bool on);
     // Speedword mode on with an empty buffer: every activation, and New.
     void speedwordsOn();
     void insertKeyword();
@@ -119,6 +122,8 @@ private:
     // The 16-bit code of the last key pressed in the editor: Ctrl+K is Ctrl, then K.
     quint16 m_lastKeyDown = 0;
     bool m_formatOnly = false;
+    SqlHighlighter* m_colours;
+    bool m_colouring = false;
 };
 
 } // namespace ostrim

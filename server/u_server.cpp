@@ -7,6 +7,7 @@
 #include "file_error_box.h"
 #include "profile_file.h"
 #include "program_dir.h"
+#include "sql_completion.h"
 #include "sybcombobox.h"
 #include "sybdatabase.h"
 #include "sybquery.h"
@@ -109,6 +110,7 @@ void Tserverform::createServices() {
     m_run = std::make_unique<RunStep>(m_main, *sybase, query, *memo, options,
                                       std::bind_front(&FileServices::addSqlHistory, m_files.get()));
     auto databaseSwitched = [this](const QString& database) {
+        m_completer->setDatabase(database);
         TitlePrefix = captionPrefix(sybase->ServerName(), database, sybase->UserName());
         showCaption();
     };
@@ -120,6 +122,14 @@ void Tserverform::createServices() {
         ObjectBrowser::Widgets{type_list, object_list, column_list, memo, cmb_history,
                                findChild<QAction*>("PasteSQLHistory1")},
         window);
+    // After the editor services' key hooks: the popup takes its keys before they see them.
+    m_completer = new SqlCompleter(memo, [this] { return sybase->loginValues(); });
+}
+
+void Tserverform::applyEditorOptions() {
+    m_editor->setColouring(m_main.config.SyntaxColours);
+    memo->setLineNumbers(m_main.config.LineNumbers);
+    m_completer->setEnabled(m_main.config.Completion);
 }
 
 Tserverform::~Tserverform() {
@@ -196,6 +206,8 @@ void Tserverform::FormCreate() {
     options = optionsFrom(config);
     options.ShowHiddenCommands = readShowHiddenCommands();
     showHiddenCommands();
+    m_completer->setDatabase(sybase->DBName());
+    applyEditorOptions();
     QuietChange = false;
     refresh_history();
     read_sql_history();
@@ -233,6 +245,7 @@ void Tserverform::connectionLost(DbProcHandle process) {
 
 void Tserverform::FormActivate() {
     m_editor->setTextMode(options.RichText);
+    applyEditorOptions();
     speedwordsOn();
     memo->setFocus();
     m_files->openPending();

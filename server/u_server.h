@@ -8,6 +8,7 @@
 
 #include "editor_services.h"
 #include "file_services.h"
+#include "line_gutter.h"
 #include "mdi_child.h"
 #include "object_browser.h"
 #include "run_step.h"
@@ -36,6 +37,7 @@ class Tmain;
 class TSybComboBox;
 class TSybDatabase;
 class TSybQuery;
+class SqlCompleter;
 
 class Tserverform : public QWidget, public MdiChild {
     Q_OBJECT
@@ -59,7 +61,7 @@ public:
     static inline bool& speedwordMode = EditorServices::speedwordMode; // program-wide
 
     // Components, by their names.
-    QTextEdit* memo = nullptr;
+    SqlEdit* memo = nullptr;
     TSybDatabase* sybase = nullptr;
     TSybQuery* query = nullptr;
     QComboBox* type_list = nullptr;
@@ -247,10 +249,14 @@ private:
     // Each hidden command that has a window: shown and enabled with ShowHiddenCommands 1,
     // hidden and disabled otherwise.
     void showHiddenCommands();
+    // Colouring, line numbers and completion as the settings say (another window may have
+    // changed them since).
+    void applyEditorOptions();
     bool m_askingReconnect = false;
 
     Tmain& m_main;
     std::unique_ptr<EditorServices> m_editor;
+    SqlCompleter* m_completer = nullptr; // the editor's child
     std::unique_ptr<ObjectBrowser> m_objects;
     std::unique_ptr<FileServices> m_files;
     std::unique_ptr<RunStep> m_run;

@@ -50,7 +50,7 @@ void Tserverform::createControls() {
     query->setObjectName("query");
     query->setAutoDbProc(false);
 
-    memo = new QTextEdit(this);
+    memo = new SqlEdit(this);
     memo->setObjectName("memo");
     memo->setAcceptRichText(false);
     memo->setLineWrapMode(QTextEdit::NoWrap);

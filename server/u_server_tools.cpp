@@ -90,6 +90,7 @@ void Tserverform::Options1Click() {
         return;
     config.takeBack();
     showHiddenCommands();
+    applyEditorOptions();
     sybase->setLoginTimeOut(m_main.config.LoginTimeOut);
     // Now, not when the window closes: the next Connect reads the file again.
     write_ini();

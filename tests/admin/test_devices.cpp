@@ -161,7 +161,7 @@ TEST_F(Devices, ShowHiddenCommandsShowsAndEnablesTheItemsAndIsWrittenBack) {
                 << "rewritten in its place";
         else
             EXPECT_TRUE(
-                text.contains("\r\nShowNullText=0\r\nShowHiddenCommands=0\r\n\r\n[Config]\r\n"))
+                text.contains("\r\nCellViewer=1\r\nShowHiddenCommands=0\r\n\r\n[Config]\r\n"))
                 << "the default, written after the [Run] keys";
     }
 }

@@ -3,6 +3,7 @@
 // replace, the line jump, fonts and styles, the clipboard commands and the text modes.
 #include "file_helpers.h"
 #include "frame_test.h"
+#include "qt_wait.h"
 #include "rtf.h"
 #include "u_gotoline.h"
 #include "window_helpers.h"
@@ -12,6 +13,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QLabel>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -20,6 +22,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QToolButton>
 
 namespace ostrim {
@@ -613,6 +616,50 @@ TEST_F(Editor, RichTextRoundTripKeepsAttributesAndText) {
     // A file that is no RTF loads as its text.
     w->loadRtf("plain text\r\nnot rtf\r\n");
     EXPECT_EQ(memo->toPlainText(), "plain text\nnot rtf");
+}
+
+TEST_F(Editor, ColouringLineNumbersAndCompletionFollowTheSettingsAndTheTextMode) {
+    auto coloured = [this] {
+        return !memo->document()->firstBlock().layout()->formats().isEmpty();
+    };
+    auto offered = [this] {
+        QStringList names;
+        const auto* popup = memo->findChild<QListWidget*>();
+        for (int i = 0; popup && popup->isVisible() && i < popup->count(); ++i)
+            names << popup->item(i)->text();
+        return names;
+    };
+    memo->setPlainText("select * from ti");
+    memo->moveCursor(QTextCursor::End);
+    w->Modified = false;
+    EXPECT_TRUE(coloured());
+    EXPECT_TRUE(w->memo->lineNumbers());
+
+    // The names come from the window's database, read on a connection of their own.
+    const bool speedwords = w->speedwordMode;
+    key(Qt::Key_Space, Qt::ControlModifier);
+    ASSERT_TRUE(test::waitUntil([&] { return !offered().isEmpty(); }));
+    EXPECT_TRUE(offered().contains("titles")) << offered().join(' ').toStdString();
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(offered().isEmpty());
+    EXPECT_EQ(w->speedwordMode, speedwords) << "the popup's Esc is not the speedwords' one";
+
+    // Rich text keeps the user's own formatting.
+    w->Richtext1Click();
+    EXPECT_FALSE(coloured());
+    w->Plaintext1Click();
+    EXPECT_TRUE(coloured());
+
+    // Settings another window changed take effect when this one is activated.
+    main->config.SyntaxColours = main->config.LineNumbers = main->config.Completion = false;
+    w->FormActivate();
+    EXPECT_FALSE(coloured());
+    EXPECT_FALSE(w->memo->lineNumbers());
+    key(Qt::Key_Space, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_TRUE(offered().isEmpty());
+    EXPECT_EQ(memo->toPlainText(), "select * from ti");
+    EXPECT_TRUE(boxes().empty());
 }
 
 } // namespace
