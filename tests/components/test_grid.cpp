@@ -135,6 +135,25 @@ TEST_F(GridTest, ResultSetsOf3And5ColumnsFollowOneAnotherWithNamesAndNumbers) {
     EXPECT_EQ(m_grid.CharUnit(), 9);
 }
 
+TEST_F(GridTest, AComputeRowShowsItsAggregatesUnderTheColumnsTheyAggregate) {
+    run("select c, a from t3 order by c compute sum(a) by c");
+    ASSERT_EQ(m_grid.rowCount(), 8);
+    EXPECT_EQ(rowCells(m_grid, 2), QStringList({"2", "x  ", "1"}));
+    EXPECT_EQ(rowCells(m_grid, 3), QStringList({"3", " ", "1"}));
+    EXPECT_EQ(rowCells(m_grid, 4), QStringList({"4", "yy ", "22"}));
+    EXPECT_EQ(rowCells(m_grid, 5), QStringList({"5", " ", "22"}));
+    EXPECT_EQ(rowCells(m_grid, 7), QStringList({"7", "(2 rows affected)", ""}));
+
+    // Two aggregates of one column share its cell; an empty result still has its compute row.
+    run("select a from t3 compute sum(a), max(a)\ngo\nselect b from t3 where a = 0 compute "
+        "count(b)");
+    ASSERT_EQ(m_grid.rowCount(), 11);
+    EXPECT_EQ(rowCells(m_grid, 4), QStringList({"4", "23 / 22"}));
+    EXPECT_EQ(rowCells(m_grid, 7), QStringList({"7", "b"}));
+    EXPECT_EQ(rowCells(m_grid, 8), QStringList({"8", "0"}));
+    EXPECT_EQ(rowCells(m_grid, 10), QStringList({"10", "(0 rows affected)"}));
+}
+
 TEST_F(GridTest, WithoutLineNumbersColumnZeroIsABlank13PixelsWide) {
     m_grid.setShowLineNum(false);
     run("select a from t3");

@@ -141,6 +141,16 @@ TEST_F(QueryTest, NextWalksIntoTheSecondSelectAndTheColumnCountFollows) {
     ASSERT_EQ(q->Execute(), SUCCEED) << "the walk ended the whole reply";
 }
 
+TEST_F(QueryTest, AComputeRowReadsItsOwnAggregates) {
+    auto q = query("select name, id from tempdb..items order by id compute sum(id), max(id)");
+    ASSERT_EQ(q->Execute(), SUCCEED);
+    QStringList rows;
+    int status;
+    while ((status = q->Next()) != kNoMoreRows)
+        rows << QString::number(status) + ":" + q->ColumnValue(1) + "|" + q->ColumnValue(2);
+    EXPECT_EQ(rows, (QStringList{"-1:one|1", "-1:two|2", "-1:three|3", "1:|6 / 3"}));
+}
+
 // The update's result is current after Execute. FreeTDS frees the finished statement's
 // result information, so dbmorecmds does not report the select: the walk ends at once and the
 // select stays pending on the process.
