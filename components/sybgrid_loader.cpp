@@ -318,14 +318,15 @@ bool Loader::writeRows() {
         if (!check())
             return false;
         const int row = m_result.currentRow;
-        m_writer.begin(std::uint32_t(m_result.resultColumns),
-                       m_rowCountBatch ? RowKind::Other : RowKind::Data);
         const int computeId = m_result.lastRowStatus > 0 ? m_result.lastRowStatus : 0;
+        m_writer.begin(std::uint32_t(m_result.resultColumns), m_rowCountBatch ? RowKind::Other
+                                                              : computeId     ? RowKind::Compute
+                                                                              : RowKind::Data);
         for (int c = 1; c <= m_result.resultColumns; ++c) {
-            const std::size_t n =
-                computeId ? writeComputeValue(computeId, c)
-                          : writeValue(m_writer, m_process, m_types[std::size_t(c - 1)],
-                                       dbdata(m_process, c), dbdatlen(m_process, c));
+            const std::size_t n = computeId
+                                      ? writeComputeValue(computeId, c)
+                                      : writeValue(m_writer, m_process, m_types[std::size_t(c - 1)],
+                                                   dbdata(m_process, c), dbdatlen(m_process, c));
             // NULL is kept as nothing (a data row shows it as one blank), so that an export can
             // tell it from a value.
             if (n == 0 && m_run.charUnit > m_widths[std::size_t(c)])
@@ -353,7 +354,7 @@ bool Loader::writeRows() {
             m_firstRow = false;
         else
             ++m_rowCount;
-        m_dataRows += !m_rowCountBatch;
+        m_dataRows += !m_rowCountBatch && !computeId;
         addRow(m_writer.finish());
         ++m_result.currentRow;
         publishSome();

@@ -81,7 +81,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 }
 
 bool GridModel::isNumberCell(int col, int row) const {
-    if (isFixed(col, row) || col < 1 || m_store.rowKind(row) != RowKind::Data)
+    const RowKind kind = m_store.rowKind(row);
+    if (isFixed(col, row) || col < 1 || (kind != RowKind::Data && kind != RowKind::Compute))
         return false;
     const ResultSetShape* shape = resultSetAt(row);
     return shape && std::size_t(col) <= shape->types.size() &&

@@ -152,8 +152,10 @@ QByteArrayView GridStore::cell(int row, int col) const {
     if (row < 1 || row > int(m_rows.size()) || col < 1)
         return {};
     const QByteArrayView stored = storedCell(row, col);
-    // NULL, kept as nothing, shows as one blank.
-    if (stored.isEmpty() && rowKind(row) == RowKind::Data && col <= cellCount(row))
+    // NULL, kept as nothing, shows as one blank; so does a column no aggregate stands under.
+    const RowKind kind = rowKind(row);
+    if (stored.isEmpty() && (kind == RowKind::Data || kind == RowKind::Compute) &&
+        col <= cellCount(row))
         return QByteArrayView(" ", 1);
     return stored;
 }

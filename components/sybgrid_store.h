@@ -18,7 +18,8 @@ using GridChunk = std::shared_ptr<char[]>;
 
 // What a row holds: a result set's column names, one of its rows, or anything else (the empty
 // line and the row count that follow a batch).
-enum class RowKind : std::uint8_t { Other = 0, ColumnNames = 1, Data = 2 };
+// A compute row holds a result set's aggregates: shown among its rows, no record of it.
+enum class RowKind : std::uint8_t { Other = 0, ColumnNames = 1, Data = 2, Compute = 3 };
 
 // Builds rows in place, one at a time. A row is a 32-bit word (its cell count in the low 28 bits,
 // its kind in the next two, then one bit each for cell ends of 16 and of 32 bits), each cell's

@@ -143,6 +143,11 @@ TEST_F(GridTest, AComputeRowShowsItsAggregatesUnderTheColumnsTheyAggregate) {
     EXPECT_EQ(rowCells(m_grid, 4), QStringList({"4", "yy ", "22"}));
     EXPECT_EQ(rowCells(m_grid, 5), QStringList({"5", " ", "22"}));
     EXPECT_EQ(rowCells(m_grid, 7), QStringList({"7", "(2 rows affected)", ""}));
+    // The blank under no aggregate is no NULL value, and only the regular rows are the result's.
+    m_grid.setShowNullText(true);
+    const GridModel& model = *m_grid.gridModel();
+    EXPECT_EQ(model.data(model.index(3, 1), Qt::DisplayRole).toString(), " ");
+    EXPECT_EQ(m_grid.DataRows(), 2);
 
     // Two aggregates of one column share its cell; an empty result still has its compute row.
     run("select a from t3 compute sum(a), max(a)\ngo\nselect b from t3 where a = 0 compute "
