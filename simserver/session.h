@@ -71,6 +71,13 @@ private:
     void serve();
     void languageRequest(const std::string& sql);
     void rpcRequest(Reader& r);
+    // readtext and writetext, each sent as a batch of its own (session_text.cpp); false when
+    // the batch is something else.
+    bool textStatement(const std::string& sql, Frame& f);
+    void readText(const std::string& sql, Frame& f);
+    void writeText(const std::string& sql, Frame& f);
+    // The data of a "writetext bulk" or "insert bulk" that came before it.
+    void bulkRequest(const std::vector<uint8_t>& payload);
     void endReply();
     // What sysprocesses shows for this session.
     void setCommand(const char* command);
@@ -179,6 +186,18 @@ private:
     std::optional<PendingDone> m_pending;
     bool m_statementFailed = false;
     std::vector<Message> m_scriptErrors;
+
+    // What "writetext bulk" announced: the value follows in a bulk packet.
+    struct BulkText {
+        std::string schema;
+        std::string table;
+        std::string column;
+        bool image = false;
+        int64_t rowid = 0;
+    };
+    std::optional<BulkText> m_bulkText;
+    // Throws 7123 with the pointer when the row is gone.
+    void storeText(const BulkText& target, const std::string& value, const std::string& pointer);
 
     // Session settings and globals.
     int64_t m_rowcount = 0;

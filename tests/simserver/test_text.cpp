@@ -1,0 +1,94 @@
+// Text pointers through DB-Library: dbtxptr/dbtxtimestamp/dbwritetext, readtext, writetext
+// and textvalid.
+
+#include "catalog_checks.h"
+
+#include <cstring>
+
+namespace ostrim::test {
+namespace {
+
+class TextPointers : public SaTest {
+protected:
+    void SetUp() override {
+        SaTest::SetUp();
+        run(m_sa, "create table #texts (id int, c text null, i image null)\n"
+                  "insert #texts values (1, 'abcdefgh', 0x0102)\n"
+                  "insert #texts values (2, 'other', null)\n"
+                  "insert #texts values (3, null, null)");
+    }
+
+    // The pointer of row id's text as the hex digits DB-Library converts it to.
+    std::string pointerOf(int id) {
+        return queryValue(m_sa, "select textptr(c) from #texts where id = " + std::to_string(id));
+    }
+};
+
+TEST_F(TextPointers, DbwritetextReplacesTheValueTheSelectedPointerNames) {
+    ASSERT_EQ(dbcmd(m_sa, "select c from #texts where id = 1"), SUCCEED);
+    ASSERT_EQ(dbsqlexec(m_sa), SUCCEED);
+    ASSERT_EQ(dbresults(m_sa), SUCCEED);
+    ASSERT_EQ(dbnextrow(m_sa), REG_ROW);
+    ASSERT_NE(dbtxptr(m_sa, 1), nullptr);
+    ASSERT_NE(dbtxtimestamp(m_sa, 1), nullptr);
+    DBBINARY pointer[DBTXPLEN], timestamp[DBTXTSLEN];
+    std::memcpy(pointer, dbtxptr(m_sa, 1), DBTXPLEN);
+    std::memcpy(timestamp, dbtxtimestamp(m_sa, 1), DBTXTSLEN);
+    while (dbnextrow(m_sa) != NO_MORE_ROWS) {
+    }
+    while (dbresults(m_sa) != NO_MORE_RESULTS) {
+    }
+
+    std::string value;
+    for (int i = 0; value.size() < 5000; ++i) {
+        value += "line " + std::to_string(i) + "\n";
+    }
+    char table[] = "#texts.c";
+    EXPECT_EQ(dbwritetext(m_sa, table, pointer, DBTXPLEN, timestamp, TRUE, DBINT(value.size()),
+                          reinterpret_cast<BYTE*>(value.data())),
+              SUCCEED)
+        << MessageLog::dump();
+
+    EXPECT_EQ(queryValue(m_sa, "select c from #texts where id = 1"), value);
+    EXPECT_EQ(queryValue(m_sa, "select c from #texts where id = 2"), "other");
+}
+
+TEST_F(TextPointers, ReadtextSendsTheSliceAsked) {
+    const BatchResult r = run(m_sa, "readtext #texts.c 0x" + pointerOf(1) + " 2 3");
+    ASSERT_EQ(r.rowResults().size(), 1u);
+    EXPECT_EQ(r.rowResults()[0]->columnNames, std::vector<std::string>{"c"});
+    EXPECT_EQ(r.scalar(), "cde");
+}
+
+TEST_F(TextPointers, TextvalidKnowsThePointersOfItsColumn) {
+    const std::string good = "0x" + pointerOf(1);
+    struct Case {
+        std::string sql;
+        Value expected;
+    };
+    const Case cases[] = {
+        {"select textvalid('#texts.c', " + good + ")", "1"},
+        {"select textvalid('#texts.i', " + good + ")", "0"},
+        {"select textvalid('#texts.c', 0x0102030405060708090a0b0c0d0e0f10)", "0"},
+        {"select textvalid('#texts.c', textptr(c)) from #texts where id = 2", "1"},
+        {"select textptr(c) from #texts where id = 3", std::nullopt},
+    };
+    for (const Case& k : cases) {
+        EXPECT_EQ(run(m_sa, k.sql).scalar(), k.expected) << k.sql;
+    }
+}
+
+TEST_F(TextPointers, WritetextStoresAValueGivenInTheCommand) {
+    run(m_sa, "writetext #texts.c 0x" + pointerOf(2) + " with log 'it''s new'");
+    EXPECT_EQ(queryValue(m_sa, "select c from #texts where id = 2"), "it's new");
+
+    MessageLog::clear();
+    const BatchResult bad =
+        exec(m_sa, "writetext #texts.c 0x0102030405060708090a0b0c0d0e0f10 'lost'");
+    EXPECT_EQ(bad.sqlRc, FAIL);
+    ASSERT_TRUE(MessageLog::find(7123)) << MessageLog::dump();
+    EXPECT_EQ(queryValue(m_sa, "select count(*) from #texts where c like 'lost'"), "0");
+}
+
+} // namespace
+} // namespace ostrim::test
