@@ -71,13 +71,16 @@ private:
     void serve();
     void languageRequest(const std::string& sql);
     void rpcRequest(Reader& r);
-    // readtext and writetext, each sent as a batch of its own (session_text.cpp); false when
-    // the batch is something else.
+    // readtext, writetext and insert bulk, each sent as a batch of its own (session_text.cpp,
+    // session_bulk.cpp); false when the batch is something else.
     bool textStatement(const std::string& sql, Frame& f);
     void readText(const std::string& sql, Frame& f);
     void writeText(const std::string& sql, Frame& f);
-    // The data of a "writetext bulk" or "insert bulk" that came before it.
+    void startBulkInsert(const std::string& sql, Frame& f);
+    // The data of the "writetext bulk" or "insert bulk" that came before it.
     void bulkRequest(const std::vector<uint8_t>& payload);
+    void storeBulkText(Reader& r);
+    int64_t insertBulkRows(const uint8_t* data, size_t size);
     void endReply();
     // What sysprocesses shows for this session.
     void setCommand(const char* command);
@@ -196,6 +199,11 @@ private:
         int64_t rowid = 0;
     };
     std::optional<BulkText> m_bulkText;
+    // What "insert bulk" announced: rows of this table follow in a bulk message.
+    struct BulkInsert {
+        TableInfo table;
+    };
+    std::optional<BulkInsert> m_bulkInsert;
     // Throws 7123 with the pointer when the row is gone.
     void storeText(const BulkText& target, const std::string& value, const std::string& pointer);
 

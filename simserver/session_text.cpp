@@ -171,15 +171,23 @@ bool Session::textStatement(const std::string& sql, Frame& f) {
     if (first.kind != TextToken::Word)
         return false;
     const std::string command = lowered(first.text);
-    if (command != "readtext" && command != "writetext")
+    bool insertBulk = false;
+    if (command == "insert") {
+        TextToken second = lexer.next();
+        insertBulk = second.kind == TextToken::Word && lowered(second.text) == "bulk";
+    }
+    if (command != "readtext" && command != "writetext" && !insertBulk)
         return false;
+    m_bulkText.reset();
+    m_bulkInsert.reset();
     try {
-        if (command == "readtext")
+        if (insertBulk)
+            startBulkInsert(sql, f);
+        else if (command == "readtext")
             readText(sql, f);
         else
             writeText(sql, f);
     } catch (const SqlError& e) {
-        m_bulkText.reset();
         sendError(e, f, 1);
         statementDone(f, 0, 0);
     }
@@ -313,37 +321,15 @@ void Session::storeText(const BulkText& target, const std::string& value,
         throw invalidPointer(pointer);
 }
 
-void Session::bulkRequest(const std::vector<uint8_t>& payload) {
-    m_pending.reset();
-    m_statementFailed = false;
-    m_sock.clearAttention();
-    Frame batch;
-    m_frame = &batch;
-    try {
-        if (!m_bulkText)
-            throw SqlError::make(4801, 16,
-                                 "Bulk copy data came without an insert bulk or writetext bulk "
-                                 "command before it.");
-        BulkText target = *m_bulkText;
-        m_bulkText.reset();
-        Reader r(payload.data(), payload.size());
-        uint32_t size = r.u32();
-        if (size > r.left())
-            throw SqlError::make(7124, 16, "The text or image data is shorter than announced.");
-        storeText(target, r.str(size), encodeTextPointer({0, 0, target.rowid}));
-        m_rowcount = 1;
-        m_error = 0;
-        statementDone(batch, 0, 0);
-    } catch (const SqlError& e) {
-        sendError(e, batch, 1);
-        statementDone(batch, 0, 0);
-    } catch (const ConnectionClosed&) {
-        sendError(SqlError::make(7124, 16, "The text or image data is shorter than announced."),
-                  batch, 1);
-        statementDone(batch, 0, 0);
-    }
-    m_frame = nullptr;
-    endReply();
+void Session::storeBulkText(Reader& r) {
+    BulkText target = *m_bulkText;
+    m_bulkText.reset();
+    if (r.left() < 4)
+        throw SqlError::make(7124, 16, "The text or image data is shorter than announced.");
+    uint32_t size = r.u32();
+    if (size > r.left())
+        throw SqlError::make(7124, 16, "The text or image data is shorter than announced.");
+    storeText(target, r.str(size), encodeTextPointer({0, 0, target.rowid}));
 }
 
 } // namespace sim
