@@ -604,14 +604,10 @@ void Session::serve() {
             m_sock.finishReply();
             continue;
         }
-        if (type == kPacketBulk) {
-            bulkRequest(payload);
-            continue;
-        }
-        if (type != kPacketNormal)
+        if (type != kPacketNormal && type != kPacketBulk)
             throw ConnectionClosed("unexpected packet type");
         Reader r(payload.data(), payload.size());
-        uint8_t tok = r.u8();
+        uint8_t tok = type == kPacketBulk ? 0 : r.u8();
         m_pending.reset();
         // A request that failed without a DONE of its own (an RPC refused before it ran) must
         // not mark the next request's first statement.
@@ -619,7 +615,9 @@ void Session::serve() {
         m_sock.clearAttention();
         m_interrupted = false;
         try {
-            if (tok == kTokLanguage) {
+            if (type == kPacketBulk) {
+                bulkRequest(payload);
+            } else if (tok == kTokLanguage) {
                 uint32_t len = r.u32();
                 if (len < 1 || len - 1 > r.left())
                     throw ConnectionClosed("bad language token");

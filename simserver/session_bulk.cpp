@@ -111,9 +111,6 @@ int64_t Session::insertBulkRows(const uint8_t* data, size_t size) {
 }
 
 void Session::bulkRequest(const std::vector<uint8_t>& payload) {
-    m_pending.reset();
-    m_statementFailed = false;
-    m_sock.clearAttention();
     setCommand("BULK INSERT");
     Frame batch;
     m_frame = &batch;
@@ -144,7 +141,6 @@ void Session::bulkRequest(const std::vector<uint8_t>& payload) {
     m_bulkText.reset();
     m_bulkInsert.reset();
     m_frame = nullptr;
-    endReply();
 }
 
 } // namespace sim

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <cstdint>
 #include <memory>
 
 namespace sim {
@@ -123,6 +124,12 @@ std::pair<ast::ObjectName, std::string> splitColumnName(const std::string& text)
     return {n, parts.back()};
 }
 
+long long readtextNumber(const std::string& digits) {
+    if (digits.size() > 10 || std::stoll(digits) > INT32_MAX)
+        throw SqlError::make(7125, 16, "The offset and size of readtext must be below 2147483648.");
+    return std::stoll(digits);
+}
+
 SqlError invalidPointer(const std::string& pointer) {
     return SqlError::make(7123, 16, "Invalid text pointer value " + hexText(pointer) + ".");
 }
@@ -166,15 +173,20 @@ static TextTarget textTarget(TranslateContext& ctx, const std::string& named,
 }
 
 bool Session::textStatement(const std::string& sql, Frame& f) {
-    TextLexer lexer(sql);
-    TextToken first = lexer.next();
-    if (first.kind != TextToken::Word)
-        return false;
-    const std::string command = lowered(first.text);
+    std::string command;
     bool insertBulk = false;
-    if (command == "insert") {
-        TextToken second = lexer.next();
-        insertBulk = second.kind == TextToken::Word && lowered(second.text) == "bulk";
+    try {
+        TextLexer lexer(sql);
+        TextToken first = lexer.next();
+        if (first.kind != TextToken::Word)
+            return false;
+        command = lowered(first.text);
+        if (command == "insert") {
+            TextToken second = lexer.next();
+            insertBulk = second.kind == TextToken::Word && lowered(second.text) == "bulk";
+        }
+    } catch (const SqlError&) {
+        return false; // the parser reports it
     }
     if (command != "readtext" && command != "writetext" && !insertBulk)
         return false;
@@ -211,8 +223,8 @@ void Session::readText(const std::string& sql, Frame& f) {
     if (rest.kind != TextToken::End)
         throw syntaxNear(rest.text);
     TextTarget target = textTarget(*this, named.text, pointer.text, Access::Select);
-    const long long from = std::stoll(offset.text);
-    long long count = std::stoll(size.text);
+    const long long from = readtextNumber(offset.text);
+    long long count = readtextNumber(size.text);
     if (count == 0)
         count = m_textSize > 0 ? m_textSize : kDefaultTextSize;
 
