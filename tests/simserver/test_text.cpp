@@ -53,11 +53,22 @@ TEST_F(TextPointers, DbwritetextReplacesTheValueTheSelectedPointerNames) {
     EXPECT_EQ(queryValue(m_sa, "select c from #texts where id = 2"), "other");
 }
 
-TEST_F(TextPointers, ReadtextSendsTheSliceAsked) {
-    const BatchResult r = run(m_sa, "readtext #texts.c 0x" + pointerOf(1) + " 2 3");
-    ASSERT_EQ(r.rowResults().size(), 1u);
-    EXPECT_EQ(r.rowResults()[0]->columnNames, std::vector<std::string>{"c"});
-    EXPECT_EQ(r.scalar(), "cde");
+TEST_F(TextPointers, ReadtextSendsTheSliceAskedForDbreadtext) {
+    const std::string sql = "readtext #texts.c 0x" + pointerOf(1) + " 2 3";
+    ASSERT_EQ(dbcmd(m_sa, sql.c_str()), SUCCEED);
+    ASSERT_EQ(dbsqlexec(m_sa), SUCCEED) << MessageLog::dump();
+    ASSERT_EQ(dbresults(m_sa), SUCCEED);
+    EXPECT_STREQ(dbcolname(m_sa, 1), "c");
+    std::string read;
+    char chunk[2];
+    STATUS n;
+    while ((n = dbreadtext(m_sa, chunk, sizeof chunk)) != NO_MORE_ROWS) {
+        ASSERT_GE(n, 0);
+        read.append(chunk, size_t(n));
+    }
+    EXPECT_EQ(read, "cde");
+    // dbreadtext leaves dbresults' state behind: only a cancel ends the command cleanly.
+    dbcancel(m_sa);
 }
 
 TEST_F(TextPointers, TextvalidKnowsThePointersOfItsColumn) {
@@ -81,12 +92,31 @@ TEST_F(TextPointers, TextvalidKnowsThePointersOfItsColumn) {
 TEST_F(TextPointers, WritetextStoresAValueGivenInTheCommand) {
     run(m_sa, "writetext #texts.c 0x" + pointerOf(2) + " with log 'it''s new'");
     EXPECT_EQ(queryValue(m_sa, "select c from #texts where id = 2"), "it's new");
+}
 
-    MessageLog::clear();
-    const BatchResult bad =
-        exec(m_sa, "writetext #texts.c 0x0102030405060708090a0b0c0d0e0f10 'lost'");
-    EXPECT_EQ(bad.sqlRc, FAIL);
-    ASSERT_TRUE(MessageLog::find(7123)) << MessageLog::dump();
+TEST_F(TextPointers, RefusedCommandsAnswerWithTheirErrorAndTheSessionGoesOn) {
+    const std::string good = "0x" + pointerOf(1);
+    struct Case {
+        std::string sql;
+        int number;
+    };
+    const Case cases[] = {
+        {"writetext #texts.c 0x0102030405060708090a0b0c0d0e0f10 'lost'", 7123},
+        {"writetext #texts.i " + good + " 0x01", 7123},
+        {"writetext #texts.c " + good, 102},
+        {"readtext #texts.id " + good + " 0 1", 7133},
+        {"readtext #texts.c @pointer 0 1", 102},
+        {"readtext #texts.c " + good + " 99999999999 1", 7125},
+        {"insert bulk no_such_table", 208},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.sql);
+        MessageLog::clear();
+        const BatchResult r = exec(m_sa, k.sql);
+        EXPECT_EQ(r.sqlRc, FAIL);
+        EXPECT_TRUE(MessageLog::find(k.number)) << MessageLog::dump();
+        EXPECT_EQ(queryValue(m_sa, "select 1"), "1");
+    }
     EXPECT_EQ(queryValue(m_sa, "select count(*) from #texts where c like 'lost'"), "0");
 }
 
