@@ -20,6 +20,8 @@ struct sqlite3_stmt;
 
 namespace sim {
 
+struct TextTarget; // session_text.cpp
+
 class Session : public TranslateContext, public FunctionHost {
 public:
     Session(Server& server, int fd, int spid);
@@ -77,6 +79,8 @@ private:
     void readText(const std::string& sql, Frame& f);
     void writeText(const std::string& sql, Frame& f);
     void startBulkInsert(const std::string& sql, Frame& f);
+    void requireTimestamp(const TextTarget& target, const std::string& timestamp,
+                          const std::string& pointer);
     // The data of the "writetext bulk" or "insert bulk" that came before it.
     void bulkRequest(const std::vector<uint8_t>& payload);
     void storeBulkText(Reader& r);

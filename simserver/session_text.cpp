@@ -172,7 +172,29 @@ static TextTarget textTarget(TranslateContext& ctx, const std::string& named,
     return t;
 }
 
+// A writer that read the value before someone else changed it must not overwrite the change.
+void Session::requireTimestamp(const TextTarget& target, const std::string& timestamp,
+                               const std::string& pointer) {
+    Translation t;
+    t.sql = "SELECT CAST(" + quoteId(target.column.name) + " AS BLOB) FROM " +
+            quoteId(target.table.db) + "." + quoteId(target.table.name) + " WHERE rowid = ?1";
+    t.params = {Value::integer(target.rowid)};
+    StmtGuard st(prepare(t), &sqlite3_finalize);
+    if (stepChecked(st.get()) != SQLITE_ROW)
+        throw invalidPointer(pointer);
+    auto* p = static_cast<const char*>(sqlite3_column_blob(st.get(), 0));
+    Bytes current;
+    current.u64(textTimestamp({p ? p : "", size_t(sqlite3_column_bytes(st.get(), 0))}));
+    if (timestamp != std::string(current.data().begin(), current.data().end()))
+        throw SqlError::make(7126, 16,
+                             "The text or image value changed after its timestamp was read; it "
+                             "was not written.");
+}
+
 bool Session::textStatement(const std::string& sql, Frame& f) {
+    // Bulk data must follow its command at once.
+    m_bulkText.reset();
+    m_bulkInsert.reset();
     std::string command;
     bool insertBulk = false;
     try {
@@ -190,8 +212,6 @@ bool Session::textStatement(const std::string& sql, Frame& f) {
     }
     if (command != "readtext" && command != "writetext" && !insertBulk)
         return false;
-    m_bulkText.reset();
-    m_bulkInsert.reset();
     try {
         if (insertBulk)
             startBulkInsert(sql, f);
@@ -278,9 +298,14 @@ void Session::writeText(const std::string& sql, Frame& f) {
     if (pointer.kind != TextToken::Hex)
         throw syntaxNear(pointer.text.empty() ? named.text : pointer.text);
     tok = lexer.next();
+    std::optional<std::string> timestamp;
     if (tok.kind == TextToken::Word && lowered(tok.text) == "timestamp") {
-        if (lexer.next().kind != TextToken::Equals || lexer.next().kind != TextToken::Hex)
+        if (lexer.next().kind != TextToken::Equals)
             throw syntaxNear("timestamp");
+        TextToken value = lexer.next();
+        if (value.kind != TextToken::Hex)
+            throw syntaxNear("=");
+        timestamp = value.text;
         tok = lexer.next();
     }
     if (tok.kind == TextToken::Word && lowered(tok.text) == "with") {
@@ -291,6 +316,8 @@ void Session::writeText(const std::string& sql, Frame& f) {
     }
     TextTarget target = textTarget(*this, named.text, pointer.text, Access::Update);
     const bool image = target.column.type.code == SqlType::Image;
+    if (timestamp)
+        requireTimestamp(target, *timestamp, pointer.text);
     if (bulk) {
         if (tok.kind != TextToken::End)
             throw syntaxNear(tok.text);

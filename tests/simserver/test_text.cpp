@@ -18,6 +18,35 @@ protected:
                   "insert #texts values (3, null, null)");
     }
 
+    // What dbtxptr and dbtxtimestamp give for row id's text.
+    struct Selected {
+        DBBINARY pointer[DBTXPLEN];
+        DBBINARY timestamp[DBTXTSLEN];
+    };
+    Selected select(int id) {
+        Selected s{};
+        const std::string sql = "select c from #texts where id = " + std::to_string(id);
+        EXPECT_EQ(dbcmd(m_sa, sql.c_str()), SUCCEED);
+        EXPECT_EQ(dbsqlexec(m_sa), SUCCEED);
+        EXPECT_EQ(dbresults(m_sa), SUCCEED);
+        EXPECT_EQ(dbnextrow(m_sa), REG_ROW);
+        if (dbtxptr(m_sa, 1) && dbtxtimestamp(m_sa, 1)) {
+            std::memcpy(s.pointer, dbtxptr(m_sa, 1), DBTXPLEN);
+            std::memcpy(s.timestamp, dbtxtimestamp(m_sa, 1), DBTXTSLEN);
+        } else {
+            ADD_FAILURE() << "no text pointer";
+        }
+        dbcancel(m_sa);
+        return s;
+    }
+
+    RETCODE write(Selected& s, std::string value) {
+        MessageLog::clear();
+        char table[] = "#texts.c";
+        return dbwritetext(m_sa, table, s.pointer, DBTXPLEN, s.timestamp, TRUE, DBINT(value.size()),
+                           reinterpret_cast<BYTE*>(value.data()));
+    }
+
     // The pointer of row id's text as the hex digits DB-Library converts it to.
     std::string pointerOf(int id) {
         return queryValue(m_sa, "select textptr(c) from #texts where id = " + std::to_string(id));
@@ -25,32 +54,22 @@ protected:
 };
 
 TEST_F(TextPointers, DbwritetextReplacesTheValueTheSelectedPointerNames) {
-    ASSERT_EQ(dbcmd(m_sa, "select c from #texts where id = 1"), SUCCEED);
-    ASSERT_EQ(dbsqlexec(m_sa), SUCCEED);
-    ASSERT_EQ(dbresults(m_sa), SUCCEED);
-    ASSERT_EQ(dbnextrow(m_sa), REG_ROW);
-    ASSERT_NE(dbtxptr(m_sa, 1), nullptr);
-    ASSERT_NE(dbtxtimestamp(m_sa, 1), nullptr);
-    DBBINARY pointer[DBTXPLEN], timestamp[DBTXTSLEN];
-    std::memcpy(pointer, dbtxptr(m_sa, 1), DBTXPLEN);
-    std::memcpy(timestamp, dbtxtimestamp(m_sa, 1), DBTXTSLEN);
-    while (dbnextrow(m_sa) != NO_MORE_ROWS) {
-    }
-    while (dbresults(m_sa) != NO_MORE_RESULTS) {
-    }
-
+    Selected text = select(1);
     std::string value;
     for (int i = 0; value.size() < 5000; ++i) {
         value += "line " + std::to_string(i) + "\n";
     }
-    char table[] = "#texts.c";
-    EXPECT_EQ(dbwritetext(m_sa, table, pointer, DBTXPLEN, timestamp, TRUE, DBINT(value.size()),
-                          reinterpret_cast<BYTE*>(value.data())),
-              SUCCEED)
-        << MessageLog::dump();
-
+    EXPECT_EQ(write(text, value), SUCCEED) << MessageLog::dump();
     EXPECT_EQ(queryValue(m_sa, "select c from #texts where id = 1"), value);
     EXPECT_EQ(queryValue(m_sa, "select c from #texts where id = 2"), "other");
+}
+
+TEST_F(TextPointers, DbwritetextRefusesAValueChangedSinceItsTimestamp) {
+    Selected text = select(1);
+    run(m_sa, "update #texts set c = 'changed' where id = 1");
+    EXPECT_EQ(write(text, "stale"), FAIL);
+    EXPECT_TRUE(MessageLog::find(7126)) << MessageLog::dump();
+    EXPECT_EQ(queryValue(m_sa, "select c from #texts where id = 1"), "changed");
 }
 
 TEST_F(TextPointers, ReadtextSendsTheSliceAskedForDbreadtext) {
