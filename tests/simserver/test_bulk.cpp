@@ -135,6 +135,16 @@ TEST_F(BulkCopy, LongValuesAndTrailingNullsFindTheirColumns) {
     roundTrip("bulk_long", rows, 50);
 }
 
+TEST_F(BulkCopy, FloatsBinariesAndImagesComeBackToo) {
+    run(m_sa, "create table bulk_other (f float null, r real null, sm smallmoney null,"
+              " bn binary(4) not null, vb varbinary(10) null, im image null, bi bigint null,"
+              " nn numeric(8,3) not null)");
+    roundTrip("bulk_other",
+              "1.5\t2.25\t12.3400\t01020304\tabcd\t0a0b0c\t9000000000\t-12.345\n"
+              "\t\t\t00000000\t\t\t\t0.000\n",
+              2);
+}
+
 TEST_F(BulkCopy, ARefusedBatchIsAnErrorAndLeavesNoRows) {
     run(m_sa, "create table bulk_unique (i int not null)\n"
               "create unique index bulk_unique_i on bulk_unique (i)");
