@@ -713,7 +713,7 @@ void Session::languageRequest(const std::string& sql) {
     }
     Frame batch;
     m_frame = &batch;
-    if (textStatement(sql, batch)) {
+    if (bulkStatement(sql, batch)) {
         m_frame = nullptr;
         return;
     }
@@ -879,6 +879,10 @@ Session::Flow Session::exec(const ast::Stmt& s, Frame& f) {
             callProcedure(s.table, args, f, s.line, s.returnVar);
             return Flow::Next;
         }
+        case K::Readtext:
+        case K::Writetext:
+            execTextCommand(s, f);
+            return Flow::Next;
         case K::Kill:
             execKill(s, f);
             return Flow::Next;

@@ -73,11 +73,14 @@ private:
     void serve();
     void languageRequest(const std::string& sql);
     void rpcRequest(Reader& r);
-    // readtext, writetext and insert bulk, each sent as a batch of its own (session_text.cpp,
-    // session_bulk.cpp); false when the batch is something else.
-    bool textStatement(const std::string& sql, Frame& f);
-    void readText(const std::string& sql, Frame& f);
-    void writeText(const std::string& sql, Frame& f);
+    // "insert bulk", which the client sends alone (session_bulk.cpp); false for any other
+    // batch.
+    bool bulkStatement(const std::string& sql, Frame& f);
+    // readtext and writetext (session_text.cpp).
+    void execTextCommand(const ast::Stmt& s, Frame& f);
+    void readText(const std::string& named, const std::string& pointer, long long from,
+                  long long count, Frame& f);
+    void writeText(const ast::Stmt& s, const std::string& pointer, Frame& f);
     void startBulkInsert(const std::string& sql, Frame& f);
     void requireTimestamp(const TextTarget& target, const std::string& timestamp,
                           const std::string& pointer);

@@ -10,6 +10,38 @@
 
 namespace sim {
 
+namespace {
+
+bool equalsWord(const std::string& text, const char* word) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (std::tolower(uint8_t(text[i])) != word[i])
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool Session::bulkStatement(const std::string& sql, Frame& f) {
+    // Bulk data must follow its command at once.
+    m_bulkText.reset();
+    m_bulkInsert.reset();
+    size_t insert = sql.find_first_not_of(" \t\r\n");
+    auto wordAt = [&](size_t at, const char* word) {
+        const size_t n = std::char_traits<char>::length(word);
+        return at != std::string::npos && equalsWord(sql.substr(at, n), word) &&
+               (at + n == sql.size() || std::isspace(uint8_t(sql[at + n])));
+    };
+    if (!wordAt(insert, "insert") || !wordAt(sql.find_first_not_of(" \t\r\n", insert + 6), "bulk"))
+        return false;
+    try {
+        startBulkInsert(sql, f);
+    } catch (const SqlError& e) {
+        sendError(e, f, 1);
+        statementDone(f, 0, 0);
+    }
+    return true;
+}
+
 // insert bulk [[db.]owner.]table, as FreeTDS's bcp sends it for TDS 5.0.
 void Session::startBulkInsert(const std::string& sql, Frame& f) {
     std::string rest = sql;

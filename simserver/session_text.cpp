@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <climits>
 #include <cstdint>
 #include <memory>
 
@@ -14,80 +15,12 @@ namespace sim {
 
 namespace {
 
-struct TextToken {
-    enum Kind { Word, Hex, Number, String, Equals, End } kind = End;
-    std::string text; // a string's value, a hex literal's bytes
-};
-
-// The few token forms readtext and writetext take; they are sent alone, as DB-Library does.
-class TextLexer {
-public:
-    explicit TextLexer(const std::string& s) : m_s(s) {}
-
-    TextToken next() {
-        while (m_at < m_s.size() && std::isspace(uint8_t(m_s[m_at])))
-            ++m_at;
-        TextToken t;
-        if (m_at >= m_s.size())
-            return t;
-        char c = m_s[m_at];
-        if (c == '=') {
-            ++m_at;
-            t.kind = TextToken::Equals;
-        } else if (c == '\'' || c == '"') {
-            t.kind = TextToken::String;
-            for (++m_at;; ++m_at) {
-                if (m_at >= m_s.size())
-                    throw SqlError::make(105, 15, "Unclosed quote before the end of the text.");
-                if (m_s[m_at] == c) {
-                    if (m_at + 1 < m_s.size() && m_s[m_at + 1] == c) {
-                        t.text += c;
-                        ++m_at;
-                        continue;
-                    }
-                    ++m_at;
-                    break;
-                }
-                t.text += m_s[m_at];
-            }
-        } else if (c == '0' && m_at + 1 < m_s.size() && (m_s[m_at + 1] | 0x20) == 'x') {
-            t.kind = TextToken::Hex;
-            size_t from = m_at += 2;
-            while (m_at < m_s.size() && std::isxdigit(uint8_t(m_s[m_at])))
-                ++m_at;
-            std::string digits = m_s.substr(from, m_at - from);
-            if (digits.size() % 2)
-                digits.insert(0, "0");
-            for (size_t i = 0; i < digits.size(); i += 2)
-                t.text += char(std::stoi(digits.substr(i, 2), nullptr, 16));
-        } else if (std::isdigit(uint8_t(c))) {
-            t.kind = TextToken::Number;
-            while (m_at < m_s.size() && std::isdigit(uint8_t(m_s[m_at])))
-                t.text += m_s[m_at++];
-        } else {
-            t.kind = TextToken::Word;
-            while (m_at < m_s.size() && !std::isspace(uint8_t(m_s[m_at])) && m_s[m_at] != '=' &&
-                   m_s[m_at] != '\'' && m_s[m_at] != '"')
-                t.text += m_s[m_at++];
-        }
-        return t;
-    }
-
-private:
-    const std::string& m_s;
-    size_t m_at = 0;
-};
-
 using StmtGuard = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
 
 std::string lowered(std::string s) {
     for (char& c : s)
         c = char(std::tolower(uint8_t(c)));
     return s;
-}
-
-SqlError syntaxNear(const std::string& word) {
-    return SqlError::make(102, 15, "Incorrect syntax near '" + word + "'.");
 }
 
 std::string hexText(const std::string& bytes) {
@@ -124,10 +57,19 @@ std::pair<ast::ObjectName, std::string> splitColumnName(const std::string& text)
     return {n, parts.back()};
 }
 
-long long readtextNumber(const std::string& digits) {
-    if (digits.size() > 10 || std::stoll(digits) > INT32_MAX)
-        throw SqlError::make(7125, 16, "The offset and size of readtext must be below 2147483648.");
-    return std::stoll(digits);
+// Offsets and sizes beyond an int are refused rather than wrapped.
+long long readtextNumber(const Value& v) {
+    const long long n = v.isNull() ? -1 : v.asInteger();
+    if (v.kind == Value::Text || n < 0 || n > INT32_MAX)
+        throw SqlError::make(7125, 16,
+                             "The offset and size of readtext must be numbers from 0 to "
+                             "2147483647.");
+    return n;
+}
+
+// The bytes of a pointer, timestamp or value as written: a binary value or a string.
+std::string bytesOf(const Value& v) {
+    return v.kind == Value::Text || v.kind == Value::Blob ? v.s : v.asText();
 }
 
 SqlError invalidPointer(const std::string& pointer) {
@@ -191,60 +133,21 @@ void Session::requireTimestamp(const TextTarget& target, const std::string& time
                              "was not written.");
 }
 
-bool Session::textStatement(const std::string& sql, Frame& f) {
-    // Bulk data must follow its command at once.
-    m_bulkText.reset();
-    m_bulkInsert.reset();
-    std::string command;
-    bool insertBulk = false;
-    try {
-        TextLexer lexer(sql);
-        TextToken first = lexer.next();
-        if (first.kind != TextToken::Word)
-            return false;
-        command = lowered(first.text);
-        if (command == "insert") {
-            TextToken second = lexer.next();
-            insertBulk = second.kind == TextToken::Word && lowered(second.text) == "bulk";
-        }
-    } catch (const SqlError&) {
-        return false; // the parser reports it
-    }
-    if (command != "readtext" && command != "writetext" && !insertBulk)
-        return false;
-    try {
-        if (insertBulk)
-            startBulkInsert(sql, f);
-        else if (command == "readtext")
-            readText(sql, f);
-        else
-            writeText(sql, f);
-    } catch (const SqlError& e) {
-        sendError(e, f, 1);
-        statementDone(f, 0, 0);
-    }
-    return true;
+void Session::execTextCommand(const ast::Stmt& s, Frame& f) {
+    const Value pointerValue = evaluate(*s.args[0], f);
+    if (pointerValue.isNull())
+        throw SqlError::make(7123, 16, "Invalid text pointer value NULL.");
+    const std::string pointer = bytesOf(pointerValue);
+    if (s.kind == ast::Stmt::Kind::Readtext)
+        readText(s.name, pointer, readtextNumber(evaluate(*s.args[1], f)),
+                 readtextNumber(evaluate(*s.args[2], f)), f);
+    else
+        writeText(s, pointer, f);
 }
 
-// readtext table.column pointer offset size [holdlock]
-void Session::readText(const std::string& sql, Frame& f) {
-    TextLexer lexer(sql);
-    lexer.next();
-    TextToken named = lexer.next(), pointer = lexer.next(), offset = lexer.next(),
-              size = lexer.next(), rest = lexer.next();
-    if (named.kind != TextToken::Word)
-        throw syntaxNear("readtext");
-    if (pointer.kind != TextToken::Hex)
-        throw syntaxNear(pointer.text.empty() ? named.text : pointer.text);
-    if (offset.kind != TextToken::Number || size.kind != TextToken::Number)
-        throw syntaxNear(pointer.text.empty() ? named.text : hexText(pointer.text));
-    if (rest.kind == TextToken::Word && lowered(rest.text) == "holdlock")
-        rest = lexer.next();
-    if (rest.kind != TextToken::End)
-        throw syntaxNear(rest.text);
-    TextTarget target = textTarget(*this, named.text, pointer.text, Access::Select);
-    const long long from = readtextNumber(offset.text);
-    long long count = readtextNumber(size.text);
+void Session::readText(const std::string& named, const std::string& pointer, long long from,
+                       long long count, Frame& f) {
+    TextTarget target = textTarget(*this, named, pointer, Access::Select);
     if (count == 0)
         count = m_textSize > 0 ? m_textSize : kDefaultTextSize;
 
@@ -256,7 +159,7 @@ void Session::readText(const std::string& sql, Frame& f) {
     t.params = {Value::integer(from + 1), Value::integer(count), Value::integer(target.rowid)};
     StmtGuard st(prepare(t), &sqlite3_finalize);
     if (stepChecked(st.get()) != SQLITE_ROW)
-        throw invalidPointer(pointer.text);
+        throw invalidPointer(pointer);
 
     Bytes& b = tokens();
     b.u8(kTokRowFmt);
@@ -282,57 +185,21 @@ void Session::readText(const std::string& sql, Frame& f) {
     statementDone(f, kDoneCount, 1);
 }
 
-// writetext [bulk] table.column pointer [timestamp = 0x...] [with log] [value]
-void Session::writeText(const std::string& sql, Frame& f) {
-    TextLexer lexer(sql);
-    lexer.next();
-    TextToken tok = lexer.next();
-    bool bulk = false;
-    if (tok.kind == TextToken::Word && lowered(tok.text) == "bulk") {
-        bulk = true;
-        tok = lexer.next();
-    }
-    TextToken named = tok, pointer = lexer.next();
-    if (named.kind != TextToken::Word)
-        throw syntaxNear("writetext");
-    if (pointer.kind != TextToken::Hex)
-        throw syntaxNear(pointer.text.empty() ? named.text : pointer.text);
-    tok = lexer.next();
-    std::optional<std::string> timestamp;
-    if (tok.kind == TextToken::Word && lowered(tok.text) == "timestamp") {
-        if (lexer.next().kind != TextToken::Equals)
-            throw syntaxNear("timestamp");
-        TextToken value = lexer.next();
-        if (value.kind != TextToken::Hex)
-            throw syntaxNear("=");
-        timestamp = value.text;
-        tok = lexer.next();
-    }
-    if (tok.kind == TextToken::Word && lowered(tok.text) == "with") {
-        tok = lexer.next();
-        if (tok.kind != TextToken::Word || lowered(tok.text) != "log")
-            throw syntaxNear("with");
-        tok = lexer.next();
-    }
-    TextTarget target = textTarget(*this, named.text, pointer.text, Access::Update);
+void Session::writeText(const ast::Stmt& s, const std::string& pointer, Frame& f) {
+    TextTarget target = textTarget(*this, s.name, pointer, Access::Update);
     const bool image = target.column.type.code == SqlType::Image;
-    if (timestamp)
-        requireTimestamp(target, *timestamp, pointer.text);
-    if (bulk) {
-        if (tok.kind != TextToken::End)
-            throw syntaxNear(tok.text);
-        m_bulkText =
-            BulkText{target.table.db, target.table.name, target.column.name, image, target.rowid};
-        m_error = 0;
-        statementDone(f, 0, 0);
-        return;
+    if (s.args[2])
+        requireTimestamp(target, bytesOf(evaluate(*s.args[2], f)), pointer);
+    const BulkText where{target.table.db, target.table.name, target.column.name, image,
+                         target.rowid};
+    if (s.on) {
+        m_bulkText = where;
+    } else {
+        const Value value = evaluate(*s.args[1], f);
+        if (value.isNull())
+            throw SqlError::make(7127, 16, "writetext needs a value; NULL cannot be written.");
+        storeText(where, bytesOf(value), pointer);
     }
-    if (tok.kind != TextToken::String && tok.kind != TextToken::Hex)
-        throw syntaxNear(tok.kind == TextToken::End ? hexText(pointer.text) : tok.text);
-    if (TextToken rest = lexer.next(); rest.kind != TextToken::End)
-        throw syntaxNear(rest.text);
-    storeText({target.table.db, target.table.name, target.column.name, image, target.rowid},
-              tok.text, pointer.text);
     m_error = 0;
     statementDone(f, 0, 0);
 }
