@@ -59,12 +59,13 @@ std::pair<ast::ObjectName, std::string> splitColumnName(const std::string& text)
 
 // Offsets and sizes beyond an int are refused rather than wrapped.
 long long readtextNumber(const Value& v) {
-    const long long n = v.isNull() ? -1 : v.asInteger();
-    if (v.kind == Value::Text || n < 0 || n > INT32_MAX)
+    const bool number = v.kind == Value::Integer || v.kind == Value::Real;
+    const double n = v.kind == Value::Integer ? double(v.i) : v.r;
+    if (!number || !(n >= 0 && n <= INT32_MAX))
         throw SqlError::make(7125, 16,
                              "The offset and size of readtext must be numbers from 0 to "
                              "2147483647.");
-    return n;
+    return static_cast<long long>(n);
 }
 
 // The bytes of a pointer, timestamp or value as written: a binary value or a string.
