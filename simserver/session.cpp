@@ -1,6 +1,7 @@
 #include "session.h"
 #include "compute.h"
 #include "sqlite_util.h"
+#include "text_pointer.h"
 
 #include <sqlite3.h>
 #include <utility>
@@ -420,6 +421,7 @@ void Session::openDatabase() {
     if (auto master = m_server.catalog().database("master"))
         m_attached["master"] = {master->incarnation, 0};
     registerFunctions(m_sqlite, this);
+    registerTextPointerFunctions(m_sqlite);
     // Long statements look at the socket now and then, so a cancel or kill stops them.
     sqlite3_progress_handler(
         m_sqlite, 20000,
@@ -602,10 +604,10 @@ void Session::serve() {
             m_sock.finishReply();
             continue;
         }
-        if (type != kPacketNormal)
+        if (type != kPacketNormal && type != kPacketBulk)
             throw ConnectionClosed("unexpected packet type");
         Reader r(payload.data(), payload.size());
-        uint8_t tok = r.u8();
+        uint8_t tok = type == kPacketBulk ? 0 : r.u8();
         m_pending.reset();
         // A request that failed without a DONE of its own (an RPC refused before it ran) must
         // not mark the next request's first statement.
@@ -613,7 +615,9 @@ void Session::serve() {
         m_sock.clearAttention();
         m_interrupted = false;
         try {
-            if (tok == kTokLanguage) {
+            if (type == kPacketBulk) {
+                bulkRequest(payload);
+            } else if (tok == kTokLanguage) {
                 uint32_t len = r.u32();
                 if (len < 1 || len - 1 > r.left())
                     throw ConnectionClosed("bad language token");
@@ -709,6 +713,10 @@ void Session::languageRequest(const std::string& sql) {
     }
     Frame batch;
     m_frame = &batch;
+    if (bulkStatement(sql, batch)) {
+        m_frame = nullptr;
+        return;
+    }
     ast::ParseResult parsed = ast::parseBatch(sql);
     if (!parsed.ok) {
         SqlError e =
@@ -871,6 +879,10 @@ Session::Flow Session::exec(const ast::Stmt& s, Frame& f) {
             callProcedure(s.table, args, f, s.line, s.returnVar);
             return Flow::Next;
         }
+        case K::Readtext:
+        case K::Writetext:
+            execTextCommand(s, f);
+            return Flow::Next;
         case K::Kill:
             execKill(s, f);
             return Flow::Next;
@@ -974,7 +986,7 @@ void Session::execSelect(const ast::Stmt& s, Frame& f) {
                              "combined with data-retrieval operations.",
                              s.line);
     m_frame = &f;
-    Translation t = translateSelect(sel, *this);
+    Translation t = translateSelect(sel, *this, !assigns);
     auto started = std::chrono::steady_clock::now();
     if (m_showplan) {
         Message m;
@@ -1074,8 +1086,18 @@ void Session::execSelect(const ast::Stmt& s, Frame& f) {
         if (computes)
             computes->beforeRow(b, row);
         b.u8(kTokRow);
-        for (int i = 0; i < ncols; ++i)
-            putValue(b, types[size_t(i)], row[size_t(i)]);
+        for (int i = 0; i < ncols; ++i) {
+            const ResultColumn& c = t.columns[size_t(i)];
+            const Value& v = row[size_t(i)];
+            if (c.rowidColumn >= 0 && (v.kind == Value::Text || v.kind == Value::Blob)) {
+                auto* p = static_cast<const char*>(sqlite3_column_blob(st.get(), i));
+                std::string_view whole(p ? p : "", size_t(sqlite3_column_bytes(st.get(), i)));
+                putTextValue(b, {c.tableId, c.colid, sqlite3_column_int64(st.get(), c.rowidColumn)},
+                             whole, v.s);
+            } else {
+                putValue(b, types[size_t(i)], v);
+            }
+        }
         if (computes)
             computes->add(row);
         ++rows;

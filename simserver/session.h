@@ -20,6 +20,8 @@ struct sqlite3_stmt;
 
 namespace sim {
 
+struct TextTarget; // session_text.cpp
+
 class Session : public TranslateContext, public FunctionHost {
 public:
     Session(Server& server, int fd, int spid);
@@ -71,6 +73,21 @@ private:
     void serve();
     void languageRequest(const std::string& sql);
     void rpcRequest(Reader& r);
+    // "insert bulk", which the client sends alone (session_bulk.cpp); false for any other
+    // batch.
+    bool bulkStatement(const std::string& sql, Frame& f);
+    // readtext and writetext (session_text.cpp).
+    void execTextCommand(const ast::Stmt& s, Frame& f);
+    void readText(const std::string& named, const std::string& pointer, long long from,
+                  long long count, Frame& f);
+    void writeText(const ast::Stmt& s, const std::string& pointer, Frame& f);
+    void startBulkInsert(const std::string& sql, Frame& f);
+    void requireTimestamp(const TextTarget& target, const std::string& timestamp,
+                          const std::string& pointer);
+    // The data of the "writetext bulk" or "insert bulk" that came before it.
+    void bulkRequest(const std::vector<uint8_t>& payload);
+    void storeBulkText(Reader& r);
+    int64_t insertBulkRows(const uint8_t* data, size_t size);
     void endReply();
     // What sysprocesses shows for this session.
     void setCommand(const char* command);
@@ -179,6 +196,23 @@ private:
     std::optional<PendingDone> m_pending;
     bool m_statementFailed = false;
     std::vector<Message> m_scriptErrors;
+
+    // What "writetext bulk" announced: the value follows in a bulk packet.
+    struct BulkText {
+        std::string schema;
+        std::string table;
+        std::string column;
+        bool image = false;
+        int64_t rowid = 0;
+    };
+    std::optional<BulkText> m_bulkText;
+    // What "insert bulk" announced: rows of this table follow in a bulk message.
+    struct BulkInsert {
+        TableInfo table;
+    };
+    std::optional<BulkInsert> m_bulkInsert;
+    // Throws 7123 with the pointer when the row is gone.
+    void storeText(const BulkText& target, const std::string& value, const std::string& pointer);
 
     // Session settings and globals.
     int64_t m_rowcount = 0;

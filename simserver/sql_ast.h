@@ -202,6 +202,9 @@ struct Stmt {
                         // column list; grantees = users and groups ("public" included);
                         // on = "with grant option"
         Revoke,         // as Grant
+        Readtext,       // name = "table.column" as written; args = pointer, offset, size
+        Writetext,      // name as Readtext; on = bulk (the value follows as bulk data);
+                        // args = pointer, value (null for bulk), timestamp (null when absent)
     };
     Kind kind = Kind::Select;
     int line = 1;

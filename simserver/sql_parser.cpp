@@ -258,6 +258,37 @@ private:
         return parts;
     }
 
+    // readtext table.column pointer offset size [holdlock]
+    // writetext [bulk] table.column pointer [timestamp = ts] [with log] [value]
+    StmtPtr parseTextCommand(bool read) {
+        StmtPtr s = newStmt(read ? Stmt::Kind::Readtext : Stmt::Kind::Writetext);
+        advance();
+        if (!read) {
+            s->on = acceptWord("bulk");
+        }
+        for (const std::string& part : parseDottedName(4)) {
+            s->name += (s->name.empty() ? "" : ".") + part;
+        }
+        s->args.push_back(parseExpr());
+        if (read) {
+            s->args.push_back(parseExpr());
+            s->args.push_back(parseExpr());
+            acceptWord("holdlock");
+            return s;
+        }
+        ExprPtr timestamp;
+        if (acceptWord("timestamp")) {
+            expectOp("=");
+            timestamp = parseExpr();
+        }
+        if (acceptWord("with")) {
+            expectWord("log");
+        }
+        s->args.push_back(s->on ? nullptr : parseExpr());
+        s->args.push_back(std::move(timestamp));
+        return s;
+    }
+
     // [owner.]name, for objects that cannot be created in another database.
     ObjectName parseOwnerName() {
         const std::vector<std::string> parts = parseDottedName(2);
@@ -971,6 +1002,9 @@ private:
                 }
                 s->name = advance().text;
                 return s;
+            }
+            if (w == "readtext" || w == "writetext") {
+                return parseTextCommand(w == "readtext");
             }
             if (w == "set") {
                 return parseSet();

@@ -14,6 +14,7 @@ enum PacketType : uint8_t {
     kPacketLogin = 0x02,
     kPacketReply = 0x04,
     kPacketAttention = 0x06,
+    kPacketBulk = 0x07,
     kPacketNormal = 0x0F,
     kPacketTds7Login = 0x10,
     kPacketPrelogin = 0x12,

@@ -58,6 +58,7 @@ struct Source {
     std::string alias;  // what qualifiers match
     std::string sqlRef; // how the translated SQL names it
     std::vector<ColumnInfo> columns;
+    int tableId = 0; // a base table's object id; 0 for views and derived tables
 };
 
 struct Scope {
@@ -83,6 +84,8 @@ public:
                        std::string& tableSql);
     std::string fromClause(const std::vector<ast::TableRef>& refs, Scope& scope, const Expr* where,
                            std::string* whereOut, int line);
+    // Set before the outermost select only: nested ones never send rows to the client.
+    void wantTextPointers() { m_textPointers = true; }
     std::string param(Value v) {
         m_out.params.push_back(std::move(v));
         return "?" + std::to_string(m_out.params.size());
@@ -90,6 +93,10 @@ public:
 
 private:
     Sql column(const Expr& e, const Scope& scope);
+    // The base table of the scope a column reference reads, with the column's id; null when
+    // the column comes from a view, a derived table or an outer scope.
+    const Source* tableOfColumn(const Expr& e, const Scope& scope, int* colid) const;
+    Sql textFunction(const Expr& e, const Scope& scope);
     Sql function(const Expr& e, const Scope& scope);
     Sql binary(const Expr& e, const Scope& scope);
     std::string list(const std::vector<ast::ExprPtr>& args, size_t from, const Scope& scope);
@@ -98,6 +105,7 @@ private:
     Translation& m_out;
     std::string m_db; // names without a database resolve here
     int m_viewDepth = 0;
+    bool m_textPointers = false;
     std::optional<ChainOwner> m_chain; // owner of the view or procedure being translated
     std::optional<TableInfo> m_exempt;
 };
@@ -194,6 +202,91 @@ Sql Translator::column(const Expr& e, const Scope& scope) {
         }
     }
     throw SqlError::make(207, 16, "Invalid column name '" + name + "'.", e.line);
+}
+
+const Source* Translator::tableOfColumn(const Expr& e, const Scope& scope, int* colid) const {
+    std::string qual = e.qualifiers.empty() ? std::string() : e.qualifiers.back();
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto& src : scope.sources) {
+            if (!qual.empty() && !(pass ? sameName(qual, src.alias) : qual == src.alias))
+                continue;
+            for (size_t i = 0; i < src.columns.size(); ++i) {
+                const std::string& c = src.columns[i].name;
+                if (pass ? sameName(c, e.text) : c == e.text) {
+                    *colid = int(i + 1);
+                    return src.tableId != 0 ? &src : nullptr;
+                }
+            }
+        }
+    }
+    return nullptr;
+}
+
+// textptr(column) and textvalid('table.column', pointer), over the pointer form of
+// text_pointer.h.
+Sql Translator::textFunction(const Expr& e, const Scope& scope) {
+    const auto pointerType = SqlType::of(SqlType::VarBinary, 16);
+    if (e.text == "textptr") {
+        if (e.args.size() != 1)
+            throw SqlError::make(174, 15, "The function 'textptr' requires 1 arguments.", e.line);
+        const Expr& c = *e.args[0];
+        if (c.kind != Kind::Column)
+            throw SqlError::make(
+                7135, 16, "The textptr function requires a text or image column argument.", e.line);
+        Sql value = expr(c, scope);
+        int colid = 0;
+        const Source* src = tableOfColumn(c, scope, &colid);
+        if (!src || (value.type.code != SqlType::Text && value.type.code != SqlType::Image))
+            throw SqlError::make(
+                7135, 16, "The textptr function requires a text or image column argument.", e.line);
+        return typed("sim_textptr(" + std::to_string(src->tableId) + ", " + std::to_string(colid) +
+                         ", " + src->sqlRef + ".rowid, " + value.text + ")",
+                     pointerType);
+    }
+    // textvalid
+    if (e.args.size() != 2)
+        throw SqlError::make(174, 15, "The function 'textvalid' requires 2 arguments.", e.line);
+    const auto intType = SqlType::of(SqlType::Int);
+    const Expr& named = *e.args[0];
+    if (named.kind != Kind::String)
+        throw SqlError::make(
+            7134, 16, "The first argument of textvalid must be a 'table.column' string.", e.line);
+    std::vector<std::string> parts;
+    for (size_t at = 0;;) {
+        size_t dot = named.text.find('.', at);
+        parts.push_back(named.text.substr(at, dot - at));
+        if (dot == std::string::npos)
+            break;
+        at = dot + 1;
+    }
+    Sql pointer = expr(*e.args[1], scope);
+    if (parts.size() < 2 || parts.size() > 4)
+        return typed("0", intType);
+    ast::ObjectName n;
+    n.name = parts[parts.size() - 2];
+    if (parts.size() >= 3)
+        n.owner = parts[parts.size() - 3];
+    if (parts.size() == 4)
+        n.db = parts[0];
+    auto [schema, name] = resolveObject(n, m_ctx, m_db);
+    auto info = m_ctx.table(schema, name);
+    if (!info || info->type == "V")
+        return typed("0", intType);
+    for (size_t i = 0; i < info->columns.size(); ++i) {
+        const ColumnInfo& c = info->columns[i];
+        if (!sameName(c.name, parts.back()))
+            continue;
+        if (c.type.code != SqlType::Text && c.type.code != SqlType::Image)
+            return typed("0", intType);
+        // The alias keeps the pointer expression's own table names pointing outside.
+        return typed("(SELECT count(*) FROM " + quoteId(schema) + "." + quoteId(name) +
+                         " AS sim_textvalid WHERE sim_textvalid.rowid = sim_textptr_row(" +
+                         pointer.text + ", " + std::to_string(info->id) + ", " +
+                         std::to_string(i + 1) + ") AND sim_textvalid." + quoteId(c.name) +
+                         " IS NOT NULL)",
+                     intType);
+    }
+    return typed("0", intType);
 }
 
 std::string Translator::list(const std::vector<ast::ExprPtr>& args, size_t from,
@@ -307,6 +400,8 @@ Sql Translator::function(const Expr& e, const Scope& scope) {
     };
     auto intType = SqlType::of(SqlType::Int);
     auto name30 = SqlType::varchar(30);
+    if (f == "textptr" || f == "textvalid")
+        return textFunction(e, scope);
 
     if (f == "count") {
         if (argc == 1 && e.args[0]->kind == Kind::Star)
@@ -746,6 +841,7 @@ Source Translator::tableSource(const ast::ObjectName& n, const std::string& alia
         tableSql = "(" + sub + ") AS " + s.sqlRef;
     } else {
         tableSql = quoteId(schema) + "." + quoteId(name) + " AS " + s.sqlRef;
+        s.tableId = info->id;
     }
     return s;
 }
@@ -858,6 +954,8 @@ std::string Translator::fromClause(const std::vector<ast::TableRef>& refs, Scope
 std::string Translator::select(const ast::Select& s, const Scope* parent,
                                std::vector<ResultColumn>* columns,
                                const std::vector<std::string>* renames) {
+    const bool textPointers = m_textPointers;
+    m_textPointers = false;
     Scope scope;
     scope.parent = parent;
     std::string where;
@@ -869,6 +967,17 @@ std::string Translator::select(const ast::Select& s, const Scope* parent,
 
     std::vector<ResultColumn> cols;
     std::string list;
+    struct TextSource {
+        size_t column;
+        const Source* table;
+        int colid;
+    };
+    std::vector<TextSource> textSources;
+    auto noteText = [&](const Source* src, int colid) {
+        const SqlType::Code code = cols.back().type.code;
+        if (src && src->tableId != 0 && (code == SqlType::Text || code == SqlType::Image))
+            textSources.push_back({cols.size() - 1, src, colid});
+    };
     auto add = [&](const std::string& sql, std::string name, const Sql& t) {
         if (renames && cols.size() < renames->size())
             name = (*renames)[cols.size()];
@@ -886,8 +995,11 @@ std::string Translator::select(const ast::Select& s, const Scope* parent,
                 if (!qual.empty() && !sameName(qual, src.alias))
                     continue;
                 any = true;
-                for (const auto& c : src.columns)
+                int colid = 0;
+                for (const auto& c : src.columns) {
                     add(src.sqlRef + "." + quoteId(c.name), c.name, typed("", c.type));
+                    noteText(&src, ++colid);
+                }
             }
             if (!any)
                 throw objectNotFound(qual.empty() ? "*" : qual, e.line);
@@ -900,6 +1012,21 @@ std::string Translator::select(const ast::Select& s, const Scope* parent,
         if (!item.assignVar.empty())
             name.clear();
         add(v.text, name, v);
+        if (e.kind == Kind::Column) {
+            int colid = 0;
+            const Source* src = tableOfColumn(e, scope, &colid);
+            noteText(src, colid);
+        }
+    }
+    // Grouping or merging rows leaves no single row for a pointer to name.
+    if (textPointers && !s.distinct && s.groupBy.empty() && s.unions.empty()) {
+        size_t next = cols.size();
+        for (const auto& t : textSources) {
+            list += ", " + t.table->sqlRef + ".rowid";
+            cols[t.column].rowidColumn = int(next++);
+            cols[t.column].tableId = t.table->tableId;
+            cols[t.column].colid = t.colid;
+        }
     }
     std::string sql = std::string("SELECT ") + (s.distinct ? "DISTINCT " : "") + list;
     if (!from.empty())
@@ -948,9 +1075,11 @@ std::string Translator::select(const ast::Select& s, const Scope* parent,
     return sql;
 }
 
-Translation translateSelect(const ast::Select& s, TranslateContext& ctx) {
+Translation translateSelect(const ast::Select& s, TranslateContext& ctx, bool textPointers) {
     Translation t;
     Translator tr(ctx, t);
+    if (textPointers)
+        tr.wantTextPointers();
     t.sql = tr.select(s, nullptr, &t.columns);
     return t;
 }

@@ -24,6 +24,11 @@ struct ResultColumn {
     std::string name;
     SqlType type;
     bool known = false; // false: take the type from the first value
+    // A text or image column read straight from a table: where its row's rowid comes back
+    // (a column past the visible ones), so the select can send a text pointer to it.
+    int rowidColumn = -1;
+    int tableId = 0;
+    int colid = 0;
 };
 
 struct Translation {
@@ -75,7 +80,8 @@ std::pair<std::string, std::string> resolveObject(const ast::ObjectName& n,
 std::pair<std::string, std::string>
 resolveObject(const ast::ObjectName& n, const TranslateContext& ctx, const std::string& currentDb);
 
-Translation translateSelect(const ast::Select& s, TranslateContext& ctx);
+// textPointers: the select goes to the client, which gets text pointers for its text columns.
+Translation translateSelect(const ast::Select& s, TranslateContext& ctx, bool textPointers = false);
 // A single expression as "SELECT expr", for conditions, print and assignments.
 Translation translateScalar(const ast::Expr& e, TranslateContext& ctx);
 Translation translateInsert(const ast::Stmt& s, TranslateContext& ctx);
