@@ -33,28 +33,13 @@ std::string hexText(const std::string& bytes) {
     return s;
 }
 
-// [[db.]owner.]table.column, "db..table.column" included.
 std::pair<ast::ObjectName, std::string> splitColumnName(const std::string& text) {
-    std::vector<std::string> parts;
-    for (size_t at = 0;;) {
-        size_t dot = text.find('.', at);
-        parts.push_back(text.substr(at, dot - at));
-        if (dot == std::string::npos)
-            break;
-        at = dot + 1;
-    }
-    if (parts.size() < 2 || parts.size() > 4 || parts.back().empty() ||
-        parts[parts.size() - 2].empty())
+    auto path = ast::columnPath(text);
+    if (!path)
         throw SqlError::make(
             7133, 16,
             "The table and column of a text or image value must be named as table.column.");
-    ast::ObjectName n;
-    n.name = parts[parts.size() - 2];
-    if (parts.size() >= 3)
-        n.owner = parts[parts.size() - 3];
-    if (parts.size() == 4)
-        n.db = parts[0];
-    return {n, parts.back()};
+    return *path;
 }
 
 // Offsets and sizes beyond an int are refused rather than wrapped.

@@ -3,7 +3,9 @@
 // for a whole batch; the executor walks statements and hands queries to the translator.
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim::ast {
@@ -30,6 +32,29 @@ struct ObjectName {
     std::string owner;
     std::string name;
 };
+
+// "[[db.]owner.]table.column" ("db..table.column" included) as the table and the column; nothing
+// when the text names no table and column.
+inline std::optional<std::pair<ObjectName, std::string>> columnPath(const std::string& text) {
+    std::vector<std::string> parts;
+    for (size_t at = 0;;) {
+        const size_t dot = text.find('.', at);
+        parts.push_back(text.substr(at, dot - at));
+        if (dot == std::string::npos)
+            break;
+        at = dot + 1;
+    }
+    if (parts.size() < 2 || parts.size() > 4 || parts.back().empty() ||
+        parts[parts.size() - 2].empty())
+        return std::nullopt;
+    ObjectName n;
+    n.name = parts[parts.size() - 2];
+    if (parts.size() >= 3)
+        n.owner = parts[parts.size() - 3];
+    if (parts.size() == 4)
+        n.db = parts[0];
+    return std::pair{n, parts.back()};
+}
 
 struct Expr {
     enum class Kind {

@@ -251,30 +251,18 @@ Sql Translator::textFunction(const Expr& e, const Scope& scope) {
     if (named.kind != Kind::String)
         throw SqlError::make(
             7134, 16, "The first argument of textvalid must be a 'table.column' string.", e.line);
-    std::vector<std::string> parts;
-    for (size_t at = 0;;) {
-        size_t dot = named.text.find('.', at);
-        parts.push_back(named.text.substr(at, dot - at));
-        if (dot == std::string::npos)
-            break;
-        at = dot + 1;
-    }
     Sql pointer = expr(*e.args[1], scope);
-    if (parts.size() < 2 || parts.size() > 4)
+    const auto path = ast::columnPath(named.text);
+    if (!path)
         return typed("0", intType);
-    ast::ObjectName n;
-    n.name = parts[parts.size() - 2];
-    if (parts.size() >= 3)
-        n.owner = parts[parts.size() - 3];
-    if (parts.size() == 4)
-        n.db = parts[0];
+    const auto& [n, column] = *path;
     auto [schema, name] = resolveObject(n, m_ctx, m_db);
     auto info = m_ctx.table(schema, name);
     if (!info || info->type == "V")
         return typed("0", intType);
     for (size_t i = 0; i < info->columns.size(); ++i) {
         const ColumnInfo& c = info->columns[i];
-        if (!sameName(c.name, parts.back()))
+        if (!sameName(c.name, column))
             continue;
         if (c.type.code != SqlType::Text && c.type.code != SqlType::Image)
             return typed("0", intType);
