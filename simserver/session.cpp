@@ -43,10 +43,30 @@ std::string nowText() {
     return buf;
 }
 
-// Brings a value to the variable's declared type, as an assignment does.
-Value coerce(const Value& v, const SqlType& t) {
+bool isMoney(const SqlType& t) {
+    return t.code == SqlType::Money || t.code == SqlType::SmallMoney;
+}
+
+// Brings a value of type from to the variable's declared type, as an assignment does.
+Value coerce(Value v, const SqlType& from, const SqlType& t) {
     if (v.isNull())
         return v;
+    bool small = t.code == SqlType::SmallMoney;
+    if (isMoney(t)) {
+        int64_t m = 0;
+        if (isMoney(from) && v.kind == Value::Integer)
+            m = v.i;
+        else if (v.kind == Value::Integer && v.i >= INT64_MIN / 10000 && v.i <= INT64_MAX / 10000)
+            m = v.i * 10000;
+        else if (parseMoney(v.kind == Value::Real ? std::to_string(v.r) : v.asText(), small, m) !=
+                 MoneyParse::Ok)
+            throw SqlError::make(3606, 16, "Arithmetic overflow occurred.");
+        if (!moneyFits(m, small))
+            throw SqlError::make(3606, 16, "Arithmetic overflow occurred.");
+        return Value::integer(m);
+    }
+    if (isMoney(from) && v.kind == Value::Integer)
+        v = t.isCharacter() ? Value::text(formatMoney(v.i, 2)) : Value::real(double(v.i) / 10000.0);
     if (t.isInteger()) {
         if (v.kind == Value::Integer)
             return v;
@@ -1002,7 +1022,8 @@ void Session::execSelect(const ast::Stmt& s, Frame& f) {
         }
         for (; rc == SQLITE_ROW; rc = stepChecked(st.get())) {
             for (size_t i = 0; i < targets.size(); ++i)
-                targets[i]->value = coerce(columnValue(st.get(), int(i)), targets[i]->type);
+                targets[i]->value =
+                    coerce(columnValue(st.get(), int(i)), t.columns[i].type, targets[i]->type);
             ++rows;
         }
         m_rowcount = rows;
@@ -1477,9 +1498,11 @@ void Session::callProcedure(const ast::ObjectName& name, std::vector<Argument>& 
             if (paramOfArg[i] == int(k))
                 argIndex = int(i);
         if (argIndex >= 0 && args[size_t(argIndex)].hasValue) {
-            v.value = coerce(args[size_t(argIndex)].value, v.type);
+            v.value = coerce(args[size_t(argIndex)].value, args[size_t(argIndex)].wireType, v.type);
         } else if (p.defaultValue) {
-            v.value = coerce(evaluate(*p.defaultValue, frame), v.type);
+            SqlType from;
+            Value d = evaluate(*p.defaultValue, frame, &from);
+            v.value = coerce(d, from, v.type);
         } else {
             throw SqlError::make(201, 16,
                                  "Procedure " + proc->name + " expects parameter " + p.name +
@@ -1531,7 +1554,7 @@ void Session::callProcedure(const ast::ObjectName& name, std::vector<Argument>& 
             if (!target.empty()) {
                 auto it = caller.vars.find(target);
                 if (it != caller.vars.end())
-                    it->second.value = coerce(v.value, it->second.type);
+                    it->second.value = coerce(v.value, v.type, it->second.type);
             }
         }
     }

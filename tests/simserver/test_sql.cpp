@@ -3,6 +3,8 @@
 
 #include "catalog_checks.h"
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace ostrim::test {
@@ -86,6 +88,66 @@ TEST_F(DataTypes, ColumnLengthsFollowTheDeclaredTypes) {
                                      "from lengths_t");
     ASSERT_EQ(r.rowResults().size(), 1u) << MessageLog::dump();
     EXPECT_EQ(r.rowResults()[0]->columnLengths, (std::vector<int>{20, 5, 4, 8, 8, 10, 3}));
+}
+
+// Money is an integer count of ten-thousandths: no value may pass through a double.
+TEST_F(DataTypes, MoneyIsExact) {
+    play(
+        m_sa,
+        {
+            {"create table #m (k int, m money null, s smallmoney null)\n"
+             "insert #m values (1, -922337203685477.5808, -214748.3648)\n"
+             "insert #m values (2, 922337203685477.5807, 214748.3647)\n"
+             "insert #m values (3, 900000000000000.1234, $0.0001)\n"
+             "insert #m values (4, $1.2345, 2.5555)\n"
+             "insert #m values (5, convert(money, '-0.0001'), convert(smallmoney, '$1.00005'))",
+             ""},
+            {"select m, s from #m order by k",
+             "-922337203685477.5808|-214748.3648\n922337203685477.5807|214748.3647\n"
+             "900000000000000.1234|0.0001\n1.2345|2.5555\n-0.0001|1.0001"},
+            {"select sum(m), avg(m), sum(s), avg(s) from #m where k > 2",
+             "900000000000001.3578|300000000000000.4526|3.5557|1.1852"},
+            {"select count(*) from #m where m = 900000000000000.1234 or m < -922337203685477", "2"},
+            {"select $1.2345 * 3, $10 / 3, $1.5 * $1.5, $0.0001 / 2, m - 1 from #m where k = 3",
+             "3.7035|3.3333|2.2500|0.0001|899999999999999.1234"},
+            {"select convert(varchar(30), m) from #m where k = 1", "-922337203685477.58"},
+            {"declare @m money\nselect @m = m from #m where k = 2\nselect @m",
+             "922337203685477.5807"},
+            {"select sum(m) from #m where k in (2, 3)", "Msg 3606: Arithmetic overflow occurred."},
+            {"select m + $0.0001 from #m where k = 2", "Msg 3606"},
+            {"insert #m (k, s) values (6, 214748.3648)", "Msg 3606"},
+            {"select convert(money, '922337203685477.5808')", "Msg 247"},
+        });
+}
+
+// The wire form of both limits: high and low 32 bits for money, one int32 for smallmoney.
+TEST_F(DataTypes, MoneyLimitsReachTheClientExactly) {
+    ASSERT_EQ(dbcmd(m_sa,
+                    "select convert(money, '-922337203685477.5808'), "
+                    "convert(money, '922337203685477.5807'), "
+                    "convert(smallmoney, '-214748.3648'), convert(smallmoney, '214748.3647')"),
+              SUCCEED);
+    ASSERT_EQ(dbsqlexec(m_sa), SUCCEED) << MessageLog::dump();
+    ASSERT_EQ(dbresults(m_sa), SUCCEED);
+    ASSERT_EQ(dbnextrow(m_sa), REG_ROW);
+    auto money = [&](int col) {
+        DBMONEY v{};
+        EXPECT_EQ(dbdatlen(m_sa, col), DBINT(sizeof v));
+        std::memcpy(&v, dbdata(m_sa, col), sizeof v);
+        return (int64_t(v.mnyhigh) << 32) | int64_t(v.mnylow);
+    };
+    auto smallMoney = [&](int col) {
+        DBMONEY4 v{};
+        EXPECT_EQ(dbdatlen(m_sa, col), DBINT(sizeof v));
+        std::memcpy(&v, dbdata(m_sa, col), sizeof v);
+        return v.mny4;
+    };
+    EXPECT_EQ(money(1), INT64_MIN);
+    EXPECT_EQ(money(2), INT64_MAX);
+    EXPECT_EQ(smallMoney(3), INT32_MIN);
+    EXPECT_EQ(smallMoney(4), INT32_MAX);
+    dbcanquery(m_sa);
+    EXPECT_EQ(dbresults(m_sa), NO_MORE_RESULTS);
 }
 
 class SetOptions : public SaTest {};
