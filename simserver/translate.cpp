@@ -1051,6 +1051,8 @@ std::string Translator::select(const ast::Select& s, const Scope* parent,
         }
         sql += " ORDER BY " + o;
     }
+    if (s.top >= 0)
+        sql += " LIMIT " + std::to_string(s.top);
     if (columns)
         *columns = std::move(cols);
     return sql;

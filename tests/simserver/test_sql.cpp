@@ -150,6 +150,24 @@ TEST_F(DataTypes, MoneyLimitsReachTheClientExactly) {
     EXPECT_EQ(dbresults(m_sa), NO_MORE_RESULTS);
 }
 
+// Sybase 15's "select top N": the first N rows in the order asked for.
+TEST_F(DataTypes, SelectTopLimitsTheRows) {
+    play(m_sa,
+         {
+             {"create table #top (top int, v varchar(5))\n"
+              "insert #top values (3, 'c')\ninsert #top values (1, 'a')\ninsert #top values (2, "
+              "'b')",
+              ""},
+             {"select top 2 v from #top order by top", "a\nb"},
+             {"select top 2 * from #top order by v desc", "3|c\n2|b"},
+             {"select top 0 v from #top", "-"},
+             {"select distinct top 1 top from #top order by top desc", "3"},
+             // Without a number after it, top is the column of that name.
+             {"select top from #top where v = 'b'", "2"},
+             {"select v from #top where top = (select top 1 top from #top order by top desc)", "c"},
+         });
+}
+
 class SetOptions : public SaTest {};
 
 TEST_F(SetOptions, EachOptionTurnsOnAndOffWithoutError) {
