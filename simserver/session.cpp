@@ -637,17 +637,21 @@ void Session::serve() {
                 uint32_t len = r.u32();
                 if (len < 1 || len - 1 > r.left())
                     throw ConnectionClosed("bad language token");
-                r.u8(); // status
+                bool hasParams = (r.u8() & 0x01) != 0;
                 std::string sql = r.str(len - 1);
-                languageRequest(sql);
+                languageRequest(sql, hasParams ? readParameters(r) : std::vector<Argument>{});
             } else if (tok == kTokDbRpc) {
                 rpcRequest(r);
+            } else if (tok == kTokDynamic) {
+                dynamicRequest(r);
             } else if (tok == kTokLogout) {
                 putDone(m_sock.out(), kTokDone, kDoneFinal, 0, 0);
                 m_sock.finishReply();
                 return;
             } else {
-                throw ConnectionClosed("unknown request token");
+                // The message was read whole: the connection stays in step.
+                refuseRequest("This server does not support requests of token " +
+                              std::to_string(tok) + ".");
             }
             endReply();
         } catch (const Cancelled&) {
@@ -722,12 +726,14 @@ void Session::sendError(const SqlError& e, const Frame& f, int line) {
     m_statementFailed = true;
 }
 
-void Session::languageRequest(const std::string& sql) {
+void Session::languageRequest(const std::string& sql, const std::vector<Argument>& params) {
     {
         std::lock_guard lock(m_infoMutex);
         m_command = "LANGUAGE";
     }
     Frame batch;
+    for (const auto& a : params)
+        batch.vars[a.name] = Variable{a.wireType, a.value};
     m_frame = &batch;
     ast::ParseResult parsed = ast::parseBatch(sql);
     if (!parsed.ok) {

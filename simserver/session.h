@@ -69,7 +69,6 @@ private:
     bool login(const std::vector<uint8_t>& payload);
     void openDatabase();
     void serve();
-    void languageRequest(const std::string& sql);
     void rpcRequest(Reader& r);
     void endReply();
     // What sysprocesses shows for this session.
@@ -135,6 +134,14 @@ private:
     void callProcedure(const ast::ObjectName& name, std::vector<Argument>& args, Frame& caller,
                        int line, const std::string& returnVar);
     std::shared_ptr<Proc> loadProcedure(const ast::ObjectName& name, int line);
+    // params: the values a request sent with its text, bound as variables of the batch.
+    void languageRequest(const std::string& sql, const std::vector<Argument>& params = {});
+    // PARAMFMT (or PARAMFMT2) and PARAMS: names as sent, @P1... where none.
+    std::vector<Argument> readParameters(Reader& r);
+    void dynamicRequest(Reader& r);
+    // Requests ASE knows and this server does not have no ASE message number of their own.
+    static constexpr int kUnsupportedRequest = 7200;
+    void refuseRequest(const std::string& text, int number = kUnsupportedRequest);
 
     Value evaluate(const ast::Expr& e, Frame& f, SqlType* type = nullptr);
     bool condition(const ast::Expr& e, Frame& f);
@@ -207,6 +214,8 @@ private:
     std::map<std::string, Attachment> m_attached;
     uint64_t m_useClock = 0;
     std::map<std::string, std::shared_ptr<const ast::Stmt>> m_viewCache;
+    // Prepared dynamic statements by id: the text with its placeholders named @P1, @P2...
+    std::map<std::string, std::string> m_dynamic;
     uint64_t m_cacheVersion = 0;
     mutable std::mutex m_infoMutex;
 };
