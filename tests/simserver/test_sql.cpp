@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <sqlite3.h>
 #include <string>
 
 namespace ostrim::test {
@@ -316,6 +317,32 @@ TEST(Durability, CommittedDataSurvivesKill9AndRestart) {
     ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
     ASSERT_EQ(r.rowResults().size(), 1u);
     EXPECT_EQ(r.rowResults()[0]->rows, (std::vector<Row>{{"1", "one"}, {"2", "two"}}));
+    c.close();
+    EXPECT_EQ(server.stop(), 0);
+}
+
+// A data directory from before money was kept in ten-thousandths reads the same after a start.
+TEST(Durability, MoneyOfAnOlderDataDirectoryIsConverted) {
+    SimServer server;
+    ASSERT_NO_THROW(server.start());
+    {
+        Connection c = connect(server.host());
+        ASSERT_TRUE(c) << MessageLog::dump();
+        ASSERT_TRUE(succeeds(c.get(), "create table old_money (m money null, s smallmoney null)\n"
+                                      "insert old_money values (1, 2)"));
+    }
+    ASSERT_EQ(server.stop(), 0);
+    // What the older server had written: real numbers of units, file format 0.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((server.dataDir() + "/master.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "update old_money set m = 12.5, s = -0.25; pragma user_version = 0",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_NO_THROW(server.start());
+    Connection c = connect(server.host());
+    ASSERT_TRUE(c) << MessageLog::dump();
+    EXPECT_EQ(rowsText(exec(c.get(), "select m, s from old_money")), "12.5000|-0.2500");
     c.close();
     EXPECT_EQ(server.stop(), 0);
 }
