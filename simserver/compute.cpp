@@ -162,10 +162,10 @@ void ComputeRows::add(const std::vector<Value>& row) {
             if (v.isNull())
                 continue;
             ++a.count;
-            if (a.integral)
-                a.intSum += v.asInteger();
-            else
+            if (!a.integral)
                 a.realSum += v.asReal();
+            else if (__builtin_add_overflow(a.intSum, v.asInteger(), &a.intSum))
+                throw SqlError::make(3606, 16, "Arithmetic overflow occurred.");
             const bool better = a.best.isNull() || (a.op == 0x51 && compare(v, a.best) < 0) ||
                                 (a.op == 0x52 && compare(v, a.best) > 0);
             if (better)

@@ -471,6 +471,34 @@ void sybMoneyOp(sqlite3_context* c, int, sqlite3_value** a) {
     sqlite3_result_int64(c, int64_t(r));
 }
 
+// syb_money_round(m, digits, mode): round ('r', half away from zero), ceiling ('c') or floor
+// ('f') of money to a number of decimals, without leaving ten-thousandths.
+void sybMoneyRound(sqlite3_context* c, int, sqlite3_value** a) {
+    if (isNull(a[0]) || isNull(a[1])) {
+        sqlite3_result_null(c);
+        return;
+    }
+    Int128 m = sqlite3_value_int64(a[0]);
+    int drop = 4 - std::clamp(sqlite3_value_int(a[1]), -20, 4);
+    Int128 unit = 1;
+    for (int k = 0; k < drop; ++k)
+        unit *= 10;
+    char mode = text(a[2])[0];
+    Int128 q = m / unit, r = m % unit;
+    if (mode == 'r')
+        q = divideRounded(m, unit);
+    else if (mode == 'c' && r > 0)
+        q += 1;
+    else if (mode == 'f' && r < 0)
+        q -= 1;
+    Int128 x = q * unit;
+    if (x < INT64_MIN || x > INT64_MAX) {
+        overflow(c);
+        return;
+    }
+    sqlite3_result_int64(c, int64_t(x));
+}
+
 // syb_money_sum and syb_money_avg: exact aggregates of money.
 struct MoneyTotal {
     Int128 sum;
@@ -1329,6 +1357,7 @@ void registerFunctions(sqlite3* db, FunctionHost* h) {
         {"syb_fit", 2, sybFit, true},
         {"syb_money", 1, sybMoney, true},
         {"syb_money_op", 4, sybMoneyOp, true},
+        {"syb_money_round", 3, sybMoneyRound, true},
         {"syb_str", 3, sybStr, true},
         {"syb_reverse", 1, sybReverse, true},
         {"syb_replicate", 2, sybReplicate, true},

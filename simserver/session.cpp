@@ -1319,6 +1319,14 @@ void Session::execCreateTable(const ast::Stmt& s, Frame& f) {
             if (!dt.params.empty())
                 throw SqlError::make(102, 15, "Incorrect syntax near '@'.", s.line);
             c.defaultSql = dt.sql.substr(7); // drop "SELECT "
+            if (isMoney(c.type)) {
+                // A money column holds ten-thousandths: the default is worked out now.
+                SqlType from;
+                Value v = coerce(evaluate(*d.defaultValue, f, &from), from, c.type);
+                c.defaultSql = v.isNull()         ? "NULL"
+                               : v.i == INT64_MIN ? "(-9223372036854775807 - 1)"
+                                                  : std::to_string(v.i);
+            }
         }
         cols.push_back(std::move(c));
     }
@@ -1751,12 +1759,18 @@ void Session::execPrint(const ast::Stmt& s, Frame& f, bool raise) {
         m.number = 0;
         m.severity = 10;
     }
+    // Arguments read as their conversion to text does: money in two decimals.
+    auto textOf = [&](const ast::Expr& e) {
+        SqlType t;
+        Value v = evaluate(e, f, &t);
+        return coerce(v, t, SqlType::of(SqlType::Text)).asText();
+    };
     std::string fmt;
     if (s.args.size() > first && s.args[first])
-        fmt = evaluate(*s.args[first], f).asText();
+        fmt = textOf(*s.args[first]);
     std::vector<std::string> values;
     for (size_t i = first + 1; i < s.args.size(); ++i)
-        values.push_back(evaluate(*s.args[i], f).asText());
+        values.push_back(textOf(*s.args[i]));
     m.text = formatMessage(fmt, values);
     m.state = 1;
     sendMessage(m, f, s.line);

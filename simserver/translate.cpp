@@ -535,21 +535,20 @@ Sql Translator::function(const Expr& e, const Scope& scope) {
             return typed("(sign(" + a.text + ") * 10000)", a.type);
         return {f + "(" + a.text + ")", a.type, a.known};
     }
-    // Money is rounded as a number and brought back to ten-thousandths.
-    auto backToMoney = [](const Sql& a, std::string sql) {
-        return isMoney(a) ? "syb_money(" + sql + ")" : sql;
-    };
     if (f == "round") {
         need(1, 2);
         Sql a = arg(0);
-        return {backToMoney(a, "syb_round(" + plainText(a) + ", " + (argc > 1 ? arg(1).text : "0") +
-                                   ")"),
-                a.type, a.known};
+        std::string digits = argc > 1 ? arg(1).text : "0";
+        if (isMoney(a))
+            return typed("syb_money_round(" + a.text + ", " + digits + ", 'r')", a.type);
+        return {"syb_round(" + a.text + ", " + digits + ")", a.type, a.known};
     }
     if (f == "ceiling" || f == "floor") {
         need(1, 1);
         Sql a = arg(0);
-        return {backToMoney(a, "syb_" + f + "(" + plainText(a) + ")"), a.type, a.known};
+        if (isMoney(a))
+            return typed("syb_money_round(" + a.text + ", 0, '" + f.substr(0, 1) + "')", a.type);
+        return {"syb_" + f + "(" + a.text + ")", a.type, a.known};
     }
     if (f == "power" || f == "sqrt" || f == "exp" || f == "log" || f == "log10" || f == "sin" ||
         f == "cos" || f == "tan" || f == "pi" || f == "rand") {
@@ -691,8 +690,9 @@ Sql Translator::expr(const Expr& e, const Scope& scope) {
             results.push_back(expr(*e.args[i], scope));
         if (e.elseExpr)
             results.push_back(expr(*e.elseExpr, scope));
+        // Any money result makes the whole case money, as money ranks above the integers.
         for (const auto& r : results)
-            if (!first.known && r.known)
+            if ((!first.known && r.known) || (isMoney(r) && !isMoney(first)))
                 first = r;
         auto result = [&](size_t k) {
             return isMoney(first) ? moneyText(results[k], e.line) : results[k].text;

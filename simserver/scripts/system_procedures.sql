@@ -376,6 +376,7 @@ go
 
 -- ODBC's view of each storage type, for the catalogue procedures that client libraries call.
 -- len 0 matches any length; the nullable types (intn, floatn, ...) say their size by length.
+-- A nullable char or binary is stored as varchar or varbinary and still described as declared.
 -- precision, scale: null takes the column's own (character lengths, numeric digits).
 if object_id("spt_odbc_types") is not null drop table spt_odbc_types
 go
@@ -464,7 +465,9 @@ from sysobjects o, syscolumns c, systypes t, master..spt_odbc_types m
 where rtrim(o.type) in ("S", "U", "V") and o.name like @table_name
     and user_name(o.uid) like isnull(@table_owner, "%") and c.id = o.id and c.number = 0
     and c.name like isnull(@column_name, "%") and t.usertype = c.usertype
-    and m.ss_type = c.type and (m.len = 0 or m.len = c.length)
+    and m.ss_type = case when c.usertype in (1, 24) then 47 when c.usertype = 3 then 45
+        else c.type end
+    and (m.len = 0 or m.len = c.length)
 order by table_owner, table_name, colid
 return 0
 go
@@ -528,7 +531,9 @@ from sysobjects o, syscolumns c, systypes t, master..spt_odbc_types m
 where rtrim(o.type) = "P" and o.name like @procedure_name
     and user_name(o.uid) like isnull(@procedure_owner, "%") and c.id = o.id
     and c.name like isnull(@column_name, "%") and t.usertype = c.usertype
-    and m.ss_type = c.type and (m.len = 0 or m.len = c.length)
+    and m.ss_type = case when c.usertype in (1, 24) then 47 when c.usertype = 3 then 45
+        else c.type end
+    and (m.len = 0 or m.len = c.length)
 order by procedure_owner, procedure_name, ordinal_position
 return 0
 go

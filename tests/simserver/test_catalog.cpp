@@ -349,7 +349,8 @@ TEST_F(Catalog, FifteenDatabasesCanAllBeUsedFromANewLogin) {
 TEST_F(Catalog, MetadataProceduresDescribeTablesColumnsAndProcedures) {
     DBPROCESS* p = database("meta_db");
     play(p,
-         "create table meta_t (id int not null, price money null, name varchar(20) null)\n"
+         "create table meta_t (id int not null, price money null, name varchar(20) null,\n"
+         "    code char(2) null)\n"
          "create view meta_v as select id from meta_t",
          "");
     play(p, "create procedure meta_p @a int, @b varchar(10) = null output as return 0", "");
@@ -370,7 +371,8 @@ TEST_F(Catalog, MetadataProceduresDescribeTablesColumnsAndProcedures) {
          "sql_datetime_sub|char_octet_length|ordinal_position|is_nullable",
          "meta_db|dbo|meta_t|id|4|int|10|4|0|10|0|NULL|56|1|NULL|4|NULL|NULL|1|NO\n"
          "meta_db|dbo|meta_t|price|3|money|19|8|4|10|1|NULL|110|2|NULL|3|NULL|NULL|2|YES\n"
-         "meta_db|dbo|meta_t|name|12|varchar|20|20|NULL|NULL|1|NULL|39|3|NULL|12|NULL|20|3|YES"},
+         "meta_db|dbo|meta_t|name|12|varchar|20|20|NULL|NULL|1|NULL|39|3|NULL|12|NULL|20|3|YES\n"
+         "meta_db|dbo|meta_t|code|1|char|2|2|NULL|NULL|1|NULL|39|4|NULL|1|NULL|2|4|YES"},
         {"sp_columns 'meta_t', null, null, 'n%'", "",
          "meta_db|dbo|meta_t|name|12|varchar|20|20|NULL|NULL|1|NULL|39|3|NULL|12|NULL|20|3|YES"},
         {"sp_stored_procedures 'meta%'",

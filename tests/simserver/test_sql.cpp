@@ -103,6 +103,9 @@ TEST_F(DataTypes, MoneyIsExact) {
              "insert #m values (4, $1.2345, 2.5555)\n"
              "insert #m values (5, convert(money, '-0.0001'), convert(smallmoney, '$1.00005'))",
              ""},
+            {"create table #d (k int, m money default $1.25 null)\ninsert #d (k) values (1)\n"
+             "select m from #d",
+             "1.2500"},
             {"select m, s from #m order by k",
              "-922337203685477.5808|-214748.3648\n922337203685477.5807|214748.3647\n"
              "900000000000000.1234|0.0001\n1.2345|2.5555\n-0.0001|1.0001"},
@@ -112,6 +115,12 @@ TEST_F(DataTypes, MoneyIsExact) {
             {"select $1.2345 * 3, $10 / 3, $1.5 * $1.5, $0.0001 / 2, m - 1 from #m where k = 3",
              "3.7035|3.3333|2.2500|0.0001|899999999999999.1234"},
             {"select convert(varchar(30), m) from #m where k = 1", "-922337203685477.58"},
+            {"select round(m, 2), ceiling(m), floor(m), case when k = 3 then m else 0 end from #m "
+             "where k in (3, 4) order by k",
+             "900000000000000.1200|900000000000001.0000|900000000000000.0000|"
+             "900000000000000.1234\n1.2300|2.0000|1.0000|0.0000"},
+            {"declare @m money\nselect @m = $12.345\nraiserror 20000 'cost %1!', @m",
+             "Msg 20000: cost 12.35"},
             {"declare @m money\nselect @m = m from #m where k = 2\nselect @m",
              "922337203685477.5807"},
             {"select sum(m) from #m where k in (2, 3)", "Msg 3606: Arithmetic overflow occurred."},
