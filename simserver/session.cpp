@@ -639,7 +639,10 @@ void Session::serve() {
                     throw ConnectionClosed("bad language token");
                 bool hasParams = (r.u8() & 0x01) != 0;
                 std::string sql = r.str(len - 1);
-                languageRequest(sql, hasParams ? readParameters(r) : std::vector<Argument>{});
+                if (hasParams)
+                    parameterisedLanguage(sql, r);
+                else
+                    languageRequest(sql);
             } else if (tok == kTokDbRpc) {
                 rpcRequest(r);
             } else if (tok == kTokDynamic) {

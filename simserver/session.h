@@ -138,6 +138,8 @@ private:
     void languageRequest(const std::string& sql, const std::vector<Argument>& params = {});
     // PARAMFMT (or PARAMFMT2) and PARAMS: names as sent, @P1... where none.
     std::vector<Argument> readParameters(Reader& r);
+    // A language command whose PARAMFMT/PARAMS follow in r; its ? placeholders are @P1...
+    void parameterisedLanguage(const std::string& sql, Reader& r);
     void dynamicRequest(Reader& r);
     // Requests ASE knows and this server does not have no ASE message number of their own.
     static constexpr int kUnsupportedRequest = 7200;

@@ -98,6 +98,11 @@ std::vector<Session::Argument> Session::readParameters(Reader& r) {
     return args;
 }
 
+void Session::parameterisedLanguage(const std::string& sql, Reader& r) {
+    std::vector<Argument> params = readParameters(r);
+    languageRequest(namePlaceholders(sql), params);
+}
+
 void Session::refuseRequest(const std::string& text, int number) {
     Frame f;
     sendError(SqlError::make(number, 16, text), f, 1);
@@ -154,8 +159,7 @@ void Session::dynamicRequest(Reader& r) {
             refuseRequest("Dynamic statement '" + id + "' was not prepared.", kNoStatement);
             return;
         }
-        std::string sql = it->second; // the statement may deallocate itself
-        languageRequest(sql, params);
+        languageRequest(it->second, params);
         return;
     }
     case kDynDeallocate:
