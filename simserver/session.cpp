@@ -58,8 +58,13 @@ Value coerce(Value v, const SqlType& from, const SqlType& t) {
             m = v.i;
         else if (v.kind == Value::Integer && v.i >= INT64_MIN / 10000 && v.i <= INT64_MAX / 10000)
             m = v.i * 10000;
-        else if (parseMoney(v.kind == Value::Real ? std::to_string(v.r) : v.asText(), small, m) !=
-                 MoneyParse::Ok)
+        else if (auto p =
+                     parseMoney(v.kind == Value::Real ? std::to_string(v.r) : v.asText(), small, m);
+                 p == MoneyParse::NotNumber)
+            throw SqlError::make(257, 16,
+                                 "Implicit conversion from datatype 'VARCHAR' to 'MONEY' is not "
+                                 "allowed.  Use the CONVERT function to run this query.");
+        else if (p == MoneyParse::Overflow)
             throw SqlError::make(3606, 16, "Arithmetic overflow occurred.");
         if (!moneyFits(m, small))
             throw SqlError::make(3606, 16, "Arithmetic overflow occurred.");
