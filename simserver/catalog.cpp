@@ -711,6 +711,27 @@ sqlite3* openFile(const std::string& path) {
     return db;
 }
 
+// Files of format 0 kept money as a real number of units; format 1 keeps ten-thousandths.
+void upgradeMoney(sqlite3* db) {
+    Stmt version(db, "PRAGMA user_version");
+    version.step();
+    if (version.i(0) >= 1)
+        return;
+    std::vector<std::pair<std::string, std::string>> columns;
+    {
+        Stmt st(db, "select o.name, c.name from sysobjects o, syscolumns c where c.id = o.id "
+                    "and c.number = 0 and rtrim(o.type) = 'U' and c.type in (60, 110, 122)");
+        while (st.step())
+            columns.push_back({st.s(0), st.s(1)});
+    }
+    for (const auto& [table, column] : columns) {
+        std::string c = quoteId(column);
+        execSql(db, "UPDATE " + quoteId(table) + " SET " + c + " = CAST(round(" + c +
+                        " * 10000) AS INTEGER) WHERE " + c + " IS NOT NULL");
+    }
+    execSql(db, "PRAGMA user_version = 1");
+}
+
 } // namespace
 
 void Catalog::ensureDatabase(const std::string& name) {
@@ -719,6 +740,7 @@ void Catalog::ensureDatabase(const std::string& name) {
     try {
         execSql(db, "BEGIN IMMEDIATE");
         createSystemTables(db, "main", name == "master");
+        upgradeMoney(db);
         execSql(db, "COMMIT");
     } catch (...) {
         sqlite3_close(db);
@@ -850,6 +872,9 @@ void Catalog::bootstrap(const std::string& saPassword) {
         throw;
     }
     sqlite3_close(db);
+    // Files of an older format are brought up to date before any session opens them.
+    for (const auto& d : databases())
+        ensureDatabase(d.name);
 }
 
 void Catalog::loadDatabases(sqlite3* master) {

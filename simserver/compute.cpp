@@ -92,7 +92,9 @@ ComputeRows::ComputeRows(const std::vector<ast::Compute>& clauses,
             agg.column = a.column - 1;
             const SqlType& type = columnTypes.at(size_t(agg.column));
             agg.type = resultType(a.op, type, c.line);
-            agg.integral = type.isInteger();
+            // Money is held in ten-thousandths: its totals are exact integers too.
+            agg.integral =
+                type.isInteger() || type.code == SqlType::Money || type.code == SqlType::SmallMoney;
             clause.aggregates.push_back(std::move(agg));
         }
         if (clause.by.size() > m_groupColumns.size())
@@ -160,10 +162,10 @@ void ComputeRows::add(const std::vector<Value>& row) {
             if (v.isNull())
                 continue;
             ++a.count;
-            if (a.integral)
-                a.intSum += v.asInteger();
-            else
+            if (!a.integral)
                 a.realSum += v.asReal();
+            else if (__builtin_add_overflow(a.intSum, v.asInteger(), &a.intSum))
+                throw SqlError::make(3606, 16, "Arithmetic overflow occurred.");
             const bool better = a.best.isNull() || (a.op == 0x51 && compare(v, a.best) < 0) ||
                                 (a.op == 0x52 && compare(v, a.best) > 0);
             if (better)
@@ -191,12 +193,12 @@ void ComputeRows::putRow(Bytes& b, Clause& c) {
         } else if (a.op == 0x51 || a.op == 0x52) {
             v = a.best;
         } else if (a.integral) {
-            v = Value::integer(a.op == 0x4D ? a.intSum : a.intSum / a.count);
+            int64_t avg = a.intSum / a.count, rest = a.intSum % a.count;
+            if (a.type.code == SqlType::Money && 2 * (rest < 0 ? -rest : rest) >= a.count)
+                avg += rest < 0 ? -1 : 1;
+            v = Value::integer(a.op == 0x4D ? a.intSum : avg);
         } else {
-            double x = a.op == 0x4D ? a.realSum : a.realSum / double(a.count);
-            if (a.type.code == SqlType::Money)
-                x = std::round(x * 10000) / 10000;
-            v = Value::real(x);
+            v = Value::real(a.op == 0x4D ? a.realSum : a.realSum / double(a.count));
         }
         if (!fitsType(a.type, v))
             throw SqlError::make(3606, 16, "Arithmetic overflow occurred.");

@@ -373,6 +373,164 @@ void sybToDateTime(sqlite3_context* c, int, sqlite3_value** a) {
     resultText(c, s);
 }
 
+__extension__ typedef __int128 Int128;
+
+void overflow(sqlite3_context* c) {
+    error(c, 3606, 16, "Arithmetic overflow occurred.");
+}
+
+// A number in ten-thousandths, as money holds it; false when it is none or out of range.
+MoneyParse moneyFrom(sqlite3_value* v, bool small, int64_t& out) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: {
+        Int128 x = Int128(sqlite3_value_int64(v)) * 10000;
+        if (x < INT64_MIN || x > INT64_MAX || !moneyFits(int64_t(x), small))
+            return MoneyParse::Overflow;
+        out = int64_t(x);
+        return MoneyParse::Ok;
+    }
+    case SQLITE_FLOAT: {
+        double d = std::round(sqlite3_value_double(v) * 10000.0);
+        if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0) ||
+            !moneyFits(int64_t(d), small))
+            return MoneyParse::Overflow;
+        out = int64_t(d);
+        return MoneyParse::Ok;
+    }
+    case SQLITE_TEXT:
+        return parseMoney(text(v), small, out);
+    default:
+        return MoneyParse::NotNumber;
+    }
+}
+
+// syb_money(x): a value of another type brought to money's ten-thousandths.
+void sybMoney(sqlite3_context* c, int, sqlite3_value** a) {
+    if (isNull(a[0])) {
+        sqlite3_result_null(c);
+        return;
+    }
+    int64_t x = 0;
+    switch (moneyFrom(a[0], false, x)) {
+    case MoneyParse::Ok:
+        sqlite3_result_int64(c, x);
+        return;
+    case MoneyParse::Overflow:
+        overflow(c);
+        return;
+    case MoneyParse::NotNumber:
+        error(c, 257, 16,
+              "Implicit conversion from datatype 'VARCHAR' to 'MONEY' is not allowed.  "
+              "Use the CONVERT function to run this query.");
+        return;
+    }
+}
+
+// Rounds half away from zero, as Sybase rounds money results.
+Int128 divideRounded(Int128 n, Int128 d) {
+    Int128 q = n / d, r = n % d;
+    if (r < 0)
+        r = -r;
+    if (2 * r >= (d < 0 ? -d : d))
+        q += ((n < 0) != (d < 0)) ? -1 : 1;
+    return q;
+}
+
+// syb_money_op(op, a, b, small): arithmetic on two values in ten-thousandths.
+void sybMoneyOp(sqlite3_context* c, int, sqlite3_value** a) {
+    if (isNull(a[1]) || isNull(a[2])) {
+        sqlite3_result_null(c);
+        return;
+    }
+    char op = text(a[0])[0];
+    Int128 x = sqlite3_value_int64(a[1]), y = sqlite3_value_int64(a[2]), r = 0;
+    switch (op) {
+    case '+':
+        r = x + y;
+        break;
+    case '-':
+        r = x - y;
+        break;
+    case '*':
+        r = divideRounded(x * y, 10000);
+        break;
+    default:
+        if (y == 0) {
+            if (host(c)->arithIgnore())
+                sqlite3_result_null(c);
+            else
+                error(c, 3607, 16, "Divide by zero occurred.");
+            return;
+        }
+        r = divideRounded(x * 10000, y);
+    }
+    if (r < INT64_MIN || r > INT64_MAX || !moneyFits(int64_t(r), sqlite3_value_int(a[3]) != 0)) {
+        overflow(c);
+        return;
+    }
+    sqlite3_result_int64(c, int64_t(r));
+}
+
+// syb_money_round(m, digits, mode): round ('r', half away from zero), ceiling ('c') or floor
+// ('f') of money to a number of decimals, without leaving ten-thousandths.
+void sybMoneyRound(sqlite3_context* c, int, sqlite3_value** a) {
+    if (isNull(a[0]) || isNull(a[1])) {
+        sqlite3_result_null(c);
+        return;
+    }
+    Int128 m = sqlite3_value_int64(a[0]);
+    int drop = 4 - std::clamp(sqlite3_value_int(a[1]), -20, 4);
+    Int128 unit = 1;
+    for (int k = 0; k < drop; ++k)
+        unit *= 10;
+    char mode = text(a[2])[0];
+    Int128 q = m / unit, r = m % unit;
+    if (mode == 'r')
+        q = divideRounded(m, unit);
+    else if (mode == 'c' && r > 0)
+        q += 1;
+    else if (mode == 'f' && r < 0)
+        q -= 1;
+    Int128 x = q * unit;
+    if (x < INT64_MIN || x > INT64_MAX) {
+        overflow(c);
+        return;
+    }
+    sqlite3_result_int64(c, int64_t(x));
+}
+
+// syb_money_sum and syb_money_avg: exact aggregates of money.
+struct MoneyTotal {
+    Int128 sum;
+    int64_t count;
+};
+
+void moneyStep(sqlite3_context* c, int, sqlite3_value** a) {
+    if (isNull(a[0]))
+        return;
+    auto* t = static_cast<MoneyTotal*>(sqlite3_aggregate_context(c, sizeof(MoneyTotal)));
+    if (!t) {
+        sqlite3_result_error_nomem(c);
+        return;
+    }
+    t->sum += sqlite3_value_int64(a[0]);
+    ++t->count;
+}
+
+void moneyFinal(sqlite3_context* c, bool average) {
+    auto* t = static_cast<MoneyTotal*>(sqlite3_aggregate_context(c, 0));
+    if (!t || t->count == 0) {
+        sqlite3_result_null(c);
+        return;
+    }
+    Int128 r = average ? divideRounded(t->sum, t->count) : t->sum;
+    if (r < INT64_MIN || r > INT64_MAX) {
+        overflow(c);
+        return;
+    }
+    sqlite3_result_int64(c, int64_t(r));
+}
+
 // Renders a value in a fixed number of decimals, without exponent.
 std::string fixedDecimals(sqlite3_value* v, int scale) {
     char buf[128];
@@ -425,8 +583,9 @@ void sybConvert(sqlite3_context* c, int argc, sqlite3_value** a) {
         std::string s;
         if (src && src->isDateTime())
             s = formatDateTime(text(v), style);
-        else if (src && (src->code == SqlType::Money || src->code == SqlType::SmallMoney))
-            s = fixedDecimals(v, 2);
+        else if (src && (src->code == SqlType::Money || src->code == SqlType::SmallMoney) &&
+                 sqlite3_value_type(v) == SQLITE_INTEGER)
+            s = formatMoney(sqlite3_value_int64(v), 2);
         else if (src && (src->code == SqlType::Numeric || src->code == SqlType::Decimal))
             s = fixedDecimals(v, scaleOf(source));
         else if (sqlite3_value_type(v) == SQLITE_FLOAT) {
@@ -484,10 +643,30 @@ void sybConvert(sqlite3_context* c, int argc, sqlite3_value** a) {
         sqlite3_result_int64(c, int64_t(x));
         return;
     }
+    bool fromMoney = src && (src->code == SqlType::Money || src->code == SqlType::SmallMoney) &&
+                     sqlite3_value_type(v) == SQLITE_INTEGER;
+    if (t->code == SqlType::Money || t->code == SqlType::SmallMoney) {
+        int64_t m = sqlite3_value_int64(v);
+        MoneyParse p = fromMoney
+                           ? (moneyFits(m, t->code == SqlType::SmallMoney) ? MoneyParse::Ok
+                                                                           : MoneyParse::Overflow)
+                           : moneyFrom(v, t->code == SqlType::SmallMoney, m);
+        if (p == MoneyParse::NotNumber)
+            conversionError("MONEY");
+        else if (p == MoneyParse::Overflow)
+            error(c, 247, 16,
+                  "Arithmetic overflow during explicit conversion of a value to a " + t->name() +
+                      " field.");
+        else
+            sqlite3_result_int64(c, m);
+        return;
+    }
     bool isInt = false;
     int64_t i = 0;
     double d = 0;
-    if (!numberOf(v, isInt, i, d)) {
+    if (fromMoney) {
+        d = double(sqlite3_value_int64(v)) / 10000.0;
+    } else if (!numberOf(v, isInt, i, d)) {
         std::string s = text(v);
         // Sybase accepts blanks around numbers and a leading '$' for money.
         size_t b = s.find_first_not_of(' '), e = s.find_last_not_of(' ');
@@ -1176,6 +1355,9 @@ void registerFunctions(sqlite3* db, FunctionHost* h) {
         {"syb_convert", 4, sybConvert, true},
         {"syb_datalength", 2, sybDataLength, true},
         {"syb_fit", 2, sybFit, true},
+        {"syb_money", 1, sybMoney, true},
+        {"syb_money_op", 4, sybMoneyOp, true},
+        {"syb_money_round", 3, sybMoneyRound, true},
         {"syb_str", 3, sybStr, true},
         {"syb_reverse", 1, sybReverse, true},
         {"syb_replicate", 2, sybReplicate, true},
@@ -1205,6 +1387,12 @@ void registerFunctions(sqlite3* db, FunctionHost* h) {
                                    nullptr, nullptr,
                                    [](void* p) { delete static_cast<Binding*>(p); });
     }
+    sqlite3_create_function_v2(
+        db, "syb_money_sum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr, moneyStep,
+        [](sqlite3_context* c) { moneyFinal(c, false); }, nullptr);
+    sqlite3_create_function_v2(
+        db, "syb_money_avg", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr, moneyStep,
+        [](sqlite3_context* c) { moneyFinal(c, true); }, nullptr);
 }
 
 } // namespace sim

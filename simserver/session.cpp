@@ -44,10 +44,35 @@ std::string nowText() {
     return buf;
 }
 
-// Brings a value to the variable's declared type, as an assignment does.
-Value coerce(const Value& v, const SqlType& t) {
+bool isMoney(const SqlType& t) {
+    return t.code == SqlType::Money || t.code == SqlType::SmallMoney;
+}
+
+// Brings a value of type from to the variable's declared type, as an assignment does.
+Value coerce(Value v, const SqlType& from, const SqlType& t) {
     if (v.isNull())
         return v;
+    bool small = t.code == SqlType::SmallMoney;
+    if (isMoney(t)) {
+        int64_t m = 0;
+        if (isMoney(from) && v.kind == Value::Integer)
+            m = v.i;
+        else if (v.kind == Value::Integer && v.i >= INT64_MIN / 10000 && v.i <= INT64_MAX / 10000)
+            m = v.i * 10000;
+        else if (auto p =
+                     parseMoney(v.kind == Value::Real ? std::to_string(v.r) : v.asText(), small, m);
+                 p == MoneyParse::NotNumber)
+            throw SqlError::make(257, 16,
+                                 "Implicit conversion from datatype 'VARCHAR' to 'MONEY' is not "
+                                 "allowed.  Use the CONVERT function to run this query.");
+        else if (p == MoneyParse::Overflow)
+            throw SqlError::make(3606, 16, "Arithmetic overflow occurred.");
+        if (!moneyFits(m, small))
+            throw SqlError::make(3606, 16, "Arithmetic overflow occurred.");
+        return Value::integer(m);
+    }
+    if (isMoney(from) && v.kind == Value::Integer)
+        v = t.isCharacter() ? Value::text(formatMoney(v.i, 2)) : Value::real(double(v.i) / 10000.0);
     if (t.isInteger()) {
         if (v.kind == Value::Integer)
             return v;
@@ -621,17 +646,24 @@ void Session::serve() {
                 uint32_t len = r.u32();
                 if (len < 1 || len - 1 > r.left())
                     throw ConnectionClosed("bad language token");
-                r.u8(); // status
+                bool hasParams = (r.u8() & 0x01) != 0;
                 std::string sql = r.str(len - 1);
-                languageRequest(sql);
+                if (hasParams)
+                    parameterisedLanguage(sql, r);
+                else
+                    languageRequest(sql);
             } else if (tok == kTokDbRpc) {
                 rpcRequest(r);
+            } else if (tok == kTokDynamic) {
+                dynamicRequest(r);
             } else if (tok == kTokLogout) {
                 putDone(m_sock.out(), kTokDone, kDoneFinal, 0, 0);
                 m_sock.finishReply();
                 return;
             } else {
-                throw ConnectionClosed("unknown request token");
+                // The message was read whole: the connection stays in step.
+                refuseRequest("This server does not support requests of token " +
+                              std::to_string(tok) + ".");
             }
             endReply();
         } catch (const Cancelled&) {
@@ -706,12 +738,14 @@ void Session::sendError(const SqlError& e, const Frame& f, int line) {
     m_statementFailed = true;
 }
 
-void Session::languageRequest(const std::string& sql) {
+void Session::languageRequest(const std::string& sql, const std::vector<Argument>& params) {
     {
         std::lock_guard lock(m_infoMutex);
         m_command = "LANGUAGE";
     }
     Frame batch;
+    for (const auto& a : params)
+        batch.vars[a.name] = Variable{a.wireType, a.value};
     m_frame = &batch;
     if (bulkStatement(sql, batch)) {
         m_frame = nullptr;
@@ -1014,7 +1048,8 @@ void Session::execSelect(const ast::Stmt& s, Frame& f) {
         }
         for (; rc == SQLITE_ROW; rc = stepChecked(st.get())) {
             for (size_t i = 0; i < targets.size(); ++i)
-                targets[i]->value = coerce(columnValue(st.get(), int(i)), targets[i]->type);
+                targets[i]->value =
+                    coerce(columnValue(st.get(), int(i)), t.columns[i].type, targets[i]->type);
             ++rows;
         }
         m_rowcount = rows;
@@ -1314,6 +1349,14 @@ void Session::execCreateTable(const ast::Stmt& s, Frame& f) {
             if (!dt.params.empty())
                 throw SqlError::make(102, 15, "Incorrect syntax near '@'.", s.line);
             c.defaultSql = dt.sql.substr(7); // drop "SELECT "
+            if (isMoney(c.type)) {
+                // A money column holds ten-thousandths: the default is worked out now.
+                SqlType from;
+                Value v = coerce(evaluate(*d.defaultValue, f, &from), from, c.type);
+                c.defaultSql = v.isNull()         ? "NULL"
+                               : v.i == INT64_MIN ? "(-9223372036854775807 - 1)"
+                                                  : std::to_string(v.i);
+            }
         }
         cols.push_back(std::move(c));
     }
@@ -1499,9 +1542,11 @@ void Session::callProcedure(const ast::ObjectName& name, std::vector<Argument>& 
             if (paramOfArg[i] == int(k))
                 argIndex = int(i);
         if (argIndex >= 0 && args[size_t(argIndex)].hasValue) {
-            v.value = coerce(args[size_t(argIndex)].value, v.type);
+            v.value = coerce(args[size_t(argIndex)].value, args[size_t(argIndex)].wireType, v.type);
         } else if (p.defaultValue) {
-            v.value = coerce(evaluate(*p.defaultValue, frame), v.type);
+            SqlType from;
+            Value d = evaluate(*p.defaultValue, frame, &from);
+            v.value = coerce(d, from, v.type);
         } else {
             throw SqlError::make(201, 16,
                                  "Procedure " + proc->name + " expects parameter " + p.name +
@@ -1553,7 +1598,7 @@ void Session::callProcedure(const ast::ObjectName& name, std::vector<Argument>& 
             if (!target.empty()) {
                 auto it = caller.vars.find(target);
                 if (it != caller.vars.end())
-                    it->second.value = coerce(v.value, it->second.type);
+                    it->second.value = coerce(v.value, v.type, it->second.type);
             }
         }
     }
@@ -1744,12 +1789,18 @@ void Session::execPrint(const ast::Stmt& s, Frame& f, bool raise) {
         m.number = 0;
         m.severity = 10;
     }
+    // Arguments read as their conversion to text does: money in two decimals.
+    auto textOf = [&](const ast::Expr& e) {
+        SqlType t;
+        Value v = evaluate(e, f, &t);
+        return coerce(v, t, SqlType::of(SqlType::Text)).asText();
+    };
     std::string fmt;
     if (s.args.size() > first && s.args[first])
-        fmt = evaluate(*s.args[first], f).asText();
+        fmt = textOf(*s.args[first]);
     std::vector<std::string> values;
     for (size_t i = first + 1; i < s.args.size(); ++i)
-        values.push_back(evaluate(*s.args[i], f).asText());
+        values.push_back(textOf(*s.args[i]));
     m.text = formatMessage(fmt, values);
     m.state = 1;
     sendMessage(m, f, s.line);

@@ -71,7 +71,6 @@ private:
     bool login(const std::vector<uint8_t>& payload);
     void openDatabase();
     void serve();
-    void languageRequest(const std::string& sql);
     void rpcRequest(Reader& r);
     // "insert bulk", which the client sends alone (session_bulk.cpp); false for any other
     // batch.
@@ -152,6 +151,16 @@ private:
     void callProcedure(const ast::ObjectName& name, std::vector<Argument>& args, Frame& caller,
                        int line, const std::string& returnVar);
     std::shared_ptr<Proc> loadProcedure(const ast::ObjectName& name, int line);
+    // params: the values a request sent with its text, bound as variables of the batch.
+    void languageRequest(const std::string& sql, const std::vector<Argument>& params = {});
+    // PARAMFMT (or PARAMFMT2) and PARAMS: names as sent, @P1... where none.
+    std::vector<Argument> readParameters(Reader& r);
+    // A language command whose PARAMFMT/PARAMS follow in r; its ? placeholders are @P1...
+    void parameterisedLanguage(const std::string& sql, Reader& r);
+    void dynamicRequest(Reader& r);
+    // Requests ASE knows and this server does not have no ASE message number of their own.
+    static constexpr int kUnsupportedRequest = 7200;
+    void refuseRequest(const std::string& text, int number = kUnsupportedRequest);
 
     Value evaluate(const ast::Expr& e, Frame& f, SqlType* type = nullptr);
     bool condition(const ast::Expr& e, Frame& f);
@@ -241,6 +250,8 @@ private:
     std::map<std::string, Attachment> m_attached;
     uint64_t m_useClock = 0;
     std::map<std::string, std::shared_ptr<const ast::Stmt>> m_viewCache;
+    // Prepared dynamic statements by id: the text with its placeholders named @P1, @P2...
+    std::map<std::string, std::string> m_dynamic;
     uint64_t m_cacheVersion = 0;
     mutable std::mutex m_infoMutex;
 };

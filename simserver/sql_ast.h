@@ -2,6 +2,7 @@
 // Syntax tree of the Transact-SQL subset simserver understands. The parser builds it
 // for a whole batch; the executor walks statements and hands queries to the translator.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -134,6 +135,7 @@ struct Compute {
 
 struct Select {
     bool distinct = false;
+    int64_t top = -1; // "select top N": at most N rows; -1 without
     std::vector<SelectItem> items;
     bool hasInto = false;
     ObjectName into;

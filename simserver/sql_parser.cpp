@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
+#include <cstdlib>
 #include <string_view>
 #include <utility>
 
@@ -781,6 +782,11 @@ private:
             s->distinct = true;
         } else {
             acceptWord("all");
+        }
+        // "top" is no reserved word: only a number after it makes it the row limit.
+        if (atWord("top") && peek(1).kind == TokenKind::Integer) {
+            advance();
+            s->top = std::strtoll(advance().text.c_str(), nullptr, 10);
         }
         do {
             s->items.push_back(parseSelectItem());

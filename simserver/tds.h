@@ -36,6 +36,8 @@ enum Token : uint8_t {
     kTokLanguage = 0x21,
     kTokDbRpc = 0xE6,
     kTokLogout = 0x71,
+    kTokDynamic = 0xE7,   // dynamic SQL: prepare, execute, deallocate, and their acknowledgement
+    kTokParamFmt2 = 0x20, // PARAMFMT with 4-byte length and status
 };
 
 enum DoneStatus : uint16_t {

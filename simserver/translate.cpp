@@ -42,10 +42,51 @@ SqlError objectNotFound(const std::string& name, int line) {
 
 // A typed piece of SQLite SQL.
 struct Sql {
+    Sql() = default;
+    Sql(std::string t, SqlType ty, bool k, std::string ex = {})
+        : text(std::move(t)), type(ty), known(k), exact(std::move(ex)) {}
     std::string text;
     SqlType type;
     bool known = false;
+    std::string exact; // a number literal as written: money takes it without a double
 };
+
+bool isMoney(const Sql& s) {
+    return s.known && (s.type.code == SqlType::Money || s.type.code == SqlType::SmallMoney);
+}
+
+SqlError arithmeticOverflow(int line) {
+    return SqlError::make(3606, 16, "Arithmetic overflow occurred.", line);
+}
+
+// SQL for a value in money's ten-thousandths.
+std::string moneyText(const Sql& s, int line) {
+    if (isMoney(s))
+        return s.text;
+    int64_t m = 0;
+    if (!s.exact.empty()) {
+        switch (parseMoney(s.exact, false, m)) {
+        case MoneyParse::Ok:
+            // SQLite reads -9223372036854775808 as a negated real.
+            return m == INT64_MIN ? "(-9223372036854775807 - 1)" : std::to_string(m);
+        case MoneyParse::Overflow:
+            throw arithmeticOverflow(line);
+        case MoneyParse::NotNumber:
+            break;
+        }
+    }
+    return "syb_money(" + s.text + ")";
+}
+
+// Money as a plain number, where it meets float, real or numeric.
+std::string plainText(const Sql& s) {
+    return isMoney(s) ? "(" + s.text + " / 10000.0)" : s.text;
+}
+
+bool aboveMoney(const SqlType& t) {
+    return t.code == SqlType::Real || t.code == SqlType::Float || t.code == SqlType::Numeric ||
+           t.code == SqlType::Decimal;
+}
 
 Sql typed(std::string text, SqlType t) {
     return {std::move(text), t, true};
@@ -281,7 +322,7 @@ std::string Translator::list(const std::vector<ast::ExprPtr>& args, size_t from,
                              const Scope& scope) {
     std::string r;
     for (size_t i = from; i < args.size(); ++i)
-        r += (i > from ? ", " : "") + expr(*args[i], scope).text;
+        r += (i > from ? ", " : "") + plainText(expr(*args[i], scope));
     return r;
 }
 
@@ -306,9 +347,34 @@ Sql Translator::binary(const Expr& e, const Scope& scope) {
     if (auto it = comparisons.find(op); it != comparisons.end()) {
         std::string at = asDatetimeIfNeeded(b, *e.args[0], a.text);
         std::string bt = asDatetimeIfNeeded(a, *e.args[1], b.text);
+        if (isMoney(a) != isMoney(b)) {
+            const Sql& other = isMoney(a) ? b : a;
+            bool plain = other.known && other.exact.empty() && aboveMoney(other.type);
+            at = plain ? plainText(a) : moneyText(a, e.line);
+            bt = plain ? plainText(b) : moneyText(b, e.line);
+        }
         return typed("(" + at + " " + it->second + " " + bt + ")", SqlType::of(SqlType::Int));
     }
     bool numeric = a.known && b.known && a.type.isNumeric() && b.type.isNumeric();
+    if ((isMoney(a) || isMoney(b)) && (op == "+" || op == "-" || op == "*" || op == "/")) {
+        const Sql& other = isMoney(a) ? b : a;
+        bool plain = other.known && (aboveMoney(other.type) || !other.type.isNumeric());
+        if (!plain) {
+            SqlType t = isMoney(a) && isMoney(b) ? widerNumeric(a.type, b.type)
+                        : isMoney(a)             ? a.type
+                                                 : b.type;
+            t.nullable = true;
+            return typed("syb_money_op('" + op + "', " + moneyText(a, e.line) + ", " +
+                             moneyText(b, e.line) + ", " +
+                             (t.code == SqlType::SmallMoney ? "1" : "0") + ")",
+                         t);
+        }
+        a.text = plainText(a);
+        b.text = plainText(b);
+    } else if (op == "%") {
+        a.text = plainText(a);
+        b.text = plainText(b);
+    }
     if (op == "+") {
         if (numeric)
             return typed("(" + a.text + " + " + b.text + ")", widerNumeric(a.type, b.type));
@@ -412,6 +478,8 @@ Sql Translator::function(const Expr& e, const Scope& scope) {
             t.precision = 38;
         if (f == "avg" && t.isInteger())
             return {"CAST(avg(" + inner + ") AS INTEGER)", t, a.known};
+        if (isMoney(a))
+            return typed("syb_money_" + f + "(" + inner + ")", SqlType::of(SqlType::Money));
         return {f + "(" + inner + ")", t, a.known};
     }
     if (f == "convert") {
@@ -422,6 +490,9 @@ Sql Translator::function(const Expr& e, const Scope& scope) {
             target.code != SqlType::Text)
             target.length = 30;
         std::string style = argc > 1 ? arg(1).text : "NULL";
+        if ((target.code == SqlType::Money || target.code == SqlType::SmallMoney) &&
+            !v.exact.empty())
+            v.text = quoteLiteral(v.exact);
         return typed("syb_convert(" + quoteLiteral(target.name()) + ", " + v.text + ", " + style +
                          ", " + quoteLiteral(v.known ? v.type.name() : "") + ")",
                      target);
@@ -429,17 +500,26 @@ Sql Translator::function(const Expr& e, const Scope& scope) {
     if (f == "isnull") {
         need(2, 2);
         Sql a = arg(0), b = arg(1);
+        if (isMoney(a))
+            b.text = moneyText(b, e.line);
         return {"ifnull(" + a.text + ", " + b.text + ")", a.known ? a.type : b.type,
                 a.known || b.known};
     }
     if (f == "coalesce") {
         Sql a = arg(0);
+        if (isMoney(a)) {
+            std::string items = a.text;
+            for (size_t i = 1; i < argc; ++i)
+                items += ", " + moneyText(arg(i), e.line);
+            return typed("coalesce(" + items + ")", a.type);
+        }
         return {"coalesce(" + list(e.args, 0, scope) + ")", a.type, a.known};
     }
     if (f == "nullif") {
         need(2, 2);
         Sql a = arg(0);
-        return {"nullif(" + a.text + ", " + arg(1).text + ")", a.type, a.known};
+        std::string b = isMoney(a) ? moneyText(arg(1), e.line) : arg(1).text;
+        return {"nullif(" + a.text + ", " + b + ")", a.type, a.known};
     }
     if (f == "char_length") {
         need(1, 1);
@@ -475,7 +555,7 @@ Sql Translator::function(const Expr& e, const Scope& scope) {
         std::string len = argc > 1 ? arg(1).text : "10";
         std::string dec = argc > 2 ? arg(2).text : "0";
         int width = argc > 1 && e.args[1]->kind == Kind::Integer ? std::stoi(e.args[1]->text) : 10;
-        return typed("syb_str(" + arg(0).text + ", " + len + ", " + dec + ")",
+        return typed("syb_str(" + plainText(arg(0)) + ", " + len + ", " + dec + ")",
                      SqlType::of(SqlType::Char, std::clamp(width, 1, 255)));
     }
     if (f == "getdate") {
@@ -534,17 +614,23 @@ Sql Translator::function(const Expr& e, const Scope& scope) {
     if (f == "abs" || f == "sign") {
         need(1, 1);
         Sql a = arg(0);
+        if (f == "sign" && isMoney(a))
+            return typed("(sign(" + a.text + ") * 10000)", a.type);
         return {f + "(" + a.text + ")", a.type, a.known};
     }
     if (f == "round") {
         need(1, 2);
         Sql a = arg(0);
-        return {"syb_round(" + a.text + ", " + (argc > 1 ? arg(1).text : "0") + ")", a.type,
-                a.known};
+        std::string digits = argc > 1 ? arg(1).text : "0";
+        if (isMoney(a))
+            return typed("syb_money_round(" + a.text + ", " + digits + ", 'r')", a.type);
+        return {"syb_round(" + a.text + ", " + digits + ")", a.type, a.known};
     }
     if (f == "ceiling" || f == "floor") {
         need(1, 1);
         Sql a = arg(0);
+        if (isMoney(a))
+            return typed("syb_money_round(" + a.text + ", 0, '" + f.substr(0, 1) + "')", a.type);
         return {"syb_" + f + "(" + a.text + ")", a.type, a.known};
     }
     if (f == "power" || f == "sqrt" || f == "exp" || f == "log" || f == "log10" || f == "sin" ||
@@ -603,9 +689,13 @@ Sql Translator::expr(const Expr& e, const Scope& scope) {
         }
         if (v > INT32_MAX || v < INT32_MIN) {
             SqlType t = SqlType::of(SqlType::Numeric, std::min<int>(int(e.text.size()), 38));
-            return typed(e.text, t);
+            Sql r = typed(e.text, t);
+            r.exact = e.text;
+            return r;
         }
-        return typed(e.text, SqlType::of(SqlType::Int));
+        Sql r = typed(e.text, SqlType::of(SqlType::Int));
+        r.exact = e.text;
+        return r;
     }
     case Kind::Decimal: {
         auto dot = e.text.find('.');
@@ -619,12 +709,18 @@ Sql Translator::expr(const Expr& e, const Scope& scope) {
             text = "0" + text;
         if (!text.empty() && text.back() == '.')
             text += "0";
-        return typed(text, t);
+        Sql r = typed(text, t);
+        r.exact = text;
+        return r;
     }
     case Kind::Float:
         return typed(e.text, SqlType::of(SqlType::Float));
-    case Kind::Money:
-        return typed(e.text.empty() ? "0" : e.text, SqlType::of(SqlType::Money));
+    case Kind::Money: {
+        Sql literal{"", SqlType::of(SqlType::Int), true, e.text.empty() ? "0" : e.text};
+        Sql r = typed(moneyText(literal, e.line), SqlType::of(SqlType::Money));
+        r.exact = literal.exact;
+        return r;
+    }
     case Kind::String: {
         // Sybase has no empty string: '' is a single blank wherever it is used.
         std::string v = e.text.empty() ? std::string(" ") : e.text;
@@ -658,7 +754,10 @@ Sql Translator::expr(const Expr& e, const Scope& scope) {
             return typed("(NOT " + a.text + ")", SqlType::of(SqlType::Int));
         if (e.text == "+")
             return a;
-        return {"(" + e.text + a.text + ")", a.type, a.known};
+        Sql r{"(" + e.text + a.text + ")", a.type, a.known};
+        if (e.text == "-" && !a.exact.empty() && a.exact[0] != '-')
+            r.exact = "-" + a.exact;
+        return r;
     }
     case Kind::Binary:
         return binary(e, scope);
@@ -669,18 +768,22 @@ Sql Translator::expr(const Expr& e, const Scope& scope) {
         if (e.operand)
             s += " " + expr(*e.operand, scope).text;
         Sql first;
-        for (size_t i = 0; i + 1 < e.args.size(); i += 2) {
-            Sql then = expr(*e.args[i + 1], scope);
-            if (!first.known && then.known)
-                first = then;
-            s += " WHEN " + expr(*e.args[i], scope).text + " THEN " + then.text;
-        }
-        if (e.elseExpr) {
-            Sql other = expr(*e.elseExpr, scope);
-            if (!first.known && other.known)
-                first = other;
-            s += " ELSE " + other.text;
-        }
+        std::vector<Sql> results;
+        for (size_t i = 1; i < e.args.size(); i += 2)
+            results.push_back(expr(*e.args[i], scope));
+        if (e.elseExpr)
+            results.push_back(expr(*e.elseExpr, scope));
+        // Any money result makes the whole case money, as money ranks above the integers.
+        for (const auto& r : results)
+            if ((!first.known && r.known) || (isMoney(r) && !isMoney(first)))
+                first = r;
+        auto result = [&](size_t k) {
+            return isMoney(first) ? moneyText(results[k], e.line) : results[k].text;
+        };
+        for (size_t i = 0; i + 1 < e.args.size(); i += 2)
+            s += " WHEN " + expr(*e.args[i], scope).text + " THEN " + result(i / 2);
+        if (e.elseExpr)
+            s += " ELSE " + result(results.size() - 1);
         return {s + " END", first.known ? first.type : SqlType::varchar(255), first.known};
     }
     case Kind::Subquery: {
@@ -702,7 +805,9 @@ Sql Translator::expr(const Expr& e, const Scope& scope) {
         std::string items;
         for (size_t i = 1; i < e.args.size(); ++i) {
             Sql it = expr(*e.args[i], scope);
-            items += (i > 1 ? ", " : "") + asDatetimeIfNeeded(v, *e.args[i], it.text);
+            items +=
+                (i > 1 ? ", " : "") +
+                (isMoney(v) ? moneyText(it, e.line) : asDatetimeIfNeeded(v, *e.args[i], it.text));
         }
         return typed("(" + v.text + (e.negated ? " NOT IN (" : " IN (") + items + "))",
                      SqlType::of(SqlType::Int));
@@ -715,8 +820,11 @@ Sql Translator::expr(const Expr& e, const Scope& scope) {
     }
     case Kind::Between: {
         Sql v = expr(*e.args[0], scope);
-        std::string lo = asDatetimeIfNeeded(v, *e.args[1], expr(*e.args[1], scope).text);
-        std::string hi = asDatetimeIfNeeded(v, *e.args[2], expr(*e.args[2], scope).text);
+        Sql l = expr(*e.args[1], scope), h = expr(*e.args[2], scope);
+        std::string lo =
+            isMoney(v) ? moneyText(l, e.line) : asDatetimeIfNeeded(v, *e.args[1], l.text);
+        std::string hi =
+            isMoney(v) ? moneyText(h, e.line) : asDatetimeIfNeeded(v, *e.args[2], h.text);
         return typed("(" + v.text + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + lo + " AND " +
                          hi + ")",
                      SqlType::of(SqlType::Int));
@@ -1058,6 +1166,8 @@ std::string Translator::select(const ast::Select& s, const Scope* parent,
         }
         sql += " ORDER BY " + o;
     }
+    if (s.top >= 0)
+        sql += " LIMIT " + std::to_string(s.top);
     if (columns)
         *columns = std::move(cols);
     return sql;
@@ -1084,14 +1194,16 @@ Translation translateScalar(const ast::Expr& e, TranslateContext& ctx) {
 
 namespace {
 
-// Values going into datetime columns are brought to the stored form first.
-std::string coerceTo(const ColumnInfo& c, const std::string& sql) {
+// Values going into datetime columns are brought to the stored form first, those going into
+// money columns to ten-thousandths.
+std::string coerceTo(const ColumnInfo& c, const Sql& v, int line) {
     if (c.type.isDateTime())
-        return "syb_to_datetime(" + sql + ")";
-    if ((c.type.isInteger() && c.type.code != SqlType::Bit) || c.type.code == SqlType::Money ||
-        c.type.code == SqlType::SmallMoney)
-        return "syb_fit(" + sql + ", " + quoteLiteral(c.type.name()) + ")";
-    return sql;
+        return "syb_to_datetime(" + v.text + ")";
+    if (c.type.code == SqlType::Money || c.type.code == SqlType::SmallMoney)
+        return "syb_fit(" + moneyText(v, line) + ", " + quoteLiteral(c.type.name()) + ")";
+    if (c.type.isInteger() && c.type.code != SqlType::Bit)
+        return "syb_fit(" + plainText(v) + ", " + quoteLiteral(c.type.name()) + ")";
+    return plainText(v);
 }
 
 const ColumnInfo& findColumn(const TableInfo& t, const std::string& name, int line) {
@@ -1149,8 +1261,9 @@ Translation translateInsert(const ast::Stmt& s, TranslateContext& ctx) {
         std::string sub = tr.select(*s.select, nullptr, &rc);
         if (rc.size() != cols.size())
             throw countError();
-        bool coerce = std::any_of(cols.begin(), cols.end(),
-                                  [](const ColumnInfo* c) { return coerceTo(*c, "x") != "x"; });
+        bool coerce = false;
+        for (size_t i = 0; i < cols.size(); ++i)
+            coerce = coerce || coerceTo(*cols[i], Sql{"x", rc[i].type, rc[i].known}, s.line) != "x";
         if (!coerce) {
             t.sql += sub;
             return t;
@@ -1161,7 +1274,9 @@ Translation translateInsert(const ast::Stmt& s, TranslateContext& ctx) {
             names += (i ? ", " : "") + std::string("c") + std::to_string(i + 1);
         std::string conv;
         for (size_t i = 0; i < cols.size(); ++i)
-            conv += (i ? ", " : "") + coerceTo(*cols[i], "c" + std::to_string(i + 1));
+            conv += (i ? ", " : "") +
+                    coerceTo(*cols[i], Sql{"c" + std::to_string(i + 1), rc[i].type, rc[i].known},
+                             s.line);
         t.sql = "INSERT INTO " + quoteId(table.db) + "." + quoteId(table.name) + " (" + colList +
                 ") WITH src(" + names + ") AS (" + sub + ") SELECT " + conv + " FROM src";
         return t;
@@ -1173,7 +1288,7 @@ Translation translateInsert(const ast::Stmt& s, TranslateContext& ctx) {
             throw countError();
         std::string r;
         for (size_t i = 0; i < row.size(); ++i)
-            r += (i ? ", " : "") + coerceTo(*cols[i], tr.expr(*row[i], none).text);
+            r += (i ? ", " : "") + coerceTo(*cols[i], tr.expr(*row[i], none), s.line);
         rows += (rows.empty() ? "(" : ", (") + r + ")";
     }
     t.sql += "VALUES " + rows;
@@ -1232,7 +1347,7 @@ Translation translateUpdate(const ast::Stmt& s, TranslateContext& ctx) {
             throw SqlError::make(102, 15, "Incorrect syntax near '" + name + "'.", s.line);
         const ColumnInfo& c = findColumn(table, name, s.line);
         sets += (sets.empty() ? "" : ", ") + quoteId(c.name) + " = " +
-                coerceTo(c, tr.expr(*value, scope).text);
+                coerceTo(c, tr.expr(*value, scope), s.line);
     }
     // SQLite names the target by its table name only: an alias must not be used in SET/WHERE.
     std::string target = quoteId(table.db) + "." + quoteId(table.name);

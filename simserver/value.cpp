@@ -108,6 +108,86 @@ Int128 scaledFrom(const Value& v, int scale, bool& ok) {
 
 } // namespace
 
+bool moneyFits(int64_t scaled, bool small) {
+    return !small || (scaled >= INT32_MIN && scaled <= INT32_MAX);
+}
+
+MoneyParse parseMoney(std::string_view text, bool small, int64_t& out) {
+    size_t b = text.find_first_not_of(' '), e = text.find_last_not_of(' ');
+    if (b == std::string_view::npos)
+        return MoneyParse::NotNumber;
+    text = text.substr(b, e - b + 1);
+    size_t i = 0;
+    bool neg = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        neg = text[i++] == '-';
+    if (i < text.size() && text[i] == '$')
+        ++i;
+    if (!neg && i < text.size() && (text[i] == '-' || text[i] == '+'))
+        neg = text[i++] == '-';
+    UInt128 v = 0;
+    int frac = -1, digits = 0;
+    bool roundUp = false;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '.' && frac < 0) {
+            frac = 0;
+            continue;
+        }
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return MoneyParse::NotNumber;
+        ++digits;
+        if (frac == 4) {
+            roundUp = c >= '5';
+            frac = 5; // only the first dropped digit decides
+            continue;
+        }
+        if (frac == 5)
+            continue;
+        if (frac >= 0)
+            ++frac;
+        if (v > (UInt128(1) << 100))
+            return MoneyParse::Overflow;
+        v = v * 10 + UInt128(c - '0');
+    }
+    if (digits == 0)
+        return MoneyParse::NotNumber;
+    for (int f = std::clamp(frac, 0, 4); f < 4; ++f)
+        v *= 10;
+    if (roundUp)
+        v += 1;
+    UInt128 limit = neg ? UInt128(1) << 63 : (UInt128(1) << 63) - 1;
+    if (v > limit)
+        return MoneyParse::Overflow;
+    int64_t r = neg ? int64_t(-Int128(v)) : int64_t(v);
+    if (!moneyFits(r, small))
+        return MoneyParse::Overflow;
+    out = r;
+    return MoneyParse::Ok;
+}
+
+std::string formatMoney(int64_t scaled, int decimals) {
+    bool neg = scaled < 0;
+    UInt128 mag = neg ? UInt128(-Int128(scaled)) : UInt128(scaled);
+    if (decimals < 4) {
+        UInt128 unit = 1;
+        for (int k = decimals; k < 4; ++k)
+            unit *= 10;
+        mag = (mag + unit / 2) / unit;
+        neg = neg && mag != 0;
+    }
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), char('0' + int(mag % 10)));
+        mag /= 10;
+    } while (mag > 0);
+    while (int(digits.size()) <= decimals)
+        digits.insert(digits.begin(), '0');
+    if (decimals > 0)
+        digits.insert(digits.end() - decimals, '.');
+    return neg ? "-" + digits : digits;
+}
+
 bool SqlType::isInteger() const {
     return code == TinyInt || code == SmallInt || code == Int || code == BigInt || code == Bit;
 }
@@ -469,10 +549,11 @@ bool fitsType(const SqlType& t, const Value& v) {
         lo = -2147483648.0, hi = 2147483647.0;
         break;
     case SqlType::SmallMoney:
-        lo = -214748.3648, hi = 214748.3647;
-        break;
     case SqlType::Money:
-        lo = -922337203685477.5808, hi = 922337203685477.5807;
+        if (v.kind == Value::Integer)
+            return moneyFits(v.i, t.code == SqlType::SmallMoney);
+        lo = t.code == SqlType::Money ? -9223372036854775808.0 : double(INT32_MIN);
+        hi = t.code == SqlType::Money ? 9223372036854775807.0 : double(INT32_MAX);
         break;
     case SqlType::BigInt:
         if (v.kind == Value::Integer)
@@ -610,14 +691,19 @@ void putValue(Bytes& b, const SqlType& t, const Value& v) {
     }
     case SqlType::Money:
     case SqlType::SmallMoney: {
-        bool ok = false;
-        Int128 scaled = v.isNull() ? 0 : scaledFrom(v, 4, ok);
+        int64_t x = 0;
+        bool ok = true;
+        if (v.kind == Value::Integer)
+            x = v.i;
+        else if (v.kind == Value::Real)
+            x = int64_t(std::llround(v.r));
+        else
+            ok = !v.isNull() && parseMoney(v.s, t.length == 4, x) == MoneyParse::Ok;
         if (!ok) {
             b.u8(0);
             return;
         }
         b.u8(uint8_t(t.length));
-        auto x = int64_t(scaled);
         if (t.length == 4) {
             b.u32(uint32_t(int32_t(x)));
         } else {
@@ -861,7 +947,7 @@ Value readValue(Reader& r, const WireParam& p) {
         } else {
             throw ConnectionClosed("bad money length");
         }
-        return Value::real(double(scaled) / 10000.0);
+        return Value::integer(scaled);
     };
     auto readDate = [&](int n) -> Value {
         DateTimeParts d;

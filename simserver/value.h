@@ -1,8 +1,9 @@
 #pragma once
 // Sybase data types as simserver stores and sends them.
 //
-// Storage in SQLite: integers as INTEGER, float/real/money/numeric as REAL (numeric with a
-// scale of 0 as INTEGER), character data as TEXT, binary data as BLOB, datetime values as
+// Storage in SQLite: integers as INTEGER, money and smallmoney as INTEGER ten-thousandths (a
+// double cannot hold every money value), float/real/numeric as REAL (numeric with a scale of 0
+// as INTEGER), character data as TEXT, binary data as BLOB, datetime values as
 // TEXT "YYYY-MM-DD HH:MM:SS.mmm" so that ordering and comparison work on the text.
 
 #include "tds.h"
@@ -97,8 +98,17 @@ struct Value {
     std::string asText() const; // SQLite's own text form
 };
 
-// Whether a number fits the range of an integer or money type (other types always fit).
+// Whether a number fits the range of an integer or money type (other types always fit); money
+// values are counted in ten-thousandths.
 bool fitsType(const SqlType& t, const Value& v);
+
+// Money in ten-thousandths: exact parsing (blanks, sign and '$' allowed, the fifth decimal
+// rounds half away from zero) and Sybase's text form.
+enum class MoneyParse { Ok, NotNumber, Overflow };
+MoneyParse parseMoney(std::string_view text, bool small, int64_t& out);
+bool moneyFits(int64_t scaled, bool small);
+// decimals: 4 for the full value, 2 as convert to a character type shows it.
+std::string formatMoney(int64_t scaled, int decimals);
 
 // Writes the column description of a ROWFMT/PARAMFMT entry after its name and status:
 // usertype, wire type and type info.

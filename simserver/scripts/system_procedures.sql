@@ -373,3 +373,167 @@ where id = object_id(substring(@objname, 1, @dot - 1))
 print "Default bound to column."
 return 0
 go
+
+-- ODBC's view of each storage type, for the catalogue procedures that client libraries call.
+-- len 0 matches any length; the nullable types (intn, floatn, ...) say their size by length.
+-- A nullable char or binary is stored as varchar or varbinary and still described as declared.
+-- precision, scale: null takes the column's own (character lengths, numeric digits).
+if object_id("spt_odbc_types") is not null drop table spt_odbc_types
+go
+create table spt_odbc_types (ss_type int, len int, data_type smallint, precision int null,
+    scale smallint null, radix smallint null, sql_data_type smallint,
+    sql_datetime_sub smallint null, is_char int)
+insert spt_odbc_types values (47, 0, 1, null, null, null, 1, null, 1)
+insert spt_odbc_types values (39, 0, 12, null, null, null, 12, null, 1)
+insert spt_odbc_types values (45, 0, -2, null, null, null, -2, null, 1)
+insert spt_odbc_types values (37, 0, -3, null, null, null, -3, null, 1)
+insert spt_odbc_types values (35, 0, -1, 2147483647, null, null, -1, null, 1)
+insert spt_odbc_types values (34, 0, -4, 2147483647, null, null, -4, null, 1)
+insert spt_odbc_types values (48, 0, -6, 3, 0, 10, -6, null, 0)
+insert spt_odbc_types values (52, 0, 5, 5, 0, 10, 5, null, 0)
+insert spt_odbc_types values (56, 0, 4, 10, 0, 10, 4, null, 0)
+insert spt_odbc_types values (191, 0, -5, 19, 0, 10, -5, null, 0)
+insert spt_odbc_types values (38, 1, -6, 3, 0, 10, -6, null, 0)
+insert spt_odbc_types values (38, 2, 5, 5, 0, 10, 5, null, 0)
+insert spt_odbc_types values (38, 4, 4, 10, 0, 10, 4, null, 0)
+insert spt_odbc_types values (38, 8, -5, 19, 0, 10, -5, null, 0)
+insert spt_odbc_types values (50, 0, -7, 1, 0, null, -7, null, 0)
+insert spt_odbc_types values (62, 0, 6, 15, null, 10, 6, null, 0)
+insert spt_odbc_types values (59, 0, 7, 7, null, 10, 7, null, 0)
+insert spt_odbc_types values (109, 8, 6, 15, null, 10, 6, null, 0)
+insert spt_odbc_types values (109, 4, 7, 7, null, 10, 7, null, 0)
+insert spt_odbc_types values (63, 0, 2, null, null, 10, 2, null, 0)
+insert spt_odbc_types values (108, 0, 2, null, null, 10, 2, null, 0)
+insert spt_odbc_types values (55, 0, 3, null, null, 10, 3, null, 0)
+insert spt_odbc_types values (106, 0, 3, null, null, 10, 3, null, 0)
+insert spt_odbc_types values (60, 0, 3, 19, 4, 10, 3, null, 0)
+insert spt_odbc_types values (122, 0, 3, 10, 4, 10, 3, null, 0)
+insert spt_odbc_types values (110, 8, 3, 19, 4, 10, 3, null, 0)
+insert spt_odbc_types values (110, 4, 3, 10, 4, 10, 3, null, 0)
+insert spt_odbc_types values (61, 0, 11, 23, 3, null, 9, 3, 0)
+insert spt_odbc_types values (58, 0, 11, 16, 0, null, 9, 3, 0)
+insert spt_odbc_types values (111, 8, 11, 23, 3, null, 9, 3, 0)
+insert spt_odbc_types values (111, 4, 11, 16, 0, null, 9, 3, 0)
+go
+
+if object_id("sp_tables") is not null drop procedure sp_tables
+go
+create procedure sp_tables @table_name varchar(771) = null, @table_owner varchar(32) = null,
+    @table_qualifier varchar(32) = null, @table_type varchar(100) = null as
+if @table_qualifier is not null and @table_qualifier != db_name()
+begin
+    raiserror 18039 "Table qualifier must be name of current database."
+    return 1
+end
+select table_qualifier = db_name(), table_owner = user_name(o.uid), table_name = o.name,
+    table_type = convert(varchar(32), case rtrim(o.type) when "S" then "SYSTEM TABLE"
+        when "U" then "TABLE" else "VIEW" end),
+    remarks = convert(varchar(254), null)
+from sysobjects o
+where rtrim(o.type) in ("S", "U", "V") and o.name like isnull(@table_name, "%")
+    and user_name(o.uid) like isnull(@table_owner, "%")
+    and (@table_type is null
+        or charindex("'" + case rtrim(o.type) when "S" then "SYSTEM TABLE" when "U" then "TABLE"
+            else "VIEW" end + "'", upper(@table_type)) > 0
+        or upper(@table_type) = case rtrim(o.type) when "S" then "SYSTEM TABLE"
+            when "U" then "TABLE" else "VIEW" end)
+order by table_type, table_qualifier, table_owner, table_name
+return 0
+go
+
+if object_id("sp_columns") is not null drop procedure sp_columns
+go
+create procedure sp_columns @table_name varchar(771), @table_owner varchar(32) = null,
+    @table_qualifier varchar(32) = null, @column_name varchar(771) = null as
+if @table_qualifier is not null and @table_qualifier != db_name()
+begin
+    raiserror 18039 "Table qualifier must be name of current database."
+    return 1
+end
+select table_qualifier = db_name(), table_owner = user_name(o.uid), table_name = o.name,
+    column_name = c.name, data_type = m.data_type, type_name = t.name,
+    precision = isnull(m.precision, isnull(c.prec, c.length)), length = c.length,
+    scale = isnull(m.scale, c.scale), radix = m.radix,
+    nullable = convert(smallint, case when c.status & 8 = 8 then 1 else 0 end),
+    remarks = convert(varchar(254), null), ss_data_type = c.type, colid = c.colid,
+    column_def = convert(varchar(255), null), sql_data_type = m.sql_data_type,
+    sql_datetime_sub = m.sql_datetime_sub,
+    char_octet_length = case when m.is_char = 1 then c.length else null end,
+    ordinal_position = c.colid,
+    is_nullable = convert(varchar(3), case when c.status & 8 = 8 then "YES" else "NO" end)
+from sysobjects o, syscolumns c, systypes t, master..spt_odbc_types m
+where rtrim(o.type) in ("S", "U", "V") and o.name like @table_name
+    and user_name(o.uid) like isnull(@table_owner, "%") and c.id = o.id and c.number = 0
+    and c.name like isnull(@column_name, "%") and t.usertype = c.usertype
+    and m.ss_type = case when c.usertype in (1, 24) then 47 when c.usertype = 3 then 45
+        else c.type end
+    and (m.len = 0 or m.len = c.length)
+order by table_owner, table_name, colid
+return 0
+go
+
+if object_id("sp_stored_procedures") is not null drop procedure sp_stored_procedures
+go
+create procedure sp_stored_procedures @sp_name varchar(771) = null,
+    @sp_owner varchar(32) = null, @sp_qualifier varchar(32) = null as
+if @sp_qualifier is not null and @sp_qualifier != db_name()
+begin
+    raiserror 18041 "Stored procedure qualifier must be name of current database."
+    return 1
+end
+select procedure_qualifier = db_name(), procedure_owner = user_name(o.uid),
+    procedure_name = o.name,
+    num_input_params = (select count(*) from syscolumns c where c.id = o.id),
+    num_output_params = (select count(*) from syscolumns c
+        where c.id = o.id and c.status & 64 = 64),
+    num_result_sets = -1, remarks = convert(varchar(254), null),
+    procedure_type = convert(smallint, 1)
+from sysobjects o
+where rtrim(o.type) = "P" and o.name like isnull(@sp_name, "%")
+    and user_name(o.uid) like isnull(@sp_owner, "%")
+order by procedure_qualifier, procedure_owner, procedure_name
+return 0
+go
+
+if object_id("sp_sproc_columns") is not null drop procedure sp_sproc_columns
+go
+create procedure sp_sproc_columns @procedure_name varchar(771) = "%",
+    @procedure_owner varchar(32) = null, @procedure_qualifier varchar(32) = null,
+    @column_name varchar(771) = null as
+if @procedure_qualifier is not null and @procedure_qualifier != db_name()
+begin
+    raiserror 18041 "Stored procedure qualifier must be name of current database."
+    return 1
+end
+-- The return status comes first, as ODBC's SQL_RETURN_VALUE; parameters are input (1) or
+-- input and output (2).
+select procedure_qualifier = db_name(), procedure_owner = user_name(o.uid),
+    procedure_name = o.name, column_name = convert(varchar(30), "RETURN_VALUE"),
+    column_type = convert(smallint, 5), data_type = convert(smallint, 4),
+    type_name = convert(varchar(30), "int"), precision = 10, length = 4,
+    scale = convert(smallint, 0), radix = convert(smallint, 10),
+    nullable = convert(smallint, 0), remarks = convert(varchar(254), null),
+    ss_data_type = 56, colid = 0, column_def = convert(varchar(255), null),
+    sql_data_type = convert(smallint, 4), sql_datetime_sub = convert(smallint, null),
+    char_octet_length = convert(int, null), ordinal_position = 0,
+    is_nullable = convert(varchar(3), "NO")
+from sysobjects o
+where rtrim(o.type) = "P" and o.name like @procedure_name
+    and user_name(o.uid) like isnull(@procedure_owner, "%")
+    and "RETURN_VALUE" like isnull(@column_name, "%")
+union all
+select db_name(), user_name(o.uid), o.name, c.name,
+    convert(smallint, case when c.status & 64 = 64 then 2 else 1 end), m.data_type, t.name,
+    isnull(m.precision, isnull(c.prec, c.length)), c.length, isnull(m.scale, c.scale),
+    m.radix, convert(smallint, 1), null, c.type, c.colid, null, m.sql_data_type,
+    m.sql_datetime_sub, case when m.is_char = 1 then c.length else null end, c.colid, "YES"
+from sysobjects o, syscolumns c, systypes t, master..spt_odbc_types m
+where rtrim(o.type) = "P" and o.name like @procedure_name
+    and user_name(o.uid) like isnull(@procedure_owner, "%") and c.id = o.id
+    and c.name like isnull(@column_name, "%") and t.usertype = c.usertype
+    and m.ss_type = case when c.usertype in (1, 24) then 47 when c.usertype = 3 then 45
+        else c.type end
+    and (m.len = 0 or m.len = c.length)
+order by procedure_owner, procedure_name, ordinal_position
+return 0
+go

@@ -344,5 +344,71 @@ TEST_F(Catalog, FifteenDatabasesCanAllBeUsedFromANewLogin) {
     EXPECT_EQ(used, 15);
 }
 
+// The metadata procedures of ODBC/JDBC drivers: Sybase's result columns, in Sybase's order,
+// with their name patterns, owner and type filters.
+TEST_F(Catalog, MetadataProceduresDescribeTablesColumnsAndProcedures) {
+    DBPROCESS* p = database("meta_db");
+    play(p,
+         "create table meta_t (id int not null, price money null, name varchar(20) null,\n"
+         "    code char(2) null)\n"
+         "create view meta_v as select id from meta_t",
+         "");
+    play(p, "create procedure meta_p @a int, @b varchar(10) = null output as return 0", "");
+    struct Case {
+        std::string sql, columns, rows;
+    };
+    const std::vector<Case> cases = {
+        {"sp_tables 'meta%'", "table_qualifier|table_owner|table_name|table_type|remarks",
+         "meta_db|dbo|meta_t|TABLE|NULL\nmeta_db|dbo|meta_v|VIEW|NULL"},
+        {"sp_tables @table_name = 'meta%', @table_type = \"'VIEW'\"", "",
+         "meta_db|dbo|meta_v|VIEW|NULL"},
+        {"sp_tables 'sysu%', 'dbo', null, \"'SYSTEM TABLE', 'TABLE'\"", "",
+         "meta_db|dbo|sysusers|SYSTEM TABLE|NULL"},
+        {"sp_tables 'meta%', 'nobody'", "", ""},
+        {"sp_columns meta_t",
+         "table_qualifier|table_owner|table_name|column_name|data_type|type_name|precision|"
+         "length|scale|radix|nullable|remarks|ss_data_type|colid|column_def|sql_data_type|"
+         "sql_datetime_sub|char_octet_length|ordinal_position|is_nullable",
+         "meta_db|dbo|meta_t|id|4|int|10|4|0|10|0|NULL|56|1|NULL|4|NULL|NULL|1|NO\n"
+         "meta_db|dbo|meta_t|price|3|money|19|8|4|10|1|NULL|110|2|NULL|3|NULL|NULL|2|YES\n"
+         "meta_db|dbo|meta_t|name|12|varchar|20|20|NULL|NULL|1|NULL|39|3|NULL|12|NULL|20|3|YES\n"
+         "meta_db|dbo|meta_t|code|1|char|2|2|NULL|NULL|1|NULL|39|4|NULL|1|NULL|2|4|YES"},
+        {"sp_columns 'meta_t', null, null, 'n%'", "",
+         "meta_db|dbo|meta_t|name|12|varchar|20|20|NULL|NULL|1|NULL|39|3|NULL|12|NULL|20|3|YES"},
+        {"sp_stored_procedures 'meta%'",
+         "procedure_qualifier|procedure_owner|procedure_name|num_input_params|"
+         "num_output_params|num_result_sets|remarks|procedure_type",
+         "meta_db|dbo|meta_p|2|1|-1|NULL|1"},
+        {"sp_sproc_columns meta_p",
+         "procedure_qualifier|procedure_owner|procedure_name|column_name|column_type|data_type|"
+         "type_name|precision|length|scale|radix|nullable|remarks|ss_data_type|colid|"
+         "column_def|sql_data_type|sql_datetime_sub|char_octet_length|ordinal_position|"
+         "is_nullable",
+         "meta_db|dbo|meta_p|RETURN_VALUE|5|4|int|10|4|0|10|0|NULL|56|0|NULL|4|NULL|NULL|0|NO\n"
+         "meta_db|dbo|meta_p|@a|1|4|int|10|4|0|10|1|NULL|38|1|NULL|4|NULL|NULL|1|YES\n"
+         "meta_db|dbo|meta_p|@b|2|12|varchar|10|10|NULL|NULL|1|NULL|39|2|NULL|12|NULL|10|2|YES"},
+        {"sp_tables 'meta%', null, 'master'", "", "Msg 18039"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        if (c.rows.rfind("Msg ", 0) == 0) {
+            play(p, c.sql, c.rows);
+            continue;
+        }
+        MessageLog::clear();
+        const BatchResult r = exec(p, c.sql);
+        ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
+        ASSERT_EQ(r.rowResults().size(), 1u);
+        if (!c.columns.empty()) {
+            std::string names;
+            for (const std::string& n : r.rowResults()[0]->columnNames) {
+                names += (names.empty() ? "" : "|") + n;
+            }
+            EXPECT_EQ(names, c.columns);
+        }
+        EXPECT_EQ(rowsText(r), c.rows);
+    }
+}
+
 } // namespace
 } // namespace ostrim::test

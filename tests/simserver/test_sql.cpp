@@ -3,6 +3,9 @@
 
 #include "catalog_checks.h"
 
+#include <cstdint>
+#include <cstring>
+#include <sqlite3.h>
 #include <string>
 
 namespace ostrim::test {
@@ -86,6 +89,93 @@ TEST_F(DataTypes, ColumnLengthsFollowTheDeclaredTypes) {
                                      "from lengths_t");
     ASSERT_EQ(r.rowResults().size(), 1u) << MessageLog::dump();
     EXPECT_EQ(r.rowResults()[0]->columnLengths, (std::vector<int>{20, 5, 4, 8, 8, 10, 3}));
+}
+
+// Money is an integer count of ten-thousandths: no value may pass through a double.
+TEST_F(DataTypes, MoneyIsExact) {
+    play(
+        m_sa,
+        {
+            {"create table #m (k int, m money null, s smallmoney null)\n"
+             "insert #m values (1, -922337203685477.5808, -214748.3648)\n"
+             "insert #m values (2, 922337203685477.5807, 214748.3647)\n"
+             "insert #m values (3, 900000000000000.1234, $0.0001)\n"
+             "insert #m values (4, $1.2345, 2.5555)\n"
+             "insert #m values (5, convert(money, '-0.0001'), convert(smallmoney, '$1.00005'))",
+             ""},
+            {"create table #d (k int, m money default $1.25 null)\ninsert #d (k) values (1)\n"
+             "select m from #d",
+             "1.2500"},
+            {"select m, s from #m order by k",
+             "-922337203685477.5808|-214748.3648\n922337203685477.5807|214748.3647\n"
+             "900000000000000.1234|0.0001\n1.2345|2.5555\n-0.0001|1.0001"},
+            {"select sum(m), avg(m), sum(s), avg(s) from #m where k > 2",
+             "900000000000001.3578|300000000000000.4526|3.5557|1.1852"},
+            {"select count(*) from #m where m = 900000000000000.1234 or m < -922337203685477", "2"},
+            {"select $1.2345 * 3, $10 / 3, $1.5 * $1.5, $0.0001 / 2, m - 1 from #m where k = 3",
+             "3.7035|3.3333|2.2500|0.0001|899999999999999.1234"},
+            {"select convert(varchar(30), m) from #m where k = 1", "-922337203685477.58"},
+            {"select round(m, 2), ceiling(m), floor(m), case when k = 3 then m else 0 end from #m "
+             "where k in (3, 4) order by k",
+             "900000000000000.1200|900000000000001.0000|900000000000000.0000|"
+             "900000000000000.1234\n1.2300|2.0000|1.0000|0.0000"},
+            {"declare @m money\nselect @m = $12.345\nraiserror 20000 'cost %1!', @m",
+             "Msg 20000: cost 12.35"},
+            {"declare @m money\nselect @m = m from #m where k = 2\nselect @m",
+             "922337203685477.5807"},
+            {"select sum(m) from #m where k in (2, 3)", "Msg 3606: Arithmetic overflow occurred."},
+            {"select m + $0.0001 from #m where k = 2", "Msg 3606"},
+            {"insert #m (k, s) values (6, 214748.3648)", "Msg 3606"},
+            {"select convert(money, '922337203685477.5808')", "Msg 247"},
+        });
+}
+
+// The wire form of both limits: high and low 32 bits for money, one int32 for smallmoney.
+TEST_F(DataTypes, MoneyLimitsReachTheClientExactly) {
+    ASSERT_EQ(dbcmd(m_sa,
+                    "select convert(money, '-922337203685477.5808'), "
+                    "convert(money, '922337203685477.5807'), "
+                    "convert(smallmoney, '-214748.3648'), convert(smallmoney, '214748.3647')"),
+              SUCCEED);
+    ASSERT_EQ(dbsqlexec(m_sa), SUCCEED) << MessageLog::dump();
+    ASSERT_EQ(dbresults(m_sa), SUCCEED);
+    ASSERT_EQ(dbnextrow(m_sa), REG_ROW);
+    auto money = [&](int col) {
+        DBMONEY v{};
+        EXPECT_EQ(dbdatlen(m_sa, col), DBINT(sizeof v));
+        std::memcpy(&v, dbdata(m_sa, col), sizeof v);
+        return (int64_t(v.mnyhigh) << 32) | int64_t(v.mnylow);
+    };
+    auto smallMoney = [&](int col) {
+        DBMONEY4 v{};
+        EXPECT_EQ(dbdatlen(m_sa, col), DBINT(sizeof v));
+        std::memcpy(&v, dbdata(m_sa, col), sizeof v);
+        return v.mny4;
+    };
+    EXPECT_EQ(money(1), INT64_MIN);
+    EXPECT_EQ(money(2), INT64_MAX);
+    EXPECT_EQ(smallMoney(3), INT32_MIN);
+    EXPECT_EQ(smallMoney(4), INT32_MAX);
+    dbcanquery(m_sa);
+    EXPECT_EQ(dbresults(m_sa), NO_MORE_RESULTS);
+}
+
+// Sybase 15's "select top N": the first N rows in the order asked for.
+TEST_F(DataTypes, SelectTopLimitsTheRows) {
+    play(m_sa,
+         {
+             {"create table #top (top int, v varchar(5))\n"
+              "insert #top values (3, 'c')\ninsert #top values (1, 'a')\ninsert #top values (2, "
+              "'b')",
+              ""},
+             {"select top 2 v from #top order by top", "a\nb"},
+             {"select top 2 * from #top order by v desc", "3|c\n2|b"},
+             {"select top 0 v from #top", "-"},
+             {"select distinct top 1 top from #top order by top desc", "3"},
+             // Without a number after it, top is the column of that name.
+             {"select top from #top where v = 'b'", "2"},
+             {"select v from #top where top = (select top 1 top from #top order by top desc)", "c"},
+         });
 }
 
 class SetOptions : public SaTest {};
@@ -236,6 +326,32 @@ TEST(Durability, CommittedDataSurvivesKill9AndRestart) {
     ASSERT_EQ(r.sqlRc, SUCCEED) << MessageLog::dump();
     ASSERT_EQ(r.rowResults().size(), 1u);
     EXPECT_EQ(r.rowResults()[0]->rows, (std::vector<Row>{{"1", "one"}, {"2", "two"}}));
+    c.close();
+    EXPECT_EQ(server.stop(), 0);
+}
+
+// A data directory from before money was kept in ten-thousandths reads the same after a start.
+TEST(Durability, MoneyOfAnOlderDataDirectoryIsConverted) {
+    SimServer server;
+    ASSERT_NO_THROW(server.start());
+    {
+        Connection c = connect(server.host());
+        ASSERT_TRUE(c) << MessageLog::dump();
+        ASSERT_TRUE(succeeds(c.get(), "create table old_money (m money null, s smallmoney null)\n"
+                                      "insert old_money values (1, 2)"));
+    }
+    ASSERT_EQ(server.stop(), 0);
+    // What the older server had written: real numbers of units, file format 0.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((server.dataDir() + "/master.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "update old_money set m = 12.5, s = -0.25; pragma user_version = 0",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_NO_THROW(server.start());
+    Connection c = connect(server.host());
+    ASSERT_TRUE(c) << MessageLog::dump();
+    EXPECT_EQ(rowsText(exec(c.get(), "select m, s from old_money")), "12.5000|-0.2500");
     c.close();
     EXPECT_EQ(server.stop(), 0);
 }
