@@ -72,13 +72,19 @@ std::optional<CatalogueNames> queryNames(DbProcHandle process, const std::atomic
     return names;
 }
 
+constexpr int kLoginSeconds = 10;
+
 // On the read's own thread; nothing when the login, the switch to database or a query failed.
 std::optional<CatalogueNames> readNames(const LoginValues& login, const QString& database,
                                         const std::atomic<bool>& stop) {
     // Silent for the whole read, not just its login: under a MessageCapture the handlers would
     // still box a connection found dead, and nobody asked this read for anything.
     LoginScope silent;
-    const DbProcHandle process = openLogin(login);
+    // A stop cannot reach a login: a bounded one keeps the program's exit from waiting on it.
+    LoginValues bounded = login;
+    if (bounded.loginTimeOut <= 0 || bounded.loginTimeOut > kLoginSeconds)
+        bounded.loginTimeOut = kLoginSeconds;
+    const DbProcHandle process = openLogin(bounded);
     if (!process)
         return std::nullopt;
     std::optional<CatalogueNames> names;

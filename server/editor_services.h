@@ -85,6 +85,9 @@ public:
     void setColouring(bool on);
     // Speedword mode on with an empty buffer: every activation, and New.
     void speedwordsOn();
+    // A name put in by the completion ends the word, as a typed blank does: the speedword
+    // buffer starts anew, and the change is the user's.
+    void wordCompleted() { memoKeyPress(Qt::Key_Space, QStringLiteral(" ")); }
     void insertKeyword();
     void comment();
     void uncomment();

@@ -1,8 +1,10 @@
 #include "line_gutter.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -132,6 +134,15 @@ void SqlEdit::paintNumbers(QPaintEvent* event) {
         painter.drawText(QRect(0, y, right, lineHeight), Qt::AlignRight | Qt::AlignTop,
                          QString::number(block.blockNumber() + 1));
     }
+}
+
+QMimeData* SqlEdit::createMimeDataFromSelection() const {
+    QMimeData* data = QTextEdit::createMimeDataFromSelection();
+    if (data && data->hasHtml()) {
+        static const QRegularExpression state(QStringLiteral(" ?-qt-user-state:-?\\d+;"));
+        data->setHtml(data->html().remove(state));
+    }
+    return data;
 }
 
 } // namespace ostrim

@@ -40,6 +40,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Without the lines' colouring states, which Qt would write into the copied HTML.
+    QMimeData* createMimeDataFromSelection() const override;
     void changeEvent(QEvent* event) override;
 
 private:

@@ -430,6 +430,7 @@ void SqlCompleter::choose(QListWidgetItem* item) {
     cursor.insertText(name);
     cursor.endEditBlock();
     m_editor->setTextCursor(cursor);
+    emit inserted();
 }
 
 } // namespace ostrim

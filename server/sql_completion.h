@@ -80,6 +80,10 @@ public:
     QListWidget* popup() const;
     bool isOpen() const;
 
+signals:
+    // A chosen name took the place of the typed word.
+    void inserted();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

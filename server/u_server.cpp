@@ -124,6 +124,7 @@ void Tserverform::createServices() {
         window);
     // After the editor services' key hooks: the popup takes its keys before they see them.
     m_completer = new SqlCompleter(memo, [this] { return sybase->loginValues(); });
+    connect(m_completer, &SqlCompleter::inserted, m_editor.get(), &EditorServices::wordCompleted);
 }
 
 void Tserverform::applyEditorOptions() {

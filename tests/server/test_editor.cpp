@@ -629,8 +629,9 @@ TEST_F(Editor, ColouringLineNumbersAndCompletionFollowTheSettingsAndTheTextMode)
             names << popup->item(i)->text();
         return names;
     };
-    memo->setPlainText("select * from ti");
+    memo->setPlainText("select * from ");
     memo->moveCursor(QTextCursor::End);
+    type("ti");
     w->Modified = false;
     EXPECT_TRUE(coloured());
     EXPECT_TRUE(w->memo->lineNumbers());
@@ -643,6 +644,19 @@ TEST_F(Editor, ColouringLineNumbersAndCompletionFollowTheSettingsAndTheTextMode)
     key(Qt::Key_Escape);
     EXPECT_TRUE(offered().isEmpty());
     EXPECT_EQ(w->speedwordMode, speedwords) << "the popup's Esc is not the speedwords' one";
+    EXPECT_FALSE(w->Modified);
+
+    // A chosen name ends the word as a blank would (Esc then expands no speedword into it), and
+    // the change is the user's even in a file just opened.
+    key(Qt::Key_Space, Qt::ControlModifier);
+    ASSERT_TRUE(test::waitUntil([&] { return !offered().isEmpty(); }));
+    const QString text = "select * from " + offered().first();
+    w->QuietChange = true;
+    key(Qt::Key_Return);
+    EXPECT_EQ(memo->toPlainText(), text);
+    EXPECT_TRUE(w->SpeedwordBuffer.isEmpty());
+    EXPECT_FALSE(w->QuietChange);
+    EXPECT_TRUE(w->Modified);
 
     // Rich text keeps the user's own formatting.
     w->Richtext1Click();
@@ -652,13 +666,15 @@ TEST_F(Editor, ColouringLineNumbersAndCompletionFollowTheSettingsAndTheTextMode)
 
     // Settings another window changed take effect when this one is activated.
     main->config.SyntaxColours = main->config.LineNumbers = main->config.Completion = false;
+    w->Modified = false;
     w->FormActivate();
     EXPECT_FALSE(coloured());
     EXPECT_FALSE(w->memo->lineNumbers());
+    EXPECT_FALSE(w->Modified);
     key(Qt::Key_Space, Qt::ControlModifier);
     QApplication::processEvents();
     EXPECT_TRUE(offered().isEmpty());
-    EXPECT_EQ(memo->toPlainText(), "select * from ti");
+    EXPECT_EQ(memo->toPlainText(), text);
     EXPECT_TRUE(boxes().empty());
 }
 

@@ -286,11 +286,15 @@ class CopyingEdit : public QTextEdit {
 public:
     using QTextEdit::createMimeDataFromSelection;
 };
+class CopyingSqlEdit : public SqlEdit {
+public:
+    using SqlEdit::createMimeDataFromSelection;
+};
 
 TEST(SqlHighlighter, ColoursStayOutOfWhatLeavesTheEditor) {
     CopyingEdit plain;
     plain.setPlainText(kScript);
-    CopyingEdit editor;
+    CopyingSqlEdit editor;
     SqlHighlighter highlighter(&editor);
     editor.setPlainText(kScript);
     ASSERT_TRUE(coloured(*editor.document()));
@@ -301,12 +305,11 @@ TEST(SqlHighlighter, ColoursStayOutOfWhatLeavesTheEditor) {
     const std::unique_ptr<QMimeData> copiedPlain(plain.createMimeDataFromSelection());
     EXPECT_EQ(copied->text(), kScript);
     EXPECT_TRUE(copied->html().contains("sysobjects"));
-    // The lines' scanner states go along as Qt's own paragraph property; no colour does.
+    EXPECT_EQ(copied->html().toStdString(), copiedPlain->html().toStdString());
+    // Inside the document the lines' scanner states are Qt's own paragraph property; no colour.
     const auto withoutStates = [](QString html) {
         return html.remove(QRegularExpression(" -qt-user-state:\\d+;")).toStdString();
     };
-    EXPECT_TRUE(copied->html().contains("-qt-user-state:3;"));
-    EXPECT_EQ(withoutStates(copied->html()), withoutStates(copiedPlain->html()));
     EXPECT_EQ(withoutStates(QTextDocumentFragment(editor.textCursor()).toHtml()),
               withoutStates(QTextDocumentFragment(plain.textCursor()).toHtml()));
     EXPECT_FALSE(editor.document()->toHtml().contains("color"));
