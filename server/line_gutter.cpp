@@ -137,12 +137,12 @@ void SqlEdit::paintNumbers(QPaintEvent* event) {
 }
 
 QMimeData* SqlEdit::createMimeDataFromSelection() const {
-    QMimeData* data = QTextEdit::createMimeDataFromSelection();
-    if (data && data->hasHtml()) {
+    QMimeData* copied = QTextEdit::createMimeDataFromSelection();
+    if (copied && copied->hasHtml()) {
         static const QRegularExpression state(QStringLiteral(" ?-qt-user-state:-?\\d+;"));
-        data->setHtml(data->html().remove(state));
+        copied->setHtml(copied->html().remove(state));
     }
-    return data;
+    return copied;
 }
 
 } // namespace ostrim
