@@ -505,25 +505,36 @@ struct MoneyTotal {
     int64_t count;
 };
 
+// SQLite's aggregate memory is aligned for 8 bytes, the 128-bit sum wants 16: the total is copied
+// in and out.
+MoneyTotal totalAt(const void* at) {
+    MoneyTotal t;
+    std::memcpy(&t, at, sizeof t);
+    return t;
+}
+
 void moneyStep(sqlite3_context* c, int, sqlite3_value** a) {
     if (isNull(a[0]))
         return;
-    auto* t = static_cast<MoneyTotal*>(sqlite3_aggregate_context(c, sizeof(MoneyTotal)));
-    if (!t) {
+    void* at = sqlite3_aggregate_context(c, sizeof(MoneyTotal));
+    if (!at) {
         sqlite3_result_error_nomem(c);
         return;
     }
-    t->sum += sqlite3_value_int64(a[0]);
-    ++t->count;
+    MoneyTotal t = totalAt(at);
+    t.sum += sqlite3_value_int64(a[0]);
+    ++t.count;
+    std::memcpy(at, &t, sizeof t);
 }
 
 void moneyFinal(sqlite3_context* c, bool average) {
-    auto* t = static_cast<MoneyTotal*>(sqlite3_aggregate_context(c, 0));
-    if (!t || t->count == 0) {
+    const void* at = sqlite3_aggregate_context(c, 0);
+    const MoneyTotal t = at ? totalAt(at) : MoneyTotal{};
+    if (t.count == 0) {
         sqlite3_result_null(c);
         return;
     }
-    Int128 r = average ? divideRounded(t->sum, t->count) : t->sum;
+    Int128 r = average ? divideRounded(t.sum, t.count) : t.sum;
     if (r < INT64_MIN || r > INT64_MAX) {
         overflow(c);
         return;
